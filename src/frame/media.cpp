@@ -1,0 +1,97 @@
+#include "frame/media.hpp"
+
+#include "frame/engine.hpp"
+
+namespace grappix {
+
+namespace {
+
+// Handles go back to the engine when the last holder lets go. The release may happen while a
+// failure unwinds the stack, so it must never raise in turn.
+void ReleaseHandle(void* handle) {
+    if (handle == nullptr || Engine().FreeMem == nullptr) return;
+    try {
+        Engine().FreeMem(handle);
+    } catch (...) {
+    }
+}
+
+int64_t gFrameCount = 0;
+
+}  // namespace
+
+Tex::Tex(BriselTex* handle) : handle_(handle, [](BriselTex* h) { ReleaseHandle(h); }) {}
+
+double Tex::Width() const { return Engine().GetTexW(handle_.get()); }
+double Tex::Height() const { return Engine().GetTexH(handle_.get()); }
+
+void Tex::Draw(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
+               double r, double g, double b, double a) const {
+    Engine().DrawTex(handle_.get(), srcX, srcY, srcW, srcH, dstX, dstY, srcW, srcH, r, g, b, a);
+}
+
+void Tex::DrawScale(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
+                    double dstW, double dstH, double r, double g, double b, double a) const {
+    Engine().DrawTex(handle_.get(), srcX, srcY, srcW, srcH, dstX, dstY, dstW, dstH, r, g, b, a);
+}
+
+void Tex::DrawRot(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
+                  double dstW, double dstH, double centreX, double centreY, double angle,
+                  double r, double g, double b, double a) const {
+    Engine().DrawTexRot(handle_.get(), srcX, srcY, srcW, srcH, dstX, dstY, dstW, dstH, centreX,
+                        centreY, angle, r, g, b, a);
+}
+
+Font::Font(BriselFont* handle) : handle_(handle, [](BriselFont* h) { ReleaseHandle(h); }) {}
+
+Tex Font::MakeTex(int64_t size, const std::string& text, int64_t n) const {
+    return Tex(Engine().MakeFontTex(handle_.get(), size, text.c_str(), n));
+}
+
+Snd::Snd(BriselSnd* handle) : handle_(handle, [](BriselSnd* h) { ReleaseHandle(h); }) {}
+
+void Snd::Play(bool loop) const { Engine().PlaySnd(handle_.get(), 0.0, loop, 0.0); }
+void Snd::Stop() const { Engine().StopSnd(handle_.get()); }
+void Snd::Volume(double v) const { Engine().VolumeSnd(handle_.get(), v); }
+
+Tex LoadTex(const std::string& path) { return Tex(Engine().LoadTex(path.c_str())); }
+Font LoadFont(const std::string& path) { return Font(Engine().LoadFont(path.c_str())); }
+Snd LoadSnd(const std::string& path) { return Snd(Engine().LoadSnd(path.c_str())); }
+
+void SoundClip::Load(const std::string& path, double volume, bool loopOn) {
+    // A sound is a nicety: whatever goes wrong while loading it, the game plays on without it.
+    try {
+        snd = LoadSnd(path);
+        snd.Volume(volume);
+        loop = loopOn;
+        loaded = true;
+        DebugLog("SoundLoad:" + path);
+    } catch (...) {
+        loaded = false;
+        DebugLog("SoundLoadFail:" + path);
+    }
+}
+
+void SoundClip::Play() {
+    if (!loaded) return;
+    snd.Stop();
+    snd.Play(loop);
+}
+
+void NextFrame() {
+    gFrameCount += 1;
+    Engine().Act();
+}
+
+int64_t FrameCount() { return gFrameCount; }
+void SetFrameCount(int64_t n) { gFrameCount = n; }
+
+void DrawRect(double x, double y, double w, double h, double r, double g, double b, double a) {
+    Engine().DrawRect(x, y, w, h, r, g, b, a);
+}
+
+void DebugLog(const std::string& text) {
+    if (Engine().DbgLog != nullptr) Engine().DbgLog(text.c_str());
+}
+
+}  // namespace grappix

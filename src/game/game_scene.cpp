@@ -1,0 +1,7 @@
+#include "game/game_scene.hpp"
+
+namespace grappix {
+
+void RunGame(GameMode) {}
+
+}  // namespace grappix

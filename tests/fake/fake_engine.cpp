@@ -1,0 +1,279 @@
+#include "fake/fake_engine.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <type_traits>
+
+#include "frame/media.hpp"
+
+namespace grappix::test {
+
+namespace {
+
+FakeEngine* gCurrent = nullptr;
+
+bool IsMaths(std::string_view name) {
+    static const char* const kMaths[] = {"Cos",  "Sin",  "Tan",   "ACos",   "ASin",  "ATan",
+                                         "Sqrt", "Exp",  "Log",   "Pow",    "PowI",  "Mod",
+                                         "Floor", "Ceil", "InvRot", "Hypot"};
+    return std::any_of(std::begin(kMaths), std::end(kMaths),
+                       [&](const char* m) { return name == m; });
+}
+
+template <typename T>
+void AddArg(Call& call, T value) {
+    if constexpr (std::is_same_v<T, const char*>) {
+        if (call.text.empty() && value != nullptr) call.text = value;
+    } else if constexpr (std::is_pointer_v<T> && !std::is_function_v<std::remove_pointer_t<T>>) {
+        if (call.file.empty() && value != nullptr) call.file = gCurrent->FileOf(value);
+    } else if constexpr (std::is_arithmetic_v<T>) {
+        call.args.push_back(static_cast<double>(value));
+    }
+}
+
+// A compile-time string, so that one recording function can be stamped out per entry point.
+template <size_t N>
+struct Name {
+    char text[N];
+    constexpr Name(const char (&s)[N]) { std::copy_n(s, N, text); }
+};
+
+template <Name name, typename F>
+struct Recorder;
+
+template <Name name, typename R, typename... A>
+struct Recorder<name, R (*)(A...)> {
+    static void Record(A... a) {
+        if (gCurrent == nullptr) return;
+        if (!gCurrent->recordMaths && IsMaths(name.text)) return;
+        Call call;
+        call.name = name.text;
+        (AddArg(call, a), ...);
+        gCurrent->calls.push_back(std::move(call));
+    }
+    // The default behaviour: record and answer zero.
+    static R Fn(A... a) {
+        Record(a...);
+        if constexpr (!std::is_void_v<R>) return R{};
+    }
+};
+
+#define REC(name) Recorder<#name, decltype(EngineTable::name)>
+
+// ---- entry points with behaviour of their own -------------------------------------------
+
+int64_t FakeAct() {
+    REC(Act)::Record();
+    gCurrent->actCount += 1;
+    if (gCurrent->onAct) gCurrent->onAct(gCurrent->actCount);
+    return 0;
+}
+
+void FakeFreeMem(void* block) {
+    REC(FreeMem)::Record(block);
+    if (block != nullptr) {
+        gCurrent->released.insert(block);
+        gCurrent->files.erase(block);
+    }
+}
+
+void* FakeAllocMem(int64_t size) {
+    REC(AllocMem)::Record(size);
+    return std::calloc(1, static_cast<size_t>(std::max<int64_t>(size, 1)));
+}
+
+template <typename H>
+H* LoadHandle(const char* path) {
+    std::string file = path != nullptr ? path : "";
+    if (gCurrent->failing.count(file) != 0) {
+        std::string text = file + ": cannot be loaded";
+        throw BriselFailure(BRISEL_FAIL_LOAD, text.c_str());
+    }
+    return static_cast<H*>(const_cast<void*>(gCurrent->NewHandle(file)));
+}
+
+BriselTex* FakeLoadTex(const char* path) {
+    REC(LoadTex)::Record(path);
+    return LoadHandle<BriselTex>(path);
+}
+BriselFont* FakeLoadFont(const char* path) {
+    REC(LoadFont)::Record(path);
+    return LoadHandle<BriselFont>(path);
+}
+BriselSnd* FakeLoadSnd(const char* path) {
+    REC(LoadSnd)::Record(path);
+    return LoadHandle<BriselSnd>(path);
+}
+BriselTex* FakeMakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t n) {
+    REC(MakeFontTex)::Record(font, size, text, n);
+    return static_cast<BriselTex*>(
+        const_cast<void*>(gCurrent->NewHandle(std::string("text:") + (text ? text : ""))));
+}
+
+double TexDim(BriselTex* tex, int which) {
+    auto it = gCurrent->texSize.find(gCurrent->FileOf(tex));
+    if (it == gCurrent->texSize.end()) return 256.0;
+    return which == 0 ? it->second.first : it->second.second;
+}
+double FakeGetTexW(BriselTex* tex) {
+    REC(GetTexW)::Record(tex);
+    return TexDim(tex, 0);
+}
+double FakeGetTexH(BriselTex* tex) {
+    REC(GetTexH)::Record(tex);
+    return TexDim(tex, 1);
+}
+
+int64_t FakeMouse(int64_t button) {
+    REC(Mouse)::Record(button);
+    auto it = gCurrent->mouse.find(button);
+    return it == gCurrent->mouse.end() ? 0 : it->second;
+}
+int64_t FakePad(int64_t p, int64_t button) {
+    REC(Pad)::Record(p, button);
+    if (p != 0) return 0;
+    auto it = gCurrent->pad.find(button);
+    return it == gCurrent->pad.end() ? 0 : it->second;
+}
+double FakeMouseX() {
+    REC(MouseX)::Record();
+    return gCurrent->cursorX;
+}
+double FakeMouseY() {
+    REC(MouseY)::Record();
+    return gCurrent->cursorY;
+}
+
+int64_t FakeRnd(int64_t min, int64_t max) {
+    REC(Rnd)::Record(min, max);
+    if (gCurrent->rnd.empty()) return min;
+    int64_t v = gCurrent->rnd.front();
+    gCurrent->rnd.pop_front();
+    return v;
+}
+
+const char* FakeIToS(int64_t v, int64_t minDigits) {
+    REC(IToS)::Record(v, minDigits);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%0*lld", static_cast<int>(std::clamp<int64_t>(minDigits, 0, 40)),
+                  static_cast<long long>(v));
+    gCurrent->lastString = buf;
+    return gCurrent->lastString.c_str();
+}
+
+void FakeDbgLog(const char* text) { REC(DbgLog)::Record(text); }
+
+#define MATHS1(name, fn)                 \
+    double Fake##name(double x) {        \
+        REC(name)::Record(x);            \
+        return fn(x);                    \
+    }
+MATHS1(Cos, std::cos)
+MATHS1(Sin, std::sin)
+MATHS1(Tan, std::tan)
+MATHS1(ACos, std::acos)
+MATHS1(ASin, std::asin)
+MATHS1(ATan, std::atan)
+MATHS1(Sqrt, std::sqrt)
+MATHS1(Exp, std::exp)
+MATHS1(Log, std::log)
+MATHS1(Floor, std::floor)
+MATHS1(Ceil, std::ceil)
+#undef MATHS1
+
+double FakePow(double x, double y) {
+    REC(Pow)::Record(x, y);
+    return std::pow(x, y);
+}
+double FakeMod(double x, double y) {
+    REC(Mod)::Record(x, y);
+    return std::fmod(x, y);
+}
+double FakeHypot(double x, double y) {
+    REC(Hypot)::Record(x, y);
+    return std::hypot(x, y);
+}
+double FakeInvRot(double x, double y) {
+    REC(InvRot)::Record(x, y);
+    return std::atan2(y, x);
+}
+
+}  // namespace
+
+FakeEngine::FakeEngine() {
+    gCurrent = this;
+    EngineTable& t = Engine();
+#define GRAPPIX_FAKE_DEFAULT(ret, name, params) t.name = &REC(name)::Fn;
+    BRISEL_ENTRY_POINTS(GRAPPIX_FAKE_DEFAULT)
+#undef GRAPPIX_FAKE_DEFAULT
+    t.Act = &FakeAct;
+    t.FreeMem = &FakeFreeMem;
+    t.AllocMem = &FakeAllocMem;
+    t.LoadTex = &FakeLoadTex;
+    t.LoadFont = &FakeLoadFont;
+    t.LoadSnd = &FakeLoadSnd;
+    t.MakeFontTex = &FakeMakeFontTex;
+    t.GetTexW = &FakeGetTexW;
+    t.GetTexH = &FakeGetTexH;
+    t.Mouse = &FakeMouse;
+    t.Pad = &FakePad;
+    t.MouseX = &FakeMouseX;
+    t.MouseY = &FakeMouseY;
+    t.Rnd = &FakeRnd;
+    t.IToS = &FakeIToS;
+    t.DbgLog = &FakeDbgLog;
+    t.Cos = &FakeCos;
+    t.Sin = &FakeSin;
+    t.Tan = &FakeTan;
+    t.ACos = &FakeACos;
+    t.ASin = &FakeASin;
+    t.ATan = &FakeATan;
+    t.Sqrt = &FakeSqrt;
+    t.Exp = &FakeExp;
+    t.Log = &FakeLog;
+    t.Floor = &FakeFloor;
+    t.Ceil = &FakeCeil;
+    t.Pow = &FakePow;
+    t.Mod = &FakeMod;
+    t.Hypot = &FakeHypot;
+    t.InvRot = &FakeInvRot;
+    SetFrameCount(0);
+}
+
+FakeEngine::~FakeEngine() {
+    Engine() = EngineTable{};
+    gCurrent = nullptr;
+}
+
+FakeEngine* FakeEngine::Current() { return gCurrent; }
+
+std::vector<Call> FakeEngine::Named(const std::string& name) const {
+    std::vector<Call> out;
+    for (const Call& c : calls)
+        if (c.name == name) out.push_back(c);
+    return out;
+}
+
+std::vector<std::string> FakeEngine::Log() const {
+    std::vector<std::string> out;
+    for (const Call& c : calls)
+        if (c.name == "DbgLog") out.push_back(c.text);
+    return out;
+}
+
+const void* FakeEngine::NewHandle(const std::string& file) {
+    const void* h = reinterpret_cast<const void*>(static_cast<uintptr_t>(nextHandle));
+    nextHandle += 16;
+    files[h] = file;
+    return h;
+}
+
+std::string FakeEngine::FileOf(const void* handle) const {
+    auto it = files.find(handle);
+    return it == files.end() ? std::string() : it->second;
+}
+
+}  // namespace grappix::test

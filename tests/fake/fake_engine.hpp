@@ -1,0 +1,70 @@
+// A recording stand-in for the engine library: it fills the same table the real library fills,
+// records every call with its arguments, and lets a test script what the engine reports
+// (button counts, the cursor, Rnd results, texture sizes, files that fail to load).
+// No SDL, no window, no files: game objects run alone, fast and deterministically.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "frame/engine.hpp"
+
+namespace grappix::test {
+
+struct Call {
+    std::string name;          // entry point
+    std::vector<double> args;  // numeric arguments in order (flags as 0/1)
+    std::string text;          // the first text argument, if any
+    std::string file;          // the file a handle argument was loaded from ("text:..." for text)
+};
+
+class FakeEngine {
+public:
+    FakeEngine();   // installs itself in the engine table and resets the frame counter
+    ~FakeEngine();  // empties the table again
+    FakeEngine(const FakeEngine&) = delete;
+    FakeEngine& operator=(const FakeEngine&) = delete;
+
+    static FakeEngine* Current();
+
+    // ---- what the game did ----
+    std::vector<Call> calls;
+    std::vector<Call> Named(const std::string& name) const;  // calls of one entry point
+    std::vector<std::string> Log() const;                    // DbgLog texts in order
+    void ClearCalls() { calls.clear(); }
+    int64_t actCount = 0;  // frame steps taken
+
+    // ---- what the engine reports ----
+    void SetMouseCount(int64_t button, int64_t count) { mouse[button] = count; }
+    void SetPadCount(int64_t button, int64_t count) { pad[button] = count; }
+    void SetCursor(double x, double y) { cursorX = x, cursorY = y; }
+    void QueueRnd(int64_t value) { rnd.push_back(value); }  // next Rnd results, in order
+    void FailLoad(const std::string& path) { failing.insert(path); }
+    void SetTexSize(const std::string& path, double w, double h) { texSize[path] = {w, h}; }
+    std::function<void(int64_t step)> onAct;  // runs inside every Act (may raise)
+
+    // Maths calls are not recorded unless asked for (the world calls them by the hundred).
+    bool recordMaths = false;
+
+    // ---- state the fake functions use ----
+    std::map<int64_t, int64_t> mouse;
+    std::map<int64_t, int64_t> pad;
+    double cursorX = 0, cursorY = 0;
+    std::deque<int64_t> rnd;  // when empty, Rnd returns min
+    std::set<std::string> failing;
+    std::map<std::string, std::pair<double, double>> texSize;  // default 256 x 256
+    std::map<const void*, std::string> files;                  // live handle -> file
+    std::set<const void*> released;                            // handles given to FreeMem
+    std::string lastString;                                    // IToS buffer
+    int64_t nextHandle = 0x1000;
+
+    const void* NewHandle(const std::string& file);
+    std::string FileOf(const void* handle) const;
+};
+
+}  // namespace grappix::test
