@@ -35,8 +35,9 @@ public:
     double GetSpeed() const;
 
 protected:
-    std::unique_ptr<Vec2> pos;
-    std::unique_ptr<Vec2> vel;
+    // Never null: an actor used before Prepare reads as zero instead of crashing.
+    std::unique_ptr<Vec2> pos = std::make_unique<Vec2>();
+    std::unique_ptr<Vec2> vel = std::make_unique<Vec2>();
     double angle = 0.0;
     double speed = 0.0;
 };

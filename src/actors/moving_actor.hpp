@@ -22,7 +22,7 @@ public:
     void Step(double dt);     // pos += move * dt, x first
 
 private:
-    std::unique_ptr<Vec2> move;
+    std::unique_ptr<Vec2> move = std::make_unique<Vec2>();
     double moveAngle = 0.0;
 };
 

@@ -45,7 +45,7 @@ public:
     const Tex& Texture() const { return tex; }
     int64_t EntryCount() const { return entryCount; }
     const AnimeEntry& EntryAt(int64_t i) const { return entries[static_cast<size_t>(i)]; }
-    const AnimeFrame* Current() const { return current; }  // null until something was drawn
+    const AnimeFrame* Current() const { return hasCurrent ? &current : nullptr; }  // null until drawn
     double ViewX() const { return viewX; }
     double ViewY() const { return viewY; }
     double ViewW() const { return viewW; }
@@ -59,7 +59,10 @@ private:
     std::vector<AnimeEntry> entries;
     int64_t entryCount = 0;
     double viewX = 0, viewY = 0, viewW = 0, viewH = 0;
-    const AnimeFrame* current = nullptr;
+    // A copy of the last frame drawn, not a pointer into the table, so that copying an Anime
+    // or replacing its table never leaves it pointing at freed frames.
+    AnimeFrame current{};
+    bool hasCurrent = false;
     bool noCull = false;
 };
 
