@@ -1,0 +1,81 @@
+// The heads-up display: a "SPEED" readout in the top-left corner and, below it, a banner
+// that grades the speed in eight levels (0 fastest to 7; 8 shows no banner), with a sound
+// and a 20-frame animation when the level changes.
+//
+// Speed is horizontal progress: twice the distance the body moved right over the last 299
+// frames. Levels are graded every 50 frames of the global frame counter, so the banner
+// changes in a steady rhythm, and a pause (no Update) shifts nothing.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "frame/media.hpp"
+
+namespace grappix {
+
+class BitmapFont;
+
+class Hud {
+public:
+    static constexpr int64_t kHistoryLength = 300;
+    static constexpr int64_t kLevelCount = 8;
+
+    Hud();
+    ~Hud();
+
+    void Prepare();  // history zeroed, no level (8), the grading thresholds
+    void Setup();    // font, banner sheet, positions, animation steps, sounds
+    void Update(double bodyX);
+    void Draw();
+
+    // Read access for tests.
+    int64_t GetSpeedValue() const { return speedValue; }
+    const std::string& GetSpeedText() const { return speedText; }
+    int64_t GetLevel() const { return level; }
+    int64_t GetPrevLevel() const { return prevLevel; }
+    int64_t GetBannerMode() const { return bannerMode; }
+    double GetSlideX() const { return slideX; }
+    double GetDropY() const { return dropY; }
+    double GetOldAlpha() const { return oldAlpha; }
+    double GetNewAlpha() const { return newAlpha; }
+    double GetHistory(int64_t i) const { return history[static_cast<std::size_t>(i)]; }
+
+private:
+    void DrawBanner(int64_t lvl, double x, double y, double alpha) const;
+
+    std::unique_ptr<BitmapFont> font;
+    std::array<double, kHistoryLength> history{};  // body x, newest first
+    double textX = 50, textY = 50, charW = 30, charH = 60;
+    int64_t speedValue = 0;
+    std::string speedText;
+    std::string label = "SPEED";
+    int64_t digits = 5;
+    Tex banner;
+    double slideX = 0;  // x of the banner sliding in on a gain
+    double dropY = 110;  // y of the banner dropping out on a loss
+    double bannerW = 1536, bannerH = 192;
+    double srcX = 0;
+    std::array<double, kLevelCount> srcY{};  // one 128-texel row per level
+    double srcW = 1024, srcH = 128;
+    double bannerX = 0, bannerY = 110;
+    double slideStartX = -1536, slideStartY = 110;
+    double dropEndX = 0, dropEndY = 302;
+    double fadeStep = 1.0 / 20;
+    double slideStep = 76.8;
+    double dropStep = 9.6;
+    double oldAlpha = 1.0;
+    double newAlpha = 1.0;
+    int64_t animFrames = 20;
+    int64_t period = 50;
+    std::array<int64_t, kLevelCount> thresholds{};
+    std::unique_ptr<SoundClip> sndUp, sndDown;
+    int64_t prevLevel = 0;
+    int64_t level = 8;
+    int64_t bannerMode = 0;  // 0 steady, 1 level lost, 2 level gained
+};
+
+}  // namespace grappix

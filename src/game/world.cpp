@@ -1,0 +1,271 @@
+#include "game/world.hpp"
+
+#include "actors/moving_actor.hpp"
+#include "actors/player.hpp"
+#include "actors/smog.hpp"
+#include "frame/input.hpp"
+#include "frame/media.hpp"
+
+namespace grappix {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979;
+
+}  // namespace
+
+World::World()
+    : sndShot(std::make_unique<SoundClip>()),
+      sndHit(std::make_unique<SoundClip>()),
+      sndStep(std::make_unique<SoundClip>()),
+      sndReel(std::make_unique<SoundClip>()) {}
+
+World::~World() = default;
+
+void World::Configure(int64_t scale, double ground, double roof) {
+    halfW = 100;
+    halfH = 100;
+    radius = 40;
+    gravity = 0.5;
+    stopSpeed = 0.5;
+    reelSpeed = 20;
+    jumpSpeed = 8;
+    kickReach = jumpSpeed * 0.8 + radius;
+    jumpWait = 0;
+    jumpWaitFrames = 60;
+    hookSpeed = 60;
+    anchorOffset = 10;
+    wireHalfWidth = 5;
+    ringHalf = 200;
+    markerHalf = 25;
+    groundY = ground;
+    roofY = roof;
+    // The sound rhythms take the clock modulo multiples of the time scale, and a frame's time
+    // step divides by it: a scale below 1 would divide by zero.
+    if (scale < 1) {
+        DebugLog("World: time scale " + std::to_string(scale) + " is below 1; using 1");
+        scale = 1;
+    }
+    timeScale = scale;
+    moveState = 2;
+    wireState = 0;
+
+    body = std::make_unique<MovingActor>();
+    body->Prepare();
+    body->SetPos(-200, -500);
+    body->SetMove(10, -10);
+
+    smog = std::make_unique<Smog>();
+    smog->Prepare();
+
+    stepPeriod = 30 * timeScale;
+    reelPeriod = 5 * timeScale;
+}
+
+void World::Setup(double viewX, double viewY, double viewW, double viewH) {
+    player = std::make_unique<Player>();
+    player->Configure(timeScale);
+    player->LoadSheets(viewX, viewY, viewW, viewH);
+    smog->LoadSheet(viewX, viewY, viewW, viewH);
+    sndShot = std::make_unique<SoundClip>();
+    sndShot->Load("arrow01.ogg", 0.5, false);
+    sndHit = std::make_unique<SoundClip>();
+    sndHit->Load("hit_p13_a.ogg", 0.5, false);
+    sndStep = std::make_unique<SoundClip>();
+    sndStep->Load("attack00.ogg", 0.5, false);
+    sndReel = std::make_unique<SoundClip>();
+    sndReel->Load("hit_p13_a.ogg", 0.4, false);
+}
+
+double World::GetBodyX() const { return body->GetX(); }
+double World::GetBodyY() const { return body->GetY(); }
+double World::GetMoveX() const { return body->GetMoveX(); }
+double World::GetMoveY() const { return body->GetMoveY(); }
+
+// The direction from A to B is the angle of A - B turned half a circle.
+double World::DirectionTo(double x, double y) const {
+    return InvRot(body->GetX() - x, body->GetY() - y) + kPi;
+}
+
+void World::Fire(double tx, double ty) {
+    wireAngle = DirectionTo(tx, ty);
+    shotAngle = DirectionTo(tx, ty);
+    hookVX = hookSpeed * Cos(wireAngle);
+    hookVY = hookSpeed * Sin(wireAngle);
+    hookX = body->GetX();
+    hookY = body->GetY();
+    wireState = 1;  // a wire already caught or reeling is abandoned
+    sndShot->Play();
+}
+
+void World::Attach(double x, double y) {
+    wireAngle = DirectionTo(x, y);
+    hookX = x;
+    hookY = y;
+    hookVX = 0;
+    hookVY = 0;
+    wireLen = Hypot(body->GetX() - x, body->GetY() - y);
+    wireState = 2;
+    sndHit->Play();
+    // The reel button was already down when the hook caught: reel in from this very frame.
+    if (reelHeld) Reel();
+}
+
+void World::Release() {
+    hookX = body->GetX();
+    hookY = body->GetY();
+    hookVX = 0;
+    hookVY = 0;
+    wireState = 0;
+    moveState = 3;
+}
+
+void World::Reel() {
+    if (wireState != 2 && wireState != 3) return;
+    wireAngle = DirectionTo(hookX, hookY);
+    body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
+    wireState = 3;
+    moveState = 4;
+}
+
+void World::Drop() {
+    // The hook comes back with the next Update; its velocity no longer matters.
+    moveState = 3;
+    wireState = 0;
+}
+
+void World::Jump() {
+    if ((moveState != 0 && moveState != 1) || jumpWait != 0) return;
+    body->SetMove(body->GetMoveX(), -jumpSpeed);
+    jumpWait = jumpWaitFrames;
+    moveState = 2;
+}
+
+void World::WallKick(double bx, double by, double bw, double bh) {
+    if (jumpWait != 0) return;
+    const double x = body->GetX();
+    const double y = body->GetY();
+    const double r = radius;
+    if (!(x > bx - r - kickReach && x < bx + bw + r + kickReach && y > by - 2 * r - kickReach &&
+          y < by + bh))
+        return;
+    // Kick away from the block's nearer half.
+    if (x > bx + bw * 0.5)
+        body->SetMove(body->GetMoveX() + jumpSpeed, -jumpSpeed);
+    else
+        body->SetMove(body->GetMoveX() - jumpSpeed, -jumpSpeed);
+    jumpWait = jumpWaitFrames;
+    moveState = 2;
+}
+
+void World::Update(int64_t ticks) {
+    const double dt = static_cast<double>(ticks) / static_cast<double>(timeScale);
+    const double r = radius;
+    taut = false;
+
+    // Movement.
+    switch (moveState) {
+    case 1: {  // running: friction toward a stop
+        if (body->GetMoveX() > 0)
+            body->AddMove(-stopSpeed, 0);
+        else
+            body->AddMove(stopSpeed, 0);
+        if (body->MoveLen() <= stopSpeed) {
+            body->SetMove(0, 0);
+            clock = 0;  // the stop restarts the step rhythm, and sounds a step now
+            moveState = 0;
+        }
+        smog->Emit(clock, body->GetX(), body->GetY() + 2 * r);
+        if (clock % stepPeriod == 0) sndStep->Play();
+        break;
+    }
+    case 2:
+    case 3:
+    case 5:
+    case 6:
+        body->AddMove(0, gravity);
+        break;
+    default:  // standing, reeling: no gravity
+        break;
+    }
+
+    // Wire.
+    switch (wireState) {
+    case 0:
+        hookX = body->GetX();
+        hookY = body->GetY();
+        break;
+    case 1:  // flies on until something catches it: there is no range limit
+        hookX += hookVX;
+        hookY += hookVY;
+        break;
+    case 2: {
+        // Where the body would be after this frame's step: if that stretches the wire, take
+        // the outward part off the motion. The x component goes first and the y component is
+        // taken with the corrected x, so the correction is not a true projection; that is how
+        // the swing feels. The position is never pulled back onto the circle.
+        const double x = body->GetX();
+        const double y = body->GetY();
+        const double d = Hypot((x - hookX) + body->GetMoveX(), (y - hookY) + body->GetMoveY());
+        if (d > wireLen) {
+            wireAngle = DirectionTo(hookX, hookY);
+            const double kx = Cos(wireAngle);
+            const double ky = Sin(wireAngle);
+            const double p = body->GetMoveX() * kx + body->GetMoveY() * ky;
+            body->AddMoveX(-p * kx);
+            const double p2 = body->GetMoveX() * kx + body->GetMoveY() * ky;
+            body->AddMoveY(-p2 * ky);
+            taut = true;
+        }
+        break;
+    }
+    case 3: {
+        wireAngle = DirectionTo(hookX, hookY);
+        body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
+        // Tested before the step: the body still makes this frame's move toward the old hook.
+        if (Hypot(body->GetX() - hookX, body->GetY() - hookY) < 2 * r) Release();
+        if (clock % reelPeriod == 0) sndReel->Play();
+        break;
+    }
+    default:
+        break;
+    }
+
+    if (jumpWait > 0) --jumpWait;
+    smog->Update(dt);
+    clock += ticks;
+    body->Step(dt);
+    wallSide = 0;
+
+    // Airborne unless the wire says otherwise; the collisions give the rest back.
+    if (wireState == 2)
+        moveState = taut ? 5 : (moveState == 2 ? 2 : 3);
+    else if (wireState == 3)
+        moveState = 4;
+    else
+        moveState = moveState == 2 ? 2 : 3;
+}
+
+void World::DrawFreeMarker(double half, double x, double y, double viewX, double viewY) {
+    if (player) player->DrawFreeMarker(half, x, y, viewX, viewY);
+}
+
+void World::Draw(double aimX, double aimY, double viewX, double viewY) {
+    animId = 100 * (moveState + 1);
+    if (moveState == 1)
+        animId += body->GetMoveX() > 0 ? 30 : 40;
+    else
+        animId += wallSide == 0 ? 30 : 40;
+    markerId = wireState == 2 ? 200 : wireState == 3 ? 300 : 100;
+    if (!player) return;  // nothing to draw with before Setup
+    const double x = body->GetX();
+    const double y = body->GetY();
+    player->DrawAim(ringHalf, markerHalf, x, y, markerId, aimX, aimY, viewX, viewY);
+    if (wireState != 0)
+        player->DrawWire(wireHalfWidth, shotAngle, anchorOffset, x, y, hookX, hookY, viewX,
+                         viewY);
+    player->DrawBody(animId, clock, x, y, halfW, halfH, viewX, viewY);
+    smog->Draw(viewX, viewY);
+}
+
+}  // namespace grappix

@@ -1,0 +1,135 @@
+// The player's body and its wire: shot, flight, catch, swing, reel-in and release, jumps and
+// wall kicks, the movement state that picks the character's animation, the sound effects,
+// and the settling of the body and the flying hook against blocks, ground and roof.
+//
+// Units are world pixels (y grows downward) and frames: every speed is in pixels per frame.
+// The scene calls, each frame: the commands, Update, the collisions of its mode,
+// ClearReelHeld, then Draw. Update always leaves the body airborne (or swinging, or reeling);
+// the collisions give it back its standing, running and clinging states in the same frame.
+//
+// Movement states (moveState): 0 standing, 1 running, 2 jumping, 3 airborne, 4 reeling in,
+// 5 swinging on a taut wire, 6 clinging to a block's side.
+// Wire states (wireState): 0 no wire out (the hook rides with the body), 1 hook flying,
+// 2 hook caught, 3 reeling in.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace grappix {
+
+class MovingActor;
+class Player;
+class Smog;
+class SoundClip;
+
+class World {
+public:
+    World();
+    ~World();
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    // Constants, lines and the body at its start: (-200, -500), moving (10, -10), jumping.
+    void Configure(int64_t timeScale, double groundY, double roofY);
+    // The player's sheets, the smog sheet and the four sounds.
+    void Setup(double viewX, double viewY, double viewW, double viewH);
+
+    double GetBodyX() const;
+    double GetBodyY() const;
+    int64_t GetMoveState() const { return moveState; }
+    int64_t GetWireState() const { return wireState; }
+
+    // ---- commands ----
+    void Fire(double tx, double ty);  // shoot the hook toward a world point
+    void Attach(double x, double y);  // the hook catches at (x, y)
+    void Release();                   // the wire comes back to the body
+    void Reel();                      // start pulling the body to a caught hook
+    void Drop();                      // let go of the wire
+    void SetReelHeld() { reelHeld = true; }
+    void ClearReelHeld() { reelHeld = false; }
+    void Jump();
+    void WallKick(double bx, double by, double bw, double bh);
+
+    // ---- collisions (after Update) ----
+    bool CollideBlock(double bx, double by, double bw, double bh);  // always false
+    bool CatchBlock(double bx, double by, double bw, double bh);    // true: hook caught
+    void CollideGroundRoof();
+    void CollideGround();  // free style: no roof
+
+    void Update(int64_t ticks);
+
+    void DrawFreeMarker(double half, double x, double y, double viewX, double viewY);
+    void Draw(double aimX, double aimY, double viewX, double viewY);
+
+    // ---- read access for the scene, tests and tools ----
+    double GetMoveX() const;
+    double GetMoveY() const;
+    double GetHookX() const { return hookX; }
+    double GetHookY() const { return hookY; }
+    double GetHookVX() const { return hookVX; }
+    double GetHookVY() const { return hookVY; }
+    double GetWireLen() const { return wireLen; }
+    double GetWireAngle() const { return wireAngle; }
+    double GetShotAngle() const { return shotAngle; }
+    int64_t GetClock() const { return clock; }
+    int64_t GetJumpWait() const { return jumpWait; }
+    int64_t GetWallSide() const { return wallSide; }
+    int64_t GetAnimId() const { return animId; }
+    int64_t GetMarkerId() const { return markerId; }
+    bool IsTaut() const { return taut; }
+    bool IsReelHeld() const { return reelHeld; }
+    bool HitTop() const { return hitTop; }
+    bool HitBottom() const { return hitBottom; }
+    bool HitRight() const { return hitRight; }
+    bool HitLeft() const { return hitLeft; }
+    bool HitAny() const { return hitAny; }
+    double GetRadius() const { return radius; }
+    MovingActor& Body() { return *body; }  // tests place the body directly
+    const Player& GetPlayer() const { return *player; }
+    const Smog& GetSmog() const { return *smog; }
+
+private:
+    double DirectionTo(double x, double y) const;  // from the body toward (x, y)
+    void SettleOnGround();                          // ground part of both ground tests
+
+    std::unique_ptr<MovingActor> body;
+    double halfW = 100, halfH = 100;  // half size of the drawn character
+    double radius = 40;               // body radius of every collision test
+    double gravity = 0.5;
+    double stopSpeed = 0.5;  // ground friction step, and the speed at which the body stops
+    double reelSpeed = 20;
+    double jumpSpeed = 8;    // upward speed of a jump or kick, sideways push of a kick
+    double kickReach = 46.4;  // jumpSpeed * 0.8 + radius
+    int64_t jumpWait = 0;     // frames until the next jump or kick is allowed
+    int64_t jumpWaitFrames = 60;
+    double groundY = 0;
+    double roofY = 0;
+    int64_t timeScale = 1;   // ticks per frame
+    double hookX = 0, hookY = 0;
+    double wireLen = 0;
+    double wireAngle = 0;    // from the body toward the hook
+    double shotAngle = 0;    // direction of the last shot; only the anchor's drawing uses it
+    double anchorOffset = 10;
+    double wireHalfWidth = 5;
+    double hookVX = 0, hookVY = 0;
+    double hookSpeed = 60;
+    double ringHalf = 200;
+    double markerHalf = 25;
+    int64_t moveState = 2;
+    int64_t wallSide = 0;    // side of the block clung to: 0 or 1
+    int64_t wireState = 0;
+    int64_t clock = 0;       // ticks; reset when a running body stops
+    std::unique_ptr<Player> player;
+    int64_t animId = 0;
+    int64_t markerId = 0;
+    std::unique_ptr<Smog> smog;
+    std::unique_ptr<SoundClip> sndShot, sndHit, sndStep, sndReel;
+    int64_t stepPeriod = 30;  // running sound period, ticks
+    int64_t reelPeriod = 5;   // reeling sound period, ticks
+    bool hitTop = false, hitBottom = false, hitRight = false, hitLeft = false, hitAny = false;
+    bool taut = false;        // the wire was pulled taut in this frame's Update
+    bool reelHeld = false;    // the reel button is held in this frame
+};
+
+}  // namespace grappix
