@@ -1,0 +1,178 @@
+// How the program binds its engine, starts, and ends: run as a child process, with stand-in
+// engine libraries that lack a name or end the run in each of the ways a run can end.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "frame/engine.hpp"
+#include "frame/fault.hpp"
+#include "frame/media.hpp"
+#include "support/process.hpp"
+
+namespace grappix {
+namespace {
+
+using test::ProcessResult;
+using test::ReadFile;
+using test::RunProcess;
+using test::TempDir;
+
+// A working folder whose Data/Brisel.vqd is the given library (or absent when empty).
+struct RunFolder {
+    TempDir dir;
+    explicit RunFolder(const std::string& library) {
+        std::filesystem::create_directory(dir / "Data");
+        if (!library.empty())
+            std::filesystem::create_symlink(library, dir / "Data/Brisel.vqd");
+    }
+    ProcessResult Run(std::vector<std::pair<std::string, std::string>> env) {
+        env.emplace_back("STUB_LOG", dir / "stub.log");
+        return RunProcess({GRAPPIX_EXE}, dir.Path(), env, 60.0);
+    }
+    std::string StubLog() { return ReadFile(dir / "stub.log"); }
+};
+
+std::string Stub(const char* name) { return std::string(GRAPPIX_STUB_DIR) + "/" + name + ".vqd"; }
+
+TEST(ProgramBindingTest, AbsentLibraryEndsWithStatusOneAndTheLoadersText) {
+    // Guards against a missing engine being reported as success, or a crash.
+    RunFolder folder("");
+    ProcessResult r = folder.Run({});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Data/Brisel.vqd"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("3001"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+TEST(ProgramBindingTest, MissingNameStopsBindingAndFreeIsCalledOnlyIfFound) {
+    // Init is the first name: nothing is bound, so Free must not be called (and Init never is).
+    {
+        RunFolder folder(Stub("stub_without_init"));
+        ProcessResult r = folder.Run({{"STUB_QUIT_AT", "1"}});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("entry point Init is missing"), std::string::npos) << r.err;
+        EXPECT_EQ(folder.StubLog(), "");
+    }
+    // Pad comes after Free: Free was bound before the failure, so shutdown calls it; Init never
+    // ran, because binding stopped first.
+    {
+        RunFolder folder(Stub("stub_without_pad"));
+        ProcessResult r = folder.Run({{"STUB_QUIT_AT", "1"}});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("entry point Pad is missing"), std::string::npos) << r.err;
+        EXPECT_EQ(folder.StubLog(), "free\n");
+    }
+}
+
+TEST(ProgramExitTest, ClosingTheWindowEndsWithStatusZeroAfterInitAndFree) {
+    RunFolder folder(Stub("stub_complete"));
+    ProcessResult r = folder.Run({{"STUB_QUIT_AT", "5"}});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(folder.StubLog(), "init\nfree\n");
+}
+
+TEST(ProgramExitTest, AnyOtherFailureEndsWithStatusOneAndOneLineNamingIt) {
+    // Guards against a failure being reported as success: the run must say what went wrong.
+    RunFolder folder(Stub("stub_complete"));
+    ProcessResult r = folder.Run({{"STUB_FAIL_AT", "3"}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error 1001"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("stub.vqtex: not a PNG file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("place 0x"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(folder.StubLog(), "init\nfree\n");  // the shutdown sequence still ran
+}
+
+TEST(ProgramExitTest, InvalidFloatingPointOperationEndsWithStatusOneAndThePlace) {
+    // 0/0 under the game's setting traps: the run must end with a message, not a core dump or
+    // a handler that returns into the same instruction for ever.
+    RunFolder folder(Stub("stub_complete"));
+    ProcessResult r = folder.Run({{"STUB_FPE_AT", "2"}});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("invalid floating-point operation"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("place 0x"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("place 0x0000000000000000"), std::string::npos) << r.err;
+}
+
+TEST(ProgramExitTest, TheGameTrapsInvalidOperationsAndTruncatesTowardZero) {
+    // The start-up setting itself: invalid operation unmasked, rounding toward zero.
+    uint32_t saved = ReadMxcsr();
+    SetGameFloatingPoint();
+    EXPECT_EQ(ReadMxcsr() & 0xFFC0u, 0x7F00u);
+    volatile double a = 1.0, b = 10.0;
+    volatile double tenth = a / b;
+    volatile double minus = -2.7;
+    int64_t truncated = static_cast<int64_t>(minus);
+    WriteMxcsr(saved);
+    EXPECT_EQ(truncated, -2);
+    EXPECT_LT(tenth, 0.1);  // rounded toward zero: just below the nearest double, which is above
+}
+
+#ifdef GRAPPIX_HAVE_ENGINE
+// The real library, bound in this process the way the program binds it.
+class RealEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ASSERT_EQ(chdir(GRAPPIX_RUN_DIR), 0);
+        library.Load("Data/Brisel.vqd");
+        library.Bind(Engine());
+        BriselInitRecord init{};
+        init.flag = 1;
+        init.exceptionPlace = &ExceptionPlace();
+        init.title = "Grappix test";
+        Engine().Init(&init);
+    }
+    void TearDown() override {
+        Engine().Free();
+        Engine() = EngineTable{};
+        library.Unload();
+        ExceptionPlace() = 0;
+    }
+    EngineLibrary library;
+};
+
+TEST_F(RealEngineTest, SoundClipSwallowsAFailureRaisedInsideTheLibrary) {
+    // The failure is thrown inside the shared object and must be caught by type in the game.
+    SoundClip clip;
+    EXPECT_NO_THROW(clip.Load("no-such-sound.ogg", 0.5, true));
+    EXPECT_FALSE(clip.IsLoaded());
+    clip.Play();
+}
+
+TEST_F(RealEngineTest, TextureFailureReachesTheGameAsTheFailureTypeNamingTheFile) {
+    ExceptionPlace() = 0;
+    try {
+        LoadTex("no-such-texture.vqtex");
+        FAIL() << "a missing texture must raise";
+    } catch (const BriselFailure& failure) {
+        EXPECT_EQ(failure.Code(), static_cast<uint32_t>(BRISEL_FAIL_LOAD));
+        ASSERT_NE(failure.Message(), nullptr);
+        EXPECT_NE(std::string(failure.Message()).find("no-such-texture.vqtex"), std::string::npos);
+    }
+    EXPECT_NE(ExceptionPlace(), 0u);  // the raising site recorded where it came from
+}
+
+TEST(RealProgramTest, RunsHeadlessUntilTheFrameLimitAndEndsWithStatusZero) {
+    ProcessResult r = RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR,
+                                 {{"SDL_VIDEODRIVER", "dummy"},
+                                  {"SDL_AUDIODRIVER", "dummy"},
+                                  {"BRISEL_FRAMES", "30"},
+                                  {"BRISEL_NOPACE", "1"}},
+                                 120.0);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.signal, 0);
+}
+#endif
+
+}  // namespace
+}  // namespace grappix

@@ -1,0 +1,40 @@
+// Runs a program as a child process for end-to-end tests: its own working folder, extra
+// environment, captured output, and a time limit after which it is killed.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace grappix::test {
+
+struct ProcessResult {
+    int status = -1;        // exit status, or -1 if it did not exit normally
+    int signal = 0;         // the signal that ended it, 0 if none
+    bool timedOut = false;  // killed at the time limit
+    std::string out;        // standard output
+    std::string err;        // standard error
+};
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir,
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         double timeoutSeconds = 60.0);
+
+// A fresh empty folder under the system's temporary folder, removed by the destructor.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& data);
+
+}  // namespace grappix::test
