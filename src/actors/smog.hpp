@@ -27,6 +27,8 @@ public:
     void Update(double dt);
 
 private:
+    bool InRange(int64_t i) const;  // a puff index the pool has; others read as a dead puff
+
     std::vector<bool> alive;
     std::vector<int64_t> age;
     std::vector<std::unique_ptr<MovingActor>> puffs;
@@ -45,7 +47,7 @@ public:
     void Update(double dt);
     void Draw(double viewX, double viewY);
 
-    const SmogPool& Pool() const { return *pool; }
+    const SmogPool& Pool() const { return *pool; }  // after Prepare
 
 private:
     std::unique_ptr<SmogPool> pool;
