@@ -1,0 +1,70 @@
+// canvas.hpp -- the engine's own software rasteriser for the logical 1600 x 900 screen.
+//
+// Everything the game draws lands in one 32-bit framebuffer that belongs to the engine; the
+// window only ever receives the finished frame. Owning the pixels keeps the frame cost under
+// our control (opaque layers are plain scaled copies, off-screen parts are never touched),
+// makes screenshots the exact logical picture whatever the window size, and keeps this file
+// free of SDL so it can be tested and measured alone.
+#ifndef BRISEL_CANVAS_HPP
+#define BRISEL_CANVAS_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace brisel {
+
+// A picture ready for drawing: premultiplied 0xAARRGGBB texels, rows top down.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> texels;
+    bool translucent = false;  // some texel has alpha below 255: drawing must blend
+
+    // Builds an image from straight (not premultiplied) 0xAARRGGBB pixels.
+    static Image FromStraight(int width, int height, const uint32_t* pixels, int pitchPixels);
+
+    // Puts top over this image with its top-left corner at (x, y); both premultiplied.
+    void Compose(const Image& top, int x, int y);
+};
+
+enum class BlendMode { Alpha = 0, Add = 1, None = 2 };
+
+class Canvas {
+public:
+    static constexpr int kWidth = 1600;
+    static constexpr int kHeight = 900;
+
+    Canvas();
+
+    const uint32_t* Pixels() const { return pixels_.data(); }  // 0xFFRRGGBB, rows top down
+    uint32_t At(int x, int y) const { return pixels_[size_t(y) * kWidth + x]; }
+
+    void Reset();  // black screen, full viewport, alpha blending, nearest sampling
+    void Clear(double r, double g, double b);  // the whole screen, whatever the viewport
+    void SetViewport(double x, double y, double w, double h);
+    void ResetViewport();
+    void SetBlend(BlendMode mode) { blend_ = mode; }
+    void SetLinear(bool linear) { linear_ = linear; }
+
+    // A filled rectangle; a pixel is covered when its centre lies inside.
+    void FillRect(double x, double y, double w, double h, double r, double g, double b, double a);
+
+    // Source rectangle (texels) stretched into the destination rectangle, which is then turned
+    // by angle (radians, clockwise on screen) about (dx + cx, dy + cy). A negative source
+    // width or height reads the source mirrored or upside down.
+    void DrawImage(const Image& image, double sx, double sy, double sw, double sh,
+                   double dx, double dy, double dw, double dh,
+                   double cx, double cy, double angle,
+                   double r, double g, double b, double a);
+
+private:
+    std::vector<uint32_t> pixels_;
+    int clipX0_ = 0, clipY0_ = 0, clipX1_ = kWidth, clipY1_ = kHeight;  // half-open
+    BlendMode blend_ = BlendMode::Alpha;
+    bool linear_ = false;
+};
+
+}  // namespace brisel
+
+#endif

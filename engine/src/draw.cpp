@@ -1,0 +1,240 @@
+// draw.cpp -- textures, fonts and the 2D drawing entry points.
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine.hpp"
+
+using namespace brisel;
+
+namespace {
+
+BriselTex* LiveTex(BriselTex* tex, const char* entry) {
+    if (!IsLive(tex, Kind::Tex)) Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live texture");
+    return tex;
+}
+
+BriselFont* LiveFont(BriselFont* font, const char* entry) {
+    if (!IsLive(font, Kind::Font)) Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live font");
+    return font;
+}
+
+// Any SDL surface as a premultiplied image.
+Image ToImage(SDL_Surface* surface) {
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
+    if (argb == nullptr) return Image{};
+    Image img;
+    if (SDL_LockSurface(argb) == 0) {
+        img = Image::FromStraight(argb->w, argb->h, static_cast<const uint32_t*>(argb->pixels), argb->pitch / 4);
+        SDL_UnlockSurface(argb);
+    }
+    SDL_FreeSurface(argb);
+    return img;
+}
+
+BriselTex* NewTex(Image image, std::string name) {
+    auto* tex = new BriselTex{std::move(image), std::move(name)};
+    Register(tex, Kind::Tex);
+    return tex;
+}
+
+void TraceTex(const BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy,
+              double dw, double dh, double cx, double cy, double angle, double r, double g, double b,
+              double a) {
+    TraceLine("tex %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g",
+              tex->name.c_str(), sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+}
+
+}  // namespace
+
+namespace brisel {
+
+void ReleaseTex(BriselTex* tex) {
+    Unregister(tex);
+    delete tex;
+}
+
+void ReleaseFont(BriselFont* font) {
+    Unregister(font);
+    if (font->font != nullptr && TTF_WasInit()) TTF_CloseFont(font->font);
+    delete font;
+}
+
+}  // namespace brisel
+
+extern "C" {
+
+void Flip(void) {
+    BRISEL_ENTRY;
+    RaiseNotProvided("Flip");
+}
+
+void SetZBuf(bool) {
+    BRISEL_ENTRY;
+    RaiseNotProvided("SetZBuf");
+}
+
+void Clear(double r, double g, double b) {
+    BRISEL_ENTRY;
+    RequireInit("Clear");
+    E().canvas.Clear(r, g, b);
+}
+
+void SetViewport(double x, double y, double w, double h) {
+    BRISEL_ENTRY;
+    RequireInit("SetViewport");
+    E().canvas.SetViewport(x, y, w, h);
+}
+
+void ResetViewport(void) {
+    BRISEL_ENTRY;
+    RequireInit("ResetViewport");
+    E().canvas.ResetViewport();
+}
+
+void SetBlend(int64_t mode) {
+    BRISEL_ENTRY;
+    RequireInit("SetBlend");
+    if (mode < 0 || mode > 2)
+        Raise(BRISEL_FAIL_ARGUMENT, "SetBlend: unknown mode " + std::to_string(mode) + " (0 alpha, 1 additive, 2 none)");
+    E().canvas.SetBlend(static_cast<BlendMode>(mode));
+}
+
+void SetFilter(bool linear) {
+    BRISEL_ENTRY;
+    RequireInit("SetFilter");
+    E().canvas.SetLinear(linear);
+}
+
+void DrawRect(double x, double y, double w, double h, double r, double g, double b, double a) {
+    BRISEL_ENTRY;
+    RequireInit("DrawRect");
+    TraceLine("rect %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g", x, y, w, h, r, g, b, a);
+    E().canvas.FillRect(x, y, w, h, r, g, b, a);
+}
+
+BriselTex* LoadTex(const char* path) {
+    BRISEL_ENTRY;
+    RequireInit("LoadTex");
+    if (path == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "LoadTex: no file name");
+    std::string file = DataPath(path);
+    std::vector<uint8_t> data = ReadWholeFile(file);
+    SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
+    if (rw == nullptr) Raise(BRISEL_FAIL_SYSTEM, file + ": " + SDL_GetError());
+    if (!IMG_isPNG(rw)) {
+        SDL_RWclose(rw);
+        Raise(BRISEL_FAIL_LOAD, file + ": not a PNG image");
+    }
+    SDL_Surface* surface = IMG_LoadPNG_RW(rw);
+    SDL_RWclose(rw);
+    if (surface == nullptr)
+        Raise(BRISEL_FAIL_LOAD, file + ": corrupt or truncated PNG image (" + IMG_GetError() + ")");
+    Image image = ToImage(surface);
+    SDL_FreeSurface(surface);
+    if (image.width <= 0) Raise(BRISEL_FAIL_LOAD, file + ": the image cannot be converted (" + SDL_GetError() + ")");
+    return NewTex(std::move(image), path);
+}
+
+void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
+             double dh, double r, double g, double b, double a) {
+    BRISEL_ENTRY;
+    RequireInit("DrawTex");
+    LiveTex(tex, "DrawTex");
+    TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+}
+
+void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
+                double dh, double cx, double cy, double angle, double r, double g, double b, double a) {
+    BRISEL_ENTRY;
+    RequireInit("DrawTexRot");
+    LiveTex(tex, "DrawTexRot");
+    TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+}
+
+double GetTexW(BriselTex* tex) {
+    BRISEL_ENTRY;
+    return LiveTex(tex, "GetTexW")->image.width;
+}
+
+double GetTexH(BriselTex* tex) {
+    BRISEL_ENTRY;
+    return LiveTex(tex, "GetTexH")->image.height;
+}
+
+BriselFont* LoadFont(const char* path) {
+    BRISEL_ENTRY;
+    RequireInit("LoadFont");
+    if (path == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "LoadFont: no file name");
+    std::string file = DataPath(path);
+    auto font = std::make_unique<BriselFont>();
+    font->data = ReadWholeFile(file);
+    font->name = path;
+    font->size = 16;
+    SDL_RWops* rw = SDL_RWFromConstMem(font->data.data(), int(font->data.size()));
+    font->font = rw != nullptr ? TTF_OpenFontRW(rw, 1, font->size) : nullptr;
+    if (font->font == nullptr)
+        Raise(BRISEL_FAIL_LOAD, file + ": not a usable TrueType font (" + TTF_GetError() + ")");
+    // FreeType reads glyphs lazily: render a few now, so a damaged file fails here, where
+    // the message can name it, and not in the middle of a scene.
+    SDL_Surface* probe = TTF_RenderUTF8_Blended(font->font, "Ag0", SDL_Color{255, 255, 255, 255});
+    if (probe == nullptr) {
+        std::string why = TTF_GetError();
+        TTF_CloseFont(font->font);
+        font->font = nullptr;
+        Raise(BRISEL_FAIL_LOAD, file + ": the font's glyphs cannot be rendered (" + why + ")");
+    }
+    SDL_FreeSurface(probe);
+    BriselFont* handle = font.release();
+    Register(handle, Kind::Font);
+    return handle;
+}
+
+BriselTex* MakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t n) {
+    BRISEL_ENTRY;
+    RequireInit("MakeFontTex");
+    LiveFont(font, "MakeFontTex");
+    if (text == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: no text");
+    if (size < 1 || size > 2048)
+        Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: text size " + std::to_string(size) + " out of range 1..2048");
+    if (n < 0 || n > size)
+        Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: outline " + std::to_string(n) + " out of range 0..size");
+    if (font->size != int(size)) {
+        if (TTF_SetFontSize(font->font, int(size)) != 0)
+            Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+        font->size = int(size);
+    }
+    std::string name = std::string("text:") + text;
+    if (*text == '\0') {
+        // Nothing to render: a transparent texture one pixel wide and a line high.
+        Image empty;
+        empty.width = 1;
+        empty.height = std::max(1, TTF_FontHeight(font->font) + 2 * int(n));
+        empty.texels.assign(size_t(empty.height), 0);
+        empty.translucent = true;
+        return NewTex(std::move(empty), name);
+    }
+
+    TTF_SetFontOutline(font->font, 0);
+    SDL_Surface* fill = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{255, 255, 255, 255});
+    if (fill == nullptr) Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+    Image image = ToImage(fill);
+    SDL_FreeSurface(fill);
+    if (n > 0) {
+        // The outline is the same text rendered n pixels bolder, under the white fill.
+        TTF_SetFontOutline(font->font, int(n));
+        SDL_Surface* outline = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{16, 16, 24, 255});
+        TTF_SetFontOutline(font->font, 0);
+        if (outline == nullptr) Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+        Image under = ToImage(outline);
+        SDL_FreeSurface(outline);
+        under.Compose(image, int(n), int(n));
+        image = std::move(under);
+    }
+    image.translucent = true;
+    return NewTex(std::move(image), name);
+}
+
+}  // extern "C"

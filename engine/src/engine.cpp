@@ -1,0 +1,218 @@
+// engine.cpp -- shared machinery: the entry guard, failures, the handle registry, files,
+// configuration, the trace and the random generator.
+#include "engine.hpp"
+
+#include <xmmintrin.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace brisel {
+
+namespace {
+
+// The platform's default floating-point environment: every exception masked, round to nearest.
+constexpr unsigned kDefaultMxcsr = 0x1F80;
+
+int g_entryDepth = 0;      // nesting of entry points (one thread calls the engine)
+void* g_entrySite = nullptr;  // caller's code address of the outermost entry point
+
+}  // namespace
+
+EntryGuard::EntryGuard(void* site) : savedMxcsr_(_mm_getcsr()), outermost_(g_entryDepth == 0) {
+    _mm_setcsr(kDefaultMxcsr);
+    if (outermost_) g_entrySite = site;
+    ++g_entryDepth;
+}
+
+EntryGuard::~EntryGuard() {
+    --g_entryDepth;
+    if (outermost_) g_entrySite = nullptr;
+    _mm_setcsr(savedMxcsr_);
+}
+
+void Raise(uint32_t code, const std::string& message) {
+    Engine& e = E();
+    if (e.exceptionPlace != nullptr && *e.exceptionPlace == 0)
+        *e.exceptionPlace = reinterpret_cast<uintptr_t>(g_entrySite);
+    if (e.config.debug) std::fprintf(stderr, "brisel: failure %u: %s\n", code, message.c_str());
+    throw BriselFailure(code, message.c_str());
+}
+
+void RaiseNotProvided(const char* name) {
+    Raise(BRISEL_FAIL_NOT_PROVIDED, std::string(name) + ": not provided by this build");
+}
+
+Engine& E() {
+    static Engine engine;
+    return engine;
+}
+
+// ---- random numbers --------------------------------------------------------------------
+
+void Rng::Seed(uint64_t seed) {
+    for (uint64_t& word : s_) {
+        seed += 0x9E3779B97F4A7C15ull;
+        uint64_t z = seed;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        word = z ^ (z >> 31);
+    }
+}
+
+uint64_t Rng::Next() {
+    auto rotl = [](uint64_t x, int k) { return (x << k) | (x >> (64 - k)); };
+    uint64_t result = rotl(s_[1] * 5, 7) * 9;
+    uint64_t t = s_[1] << 17;
+    s_[2] ^= s_[0];
+    s_[3] ^= s_[1];
+    s_[1] ^= s_[2];
+    s_[0] ^= s_[3];
+    s_[2] ^= t;
+    s_[3] = rotl(s_[3], 45);
+    return result;
+}
+
+int64_t Rng::Range(int64_t min, int64_t max) {
+    if (min > max) std::swap(min, max);
+    uint64_t span = uint64_t(max) - uint64_t(min);
+    if (span == UINT64_MAX) return int64_t(Next());
+    uint64_t n = span + 1;
+    // Rejection keeps every value equally likely.
+    uint64_t limit = UINT64_MAX - UINT64_MAX % n;
+    uint64_t r;
+    do r = Next();
+    while (r >= limit);
+    return int64_t(uint64_t(min) + r % n);
+}
+
+double Rng::RangeF(double min, double max) {
+    double unit = double(Next() >> 11) * (1.0 / 9007199254740992.0);  // [0, 1)
+    double v = min + (max - min) * unit;
+    return (v >= max && max > min) ? min : v;
+}
+
+Rng& MainRng() {
+    static Rng rng(uint64_t(time(nullptr)) ^ 0x5DEECE66Dull);
+    return rng;
+}
+
+// ---- configuration -------------------------------------------------------------------------
+
+namespace {
+
+bool ParseWhole(const char* text, int64_t& value) {
+    if (text == nullptr || *text == '\0') return false;
+    errno = 0;
+    char* end = nullptr;
+    long long v = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0') return false;
+    value = v;
+    return true;
+}
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr ? v : "";
+}
+
+[[noreturn]] void BadSetting(const char* name, const std::string& value, const char* what) {
+    Raise(BRISEL_FAIL_ARGUMENT, std::string(name) + "=" + value + ": " + what);
+}
+
+}  // namespace
+
+Config ReadConfig() {
+    Config c;
+    c.inputScript = Env("BRISEL_INPUT");
+    c.tracePath = Env("BRISEL_TRACE");
+    c.shotDir = Env("BRISEL_SHOTS");
+    c.debug = Env("BRISEL_DEBUG") == "1";
+    c.noPace = Env("BRISEL_NOPACE") == "1";
+
+    std::string frames = Env("BRISEL_FRAMES");
+    if (!frames.empty()) {
+        if (!ParseWhole(frames.c_str(), c.frameLimit) || c.frameLimit < 1)
+            BadSetting("BRISEL_FRAMES", frames, "not a whole number from 1");
+    }
+    std::string seed = Env("BRISEL_SEED");
+    if (!seed.empty()) {
+        int64_t v = 0;
+        if (!ParseWhole(seed.c_str(), v)) BadSetting("BRISEL_SEED", seed, "not a whole number");
+        c.haveSeed = true;
+        c.seed = uint64_t(v);
+    }
+    std::string shots = Env("BRISEL_SHOT_FRAMES");
+    if (!shots.empty()) {
+        size_t pos = 0;
+        while (pos <= shots.size()) {
+            size_t comma = shots.find(',', pos);
+            if (comma == std::string::npos) comma = shots.size();
+            std::string item = shots.substr(pos, comma - pos);
+            int64_t v = 0;
+            if (!ParseWhole(item.c_str(), v) || v < 1)
+                BadSetting("BRISEL_SHOT_FRAMES", shots, "expected frame steps like 1,60,120");
+            c.shotFrames.insert(v);
+            pos = comma + 1;
+        }
+        if (c.shotDir.empty())
+            BadSetting("BRISEL_SHOT_FRAMES", shots, "BRISEL_SHOTS names no folder for the pictures");
+    }
+    return c;
+}
+
+// ---- files -----------------------------------------------------------------------------------
+
+std::string DataPath(const char* name) {
+    std::string n = name != nullptr ? name : "";
+    if (!n.empty() && n[0] == '/') return n;  // absolute paths are taken as they are
+    return "Data/" + n;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) Raise(BRISEL_FAIL_LOAD, path + ": cannot open (" + std::strerror(errno) + ")");
+    std::vector<uint8_t> data;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.insert(data.end(), buffer, buffer + n);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) Raise(BRISEL_FAIL_LOAD, path + ": read error");
+    if (data.empty()) Raise(BRISEL_FAIL_LOAD, path + ": file is empty");
+    return data;
+}
+
+void RequireInit(const char* name) {
+    if (!E().initialised)
+        Raise(BRISEL_FAIL_NOT_READY, std::string(name) + ": the engine is not initialised (call Init first)");
+}
+
+// ---- handles ---------------------------------------------------------------------------------
+
+void Register(const void* handle, Kind kind) { E().handles[handle] = kind; }
+
+bool IsLive(const void* handle, Kind kind) {
+    if (handle == nullptr) return false;
+    auto it = E().handles.find(handle);
+    return it != E().handles.end() && it->second == kind;
+}
+
+void Unregister(const void* handle) { E().handles.erase(handle); }
+
+// ---- trace -------------------------------------------------------------------------------------
+
+void TraceLine(const char* format, ...) {
+    FILE* f = E().trace;
+    if (f == nullptr) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(f, format, args);
+    va_end(args);
+    std::fputc('\n', f);
+}
+
+}  // namespace brisel

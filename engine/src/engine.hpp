@@ -1,0 +1,207 @@
+// engine.hpp -- the engine's internal state and the rules every entry point follows.
+//
+// Every exported function starts with BRISEL_ENTRY: it switches to the default floating-point
+// environment for the duration of the call (the game runs with the invalid operation trapped,
+// which SDL, Mesa and the decoders do not survive) and notes the caller's code address, which
+// Raise writes into the game's exception place when a failure leaves the library.
+#ifndef BRISEL_ENGINE_HPP
+#define BRISEL_ENGINE_HPP
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <SDL_ttf.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// The entry points are the only names with default visibility (the library is built with
+// -fvisibility=hidden); the version script then keeps exactly these 132 in the export table.
+#pragma GCC visibility push(default)
+#include "brisel.h"
+#pragma GCC visibility pop
+
+#include "canvas.hpp"
+#include "input_script.hpp"
+
+namespace brisel {
+
+// ---- entry guard ---------------------------------------------------------------------
+class EntryGuard {
+public:
+    explicit EntryGuard(void* site);
+    ~EntryGuard();
+    EntryGuard(const EntryGuard&) = delete;
+    EntryGuard& operator=(const EntryGuard&) = delete;
+    unsigned CallerMxcsr() const { return savedMxcsr_; }  // the game's own setting
+
+private:
+    unsigned savedMxcsr_;
+    bool outermost_;
+};
+
+#define BRISEL_ENTRY ::brisel::EntryGuard briselEntryGuard_(__builtin_return_address(0))
+
+// Raises BriselFailure(code, message) from the current entry point. If the game's exception
+// place is empty, the caller's code address goes there first.
+[[noreturn]] void Raise(uint32_t code, const std::string& message);
+[[noreturn]] void RaiseNotProvided(const char* name);
+
+// ---- random numbers --------------------------------------------------------------------
+// xoshiro256**, seeded through splitmix64: fast, good quality, the same on every machine.
+class Rng {
+public:
+    explicit Rng(uint64_t seed = 0) { Seed(seed); }
+    void Seed(uint64_t seed);
+    uint64_t Next();
+    int64_t Range(int64_t min, int64_t max);  // uniform, both ends included
+    double RangeF(double min, double max);    // uniform over [min, max)
+
+private:
+    uint64_t s_[4];
+};
+
+// ---- configuration read from the environment at Init ----------------------------------
+struct Config {
+    std::string inputScript;       // BRISEL_INPUT
+    int64_t frameLimit = 0;        // BRISEL_FRAMES; 0 = none
+    bool haveSeed = false;         // BRISEL_SEED given
+    uint64_t seed = 0;
+    bool noPace = false;           // BRISEL_NOPACE=1
+    std::string shotDir;           // BRISEL_SHOTS
+    std::set<int64_t> shotFrames;  // BRISEL_SHOT_FRAMES
+    std::string tracePath;         // BRISEL_TRACE
+    bool debug = false;            // BRISEL_DEBUG=1
+};
+Config ReadConfig();  // raises BRISEL_FAIL_ARGUMENT for a malformed value
+
+// ---- input -------------------------------------------------------------------------------
+constexpr int kPadButtons = 16;
+constexpr int kMouseButtons = 3;
+
+// One button as the game sees it: a count of frame steps held, fed by any number of sources.
+struct ButtonState {
+    uint32_t heldBy = 0;   // one bit per source holding it (keys, controllers, script)
+    bool latched = false;  // went down since the last refresh: counts even if already up again
+    int64_t count = 0;
+    void Refresh() {
+        count = (heldBy != 0 || latched) ? count + 1 : 0;
+        latched = false;
+    }
+};
+
+struct InputState {
+    ButtonState pad[kPadButtons];
+    ButtonState mouse[kMouseButtons];
+    double mouseX = 0, mouseY = 0;
+    std::unordered_map<SDL_JoystickID, SDL_GameController*> controllers;
+    std::unordered_map<SDL_JoystickID, uint32_t> controllerHeld;  // pad-button bitmask
+    // The scripted run: events sorted by step, and the next one to apply.
+    std::vector<ScriptEvent> script;
+    size_t scriptNext = 0;
+    bool scripted = false;
+};
+
+void HandleInputEvent(InputState& in, const SDL_Event& e);  // a device event
+void ApplyScriptEvents(InputState& in, int64_t step, bool& quit);
+void RefreshCounts(InputState& in);
+void ReleaseAllKeys(InputState& in);  // focus lost: keys let go elsewhere never report up
+void CloseControllers(InputState& in);
+
+// ---- handles -------------------------------------------------------------------------------
+enum class Kind { Block, Tex, Font, Snd, Rng };
+
+// ---- the engine ----------------------------------------------------------------------------
+struct Engine {
+    bool initialised = false;
+    uintptr_t* exceptionPlace = nullptr;
+    Config config;
+
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* screen = nullptr;  // the finished frame, scaled to the window
+    bool vsync = false;
+    bool headless = false;          // dummy/offscreen video: no desktop to fit
+    Canvas canvas;
+
+    int64_t step = 0;               // calls of Act so far
+    bool quitRequested = false;
+    uint64_t startTicks = 0;        // performance counter at Init
+    uint64_t nextDeadline = 0;      // performance counter of the next frame's start
+    uint64_t lastPresent = 0;
+    std::vector<uint64_t> recentFrames;  // performance counter of recent steps (GetFPS)
+
+    InputState input;
+
+    bool audioOpen = false;         // a mixer device exists (real or the dummy fallback)
+    int audioFrequency = 0;
+    uint16_t audioFormat = 0;
+    int audioChannels = 0;
+    std::vector<int> freeChannels;  // mixer channels of released sounds
+    int channelCount = 0;
+    double masterVolume = 1.0;
+
+    FILE* trace = nullptr;
+
+    std::unordered_map<const void*, Kind> handles;
+
+    std::string stringBuffer;       // the text returned by the last string call
+};
+
+Engine& E();
+Rng& MainRng();
+
+// Resolves a bare file name inside Data/ of the working folder.
+std::string DataPath(const char* name);
+// Reads a whole file; raises BRISEL_FAIL_LOAD "<file>: <what>" when it is missing or empty.
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+
+void RequireInit(const char* name);  // raises BRISEL_FAIL_NOT_READY before Init
+
+void Register(const void* handle, Kind kind);
+bool IsLive(const void* handle, Kind kind);
+void Unregister(const void* handle);
+
+void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Release of each handle kind (used by FreeMem and by Free).
+void ReleaseTex(BriselTex* tex);
+void ReleaseFont(BriselFont* font);
+void ReleaseSnd(BriselSnd* snd);
+
+void OpenAudio();   // after SDL_Init: real device, else the dummy driver, else silent
+void CloseAudio();  // releases every sound too
+
+}  // namespace brisel
+
+// Handle types, named by the contract header.
+struct BriselTex {
+    brisel::Image image;
+    std::string name;  // file name as passed to LoadTex, or "text:<text>"
+};
+
+struct BriselFont {
+    std::vector<uint8_t> data;  // the font file, which SDL_ttf reads lazily
+    TTF_Font* font = nullptr;
+    int size = 0;               // current point size of font
+    std::string name;
+};
+
+struct BriselSnd {
+    Mix_Chunk* chunk = nullptr;   // null when the engine runs without any audio device
+    Mix_Chunk* partial = nullptr; // the tail played by a start offset
+    int channel = -1;
+    double volume = 1.0;
+    double seconds = 0.0;
+    std::string name;
+};
+
+struct BriselRng {
+    brisel::Rng rng;
+};
+
+#endif

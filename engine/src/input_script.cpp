@@ -1,0 +1,131 @@
+// input_script.cpp -- the input script parser: plain text in, events or one error out.
+#include "input_script.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace brisel {
+
+namespace {
+
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
+        if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+bool ParseStep(std::string_view word, int64_t& step) {
+    if (word.empty() || word.size() > 18) return false;
+    int64_t v = 0;
+    for (char c : word) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < 1) return false;
+    step = v;
+    return true;
+}
+
+bool ParseReal(std::string_view word, double& value) {
+    std::string text(word);
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && !text.empty() && errno == 0 &&
+           std::isfinite(value);
+}
+
+bool ParseButton(std::string_view word, ScriptEvent& event) {
+    if (word == "left" || word == "right" || word == "middle") {
+        event.mouseButton = true;
+        event.button = word == "left" ? 0 : (word == "right" ? 1 : 2);
+        return true;
+    }
+    if (word.size() < 4 || word.size() > 5 || word.substr(0, 3) != "pad") return false;
+    std::string_view digits = word.substr(3);
+    if (digits.size() == 2 && digits[0] == '0') return false;  // "pad01" is not a name
+    int v = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > 15) return false;
+    event.mouseButton = false;
+    event.button = v;
+    return true;
+}
+
+std::string Quote(std::string_view word) { return "'" + std::string(word) + "'"; }
+
+}  // namespace
+
+ParsedScript ParseInputScript(std::string_view text, const std::string& fileName) {
+    ParsedScript result;
+    int lineNumber = 0;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNumber;
+
+        size_t hash = line.find('#');
+        if (hash != std::string_view::npos) line = line.substr(0, hash);
+        std::vector<std::string_view> w = Words(line);
+        if (w.empty()) {
+            if (end == text.size()) break;
+            continue;
+        }
+
+        auto fail = [&](const std::string& what) {
+            result.events.clear();
+            result.error = fileName + ":" + std::to_string(lineNumber) + ": " + what;
+            return result;
+        };
+
+        ScriptEvent event;
+        event.line = lineNumber;
+        if (!ParseStep(w[0], event.step))
+            return fail("frame step must be a whole number from 1, not " + Quote(w[0]));
+        if (w.size() < 2) return fail("missing event after the frame step");
+
+        size_t expected = 0;
+        std::string_view kind = w[1];
+        if (kind == "mouse") {
+            event.type = ScriptEvent::Type::Mouse;
+            if (w.size() < 4) return fail("mouse needs x and y");
+            if (!ParseReal(w[2], event.x)) return fail("mouse x is not a number: " + Quote(w[2]));
+            if (!ParseReal(w[3], event.y)) return fail("mouse y is not a number: " + Quote(w[3]));
+            expected = 4;
+        } else if (kind == "down" || kind == "up") {
+            event.type = kind == "down" ? ScriptEvent::Type::Down : ScriptEvent::Type::Up;
+            if (w.size() < 3) return fail(std::string(kind) + " needs a button");
+            if (!ParseButton(w[2], event))
+                return fail("unknown button " + Quote(w[2]) +
+                            " (left, right, middle or pad0 ... pad15)");
+            expected = 3;
+        } else if (kind == "quit") {
+            event.type = ScriptEvent::Type::Quit;
+            expected = 2;
+        } else {
+            return fail("unknown event " + Quote(kind) + " (mouse, down, up or quit)");
+        }
+        if (w.size() > expected) return fail("unexpected " + Quote(w[expected]) + " at end of line");
+        result.events.push_back(event);
+        if (end == text.size()) break;
+    }
+    std::stable_sort(result.events.begin(), result.events.end(),
+                     [](const ScriptEvent& a, const ScriptEvent& b) { return a.step < b.step; });
+    return result;
+}
+
+}  // namespace brisel
