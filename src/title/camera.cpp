@@ -1,0 +1,8 @@
+#include "title/camera.hpp"
+
+namespace grappix {
+
+void Camera::Init(double x, double y) { pos.Set(x, y); }
+void Camera::SetPos(double x, double y) { pos.Set(x, y); }
+
+}  // namespace grappix
