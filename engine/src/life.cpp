@@ -131,6 +131,9 @@ void LoadScript(Engine& e) {
 // Closes everything; safe at any stage of a failed Init and when nothing was opened.
 void Shutdown() {
     Engine& e = E();
+    // The trace ends with the last frame: closing down is not something the game did.
+    if (e.trace != nullptr) std::fclose(e.trace);
+    e.trace = nullptr;
     // Handles first: sounds need the mixer, textures and fonts need nothing but memory.
     std::vector<std::pair<const void*, Kind>> handles(e.handles.begin(), e.handles.end());
     for (auto& [handle, kind] : handles) {
@@ -154,8 +157,6 @@ void Shutdown() {
     e.renderer = nullptr;
     e.window = nullptr;
     if (SDL_WasInit(0) != 0) SDL_Quit();
-    if (e.trace != nullptr) std::fclose(e.trace);
-    e.trace = nullptr;
 
     e.initialised = false;
     e.exceptionPlace = nullptr;

@@ -1,0 +1,214 @@
+// Runs without a player: the input script format, button counts fed by it, the trace, the
+// frame limit and the seed.
+#include <gtest/gtest.h>
+
+#include "engine_support.hpp"
+#include "input_script.hpp"
+
+using namespace engine_test;
+using brisel::ParseInputScript;
+using brisel::ScriptEvent;
+
+// ---- the parser ----------------------------------------------------------------------------
+
+// Guards against a script line read wrongly (wrong step, button, order or coordinates).
+TEST(InputScriptParser, ReadsEveryKindOfLine) {
+    auto parsed = ParseInputScript(
+        "# a comment line\n"
+        "\n"
+        "12 mouse 800.5 -20   # cursor\n"
+        "  3 down left\n"
+        "3 up pad15\n"
+        "7\tdown\tmiddle\r\n"
+        "5 down pad0\n"
+        "40 quit\n",
+        "run.txt");
+    ASSERT_EQ(parsed.error, "");
+    ASSERT_EQ(parsed.events.size(), 6u);
+    const auto& ev = parsed.events;
+    EXPECT_EQ(ev[0].step, 3);  // sorted by step, lines of one step in file order
+    EXPECT_EQ(ev[0].type, ScriptEvent::Type::Down);
+    EXPECT_TRUE(ev[0].mouseButton);
+    EXPECT_EQ(ev[0].button, 0);
+    EXPECT_EQ(ev[1].type, ScriptEvent::Type::Up);
+    EXPECT_FALSE(ev[1].mouseButton);
+    EXPECT_EQ(ev[1].button, 15);
+    EXPECT_EQ(ev[2].step, 5);
+    EXPECT_EQ(ev[2].button, 0);
+    EXPECT_FALSE(ev[2].mouseButton);
+    EXPECT_EQ(ev[3].step, 7);
+    EXPECT_EQ(ev[3].button, 2);
+    EXPECT_EQ(ev[4].type, ScriptEvent::Type::Mouse);
+    EXPECT_DOUBLE_EQ(ev[4].x, 800.5);
+    EXPECT_DOUBLE_EQ(ev[4].y, -20);
+    EXPECT_EQ(ev[4].line, 3);
+    EXPECT_EQ(ev[5].type, ScriptEvent::Type::Quit);
+    EXPECT_EQ(ev[5].step, 40);
+    EXPECT_TRUE(ParseInputScript("", "empty.txt").events.empty());
+    EXPECT_EQ(ParseInputScript("1 quit", "no-newline.txt").events.size(), 1u);
+}
+
+// Guards against a malformed line accepted silently or reported without file and line.
+TEST(InputScriptParser, MalformedLinesNameFileAndLine) {
+    struct Case {
+        const char* line;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"x down left", "frame step must be a whole number from 1, not 'x'"},
+        {"0 down left", "frame step must be a whole number from 1, not '0'"},
+        {"-3 quit", "frame step must be a whole number from 1, not '-3'"},
+        {"4", "missing event after the frame step"},
+        {"4 jump", "unknown event 'jump' (mouse, down, up or quit)"},
+        {"4 mouse 10", "mouse needs x and y"},
+        {"4 mouse ten 10", "mouse x is not a number: 'ten'"},
+        {"4 mouse 10 nan", "mouse y is not a number: 'nan'"},
+        {"4 down", "down needs a button"},
+        {"4 up pad16", "unknown button 'pad16' (left, right, middle or pad0 ... pad15)"},
+        {"4 down pad01", "unknown button 'pad01' (left, right, middle or pad0 ... pad15)"},
+        {"4 down Left", "unknown button 'Left' (left, right, middle or pad0 ... pad15)"},
+        {"4 quit now", "unexpected 'now' at end of line"},
+        {"4 down left right", "unexpected 'right' at end of line"},
+    };
+    for (const Case& c : cases) {
+        auto parsed = ParseInputScript(std::string("1 quit\n# fine\n") + c.line + "\n2 quit\n", "play.txt");
+        EXPECT_EQ(parsed.error, std::string("play.txt:3: ") + c.what) << c.line;
+        EXPECT_TRUE(parsed.events.empty());
+    }
+}
+
+// ---- scripted runs through the engine -----------------------------------------------------------
+
+namespace {
+
+class EngineScripted : public ::testing::Test {
+protected:
+    void TearDown() override { Engine().Free(); }
+    void Script(const std::string& text) {
+        box.Write("input.txt", text);
+        setenv("BRISEL_INPUT", box.Path("input.txt").c_str(), 1);
+    }
+    Sandbox box;
+};
+
+}  // namespace
+
+// Guards against counts that start a step late, skip a value or linger after release.
+TEST_F(EngineScripted, ButtonCountsFollowTheScript) {
+    Script("10 down left\n13 up left\n2 down pad3\n4 up pad3\n5 mouse 400 300\n6 down right\n6 up right\n");
+    InitEngine();
+    Api& e = Engine();
+    std::vector<int64_t> left, pad3, right;
+    for (int step = 1; step <= 14; ++step) {
+        e.Act();
+        left.push_back(e.Mouse(0));
+        pad3.push_back(e.Pad(0, 3));
+        right.push_back(e.Mouse(1));
+        if (step == 4) EXPECT_EQ(e.MouseX(), 0);
+        if (step == 5) {
+            EXPECT_EQ(e.MouseX(), 400);
+            EXPECT_EQ(e.MouseY(), 300);
+        }
+    }
+    EXPECT_EQ(left, (std::vector<int64_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 0, 0}));
+    EXPECT_EQ(pad3, (std::vector<int64_t>{0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    // A press and release within one step is still seen once.
+    EXPECT_EQ(right, (std::vector<int64_t>{0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(e.Pad(1, 3), 0);
+    EXPECT_EQ(e.Pad(0, 99), 0);
+}
+
+// Guards against a broken script being ignored instead of stopping the run with file:line.
+TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
+    Script("1 down left\n2 down sideways\n");
+    BriselFailure f = Failure([] { InitEngine(); });
+    EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_SCRIPT));
+    EXPECT_EQ(MessageOf(f), box.Path("input.txt") + ":2: unknown button 'sideways' (left, right, middle or pad0 ... pad15)");
+
+    setenv("BRISEL_INPUT", box.Path("nowhere.txt").c_str(), 1);
+    f = Failure([] { InitEngine(); });
+    EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_SCRIPT));
+    EXPECT_EQ(MessageOf(f).rfind(box.Path("nowhere.txt") + ": ", 0), 0u) << MessageOf(f);
+}
+
+// Guards against trace lines in the wrong format, order or precision.
+TEST_F(EngineScripted, TraceRecordsFramesDrawsAndSounds) {
+    WritePng(box.Data("halves.vqtex"), Solid(64, 64, 0xFFFF0000));
+    box.Write("Data/beep.wav", WavBytes(0.5));
+    setenv("BRISEL_TRACE", box.Path("trace.txt").c_str(), 1);
+    InitEngine();
+    Api& e = Engine();
+    BriselTex* tex = e.LoadTex("halves.vqtex");
+    BriselSnd* beep = e.LoadSnd("beep.wav");
+    e.DrawTex(tex, 0, 0, 64, 64, 10, 20, 64, 64, 1, 1, 1, 1);
+    e.DrawRect(1.5, 2, 3, 4, 0.25, 0.5, 0.75, 1);
+    e.PlaySnd(beep, 0, true, 0);
+    e.StopSnd(beep);
+    e.Act();
+    e.DrawTexRot(tex, 0, 64, 64, -64, 1, 2, 3, 4, 5, 6, M_PI / 4, 1, 1, 1, 0.5);
+    e.PlaySnd(beep, 0, false, 0);
+    e.Act();
+    e.Free();
+    EXPECT_EQ(ReadText(box.Path("trace.txt")),
+              "tex halves.vqtex 0 0 64 64 10 20 64 64 0 0 0 1 1 1 1\n"
+              "rect 1.5 2 3 4 0.25 0.5 0.75 1\n"
+              "play beep.wav 1\n"
+              "stop beep.wav\n"
+              "frame 1\n"
+              "tex halves.vqtex 0 64 64 -64 1 2 3 4 5 6 0.785398163 1 1 1 0.5\n"
+              "play beep.wav 0\n"
+              "frame 2\n");
+}
+
+// Guards against a frame limit that quits early, late, without its last frame, or only once.
+TEST_F(EngineScripted, FrameLimitQuitsAfterTheLastFrameIsShown) {
+    setenv("BRISEL_FRAMES", "3", 1);
+    setenv("BRISEL_TRACE", box.Path("trace.txt").c_str(), 1);
+    setenv("BRISEL_SHOTS", box.Path("shots").c_str(), 1);
+    setenv("BRISEL_SHOT_FRAMES", "3", 1);
+    InitEngine();
+    Api& e = Engine();
+    e.Act();
+    e.Act();
+    BriselFailure f = Failure([&] { e.Act(); });
+    EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_QUIT));
+    EXPECT_TRUE(std::filesystem::exists(box.Path("shots/frame-3.png")));
+    EXPECT_NE(ReadText(box.Path("trace.txt")).find("frame 3\n"), std::string::npos);
+    EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));  // and every later one
+}
+
+// Guards against a script's quit line or Exit being ignored by later frame steps.
+TEST_F(EngineScripted, ScriptQuitAndExitEndTheRun) {
+    Script("2 quit\n");
+    InitEngine();
+    Api& e = Engine();
+    e.Act();
+    EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
+    e.Free();
+    unsetenv("BRISEL_INPUT");
+    InitEngine();
+    EXPECT_EQ(Failure([&] { e.Exit(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
+    EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
+}
+
+// Guards against runs that do not repeat under BRISEL_SEED, and a bad setting taken silently.
+TEST_F(EngineScripted, SeedMakesRandomNumbersRepeat) {
+    setenv("BRISEL_SEED", "42", 1);
+    Api& e = Engine();
+    auto draw = [&] {
+        InitEngine();
+        std::vector<int64_t> v;
+        for (int i = 0; i < 20; ++i) v.push_back(e.Rnd(1, 6));
+        e.Free();
+        return v;
+    };
+    std::vector<int64_t> first = draw();
+    EXPECT_EQ(draw(), first);
+    for (int64_t v : first) {
+        EXPECT_GE(v, 1);
+        EXPECT_LE(v, 6);
+    }
+    setenv("BRISEL_FRAMES", "soon", 1);
+    BriselFailure f = Failure([] { InitEngine(); });
+    EXPECT_EQ(MessageOf(f), "BRISEL_FRAMES=soon: not a whole number from 1");
+}
