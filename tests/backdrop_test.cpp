@@ -77,8 +77,10 @@ double ModDistance(double a, double b, double period) {
 TEST_F(BackdropFixture, EveryLayerCoversTheScreenWithoutGapsAnywhere) {
     // Guards against a strip of bare background opening between tiles, near the start or far
     // along the stage.
-    for (double camX : {0.0, 2500.0, 1000.0, -500.0, -200.0, -123456.7, 999.999, 14666.6667,
-                        3e6, 3e6 + 777.3, 2.5e7 + 0.25}) {
+    // Cameras just short of a wrap put each row's anchor furthest left of the screen.
+    for (double camX : {0.0, 2500.0, 1000.0, -500.0, -200.0, -123456.7, 999.999, 1999.0,
+                        14600.0, 14666.6667, 21900.0, 3e6, 3e6 + 777.3, 3e6 + 1950.5,
+                        2.5e7 + 0.25}) {
         for (const LayerInfo& layer : kLayers) {
             auto tiles = Drawn(camX, layer);
             ASSERT_FALSE(tiles.empty()) << layer.file << " at " << camX;
