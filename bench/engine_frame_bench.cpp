@@ -1,0 +1,207 @@
+// engine_frame_bench -- what a frame costs in the real engine library, headless.
+//
+// Measures, in one run and under SDL's dummy drivers with pacing off:
+//   - baseline: a frame that only clears and presents;
+//   - typical: a game frame of ~58 textured draws covering the 1600 x 900 screen about three
+//     times (far scenery and its reflection, a translucent lake, ground and roof strips, blocks,
+//     a turned ring, sprites, smog puffs, a speed banner), camera moving every frame;
+//   - the same scene drawn into the rasteriser alone (no present), to split the cost;
+//   - Init to the first shown frame, with the scene's textures loaded on the way;
+//   - peak resident memory.
+// The textures are generated here, with the sizes the game uses; none of the game's assets.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <vector>
+
+#include "canvas.hpp"
+#include "engine_support.hpp"
+
+using namespace engine_test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+uint32_t Argb(int a, int r, int g, int b) {
+    return uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+}
+
+// A picture with some structure, so sampling is not a memset in disguise. alpha(x, y) gives
+// the coverage: 255 everywhere makes an opaque texture.
+template <class AlphaFn>
+Picture Make(int w, int h, int hue, AlphaFn alpha) {
+    Picture p;
+    p.width = w;
+    p.height = h;
+    p.argb.resize(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int r = (hue + x / 4) & 255, g = (hue * 3 + y / 2) & 255, b = (x ^ y) & 255;
+            p.argb[size_t(y) * w + x] = Argb(alpha(x, y), r, g, b);
+        }
+    return p;
+}
+
+struct Scene {
+    BriselTex *far, *lake, *ground, *roof, *block, *ring, *sprite, *smog, *banner;
+};
+
+void WriteTextures(const Sandbox& box) {
+    auto opaque = [](int, int) { return 255; };
+    WritePng(box.Data("far.vqtex"), Make(2048, 512, 40, opaque));
+    WritePng(box.Data("lake.vqtex"), Make(2048, 512, 90, [](int, int y) { return 120 + y / 8; }));
+    WritePng(box.Data("ground.vqtex"), Make(1024, 128, 10, [](int, int y) { return y < 20 ? 0 : 255; }));
+    WritePng(box.Data("roof.vqtex"), Make(1024, 128, 200, [](int, int y) { return y > 108 ? 0 : 255; }));
+    WritePng(box.Data("block.vqtex"), Make(256, 512, 120, opaque));
+    WritePng(box.Data("ring.vqtex"), Make(512, 512, 60, [](int x, int y) {
+        double d = std::hypot(x - 255.5, y - 255.5);
+        return (d > 200 && d < 250) ? 255 : 0;
+    }));
+    WritePng(box.Data("sprite.vqtex"), Make(256, 256, 180, [](int x, int y) {
+        return std::hypot(x - 127.5, y - 127.5) < 110 ? 255 : 0;
+    }));
+    WritePng(box.Data("smog.vqtex"), Make(128, 128, 240, [](int x, int y) {
+        double d = std::hypot(x - 63.5, y - 63.5);
+        return d < 64 ? int(200 * (1 - d / 64)) : 0;
+    }));
+    WritePng(box.Data("banner.vqtex"), Make(1024, 128, 150, [](int, int y) { return y < 16 || y > 112 ? 0 : 230; }));
+}
+
+Scene LoadScene(Api& e) {
+    return Scene{e.LoadTex("far.vqtex"),   e.LoadTex("lake.vqtex"),   e.LoadTex("ground.vqtex"),
+                 e.LoadTex("roof.vqtex"),  e.LoadTex("block.vqtex"),  e.LoadTex("ring.vqtex"),
+                 e.LoadTex("sprite.vqtex"), e.LoadTex("smog.vqtex"), e.LoadTex("banner.vqtex")};
+}
+
+// Draw calls of one game frame, as the backdrop, blocks, player, smog and banner make them.
+// draw(tex, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, alpha)
+template <class Draw>
+int DrawScene(const Scene& s, double camX, int frame, Draw draw) {
+    int calls = 0;
+    auto tile = [&](BriselTex* t, double sh, double sy, double cxw, double cy, double hw, double hh, double alpha) {
+        draw(t, 0, sy, 2048 * (t == s.ground || t == s.roof ? 0.5 : 1), sh, cxw - hw - camX, cy - hh + 900, 2 * hw,
+             2 * hh, 0, 0, 0, alpha);
+        ++calls;
+    };
+    double distant = camX - 0.1 * std::fmod(camX, 2 * 1100 / 0.1);
+    double lake = camX - 0.3 * std::fmod(camX, 2 * 2200 / 0.3);
+    double ground = camX - std::fmod(camX, 2000);
+    for (int k = -1; k <= 2; ++k) tile(s.far, 512, 0, distant + k * 2200, -600, 1100, 300, 1);
+    for (int k = -1; k <= 2; ++k) tile(s.far, -512, 512, distant + k * 2200, 0, 1100, 300, 1);
+    for (int k = -1; k <= 2; ++k) tile(s.lake, 512, 0, lake + k * 4400, 0, 2200, 300, 1);
+    for (int k = -1; k <= 2; ++k) tile(s.ground, 128, 0, ground + k * 2000, -25, 1000, 50, 1);
+    for (int k = -2; k <= 2; ++k) tile(s.roof, 128, 0, ground + k * 2000, -900, 1000, 50, 1);
+    for (int i = 0; i < 10; ++i) {  // blocks hanging from the roof and standing on the ground
+        double x = std::fmod(i * 410.0 - camX * 1.0 + 8000, 4100) - 300;
+        double h = 180 + (i * 97) % 220;
+        draw(s.block, 0, 0, 256, 512, x, i % 2 ? 50 : 825 - h, 160, h, 0, 0, 0, 1);
+        ++calls;
+    }
+    draw(s.ring, 0, 0, 512, 512, 600, 250, 400, 400, 200, 200, frame * 0.05, 0.8);  // aim ring
+    draw(s.sprite, 0, 0, 256, 256, 700, 350, 200, 200, 100, 100, 0.2, 1);          // character
+    draw(s.sprite, 0, 0, 256, 256, 980, 120, 200, 200, 0, 0, 0, 1);                // hook
+    draw(s.sprite, 0, 0, 256, 256, 300, 600, 200, 200, 0, 0, 0, 1);
+    draw(s.sprite, 0, 0, 256, 256, 1250, 500, 200, 200, 0, 0, 0, 1);
+    draw(s.sprite, 0, 0, 256, 256, 800, 260, 4, 420, 2, 0, -0.7, 1);               // the wire
+    calls += 6;
+    for (int i = 0; i < 20; ++i) {  // smog puffs
+        draw(s.smog, 0, 0, 128, 128, 650 - i * 18.0, 420 + (i % 5) * 9.0, 60, 60, 30, 30, i * 0.3, 0.6);
+        ++calls;
+    }
+    draw(s.banner, 0, 0, 1024, 128, 32, 40, 1536, 192, 0, 0, 0, 1);
+    return calls + 1;
+}
+
+struct Stats {
+    double mean, median, p95;
+};
+
+Stats Summarise(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / double(ms.size());
+    return Stats{mean, ms[ms.size() / 2], ms[ms.size() * 95 / 100]};
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+void Print(const char* name, const Stats& s, const Stats& base) {
+    std::printf("%-34s mean %7.3f ms  median %7.3f ms  p95 %7.3f ms  (%.1fx baseline)\n", name, s.mean, s.median,
+                s.p95, s.median / base.median);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int frames = argc > 1 ? std::max(20, std::atoi(argv[1])) : 300;
+    Sandbox box;
+    WriteTextures(box);
+    Api& e = Engine();
+
+    // Start-up: Init, the scene's textures, one drawn frame shown.
+    Clock::time_point t0 = Clock::now();
+    InitEngine();
+    Clock::time_point tInit = Clock::now();
+    Scene scene = LoadScene(e);
+    auto engineDraw = [&](BriselTex* t, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
+                          double dh, double cx, double cy, double angle, double alpha) {
+        if (angle == 0 && cx == 0 && cy == 0) e.DrawTex(t, sx, sy, sw, sh, dx, dy, dw, dh, 1, 1, 1, alpha);
+        else e.DrawTexRot(t, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, 1, 1, 1, alpha);
+    };
+    int calls = DrawScene(scene, 0, 0, engineDraw);
+    e.Act();
+    Clock::time_point tFirst = Clock::now();
+
+    std::vector<double> baseline, typical, raster;
+    for (int i = 0; i < frames; ++i) {
+        Clock::time_point a = Clock::now();
+        e.Clear(0, 0, 0);
+        e.Act();
+        baseline.push_back(Ms(Clock::now() - a));
+    }
+    for (int i = 0; i < frames; ++i) {
+        Clock::time_point a = Clock::now();
+        DrawScene(scene, i * 7.5, i, engineDraw);
+        e.Act();
+        typical.push_back(Ms(Clock::now() - a));
+    }
+    e.Free();
+
+    // The rasteriser alone, with the same pictures decoded by the same rules.
+    {
+        std::vector<brisel::Image> images;
+        for (const char* name : {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner"}) {
+            Picture p = ReadPng(box.Data(std::string(name) + ".vqtex"));
+            images.push_back(brisel::Image::FromStraight(p.width, p.height, p.argb.data(), p.width));
+        }
+        Scene ids{};
+        BriselTex** slots = reinterpret_cast<BriselTex**>(&ids);
+        for (size_t i = 0; i < images.size(); ++i) slots[i] = reinterpret_cast<BriselTex*>(i + 1);
+        brisel::Canvas canvas;
+        auto canvasDraw = [&](BriselTex* t, double sx, double sy, double sw, double sh, double dx, double dy,
+                              double dw, double dh, double cx, double cy, double angle, double alpha) {
+            const brisel::Image& img = images[reinterpret_cast<size_t>(t) - 1];
+            canvas.DrawImage(img, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, 1, 1, 1, alpha);
+        };
+        for (int i = 0; i < frames; ++i) {
+            Clock::time_point a = Clock::now();
+            DrawScene(ids, i * 7.5, i, canvasDraw);
+            raster.push_back(Ms(Clock::now() - a));
+        }
+    }
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    Stats base = Summarise(baseline), full = Summarise(typical), draw = Summarise(raster);
+    std::printf("engine frame benchmark: %d frames each, %d draw calls in the typical frame\n", frames, calls);
+    Print("baseline (clear + present)", base, base);
+    Print("typical frame (draws + present)", full, base);
+    Print("typical draws, rasteriser alone", draw, base);
+    std::printf("%-34s %7.1f ms (Init alone %.1f ms)\n", "Init to first shown frame", Ms(tFirst - t0),
+                Ms(tInit - t0));
+    std::printf("%-34s %7.1f MiB\n", "peak resident memory", usage.ru_maxrss / 1024.0);
+    return 0;
+}
