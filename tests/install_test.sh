@@ -79,11 +79,31 @@ write_game_script() {
 EOF
 }
 
+# Runs a command that installs from the build folder, keeping the build's install manifests
+# as they were: they list what a real install put where, for uninstalling it, and a test's
+# install must not overwrite them. One such command at a time per build folder.
+keeping_manifests() {
+    local status=0 m saved=$tmp/manifests
+    mkdir -p "$saved"
+    exec 8>"$GRAPPIX_BUILD_DIR/.install-test.lock"
+    flock 8
+    rm -f "$saved"/*
+    for m in install_manifest.txt install_manifest_game.txt; do
+        [[ ! -f $GRAPPIX_BUILD_DIR/$m ]] || cp -p "$GRAPPIX_BUILD_DIR/$m" "$saved/$m"
+    done
+    "$@" || status=$?
+    for m in install_manifest.txt install_manifest_game.txt; do
+        if [[ -f $saved/$m ]]; then cp -p "$saved/$m" "$GRAPPIX_BUILD_DIR/$m"; else rm -f "$GRAPPIX_BUILD_DIR/$m"; fi
+    done
+    flock -u 8
+    return $status
+}
+
 # Installs the build into prefix $1 (DESTDIR and further options may follow).
 install_to() {
     local prefix=$1
     shift
-    "$CMAKE_COMMAND" --install "$GRAPPIX_BUILD_DIR" --prefix "$prefix" "$@" >"$tmp/install.log" 2>&1 || {
+    keeping_manifests "$CMAKE_COMMAND" --install "$GRAPPIX_BUILD_DIR" --prefix "$prefix" "$@" >"$tmp/install.log" 2>&1 || {
         cat "$tmp/install.log" >&2
         fail "cmake --install to $prefix failed"
         finish
@@ -325,7 +345,7 @@ deb)
         exit 77
     fi
     note "cpack -G DEB"
-    (cd "$GRAPPIX_BUILD_DIR" && "$CPACK_COMMAND" -G DEB -B "$tmp/pkg" >"$tmp/cpack.log" 2>&1) ||
+    (cd "$GRAPPIX_BUILD_DIR" && keeping_manifests "$CPACK_COMMAND" -G DEB -B "$tmp/pkg" >"$tmp/cpack.log" 2>&1) ||
         { cat "$tmp/cpack.log" >&2; fail "cpack -G DEB failed"; finish; }
     debs=("$tmp"/pkg/grappix_*.deb)
     [[ ${#debs[@]} == 1 && -f ${debs[0]} ]] || { fail "expected one grappix_*.deb, got: ${debs[*]}"; finish; }
