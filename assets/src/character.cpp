@@ -26,7 +26,7 @@ P Down(double a) { return {std::sin(a), std::cos(a)}; }
 // Limb angles are absolute: 0 hangs straight down, +pi/2 points forward, pi straight up.
 struct Limb { double upper, lower; };
 
-enum class Place { Feet, Top, Centre, TorsoBackAt, TorsoFrontAt };
+enum class Place { Feet, Top, Centre, BackAt, FrontAt };
 
 struct Pose {
     double lean = 0.05;            // torso tilt, + forward
@@ -37,8 +37,9 @@ struct Pose {
     double scarfAngle = -0.9;      // scarf streams back; + lifts it, - lets it hang
     double scarfWave = 0;          // flutter phase
     double scarfLen = 1.0;
+    double scarfSway = 12;         // flutter amplitude across the scarf
     Place place = Place::Feet;
-    double placeAt = 0;            // x of the wall for TorsoBackAt / TorsoFrontAt
+    double placeAt = 0;            // x of the wall for BackAt / FrontAt
     double dx = 0, dy = 0;         // nudge after placing
 };
 
@@ -115,11 +116,11 @@ Skeleton Placed(const Pose& p) {
     case Place::Centre:
         hip = {c - (b.x0 + b.x1) / 2, c - (b.y0 + b.y1) / 2};
         break;
-    case Place::TorsoBackAt:  // an upright torso's back on the wall
-        hip = {p.placeAt + kTorsoW / 2 + kOutline, c - (b.y0 + b.y1) / 2};
+    case Place::BackAt:  // whatever reaches furthest back touches the wall
+        hip = {p.placeAt - b.x0, c - (b.y0 + b.y1) / 2};
         break;
-    case Place::TorsoFrontAt:
-        hip = {p.placeAt - kTorsoW / 2 - kOutline, c - (b.y0 + b.y1) / 2};
+    case Place::FrontAt:
+        hip = {p.placeAt - b.x1, c - (b.y0 + b.y1) / 2};
         break;
     }
     hip = hip + P{p.dx, p.dy};
@@ -170,14 +171,14 @@ void Dot(cairo_t* cr, P q, double r, const Rgba& col) {
 
 // A tapered ribbon streaming back from the neck, waving along its length.
 void Scarf(cairo_t* cr, P root, double angle, double wave, double length, double width,
-           const Rgba& col) {
+           double sway, const Rgba& col) {
     P d{-std::cos(angle), -std::sin(angle)};  // back (-x), lifted by angle
     P n{-d.y, d.x};
     const int N = 24;
     std::vector<P> left, right;
     for (int i = 0; i <= N; ++i) {
         double s = static_cast<double>(i) / N;
-        double off = 12 * s * std::sin(2 * kPi * 1.1 * s + wave);
+        double off = sway * s * std::sin(2 * kPi * 1.1 * s + wave);
         P c = root + d * (length * s) + n * off;
         double w = width * (1.0 - 0.45 * s);
         left.push_back(c + n * (w / 2));
@@ -186,7 +187,7 @@ void Scarf(cairo_t* cr, P root, double angle, double wave, double length, double
     cairo_move_to(cr, left[0].x, left[0].y);
     for (const P& q : left) cairo_line_to(cr, q.x, q.y);
     // Forked tip.
-    P tip = root + d * (length * 0.93) + n * (12 * 0.93 * std::sin(2 * kPi * 1.1 * 0.93 + wave));
+    P tip = root + d * (length * 0.93) + n * (sway * 0.93 * std::sin(2 * kPi * 1.1 * 0.93 + wave));
     cairo_line_to(cr, tip.x, tip.y);
     for (auto it = right.rbegin(); it != right.rend(); ++it) cairo_line_to(cr, it->x, it->y);
     cairo_close_path(cr);
@@ -198,8 +199,8 @@ void DrawFigure(cairo_t* cr, const Pose& p) {
     P neck = s.shoulder + P{-std::sin(p.lean) * -2, 3};
 
     // Scarf first: it trails behind everything.
-    Scarf(cr, neck, p.scarfAngle - 0.25, p.scarfWave + 1.7, 64 * p.scarfLen, 13, kScarfBack);
-    Scarf(cr, neck, p.scarfAngle, p.scarfWave, 100 * p.scarfLen, 18, kScarf);
+    Scarf(cr, neck, p.scarfAngle - 0.25, p.scarfWave + 1.7, 64 * p.scarfLen, 13, p.scarfSway, kScarfBack);
+    Scarf(cr, neck, p.scarfAngle, p.scarfWave, 100 * p.scarfLen, 18, p.scarfSway, kScarf);
 
     // Far limbs in shadow.
     Limb2(cr, s.shoulder + P{-3, 2}, s.elbow[0], s.hand[0], kArmW, kSuitBack);
@@ -309,7 +310,7 @@ Pose Airborne(int frame) {
     p.backLeg = {0.85 - f, -0.45};
     p.frontArm = {1.3 - f, 2.1};
     p.backArm = {-1.0 + f, -0.3};
-    p.scarfAngle = 0.75;
+    p.scarfAngle = 0.12;
     p.scarfWave = frame * kPi / 2;
     p.place = Place::Top;
     return p;
@@ -363,9 +364,10 @@ Pose ClingWallBehind() {
     p.frontArm = {0.55, 1.5};
     p.backLeg = {0.12, -0.12};
     p.frontLeg = {0.95, 0.15};
-    p.scarfAngle = 1.3;
+    p.scarfAngle = 1.85;  // up, and away from the wall behind
     p.scarfWave = 0.8;
-    p.place = Place::TorsoBackAt;
+    p.scarfSway = 5;
+    p.place = Place::BackAt;
     p.placeAt = stage::kCellCentre - stage::kWallFromCentre;
     return p;
 }
@@ -376,11 +378,12 @@ Pose ClingWallAhead() {
     p.lean = 0.0;
     p.frontArm = {2.95, 3.0};
     p.backArm = {2.55, 2.95};
-    p.frontLeg = {0.35, 0.0};
-    p.backLeg = {-0.1, -0.3};
-    p.scarfAngle = 1.25;
+    p.frontLeg = {0.1, -0.35};
+    p.backLeg = {-0.12, -0.45};
+    p.scarfAngle = 1.3;
     p.scarfWave = 2.0;
-    p.place = Place::TorsoFrontAt;
+    p.scarfSway = 5;
+    p.place = Place::FrontAt;
     p.placeAt = stage::kCellCentre + stage::kWallFromCentre;
     return p;
 }

@@ -162,7 +162,7 @@ Canvas DrawBanners(const FontFiles& fonts) {
     // cool (level 7); each carries its rank word and as many chevrons as it is fast.
     static const char* kWords[8] = {"LIGHTSPEED", "SONIC", "HYPER", "TURBO",
                                     "RAPID",      "FAST",  "QUICK", "CRUISE"};
-    static const uint32_t kColours[8] = {0xff2d8a, 0xff4b2b, 0xff8a1e, 0xffc21e,
+    static const uint32_t kColours[8] = {0xff2f5f, 0xff5a24, 0xff8f1c, 0xffc41e,
                                          0xb4e032, 0x3ed67a, 0x22c4d8, 0x3a7cf0};
     Canvas c(1024, 1024);
     cairo_t* cr = c.cr();

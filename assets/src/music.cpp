@@ -249,10 +249,8 @@ void PlayMelody(Song& s, int bar0, const std::vector<std::string>& bars, double 
 Sound Finish(Song& s, double echoFeedback, double echoLevel) {
     Echo(s, echoFeedback, echoLevel);
     Sound out{std::move(s.mix.Left()), std::move(s.mix.Right())};
-    // Gentle saturation keeps drum peaks from setting the whole level.
-    for (auto* ch : {&out.left, &out.right})
-        for (float& v : *ch) v = static_cast<float>(std::tanh(v * 1.2));
-    Normalise(out, 0.72);
+    // Under the effects in the mix: the game plays music and effects at the same volume.
+    Normalise(out, 0.6);
     return out;
 }
 

@@ -187,13 +187,6 @@ Canvas DrawGround() {
     cairo_set_source_rgba(cr, 0.85, 1.0, 0.6, 0.35);  // lit edge
     cairo_fill(cr);
 
-    // The surface the player stands on, outlined.
-    cairo_move_to(cr, 0, S);
-    cairo_line_to(cr, W, S);
-    SetColor(cr, kInk);
-    cairo_set_line_width(cr, 3);
-    cairo_stroke(cr);
-
     // Grass tips above the surface (the rows above are otherwise transparent).
     for (int i = 0; i < 170; ++i) {
         double x = rnd.Range(0, W), hgt = rnd.Range(4, S - 2), lean = rnd.Range(-4, 5);
@@ -208,6 +201,13 @@ Canvas DrawGround() {
             cairo_fill(cr);
         });
     }
+    // The surface the player stands on, outlined in front of the grass.
+    cairo_move_to(cr, 0, S);
+    cairo_line_to(cr, W, S);
+    SetColor(cr, kInk);
+    cairo_set_line_width(cr, 3);
+    cairo_stroke(cr);
+
     return c;
 }
 
