@@ -6,15 +6,25 @@
 // integer only. Texels are premultiplied, which makes "over" one multiply per channel pair.
 #include "canvas.hpp"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace brisel {
 
 namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000u;
+
+// Scaled copies: at most this many per image, each at most this many pixels (16 MiB), dropped
+// after this many frame steps without a draw.
+constexpr size_t kMaxScaledCopies = 12;
+constexpr double kMaxScaledArea = 4.0 * 1024 * 1024;
+constexpr int64_t kScaledLifetime = 120;
 
 // d * f / 255 on all four channels, rounded (two channels per multiply).
 inline uint32_t Scale255(uint32_t d, uint32_t f) {
@@ -71,26 +81,6 @@ struct Tint {
     }
 };
 
-// The pixel operations; each takes the destination pixel and the sampled texel.
-struct OpCopy {
-    void operator()(uint32_t& d, uint32_t s) const { d = s | kOpaque; }
-};
-struct OpOver {
-    void operator()(uint32_t& d, uint32_t s) const { d = Over(d, s); }
-};
-struct OpTintOver {
-    Tint t;
-    void operator()(uint32_t& d, uint32_t s) const { d = Over(d, t.Apply(s)); }
-};
-struct OpAdd {
-    Tint t;
-    void operator()(uint32_t& d, uint32_t s) const { d = AddSaturate(d, t.Apply(s)); }
-};
-struct OpReplace {
-    Tint t;
-    void operator()(uint32_t& d, uint32_t s) const { d = t.Apply(s) | kOpaque; }
-};
-
 // The texel window a draw may read: the source rectangle, inside the image.
 struct Window {
     int u0, u1, v0, v1;  // inclusive
@@ -100,20 +90,53 @@ inline int Clamp(int64_t v, int lo, int hi) {
     return v < lo ? lo : (v > hi ? hi : int(v));
 }
 
-template <class Op>
-void SpanAxisNearest(uint32_t* dst, int n, const uint32_t* row, int64_t u, int64_t du,
-                     const Window& w, Op op) {
+Window SourceWindow(const Image& image, double sx, double sy, double sw, double sh) {
+    Window win;
+    double u0 = std::min(sx, sx + sw), u1 = std::max(sx, sx + sw);
+    double v0 = std::min(sy, sy + sh), v1 = std::max(sy, sy + sh);
+    win.u0 = int(std::clamp(std::floor(u0), 0.0, double(image.width - 1)));
+    win.u1 = int(std::clamp(std::ceil(u1) - 1, 0.0, double(image.width - 1)));
+    win.v0 = int(std::clamp(std::floor(v0), 0.0, double(image.height - 1)));
+    win.v1 = int(std::clamp(std::ceil(v1) - 1, 0.0, double(image.height - 1)));
+    if (win.u1 < win.u0) win.u1 = win.u0;
+    if (win.v1 < win.v0) win.v1 = win.v0;
+    return win;
+}
+
+inline bool Inside(int64_t first, int64_t last, int lo, int hi) {
+    return first >= lo && first <= hi && last >= lo && last <= hi;
+}
+
+// ---- sampling: the texels of one row span, into a contiguous buffer ------------------------
+
+void SampleAxis(uint32_t* out, int n, const uint32_t* row, int64_t u, int64_t du, const Window& w) {
+    if (Inside(u >> 16, (u + (n - 1) * du) >> 16, w.u0, w.u1)) {  // no clamping needed
+        for (int i = 0; i < n; ++i) {
+            out[i] = row[u >> 16];
+            u += du;
+        }
+        return;
+    }
     for (int i = 0; i < n; ++i) {
-        op(dst[i], row[Clamp(u >> 16, w.u0, w.u1)]);
+        out[i] = row[Clamp(u >> 16, w.u0, w.u1)];
         u += du;
     }
 }
 
-template <bool Linear, class Op>
-void SpanGeneral(uint32_t* dst, int n, const Image& img, int64_t u, int64_t v, int64_t du,
-                 int64_t dv, const Window& w, Op op) {
+template <bool Linear>
+void SampleGeneral(uint32_t* out, int n, const Image& img, int64_t u, int64_t v, int64_t du, int64_t dv,
+                   const Window& w) {
     const uint32_t* tex = img.texels.data();
     const int pitch = img.width;
+    if (!Linear && Inside(u >> 16, (u + (n - 1) * du) >> 16, w.u0, w.u1) &&
+        Inside(v >> 16, (v + (n - 1) * dv) >> 16, w.v0, w.v1)) {  // no clamping needed
+        for (int i = 0; i < n; ++i) {
+            out[i] = tex[(v >> 16) * pitch + (u >> 16)];
+            u += du;
+            v += dv;
+        }
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         if constexpr (Linear) {
             int64_t uu = u - 0x8000, vv = v - 0x8000;
@@ -122,12 +145,89 @@ void SpanGeneral(uint32_t* dst, int n, const Image& img, int64_t u, int64_t v, i
             uint32_t fu = uint32_t((uu >> 8) & 255), fv = uint32_t((vv >> 8) & 255);
             uint32_t top = Mix(tex[y0 * pitch + x0], tex[y0 * pitch + x1], fu);
             uint32_t bottom = Mix(tex[y1 * pitch + x0], tex[y1 * pitch + x1], fu);
-            op(dst[i], Mix(top, bottom, fv));
+            out[i] = Mix(top, bottom, fv);
         } else {
-            op(dst[i], tex[Clamp(v >> 16, w.v0, w.v1) * pitch + Clamp(u >> 16, w.u0, w.u1)]);
+            out[i] = tex[Clamp(v >> 16, w.v0, w.v1) * pitch + Clamp(u >> 16, w.u0, w.u1)];
         }
         u += du;
         v += dv;
+    }
+}
+
+// ---- span operations: sampled texels onto a run of screen pixels, four at a time -----------
+
+enum class SpanOp { CopyOpaque, Copy, Over, TintOver, Add, Replace };
+
+// Four premultiplied texels times the tint (16-bit lanes B, G, R, A, B, G, R, A).
+inline __m128i Tint4(__m128i s, __m128i tint) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), tint), 8);
+    __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), tint), 8);
+    return _mm_packus_epi16(lo, hi);
+}
+
+// (x + 128 + ((x + 128) >> 8)) >> 8: x / 255 rounded, exact for x up to 255 * 255.
+inline __m128i Div255(__m128i x) {
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+inline __m128i Over4(__m128i d, __m128i s) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = _mm_srli_epi32(s, 24);
+    a = _mm_or_si128(a, _mm_slli_epi32(a, 8));
+    a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+    __m128i inv = _mm_xor_si128(a, _mm_set1_epi32(-1));  // 255 - alpha in every byte
+    __m128i lo = Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(inv, zero)));
+    __m128i hi = Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(inv, zero)));
+    return _mm_add_epi8(s, _mm_packus_epi16(lo, hi));
+}
+
+template <SpanOp Op>
+void ApplySpan(uint32_t* dst, const uint32_t* src, int n, const Tint& t) {
+    const __m128i tint = _mm_set_epi16(short(t.a), short(t.r), short(t.g), short(t.b), short(t.a), short(t.r),
+                                       short(t.g), short(t.b));
+    const __m128i alphaMask = _mm_set1_epi32(int(kOpaque));
+    if constexpr (Op == SpanOp::CopyOpaque) {  // texels already opaque
+        std::memcpy(dst, src, size_t(n) * 4);
+        return;
+    }
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        __m128i* d = reinterpret_cast<__m128i*>(dst + i);
+        if constexpr (Op == SpanOp::Copy) {
+            _mm_storeu_si128(d, _mm_or_si128(s, alphaMask));
+            continue;
+        }
+        if constexpr (Op == SpanOp::TintOver || Op == SpanOp::Add || Op == SpanOp::Replace) s = Tint4(s, tint);
+        if constexpr (Op == SpanOp::Replace) {
+            _mm_storeu_si128(d, _mm_or_si128(s, alphaMask));
+        } else if constexpr (Op == SpanOp::Add) {
+            _mm_storeu_si128(d, _mm_or_si128(_mm_adds_epu8(_mm_loadu_si128(d), s), alphaMask));
+        } else {
+            // Sprites are mostly fully clear or fully solid: skip the arithmetic for those.
+            __m128i alpha = _mm_and_si128(s, alphaMask);
+            int solid = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, alphaMask));
+            if (solid == 0xFFFF) {
+                _mm_storeu_si128(d, s);
+                continue;
+            }
+            int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128()));
+            if (clear == 0xFFFF) continue;
+            _mm_storeu_si128(d, Over4(_mm_loadu_si128(d), s));
+        }
+    }
+    for (; i < n; ++i) {
+        uint32_t s = src[i];
+        switch (Op) {
+        case SpanOp::CopyOpaque:
+        case SpanOp::Copy: dst[i] = s | kOpaque; break;
+        case SpanOp::Over: dst[i] = Over(dst[i], s); break;
+        case SpanOp::TintOver: dst[i] = Over(dst[i], t.Apply(s)); break;
+        case SpanOp::Add: dst[i] = AddSaturate(dst[i], t.Apply(s)); break;
+        case SpanOp::Replace: dst[i] = t.Apply(s) | kOpaque; break;
+        }
     }
 }
 
@@ -268,6 +368,46 @@ void Canvas::FillRect(double x, double y, double w, double h, double r, double g
     }
 }
 
+const Image* Canvas::ScaledFor(const Image& image, double sx, double sy, double sw, double sh, int w, int h) {
+    std::vector<ScaledCopy>& copies = image.scaled;
+    for (ScaledCopy& c : copies) {
+        if (c.sx != sx || c.sy != sy || c.sw != sw || c.sh != sh || c.width != w || c.height != h || c.linear != linear_)
+            continue;
+        if (c.image == nullptr) {
+            // Seen in an earlier frame step too: this draw repeats, worth a copy.
+            if (c.lastFrame == frame_) return nullptr;
+            auto copy = std::make_shared<Image>();
+            copy->width = w;
+            copy->height = h;
+            copy->translucent = image.translucent || linear_;
+            copy->texels.resize(size_t(w) * h);
+            const Window win = SourceWindow(image, sx, sy, sw, sh);
+            const double ku = sw / w, kv = sh / h;
+            for (int j = 0; j < h; ++j) {
+                int64_t u = Fixed(sx + 0.5 * ku), v = Fixed(sy + (j + 0.5) * kv);
+                uint32_t* row = copy->texels.data() + size_t(j) * w;
+                if (linear_) SampleGeneral<true>(row, w, image, u, v, Fixed(ku), 0, win);
+                else SampleGeneral<false>(row, w, image, u, v, Fixed(ku), 0, win);
+            }
+            c.image = std::move(copy);
+        }
+        c.lastFrame = frame_;
+        return c.image.get();
+    }
+    // A new size: note it, and drop copies no longer drawn (or the least recent of many).
+    copies.erase(std::remove_if(copies.begin(), copies.end(),
+                                [&](const ScaledCopy& c) { return c.lastFrame < frame_ - kScaledLifetime; }),
+                 copies.end());
+    if (copies.size() >= kMaxScaledCopies) {
+        auto oldest = std::min_element(copies.begin(), copies.end(), [](const ScaledCopy& x, const ScaledCopy& y) {
+            return x.lastFrame < y.lastFrame;
+        });
+        copies.erase(oldest);
+    }
+    copies.push_back(ScaledCopy{sx, sy, sw, sh, w, h, linear_, frame_, nullptr});
+    return nullptr;
+}
+
 void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, double sh,
                        double dx, double dy, double dw, double dh,
                        double cx, double cy, double angle,
@@ -281,18 +421,16 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
     if (dw < 0) { dx += dw; cx -= dw; dw = -dw; sx += sw; sw = -sw; }
     if (dh < 0) { dy += dh; cy -= dh; dh = -dh; sy += sh; sh = -sh; }
 
-    Window win;
-    {
-        double u0 = std::min(sx, sx + sw), u1 = std::max(sx, sx + sw);
-        double v0 = std::min(sy, sy + sh), v1 = std::max(sy, sy + sh);
-        win.u0 = int(std::clamp(std::floor(u0), 0.0, double(image.width - 1)));
-        win.u1 = int(std::clamp(std::ceil(u1) - 1, 0.0, double(image.width - 1)));
-        win.v0 = int(std::clamp(std::floor(v0), 0.0, double(image.height - 1)));
-        win.v1 = int(std::clamp(std::ceil(v1) - 1, 0.0, double(image.height - 1)));
-        if (win.u1 < win.u0) win.u1 = win.u0;
-        if (win.v1 < win.v0) win.v1 = win.v0;
+    // A draw repeated at one size from a copy made at that size: rows become plain copies.
+    if (angle == 0 && dw == std::floor(dw) && dh == std::floor(dh) && !(sw == dw && sh == dh) &&
+        dw * dh <= kMaxScaledArea) {
+        if (const Image* copy = ScaledFor(image, sx, sy, sw, sh, int(dw), int(dh))) {
+            DrawImage(*copy, 0, 0, dw, dh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+            return;
+        }
     }
 
+    const Window win = SourceWindow(image, sx, sy, sw, sh);
     const double ku = sw / dw, kv = sh / dh;
     double c = 1, s = 0;
     if (angle != 0) {
@@ -318,7 +456,12 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
     const bool white = tint.r == 256 && tint.g == 256 && tint.b == 256 && tint.a == 256;
     const bool linear = linear_ && !(axis && std::fabs(ku) == 1 && std::fabs(kv) == 1);
 
-    auto drawRows = [&](auto op) {
+    // Texels of one row span land in this buffer, then go onto the screen in one pass. When
+    // the draw is not turned, every row covers the same columns, so a row that reads the same
+    // texel row as the one above reuses the buffer as it is (upscaled layers repeat rows).
+    uint32_t buffer[kWidth];
+    int bufferRow = -1;
+    auto drawRows = [&](auto applySpan) {
         for (int py = y0; py < y1; ++py) {
             const double Y = py + 0.5;
             // Local position in the unturned rectangle as a function of the screen x:
@@ -332,36 +475,53 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
             const int x0 = int(std::clamp(std::ceil(lo - 0.5), double(clipX0_), double(clipX1_)));
             const int x1 = int(std::clamp(std::ceil(hi - 0.5), double(clipX0_), double(clipX1_)));
             if (x0 >= x1) continue;
+            const int n = x1 - x0;
             const double X0 = x0 + 0.5;
             const int64_t u = Fixed(sx + (lxA + c * X0) * ku);
             const int64_t v = Fixed(sy + (lyA - s * X0) * kv);
             const int64_t du = Fixed(c * ku), dv = Fixed(-s * kv);
-            uint32_t* dst = pixels_.data() + size_t(py) * kWidth + x0;
+            const uint32_t* src = buffer;
             if (linear) {
-                SpanGeneral<true>(dst, x1 - x0, image, u, v, du, dv, win, op);
+                SampleGeneral<true>(buffer, n, image, u, v, du, dv, win);
+            } else if (axis && du == 65536 && Inside(u >> 16, (u >> 16) + n - 1, win.u0, win.u1)) {
+                // One texel per pixel: the texels are the span.
+                src = image.texels.data() + size_t(Clamp(v >> 16, win.v0, win.v1)) * image.width + (u >> 16);
             } else if (axis) {
-                const uint32_t* row =
-                    image.texels.data() + size_t(Clamp(v >> 16, win.v0, win.v1)) * image.width;
-                SpanAxisNearest(dst, x1 - x0, row, u, du, win, op);
+                const int textureRow = Clamp(v >> 16, win.v0, win.v1);
+                if (textureRow != bufferRow) {
+                    SampleAxis(buffer, n, image.texels.data() + size_t(textureRow) * image.width, u, du, win);
+                    bufferRow = textureRow;
+                }
             } else {
-                SpanGeneral<false>(dst, x1 - x0, image, u, v, du, dv, win, op);
+                SampleGeneral<false>(buffer, n, image, u, v, du, dv, win);
             }
+            applySpan(pixels_.data() + size_t(py) * kWidth + x0, src, n);
         }
     };
+    auto with = [&](auto op) {
+        drawRows([&](uint32_t* dst, const uint32_t* src, int n) { ApplySpan<decltype(op)::value>(dst, src, n, tint); });
+    };
+    using CopyOpaque = std::integral_constant<SpanOp, SpanOp::CopyOpaque>;
+    using Copy = std::integral_constant<SpanOp, SpanOp::Copy>;
+    using OverOp = std::integral_constant<SpanOp, SpanOp::Over>;
+    using TintOver = std::integral_constant<SpanOp, SpanOp::TintOver>;
+    using Add = std::integral_constant<SpanOp, SpanOp::Add>;
+    using Replace = std::integral_constant<SpanOp, SpanOp::Replace>;
 
     switch (blend_) {
     case BlendMode::None:
-        if (white) drawRows(OpCopy{});
-        else drawRows(OpReplace{tint});
+        if (white && !image.translucent && !linear) with(CopyOpaque{});
+        else if (white) with(Copy{});
+        else with(Replace{});
         break;
     case BlendMode::Add:
-        drawRows(OpAdd{tint});
+        with(Add{});
         break;
     case BlendMode::Alpha:
         // A texture without a translucent texel, drawn untinted, is a plain copy.
-        if (white && !image.translucent && !linear) drawRows(OpCopy{});
-        else if (white) drawRows(OpOver{});
-        else drawRows(OpTintOver{tint});
+        if (white && !image.translucent && !linear) with(CopyOpaque{});
+        else if (white) with(OverOp{});
+        else with(TintOver{});
         break;
     }
 }

@@ -10,9 +10,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace brisel {
+
+struct Image;
+
+// A copy of part of an image stretched once to the size it keeps being drawn at, so that
+// later draws are plain row copies instead of per-pixel sampling.
+struct ScaledCopy {
+    double sx, sy, sw, sh;  // source rectangle
+    int width, height;      // drawn size
+    bool linear;            // sampling it was made with
+    int64_t lastFrame;      // last frame step it was asked for
+    std::shared_ptr<const Image> image;  // null until asked for in two frame steps
+};
 
 // A picture ready for drawing: premultiplied 0xAARRGGBB texels, rows top down.
 struct Image {
@@ -26,6 +39,8 @@ struct Image {
 
     // Puts top over this image with its top-left corner at (x, y); both premultiplied.
     void Compose(const Image& top, int x, int y);
+
+    mutable std::vector<ScaledCopy> scaled;  // owned by the canvas's drawing; see DrawImage
 };
 
 enum class BlendMode { Alpha = 0, Add = 1, None = 2 };
@@ -46,6 +61,7 @@ public:
     void ResetViewport();
     void SetBlend(BlendMode mode) { blend_ = mode; }
     void SetLinear(bool linear) { linear_ = linear; }
+    void EndFrame() { ++frame_; }  // a frame step: ages the scaled copies
 
     // A filled rectangle; a pixel is covered when its centre lies inside.
     void FillRect(double x, double y, double w, double h, double r, double g, double b, double a);
@@ -59,7 +75,10 @@ public:
                    double r, double g, double b, double a);
 
 private:
+    const Image* ScaledFor(const Image& image, double sx, double sy, double sw, double sh, int w, int h);
+
     std::vector<uint32_t> pixels_;
+    int64_t frame_ = 0;
     int clipX0_ = 0, clipY0_ = 0, clipX1_ = kWidth, clipY1_ = kHeight;  // half-open
     BlendMode blend_ = BlendMode::Alpha;
     bool linear_ = false;

@@ -327,6 +327,7 @@ int64_t Act(void) {
     if (e.quitRequested) Raise(BRISEL_FAIL_QUIT, "Act: the window was closed");
     ++e.step;
     Present(e);
+    e.canvas.EndFrame();
     if (e.config.shotFrames.count(e.step) != 0) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));
     if (e.trace != nullptr) std::fflush(e.trace);
