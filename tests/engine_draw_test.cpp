@@ -98,6 +98,34 @@ TEST_F(EngineDraw, TexturesLandWhereTheGameDrawsThem) {
     EXPECT_TRUE(Near(p.At(1110, 250), kBlack));
 }
 
+// Guards against a repeated draw (served from a copy scaled once) looking different from the
+// first one, and against a mirrored source drawn the wrong way round.
+TEST_F(EngineDraw, RepeatedDrawsLookTheSameAsTheFirst) {
+    Picture sides = Solid(40, 20, kRed);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 20; x < 40; ++x) sides.argb[size_t(y) * 40 + x] = 0x800000FF;  // right half translucent blue
+    WritePng(box.Data("sides.vqtex"), sides);
+    setenv("BRISEL_SHOT_FRAMES", "1,4", 1);
+    Engine().Free();
+    InitEngine();
+    Api& e = Engine();
+    BriselTex* tex = e.LoadTex("sides.vqtex");
+    for (int frame = 1; frame <= 4; ++frame) {
+        e.Clear(0, 0, 0);
+        e.DrawTex(tex, 0, 0, 40, 20, 100, 100, 120, 60, 1, 1, 1, 1);          // stretched
+        e.DrawTex(tex, 40, 0, -40, 20, 300, 100, 120, 60, 1, 1, 1, 1);        // mirrored
+        e.DrawTexRot(tex, 0, 20, 40, -20, 500, 100, 97, 33, 0, 0, 0, 1, 1, 1, 0.5);  // flipped, faded
+        e.Act();
+    }
+    Picture first = ReadPng(box.Path("shots/frame-1.png"));
+    Picture later = ReadPng(box.Path("shots/frame-4.png"));
+    EXPECT_TRUE(first.argb == later.argb);
+    EXPECT_TRUE(Near(later.At(110, 110), kRed));
+    EXPECT_TRUE(Near(later.At(210, 110), 0xFF000080));
+    EXPECT_TRUE(Near(later.At(310, 110), 0xFF000080));  // mirrored: blue on the left
+    EXPECT_TRUE(Near(later.At(410, 110), kRed));
+}
+
 // Guards against blending that ignores alpha or covers the wrong pixels.
 TEST_F(EngineDraw, TranslucentRectanglesAndTexelsBlend) {
     Api& e = Engine();
