@@ -1,7 +1,7 @@
 # End-to-end tests: the real grappix executable run as a child process, with stand-in engine
 # libraries (to test binding and the exit paths) and, once built, the real engine and assets.
 
-add_library(grappix_test_support STATIC support/process.cpp)
+add_library(grappix_test_support STATIC support/process.cpp support/trace.cpp)
 target_include_directories(grappix_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 # Stand-in engines: one complete, and two that each lack one entry point (one found before
