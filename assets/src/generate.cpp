@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -110,16 +111,25 @@ std::string LicenceText(const std::string& copyright) {
            copyright;
 }
 
-using Job = std::function<void()>;
+struct Job {
+    std::string name;
+    std::function<void()> run;
+};
 
-std::vector<std::string> RunJobs(const std::vector<Job>& jobs, int threads) {
+std::vector<std::string> RunJobs(const std::vector<Job>& jobs, int threads, bool timings) {
     std::atomic<size_t> next{0};
     std::mutex m;
     std::vector<std::string> errors;
     auto worker = [&]() {
         for (size_t i; (i = next++) < jobs.size();) {
+            auto t0 = std::chrono::steady_clock::now();
             try {
-                jobs[i]();
+                jobs[i].run();
+                if (timings) {
+                    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+                    std::lock_guard<std::mutex> lock(m);
+                    std::printf("  %-22s %7.1f ms\n", jobs[i].name.c_str(), ms);
+                }
             } catch (const std::exception& e) {
                 std::lock_guard<std::mutex> lock(m);
                 errors.push_back(e.what());
@@ -151,19 +161,19 @@ std::vector<std::string> GenerateAll(const Options& o) {
 
     const std::string data = o.dataDir + "/";
     auto tex = [&](const char* file, std::function<Canvas()> draw) -> Job {
-        return [=]() {
+        return {file, [=]() {
             Canvas c = draw();
             const SheetLayout& l = SheetNamed(file);
             if (c.width() != l.width || c.height() != l.height)
                 throw std::runtime_error(std::string(file) + ": drawn at the wrong size");
             WriteAtomically(data + file, [&](const std::string& p) { c.WritePng(p); });
-        };
+        }};
     };
     auto snd = [&](const char* file, int serial, float quality, std::function<audio::Sound()> make) -> Job {
-        return [=]() {
+        return {file, [=]() {
             audio::Sound s = make();
             WriteAtomically(data + file, [&](const std::string& p) { audio::WriteOgg(s, p, serial, quality); });
-        };
+        }};
     };
 
     // Longest first, so two workers finish together.
@@ -189,23 +199,23 @@ std::vector<std::string> GenerateAll(const Options& o) {
         snd("attack00.ogg", 0x5103, 0.5f, audio::MakeStep),
         snd("power32.ogg", 0x5104, 0.5f, audio::MakeLevelUp),
         snd("down.ogg", 0x5105, 0.5f, audio::MakeLevelDown),
-        [=]() {
+        {"font.ttf", [=]() {
             WriteAtomically(data + "font.ttf", [&](const std::string& p) {
                 fs::copy_file(fonts.sans, p, fs::copy_options::overwrite_existing);
             });
             WriteText(data + "font-LICENSE.txt", LicenceText(ReadText(o.fontLicence)));
-        },
-        [=]() { WriteText(o.generatedDir + "/grappix_icon.cpp", IconSource()); },
-        [=]() {
+        }},
+        {"grappix_icon.cpp", [=]() { WriteText(o.generatedDir + "/grappix_icon.cpp", IconSource()); }},
+        {"desktop icons", [=]() {
             for (int size : kDesktopIconSizes) {
                 std::string dir = o.generatedDir + "/icons/" + std::to_string(size) + "x" + std::to_string(size);
                 fs::create_directories(dir);
                 Canvas c = DrawIcon(size);
                 WriteAtomically(dir + "/grappix.png", [&](const std::string& p) { c.WritePng(p); });
             }
-        },
+        }},
     };
-    return RunJobs(jobs, o.threads);
+    return RunJobs(jobs, o.threads, o.timings);
 }
 
 }  // namespace gx

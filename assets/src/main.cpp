@@ -1,6 +1,6 @@
 // grappix-assetgen: draws and composes every picture and sound the game loads.
 //
-//   grappix-assetgen --data DIR --generated DIR [--fonts DIR] [--font-licence FILE] [--threads N]
+//   grappix-assetgen --data DIR --generated DIR [--fonts DIR] [--font-licence FILE] [--threads N] [--timings]
 //   grappix-assetgen --contact-sheet OUT.png DATA_DIR [--fonts DIR]
 //
 // The build runs the first form; the second is run by hand to look at the result.
@@ -16,7 +16,7 @@ namespace {
 int Usage(const char* why) {
     std::fprintf(stderr,
                  "grappix-assetgen: %s\n"
-                 "usage: grappix-assetgen --data DIR --generated DIR [--fonts DIR] [--font-licence FILE] [--threads N]\n"
+                 "usage: grappix-assetgen --data DIR --generated DIR [--fonts DIR] [--font-licence FILE] [--threads N] [--timings]\n"
                  "       grappix-assetgen --contact-sheet OUT.png DATA_DIR [--fonts DIR]\n",
                  why);
     return 2;
@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
         else if (a == "--generated") ok = value(o.generatedDir);
         else if (a == "--fonts") ok = value(o.fontsDir);
         else if (a == "--font-licence") ok = value(o.fontLicence);
+        else if (a == "--timings") o.timings = true;
         else if (a == "--threads") {
             std::string n;
             ok = value(n);

@@ -100,13 +100,14 @@ void Lead(Song& s, size_t start, double seconds, int midi, double vel, double br
     Osc a, b;
     LowPass lp;
     const double hz = MidiToHz(midi), rel = 0.12;
-    const size_t n = static_cast<size_t>((seconds + rel * 5) * kRate);
+    const size_t n = static_cast<size_t>((seconds + rel * 4) * kRate);
+    Decay sweep(6);
     for (size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
         double vib = t > 0.18 ? 1 + 0.004 * std::sin(2 * kPi * 5.5 * t) * std::min(1.0, (t - 0.18) * 4) : 1;
         double v = 0.6 * a.Saw(hz * vib) + 0.4 * b.Pulse(hz * 1.004 * vib, 0.5);
         double env = Adsr(t, seconds, 0.006, 0.18, 0.65, rel);
-        v = lp.Run(v, (1400 + 3200 * bright * std::exp(-t * 6)) * (0.6 + 0.4 * env));
+        v = lp.Run(v, (1400 + 3200 * bright * sweep.Next()) * (0.6 + 0.4 * env));
         v *= env * vel;
         s.mix.Add(start + i, v * 0.8, v * 0.8);
         s.send.Add(start + i, v * 0.5, v * 0.5);
@@ -118,11 +119,12 @@ void Bass(Song& s, size_t start, double seconds, int midi, double vel) {
     LowPass lp;
     const double hz = MidiToHz(midi);
     const size_t n = static_cast<size_t>((seconds + 0.05) * kRate);
+    Decay sweep(14);
     for (size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
         double env = Adsr(t, seconds, 0.003, 0.12, 0.55, 0.02);
         double v = 0.55 * a.Pulse(hz, 0.4) + 0.6 * sub.Sine(hz);
-        v = lp.Run(v, 300 + 1500 * std::exp(-t * 14)) * env * vel;
+        v = lp.Run(v, 300 + 1500 * sweep.Next()) * env * vel;
         s.mix.Add(start + i, v, v);
     }
 }
@@ -134,10 +136,11 @@ void Pluck(Song& s, size_t start, int midi, double vel, double pan) {
     const size_t n = static_cast<size_t>(0.3 * kRate);
     double gl, gr;
     PanGains(pan, gl, gr);
+    Decay amp(16), sweep(20);
     for (size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
-        double env = std::exp(-t * 16) * std::min(1.0, t / 0.002);
-        double v = lp.Run(a.Pulse(hz, 0.25), 900 + 3500 * std::exp(-t * 20)) * env * vel;
+        double env = amp.Next() * std::min(1.0, t / 0.002);
+        double v = lp.Run(a.Pulse(hz, 0.25), 900 + 3500 * sweep.Next()) * env * vel;
         s.mix.Add(start + i, v * gl, v * gr);
         s.send.Add(start + i, v * gl * 0.3, v * gr * 0.3);
     }
@@ -161,10 +164,11 @@ void Pad(Song& s, size_t start, double seconds, const Chord& c, double vel) {
 void Kick(Song& s, size_t start, double vel) {
     Osc o;
     const size_t n = static_cast<size_t>(0.35 * kRate);
+    Decay pitch(30), amp(9);
     for (size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
-        double hz = 45 + 110 * std::exp(-t * 30);
-        double v = o.Sine(hz) * std::exp(-t * 9) * vel;
+        double hz = 45 + 110 * pitch.Next();
+        double v = o.Sine(hz) * amp.Next() * vel;
         if (t < 0.004) v += (s.Noise() * 0.3) * vel * (1 - t / 0.004);
         s.mix.Add(start + i, v, v);
     }
@@ -174,9 +178,9 @@ void Snare(Song& s, size_t start, double vel) {
     Osc o;
     HighPass hp;
     const size_t n = static_cast<size_t>(0.22 * kRate);
+    Decay rattle(18), body(30);
     for (size_t i = 0; i < n; ++i) {
-        double t = static_cast<double>(i) / kRate;
-        double v = hp.Run(s.Noise(), 1200) * std::exp(-t * 18) * 0.8 + o.Sine(190) * std::exp(-t * 30) * 0.5;
+        double v = hp.Run(s.Noise(), 1200) * rattle.Next() * 0.8 + o.Sine(190) * body.Next() * 0.5;
         v *= vel;
         s.mix.Add(start + i, v * 0.95, v);
         s.send.Add(start + i, v * 0.1, v * 0.1);
@@ -189,9 +193,9 @@ void Hat(Song& s, size_t start, double vel, bool open, double pan) {
     const size_t n = static_cast<size_t>(len * kRate);
     double gl, gr;
     PanGains(pan, gl, gr);
+    Decay amp(open ? 12 : 70);
     for (size_t i = 0; i < n; ++i) {
-        double t = static_cast<double>(i) / kRate;
-        double v = hp.Run(s.Noise(), 7000) * std::exp(-t * (open ? 12 : 70)) * vel;
+        double v = hp.Run(s.Noise(), 7000) * amp.Next() * vel;
         s.mix.Add(start + i, v * gl, v * gr);
     }
 }
@@ -199,9 +203,9 @@ void Hat(Song& s, size_t start, double vel, bool open, double pan) {
 void Crash(Song& s, size_t start, double vel) {
     HighPass hp;
     const size_t n = static_cast<size_t>(1.6 * kRate);
+    Decay amp(2.6);
     for (size_t i = 0; i < n; ++i) {
-        double t = static_cast<double>(i) / kRate;
-        double v = hp.Run(s.Noise(), 5000) * std::exp(-t * 2.6) * vel;
+        double v = hp.Run(s.Noise(), 5000) * amp.Next() * vel;
         s.mix.Add(start + i, v * 0.8, v);
     }
 }

@@ -14,6 +14,7 @@ struct Options {
     std::string fontsDir = "/usr/share/fonts/truetype/dejavu";
     std::string fontLicence = "/usr/share/doc/fonts-dejavu-core/copyright";
     int threads = 2;
+    bool timings = false;       // print how long each output took
 };
 
 // Writes every output. Returns the problems met (empty on success); each names its file.

@@ -52,9 +52,15 @@ struct Osc {
 // Two-pole low-pass (two cascaded one-pole stages, topology-preserving form).
 struct LowPass {
     double s1 = 0, s2 = 0;
+    double cutoff = -1, k = 0;
     double Run(double x, double cutoffHz) {
-        double g = std::tan(kPi * std::fmin(cutoffHz, kRate * 0.45) / kRate);
-        double k = g / (1 + g);
+        // The coefficient is only worked out again when the cutoff has moved by 1%:
+        // sweeps stay smooth and the tangent is not taken on every sample.
+        if (std::fabs(cutoffHz - cutoff) > cutoff * 0.01) {
+            cutoff = cutoffHz;
+            double g = std::tan(kPi * std::fmin(cutoffHz, kRate * 0.45) / kRate);
+            k = g / (1 + g);
+        }
         double v1 = (x - s1) * k, y1 = v1 + s1; s1 = y1 + v1;
         double v2 = (y1 - s2) * k, y2 = v2 + s2; s2 = y2 + v2;
         return y2;
@@ -64,6 +70,13 @@ struct LowPass {
 struct HighPass {
     LowPass lp;
     double Run(double x, double cutoffHz) { return x - lp.Run(x, cutoffHz); }
+};
+
+// exp(-rate * t) stepped sample by sample: one multiplication instead of an exponential.
+struct Decay {
+    double value = 1, factor;
+    explicit Decay(double rate) : factor(std::exp(-rate / kRate)) {}
+    double Next() { double v = value; value *= factor; return v; }
 };
 
 // Attack, decay to a sustain level, release after the gate closes.
