@@ -160,6 +160,9 @@ TEST_F(EngineDraw, FontTextureIsWhiteTextWithADarkOutline) {
     const char* system = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     if (!std::filesystem::exists(system)) GTEST_SKIP() << "DejaVu Sans is not installed";
     std::filesystem::copy_file(system, box.Data("font.ttf"));
+    setenv("BRISEL_TRACE", box.Path("trace.txt").c_str(), 1);
+    Engine().Free();
+    InitEngine();
     Api& e = Engine();
     BriselFont* font = e.LoadFont("font.ttf");
     BriselTex* text = e.MakeFontTex(font, 72, "Credits", 4);
@@ -180,6 +183,7 @@ TEST_F(EngineDraw, FontTextureIsWhiteTextWithADarkOutline) {
     EXPECT_GT(white, 500);
     EXPECT_GT(dark, 500);
     EXPECT_GT(blue, 1000);  // the background shows through around the letters
+    EXPECT_EQ(ReadText(box.Path("trace.txt")).rfind("tex text:Credits 0 0 ", 0), 0u);
     e.FreeMem(text);
     e.FreeMem(font);
 }

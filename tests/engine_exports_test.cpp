@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <set>
 
 #include "engine_support.hpp"
@@ -148,5 +149,25 @@ TEST(EngineLifeCycle, RaiseFillsAnEmptyExceptionPlaceOnly) {
     place = 0x1234;  // a failure already travelling keeps its origin
     Failure([&] { e.Stop("again"); });
     EXPECT_EQ(place, 0x1234u);
+    e.Free();
+}
+
+// Guards against a closed window that the game never hears of, or hears of only once.
+TEST(EngineLifeCycle, ClosingTheWindowQuitsTheCurrentAndEveryLaterAct) {
+    Sandbox box;
+    // An icon group as the game hands it over, with one unusable image among the good ones.
+    std::vector<uint32_t> small(16 * 16, 0xFFFF8000), large(64 * 64, 0xFFFF8000);
+    BriselIconImage images[] = {{16, 16, small.data()}, {64, 64, large.data()}, {32, 32, nullptr}};
+    BriselIcon icon{3, images};
+    BriselInitRecord record{};
+    record.flag = 1;
+    record.icon = &icon;
+    record.title = "Grappix ver1.00";
+    Api& e = Engine();
+    e.Init(&record);
+    e.Act();
+    std::raise(SIGINT);  // SDL turns an interrupt into the same quit event as the close button
+    EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
+    EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
     e.Free();
 }
