@@ -60,10 +60,10 @@ Canvas DrawLogo(const FontFiles& fonts) {
     face.Use(cr, 760, 820);
     cairo_text_extents_t e;
     cairo_text_extents(cr, word.c_str(), &e);
-    const double scale = 3500.0 / e.width;
+    const double scale = 3300.0 / e.width;
     face.Use(cr, 760 * scale, 820 * scale);
     cairo_text_extents(cr, word.c_str(), &e);
-    const double x = 2048 - e.width / 2 - e.x_bearing;
+    const double x = 1880 - e.width / 2 - e.x_bearing;  // room for the hook on the right
     const double top = 120, baseline = top - e.y_bearing;
 
     // Shadow toward the lower right (light from the upper left).
@@ -77,7 +77,7 @@ Canvas DrawLogo(const FontFiles& fonts) {
     // Wire behind the letters, from the lower left up to the hook past the X.
     auto wirePath = [&]() {
         cairo_move_to(cr, 60, 900);
-        cairo_curve_to(cr, 900, 420, 2600, 760, 3720, 330);
+        cairo_curve_to(cr, 900, 420, 2500, 760, 3640, 360);
     };
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     wirePath();
@@ -112,7 +112,7 @@ Canvas DrawLogo(const FontFiles& fonts) {
 
     // The wire passes in front of the middle letters, behind the outer ones.
     cairo_save(cr);
-    cairo_rectangle(cr, 1380, 0, 1420, 1024);
+    cairo_rectangle(cr, 1300, 0, 1350, 1024);
     cairo_clip(cr);
     wirePath();
     SetColor(cr, kInk);
@@ -126,33 +126,11 @@ Canvas DrawLogo(const FontFiles& fonts) {
 
     // Hook at the wire's end, pointing along the wire.
     cairo_save(cr);
-    cairo_translate(cr, 3720, 330);
+    cairo_translate(cr, 3640, 360);
     cairo_rotate(cr, -0.36);
-    cairo_scale(cr, 0.3, 0.3);
+    cairo_scale(cr, 0.44, 0.44);
     cairo_translate(cr, -280, -512);
-    {
-        const Rgba steel = Hex(0x9aa6b6);
-        for (int pass = 0; pass < 2; ++pass) {
-            auto paint = [&](const Rgba& col) {
-                if (pass == 0) { SetColor(cr, kInk); cairo_set_line_width(cr, 90); cairo_stroke(cr); }
-                else { SetColor(cr, col); cairo_fill(cr); }
-            };
-            for (double side : {-1.0, 1.0}) {
-                cairo_move_to(cr, 560, 512 + side * 30);
-                cairo_curve_to(cr, 620, 512 + side * 250, 760, 512 + side * 330, 880, 512 + side * 250);
-                cairo_curve_to(cr, 820, 512 + side * 300, 700, 512 + side * 250, 640, 512 + side * 40);
-                cairo_close_path(cr);
-                paint(steel);
-            }
-            RoundRect(cr, 300, 464, 520, 96, 40);
-            paint(steel);
-            cairo_move_to(cr, 780, 417);
-            cairo_line_to(cr, 960, 512);
-            cairo_line_to(cr, 780, 607);
-            cairo_close_path(cr);
-            paint(Shade(steel, 0.2));
-        }
-    }
+    GrappleHook(cr, 60, false);
     cairo_restore(cr);
     return c;
 }

@@ -26,6 +26,9 @@ Canvas DrawLogo(const FontFiles& fonts);
 Canvas DrawGlyphs(const FontFiles& fonts);
 Canvas DrawBanners(const FontFiles& fonts);
 
+// The grappling hook in a 1024-unit box, pointing along +x (anchor, logo and icon).
+void GrappleHook(cairo_t* cr, double outline, bool eye);
+
 // The window icon at any size (square).
 Canvas DrawIcon(int size);
 

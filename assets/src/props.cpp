@@ -42,12 +42,10 @@ Canvas DrawWire() {
     return c;
 }
 
-Canvas DrawAnchor() {
-    // A three-pronged grappling hook pointing along +x, drawn 50 x 50 px. The wire ends at
-    // the hook point, 10 px (205 texels) behind the anchor's centre: the eye sits there.
-    Canvas c(1024, 1024);
-    cairo_t* cr = c.cr();
-    const double ink = 44, cy = 512;
+void GrappleHook(cairo_t* cr, double outline, bool eye) {
+    // In a 1024-unit box, pointing along +x through (512, 512): spear tip, two prongs
+    // curving back, a shaft and the eye where the wire is tied (at x 280).
+    const double cy = 512;
     auto prong = [&](double side) {
         cairo_move_to(cr, 560, cy + side * 30);
         cairo_curve_to(cr, 620, cy + side * 250, 760, cy + side * 330, 880, cy + side * 250);
@@ -56,29 +54,33 @@ Canvas DrawAnchor() {
     };
     // Outline pass, then fill pass, so the parts read as one piece.
     for (int pass = 0; pass < 2; ++pass) {
-        if (pass == 0) { SetColor(cr, kInk); cairo_set_line_width(cr, ink * 2); }
         auto paint = [&](const Rgba& col) {
-            if (pass == 0) cairo_stroke(cr);
-            else { SetColor(cr, col); cairo_fill(cr); }
+            if (pass == 0) {
+                SetColor(cr, kInk);
+                cairo_set_line_width(cr, outline * 2);
+                cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+                cairo_stroke(cr);
+            } else {
+                SetColor(cr, col);
+                cairo_fill(cr);
+            }
         };
-        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
         prong(-1); paint(kSteel);
         prong(1); paint(Shade(kSteel, -0.25));
-        // Shaft.
         RoundRect(cr, 300, cy - 48, 520, 96, 40);
         paint(kSteel);
-        // Spear tip.
         cairo_move_to(cr, 780, cy - 95);
         cairo_line_to(cr, 960, cy);
         cairo_line_to(cr, 780, cy + 95);
         cairo_close_path(cr);
         paint(Shade(kSteel, 0.15));
-        // Eye where the wire is tied.
-        cairo_new_sub_path(cr);
-        cairo_arc(cr, 280, cy, 95, 0, 2 * kPi);
-        cairo_new_sub_path(cr);
-        cairo_arc_negative(cr, 280, cy, 45, 2 * kPi, 0);
-        paint(kGold);
+        if (eye) {
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, 280, cy, 95, 0, 2 * kPi);
+            cairo_new_sub_path(cr);
+            cairo_arc_negative(cr, 280, cy, 45, 2 * kPi, 0);
+            paint(kGold);
+        }
     }
     // Highlight from the upper left.
     cairo_move_to(cr, 330, cy - 22);
@@ -87,6 +89,14 @@ Canvas DrawAnchor() {
     cairo_set_line_width(cr, 22);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_stroke(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+}
+
+Canvas DrawAnchor() {
+    // Drawn 50 x 50 px and turned to the shot's direction. The wire ends at the hook point,
+    // 10 px (205 texels) behind the anchor's centre: the eye sits there.
+    Canvas c(1024, 1024);
+    GrappleHook(c.cr(), 44, true);
     return c;
 }
 
@@ -237,40 +247,32 @@ Canvas DrawIcon(int size) {
     cairo_stroke(cr);
     // Wire from lower left to the hook.
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    cairo_move_to(cr, 14, 52);
-    cairo_line_to(cr, 42, 22);
+    cairo_move_to(cr, 18, 48);
+    cairo_line_to(cr, 40, 24);
     SetColor(cr, kInk);
     cairo_set_line_width(cr, 6);
     cairo_stroke_preserve(cr);
     SetColor(cr, kWire);
     cairo_set_line_width(cr, 3);
     cairo_stroke(cr);
-    // Hook head pointing up and right, with two prongs.
+    // The grappling hook, pointing up and right.
     cairo_save(cr);
-    cairo_translate(cr, 44, 20);
+    cairo_translate(cr, 42, 22);
     cairo_rotate(cr, -kPi / 4);
-    for (int pass = 0; pass < 2; ++pass) {
-        cairo_move_to(cr, -4, 0);
-        cairo_line_to(cr, 14, 0);
-        cairo_move_to(cr, 6, 0);
-        cairo_curve_to(cr, 8, -10, 2, -13, -3, -11);
-        cairo_move_to(cr, 6, 0);
-        cairo_curve_to(cr, 8, 10, 2, 13, -3, 11);
-        SetColor(cr, pass ? kGold : kInk);
-        cairo_set_line_width(cr, pass ? 4.5 : 8.5);
-        cairo_stroke(cr);
-    }
+    cairo_scale(cr, 0.036, 0.036);
+    cairo_translate(cr, -560, -512);
+    GrappleHook(cr, 60, false);
     cairo_restore(cr);
     // The runner's head and scarf at the wire's end.
-    cairo_move_to(cr, 14, 50);
-    cairo_curve_to(cr, 8, 46, 6, 56, 2, 52);
+    cairo_move_to(cr, 18, 48);
+    cairo_curve_to(cr, 12, 44, 10, 54, 5, 51);
     SetColor(cr, kInk);
     cairo_set_line_width(cr, 7);
     cairo_stroke_preserve(cr);
     SetColor(cr, Hex(0xff4438));
     cairo_set_line_width(cr, 4);
     cairo_stroke(cr);
-    cairo_arc(cr, 15, 51, 7.5, 0, 2 * kPi);
+    cairo_arc(cr, 18, 48, 8, 0, 2 * kPi);
     FillAndOutline(cr, Hex(0xcc2433), 2.5);
     return c;
 }
