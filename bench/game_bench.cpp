@@ -1,0 +1,127 @@
+// game_bench -- the whole game, headless and unpaced, against the engine's bare frame.
+//
+// Runs, one after the other in the same invocation, each in a child process of its own:
+//   - baseline: the engine library alone, initialised, each frame only a clear and a frame
+//     step (present, input, no pacing);
+//   - game: the real grappix with the real assets, choosing "Normal" and then playing a seeded
+//     random script (shots, reeling, jumps, mouse moves) for the rest of the frames.
+// For each it prints frames per second (wall clock), CPU milliseconds per frame and peak
+// resident memory, then the ratios game / baseline.
+//
+// Usage: game_bench [frames]   (default 3000; run from anywhere, it finds build/run itself)
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "brisel.h"
+
+namespace {
+
+struct Figures {
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    long peakKiB = 0;
+    int status = -1;
+};
+
+template <class Child>
+Figures Measure(Child child) {
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        _exit(child());
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Figures f;
+    f.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    f.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+                   usage.ru_stime.tv_usec / 1e6;
+    f.peakKiB = usage.ru_maxrss;
+    f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return f;
+}
+
+void Print(const char* name, const Figures& f, int frames) {
+    std::printf("%-9s %8.1f frames/s  %7.3f ms CPU/frame  %8.1f MiB peak  (status %d)\n", name,
+                frames / f.wallSeconds, 1000 * f.cpuSeconds / frames, f.peakKiB / 1024.0, f.status);
+}
+
+std::string RandomNormalPlay(int frames) {
+    std::mt19937 rng(2026);
+    std::string s = "1 mouse 800 430\n10 down left\n12 up left\n";
+    const char* buttons[] = {"left", "right", "middle", "pad0"};
+    bool down[4] = {};
+    for (int t = 120; t < frames; t += 4 + static_cast<int>(rng() % 20)) {
+        s += std::to_string(t) + " mouse " + std::to_string(900 + rng() % 700) + " " +
+             std::to_string(60 + rng() % 500) + "\n";
+        int b = static_cast<int>(rng() % 4);
+        s += std::to_string(t) + (down[b] ? " up " : " down ") + buttons[b] + "\n";
+        down[b] = !down[b];
+    }
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 3000;
+    const std::string runDir = GRAPPIX_RUN_DIR;
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("BRISEL_NOPACE", "1", 1);
+
+    Figures base = Measure([&] {
+        if (chdir(runDir.c_str()) != 0) return 2;
+        void* lib = dlopen("Data/Brisel.vqd", RTLD_NOW);
+        if (lib == nullptr) return 3;
+        auto init = reinterpret_cast<decltype(&Init)>(dlsym(lib, "Init"));
+        auto act = reinterpret_cast<decltype(&Act)>(dlsym(lib, "Act"));
+        auto clear = reinterpret_cast<decltype(&Clear)>(dlsym(lib, "Clear"));
+        auto freeEngine = reinterpret_cast<decltype(&Free)>(dlsym(lib, "Free"));
+        uintptr_t place = 0;
+        BriselInitRecord record{};
+        record.flag = 1;
+        record.exceptionPlace = &place;
+        record.title = "baseline";
+        init(&record);
+        for (int i = 0; i < frames; ++i) {
+            clear(0, 0, 0);
+            act();
+        }
+        freeEngine();
+        return 0;
+    });
+
+    const std::string script = "/tmp/grappix-game-bench.txt";
+    std::ofstream(script) << RandomNormalPlay(frames);
+    Figures game = Measure([&] {
+        if (chdir(runDir.c_str()) != 0) return 2;
+        setenv("BRISEL_INPUT", script.c_str(), 1);
+        setenv("BRISEL_FRAMES", std::to_string(frames).c_str(), 1);
+        setenv("BRISEL_SEED", "1", 1);
+        execl("./grappix", "grappix", static_cast<char*>(nullptr));
+        return 127;
+    });
+    std::remove(script.c_str());
+
+    std::printf("%d frames, headless (SDL dummy drivers), unpaced\n", frames);
+    Print("baseline", base, frames);
+    Print("game", game, frames);
+    std::printf("ratio     %8.2fx slower  %7.2fx CPU  %8.2fx memory\n",
+                game.wallSeconds / base.wallSeconds, game.cpuSeconds / base.cpuSeconds,
+                static_cast<double>(game.peakKiB) / base.peakKiB);
+    return base.status == 0 && game.status == 0 ? 0 : 1;
+}
