@@ -20,10 +20,11 @@ namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000u;
 
-// Scaled copies: at most this many per image, each at most this many pixels (16 MiB), dropped
-// after this many frame steps without a draw.
+// Scaled copies: at most this many per image, each at most this many pixels (16 MiB), all of
+// one image at most 32 MiB, dropped after this many frame steps without a draw.
 constexpr size_t kMaxScaledCopies = 12;
 constexpr double kMaxScaledArea = 4.0 * 1024 * 1024;
+constexpr double kMaxScaledAreaPerImage = 8.0 * 1024 * 1024;  // 32 MiB
 constexpr int64_t kScaledLifetime = 120;
 
 // d * f / 255 on all four channels, rounded (two channels per multiply).
@@ -376,6 +377,18 @@ const Image* Canvas::ScaledFor(const Image& image, double sx, double sy, double 
         if (c.image == nullptr) {
             // Seen in an earlier frame step too: this draw repeats, worth a copy.
             if (c.lastFrame == frame_) return nullptr;
+            // Keep the copies of one image within bounds: the least recently drawn go first.
+            while (true) {
+                double area = double(w) * h;
+                ScaledCopy* oldest = nullptr;
+                for (ScaledCopy& o : copies) {
+                    if (o.image == nullptr) continue;
+                    area += double(o.width) * o.height;
+                    if (oldest == nullptr || o.lastFrame < oldest->lastFrame) oldest = &o;
+                }
+                if (area <= kMaxScaledAreaPerImage || oldest == nullptr) break;
+                oldest->image.reset();
+            }
             auto copy = std::make_shared<Image>();
             copy->width = w;
             copy->height = h;
