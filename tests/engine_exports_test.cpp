@@ -171,3 +171,21 @@ TEST(EngineLifeCycle, ClosingTheWindowQuitsTheCurrentAndEveryLaterAct) {
     EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
     e.Free();
 }
+
+// Guards against debug chatter on a player's terminal, or none when it was asked for.
+TEST(EngineLifeCycle, DebugLogOnlyUnderBriselDebug) {
+    Sandbox box;
+    Api& e = Engine();
+    InitEngine();
+    ::testing::internal::CaptureStderr();
+    e.DbgLog("SoundLoad:chaser.ogg");
+    e.DbgErrMsg("always shown");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "always shown\n");
+    e.Free();
+    setenv("BRISEL_DEBUG", "1", 1);
+    InitEngine();
+    ::testing::internal::CaptureStderr();
+    e.DbgLog("SoundLoad:chaser.ogg");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "SoundLoad:chaser.ogg\n");
+    e.Free();
+}

@@ -136,6 +136,7 @@ TEST_F(EngineScripted, TraceRecordsFramesDrawsAndSounds) {
     WritePng(box.Data("halves.vqtex"), Solid(64, 64, 0xFFFF0000));
     box.Write("Data/beep.wav", WavBytes(0.5));
     setenv("BRISEL_TRACE", box.Path("trace.txt").c_str(), 1);
+    Script("1 mouse 5 5\n3 quit\n");
     InitEngine();
     Api& e = Engine();
     BriselTex* tex = e.LoadTex("halves.vqtex");
@@ -148,6 +149,8 @@ TEST_F(EngineScripted, TraceRecordsFramesDrawsAndSounds) {
     e.DrawTexRot(tex, 0, 64, 64, -64, 1, 2, 3, 4, 5, 6, M_PI / 4, 1, 1, 1, 0.5);
     e.PlaySnd(beep, 0, false, 0);
     e.Act();
+    e.DrawRect(0, 0, 1600, 900, 0, 0, 0, 0.125);
+    EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
     e.Free();
     EXPECT_EQ(ReadText(box.Path("trace.txt")),
               "tex halves.vqtex 0 0 64 64 10 20 64 64 0 0 0 1 1 1 1\n"
@@ -157,7 +160,9 @@ TEST_F(EngineScripted, TraceRecordsFramesDrawsAndSounds) {
               "frame 1\n"
               "tex halves.vqtex 0 64 64 -64 1 2 3 4 5 6 0.785398163 1 1 1 0.5\n"
               "play beep.wav 0\n"
-              "frame 2\n");
+              "frame 2\n"
+              "rect 0 0 1600 900 0 0 0 0.125\n"
+              "frame 3\n");
 }
 
 // Guards against a frame limit that quits early, late, without its last frame, or only once.
