@@ -21,6 +21,11 @@
  *     restores the caller's on return, so no library code ever runs under the trap.
  *
  * Only one thread calls the engine.
+ *
+ * Runs without a screen (SDL_VIDEODRIVER=dummy, SDL_AUDIODRIVER=dummy) are steered by the
+ * engine's own environment settings, read at Init: BRISEL_INPUT (scripted input), BRISEL_FRAMES,
+ * BRISEL_SEED, BRISEL_NOPACE, BRISEL_SHOTS with BRISEL_SHOT_FRAMES, BRISEL_TRACE, BRISEL_DEBUG.
+ * engine/README.md gives their formats and the keyboard and controller mapping of pad 0.
  */
 #ifndef BRISEL_H
 #define BRISEL_H
