@@ -24,6 +24,8 @@ void Normalise(Sound& s, double peak) {
 
 namespace {
 
+constexpr double kMusicLoudness = 0.14;  // RMS of a whole piece
+
 // ---- notes and chords -----------------------------------------------------------------
 
 int ParseNote(const std::string& tok) {
@@ -193,7 +195,7 @@ void Hat(Song& s, size_t start, double vel, bool open, double pan) {
     const size_t n = static_cast<size_t>(len * kRate);
     double gl, gr;
     PanGains(pan, gl, gr);
-    Decay amp(open ? 12 : 70);
+    Decay amp(open ? 12 : 50);
     for (size_t i = 0; i < n; ++i) {
         double v = hp.Run(s.Noise(), 7000) * amp.Next() * vel;
         s.mix.Add(start + i, v * gl, v * gr);
@@ -253,8 +255,19 @@ void PlayMelody(Song& s, int bar0, const std::vector<std::string>& bars, double 
 Sound Finish(Song& s, double echoFeedback, double echoLevel) {
     Echo(s, echoFeedback, echoLevel);
     Sound out{std::move(s.mix.Left()), std::move(s.mix.Right())};
-    // Under the effects in the mix: the game plays music and effects at the same volume.
-    Normalise(out, 0.6);
+    // A fixed loudness under the effects (the game plays both at the same volume), with the
+    // rare peaks where drum hits land together rounded off instead of setting the level.
+    double sum = 0;
+    for (auto* ch : {&out.left, &out.right})
+        for (float v : *ch) sum += double(v) * v;
+    const double rms = std::sqrt(sum / (2.0 * out.left.size()));
+    const double gain = rms > 0 ? kMusicLoudness / rms : 1.0, knee = 0.5, room = 0.4;
+    for (auto* ch : {&out.left, &out.right})
+        for (float& v : *ch) {
+            double x = v * gain, m = std::fabs(x);
+            if (m > knee) x = std::copysign(knee + room * std::tanh((m - knee) / room), x);
+            v = static_cast<float>(x);
+        }
     return out;
 }
 
@@ -268,29 +281,29 @@ Sound ComposeTitleMusic() {
     Song s(140, 24);
     int bar = 0;
     for (const Section& sec : form) {
-        PlayMelody(s, bar, *sec.melody, 0.5, 0, 0.6);
-        if (sec.crash) Crash(s, bar * 4 * s.beat, 0.25);
+        PlayMelody(s, bar, *sec.melody, 0.9, 0, 0.6);
+        if (sec.crash) Crash(s, bar * 4 * s.beat, 0.3);
         for (size_t b = 0; b < sec.chords.size(); ++b, ++bar) {
             const Chord& c = sec.chords[b];
             const size_t b0 = static_cast<size_t>(bar) * 4 * s.beat;
-            Pad(s, b0, 4 * 60.0 / s.bpm - 0.05, c, 0.07);
+            Pad(s, b0, 4 * 60.0 / s.bpm - 0.05, c, 0.2);
             // Bass in eighths: root, root, octave, root...
             const int bassPat[8] = {0, 0, 12, 0, 0, 7, 12, 0};
             for (int e = 0; e < 8; ++e)
-                Bass(s, b0 + e * s.beat / 2, 60.0 / s.bpm / 2 - 0.03, c.root - 12 + bassPat[e], 0.42);
+                Bass(s, b0 + e * s.beat / 2, 60.0 / s.bpm / 2 - 0.03, c.root - 12 + bassPat[e], 0.22);
             // Arpeggio in eighths, alternating sides.
             std::vector<int> tones = ChordTones(c);
             const int arp[8] = {0, 1, 2, 1, 0, 1, 2, 1};
             for (int e = 0; e < 8; ++e)
-                Pluck(s, b0 + e * s.beat / 2, tones[arp[e]] + (e >= 4 ? 24 : 12), 0.13, e % 2 ? 0.5 : -0.5);
+                Pluck(s, b0 + e * s.beat / 2, tones[arp[e]] + (e >= 4 ? 24 : 12), 0.3, e % 2 ? 0.5 : -0.5);
             // Drums on a sixteenth grid.
             const bool lastOfSection = b + 1 == sec.chords.size();
             for (int st = 0; st < 16; ++st) {
                 size_t t = b0 + s.Step16(st);
-                if (st == 0 || st == 6 || st == 8) Kick(s, t, 0.9);
-                if (st == 4 || st == 12) Snare(s, t, 0.5);
-                if (lastOfSection && st >= 13) Snare(s, t, 0.25 + 0.08 * (st - 13));
-                if (st % 2 == 0) Hat(s, t, st == 14 ? 0.12 : (st % 4 ? 0.14 : 0.09), st == 14, 0.3);
+                if (st == 0 || st == 6 || st == 8) Kick(s, t, 0.7);
+                if (st == 4 || st == 12) Snare(s, t, 0.8);
+                if (lastOfSection && st >= 13) Snare(s, t, 0.4 + 0.12 * (st - 13));
+                if (st % 2 == 0) Hat(s, t, st == 14 ? 0.45 : (st % 4 ? 0.7 : 0.45), st == 14, 0.3);
             }
         }
     }
@@ -307,32 +320,32 @@ Sound ComposeGameMusic() {
     int bar = 0;
     int sectionIndex = 0;
     for (const Section& sec : form) {
-        PlayMelody(s, bar, *sec.melody, 0.5, 0, 0.9);
-        if (sectionIndex == 3) PlayMelody(s, bar, *sec.melody, 0.22, -12, 0.4);  // doubled below
-        if (sec.crash) Crash(s, bar * 4 * s.beat, 0.3);
+        PlayMelody(s, bar, *sec.melody, 0.85, 0, 0.9);
+        if (sectionIndex == 3) PlayMelody(s, bar, *sec.melody, 0.4, -12, 0.4);  // doubled below
+        if (sec.crash) Crash(s, bar * 4 * s.beat, 0.35);
         for (size_t b = 0; b < sec.chords.size(); ++b, ++bar) {
             const Chord& c = sec.chords[b];
             const size_t b0 = static_cast<size_t>(bar) * 4 * s.beat;
             // Driving sixteenth bass with octave jumps.
             const int bassPat[16] = {0, 0, 12, 0, 0, 12, 0, 7, 0, 0, 12, 0, 0, 12, 7, 12};
             for (int st = 0; st < 16; ++st)
-                Bass(s, b0 + s.Step16(st), 60.0 / s.bpm / 4 - 0.015, c.root - 12 + bassPat[st], 0.4);
+                Bass(s, b0 + s.Step16(st), 60.0 / s.bpm / 4 - 0.015, c.root - 12 + bassPat[st], 0.2);
             // Sixteenth arpeggio over two octaves.
             std::vector<int> tones = ChordTones(c);
             const int arp[8] = {0, 1, 2, 3, 4, 3, 2, 1};
             for (int st = 0; st < 16; ++st) {
                 int k = arp[st % 8];
                 int midi = tones[k % 3] + 12 * (k / 3) + 12;
-                Pluck(s, b0 + s.Step16(st), midi, 0.1, st % 2 ? 0.6 : -0.6);
+                Pluck(s, b0 + s.Step16(st), midi, 0.24, st % 2 ? 0.6 : -0.6);
             }
             const bool lastOfSection = b + 1 == sec.chords.size();
             for (int st = 0; st < 16; ++st) {
                 size_t t = b0 + s.Step16(st);
-                if (st % 4 == 0) Kick(s, t, 0.95);
-                if (st == 4 || st == 12) Snare(s, t, 0.55);
-                if (st == 15 || st == 7) Snare(s, t, 0.12);  // ghost notes
-                if (lastOfSection && st >= 8) Snare(s, t, 0.2 + 0.04 * (st - 8));
-                Hat(s, t, st % 2 ? 0.13 : 0.07, st % 8 == 6, st % 2 ? 0.4 : -0.2);
+                if (st % 4 == 0) Kick(s, t, 0.75);
+                if (st == 4 || st == 12) Snare(s, t, 0.8);
+                if (st == 15 || st == 7) Snare(s, t, 0.2);  // ghost notes
+                if (lastOfSection && st >= 8) Snare(s, t, 0.3 + 0.06 * (st - 8));
+                Hat(s, t, st % 2 ? 0.6 : 0.36, st % 8 == 6, st % 2 ? 0.4 : -0.2);
             }
         }
         ++sectionIndex;
