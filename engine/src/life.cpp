@@ -215,15 +215,17 @@ void Present(Engine& e) {
 }
 
 // Waits for the start of the next 1/60 s. Vsync does the waiting where the display runs at
-// 60 Hz; when it does not block (a hidden window, a driver that ignores it) the timer takes
-// over, sleeping to absolute deadlines so that rounding never accumulates.
+// 60 Hz; otherwise the timer sleeps to absolute deadlines, so that rounding never accumulates.
 void Pace(Engine& e) {
     int64_t now = NowNs();
     if (e.config.noPace) {
         g_pacer.lastFrame = now;
         return;
     }
-    if (e.vsync && now - g_pacer.lastFrame > kFrameNs / 2) {
+    // Vsync did the waiting when this step came a whole frame after the last one. A present
+    // that does not block (hidden window, a driver that ignores vsync) leaves it to the timer,
+    // so the game never runs faster than 60 steps a second.
+    if (e.vsync && now - g_pacer.lastFrame >= kFrameNs - 2000000) {
         g_pacer.lastFrame = now;
         g_pacer.Rebase(now);
         return;
