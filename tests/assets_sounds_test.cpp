@@ -79,6 +79,19 @@ TEST(AssetSounds, MusicIsAtLeastThirtySecondsAndLoopsWithoutAClick) {
     }
 }
 
+TEST(AssetSounds, MusicLoopsOnABarLine) {
+    // A piece that is not a whole number of bars puts a skipped or doubled beat at every
+    // loop: the title runs at 140 beats a minute, the game at 168, four beats a bar.
+    struct Piece { const char* file; double bpm; };
+    for (Piece p : {Piece{"chaser.ogg", 140}, Piece{"chaser3.ogg", 168}}) {
+        Decoded d = Decode(p.file);
+        const double bar = 44100 * 60.0 / p.bpm * 4;
+        const double bars = d.mono.size() / bar;
+        EXPECT_NEAR(bars, std::round(bars), 1e-9) << p.file;
+        EXPECT_GE(std::round(bars), 16) << p.file;
+    }
+}
+
 TEST(AssetSounds, TitleAndGameMusicAreDifferentPieces) {
     Decoded title = Decode("chaser.ogg"), game = Decode("chaser3.ogg");
     ASSERT_FALSE(title.mono.empty());

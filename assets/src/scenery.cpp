@@ -60,7 +60,7 @@ Canvas DrawDistantView() {
     }
 
     // Low sun and its glow, well inside the tile so the edges stay equal.
-    const double sunX = 1240, sunY = 425;
+    const double sunX = 1240, sunY = 318;  // low, between the far peaks
     cairo_pattern_t* glow = cairo_pattern_create_radial(sunX, sunY, 0, sunX, sunY, 420);
     cairo_pattern_add_color_stop_rgba(glow, 0.0, 1.0, 0.87, 0.62, 0.65);
     cairo_pattern_add_color_stop_rgba(glow, 0.3, 1.0, 0.72, 0.48, 0.25);
