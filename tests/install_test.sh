@@ -189,6 +189,9 @@ check_layout() {
             # --strict: anything above pedantic (a missing rating is only an "info") fails.
             out=$("$APPSTREAMCLI" validate --no-net --strict --no-color "$metainfo" 2>&1) ||
                 fail "appstreamcli validate: $out"
+            # The tree as a whole: the desktop entry the metadata launches is really there.
+            out=$("$APPSTREAMCLI" validate-tree --no-net --strict --no-color "$root" 2>&1) ||
+                fail "appstreamcli validate-tree: $out"
         else
             fail "appstreamcli not found (Debian package appstream)"
         fi
@@ -214,6 +217,9 @@ play_installed() {
     fi
     [[ -s $cwd/game.trace ]] || fail "no trace written to $cwd/game.trace"
     grep -qx "frame 300" "$cwd/game.trace" || fail "the installed game did not run its 300 frames"
+    # The clicks reached the game: "Normal" started its music, and the hook was shot.
+    grep -qx "play chaser3.ogg 1" "$cwd/game.trace" || fail "the scripted game never left the title"
+    grep -qx "play arrow01.ogg 0" "$cwd/game.trace" || fail "the scripted game never shot the hook"
 }
 
 # The same game from the build's run folder: the reference the installed runs must match.
@@ -404,15 +410,27 @@ deb)
         note "skipped dpkg -i: a grappix package is already installed here, and stays"
         finish
     fi
+    # dpkg gives up at once while apt or another dpkg holds its lock: wait for it a while.
+    dpkg_waiting() {
+        local tries=0
+        until dpkg "$@" >"$tmp/dpkg.log" 2>&1; do
+            if grep -qi "lock" "$tmp/dpkg.log" && ((++tries < 60)); then
+                sleep 2
+            else
+                cat "$tmp/dpkg.log" >&2
+                return 1
+            fi
+        done
+    }
     note "dpkg -i"
-    cleanup_hooks+=("dpkg -r grappix >/dev/null 2>&1")
-    dpkg -i "$deb" >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log" >&2; fail "dpkg -i failed"; finish; }
+    cleanup_hooks+=("dpkg_waiting -r grappix")
+    dpkg_waiting -i "$deb" || { fail "dpkg -i failed"; finish; }
     launcher=$(command -v grappix || true)
     [[ $launcher == /usr/bin/grappix ]] || fail "grappix on PATH is '$launcher', not /usr/bin/grappix"
     play_installed /usr/bin/grappix "$tmp/system-run"
     same_game "$reference" "$tmp/system-run/game.trace" "the installed package"
     note "dpkg -r"
-    dpkg -r grappix >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log" >&2; fail "dpkg -r failed"; }
+    dpkg_waiting -r grappix || fail "dpkg -r failed"
     [[ ! -e /usr/bin/grappix && ! -e /usr/$GRAPPIX_GAMEDIR ]] || fail "dpkg -r left the game behind"
     finish
     ;;
