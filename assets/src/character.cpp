@@ -26,7 +26,7 @@ P Down(double a) { return {std::sin(a), std::cos(a)}; }
 // Limb angles are absolute: 0 hangs straight down, +pi/2 points forward, pi straight up.
 struct Limb { double upper, lower; };
 
-enum class Place { Feet, Top, Centre, BackAt, FrontAt };
+enum class Place { Feet, Top, BackAt, FrontAt };
 
 struct Pose {
     double lean = 0.05;            // torso tilt, + forward
@@ -40,7 +40,6 @@ struct Pose {
     double scarfSway = 12;         // flutter amplitude across the scarf
     Place place = Place::Feet;
     double placeAt = 0;            // x of the wall for BackAt / FrontAt
-    double dx = 0, dy = 0;         // nudge after placing
 };
 
 // Proportions in texels: a figure about 150 texels (117 px) tall.
@@ -113,9 +112,6 @@ Skeleton Placed(const Pose& p) {
     case Place::Top:
         hip = {c - (s.hip.x + s.shoulder.x) / 2, c - stage::kHeadroom - b.y0};
         break;
-    case Place::Centre:
-        hip = {c - (b.x0 + b.x1) / 2, c - (b.y0 + b.y1) / 2};
-        break;
     case Place::BackAt:  // whatever reaches furthest back touches the wall
         hip = {p.placeAt - b.x0, c - (b.y0 + b.y1) / 2};
         break;
@@ -123,7 +119,6 @@ Skeleton Placed(const Pose& p) {
         hip = {p.placeAt - b.x1, c - (b.y0 + b.y1) / 2};
         break;
     }
-    hip = hip + P{p.dx, p.dy};
     // Keep the whole figure inside its cell.
     Box moved{b.x0 + hip.x, b.y0 + hip.y, b.x1 + hip.x, b.y1 + hip.y};
     if (moved.y1 > 252) hip.y -= moved.y1 - 252;
@@ -196,7 +191,7 @@ void Scarf(cairo_t* cr, P root, double angle, double wave, double length, double
 
 void DrawFigure(cairo_t* cr, const Pose& p) {
     Skeleton s = Placed(p);
-    P neck = s.shoulder + P{-std::sin(p.lean) * -2, 3};
+    P neck = s.shoulder + P{2 * std::sin(p.lean), 3};
 
     // Scarf first: it trails behind everything.
     Scarf(cr, neck, p.scarfAngle - 0.25, p.scarfWave + 1.7, 64 * p.scarfLen, 13, p.scarfSway, kScarfBack);

@@ -148,13 +148,11 @@ void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir, 
     for (const SheetLayout& s : Sheets()) {
         headings.push_back({s.file + "  (" + std::to_string(s.width) + " x " + std::to_string(s.height) + ")", y + 22});
         y += 34;
+        // Small sheets enlarged, big ones reduced, so every cell reads on one page.
         double scale = 0.5;
-        if (s.file == "title03.vqtex" || s.file == "distant_view.vqtex" || s.file == "lake.vqtex") scale = 0.5;
-        if (s.file == "font_128_64.vqtex") scale = 0.5;
         if (s.file == "hookpoint.vqtex" || s.file == "smog.vqtex") scale = 2;
         if (s.file == "anchor.vqtex") scale = 0.2;
         if (s.file == "ground.vqtex" || s.file == "roof.vqtex" || s.file == "combo.vqtex") scale = 1;
-        if (s.file == "wire.vqtex" || s.file == "ring.vqtex") scale = 0.5;
         if (s.file == "ese_raf.vqtex") scale = 0.75;
         double x = margin, rowH = 0;
         for (const Cell& c : s.cells) {
