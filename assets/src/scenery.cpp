@@ -354,10 +354,14 @@ void DrawBlock(cairo_t* cr, double bx, double by, double bw, double bh, bool han
         cairo_rectangle(cr, bx, by + bh - 24, bw, 24);
         SetColor(cr, Hex(0x3e3630));
         cairo_fill(cr);
-        for (int i = 0; i < 6; ++i) {  // drip stains
-            double x = bx + rnd.Range(20, bw - 20), len = rnd.Range(18, 60);
-            cairo_rectangle(cr, x, by + bh - 24 - len, rnd.Range(4, 9), len);
-            cairo_set_source_rgba(cr, 0.15, 0.12, 0.1, 0.3);
+        for (int i = 0; i < 6; ++i) {  // damp stains running down to the underside
+            double x = bx + rnd.Range(20, bw - 20), len = rnd.Range(18, 60), w = rnd.Range(5, 10);
+            double y1 = by + bh - 24;
+            cairo_move_to(cr, x, y1 - len);
+            cairo_curve_to(cr, x + w * 0.2, y1 - len * 0.4, x - w * 0.5, y1, x - w * 0.5, y1);
+            cairo_line_to(cr, x + w * 0.5, y1);
+            cairo_curve_to(cr, x + w * 0.5, y1, x + w * 0.2, y1 - len * 0.4, x, y1 - len);
+            VerticalGradient(cr, y1 - len, Hex(0x261e18, 0.0), y1, Hex(0x261e18, 0.35));
             cairo_fill(cr);
         }
     } else {
