@@ -9,6 +9,7 @@
 #   P/share/icons/hicolor/<N>x<N>/apps/grappix.png the icon, N = 16 32 48 64 128 256
 #   P/share/metainfo/<app id>.metainfo.xml         AppStream metadata (software centres)
 #   P/share/doc/grappix/                           licences of what we ship (the font's)
+#   P/share/man/man6/grappix.6.gz                  manual page
 #
 # The game opens "Data/Brisel.vqd" and its assets relative to its working directory, so the
 # executable and Data/ stay together in one folder, and the launcher enters it before starting
@@ -35,7 +36,8 @@ set(GRAPPIX_ICON_SIZES 16 32 48 64 128 256)
 
 # The launcher finds the game folder relative to its own, so both must be relative to the
 # prefix; an absolute folder would tie the install to one place.
-foreach(_dir CMAKE_INSTALL_BINDIR CMAKE_INSTALL_DATADIR CMAKE_INSTALL_DOCDIR GRAPPIX_INSTALL_GAMEDIR)
+foreach(_dir CMAKE_INSTALL_BINDIR CMAKE_INSTALL_DATADIR CMAKE_INSTALL_DOCDIR CMAKE_INSTALL_MANDIR
+             GRAPPIX_INSTALL_GAMEDIR)
   if(IS_ABSOLUTE "${${_dir}}")
     message(FATAL_ERROR "${_dir} (${${_dir}}) must be relative to the install prefix")
   endif()
@@ -70,6 +72,20 @@ install(DIRECTORY ${GRAPPIX_DATA_DIR}/ DESTINATION ${GRAPPIX_INSTALL_GAMEDIR}/Da
 set(GRAPPIX_LAUNCHER ${CMAKE_BINARY_DIR}/packaging/grappix)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/grappix.in ${GRAPPIX_LAUNCHER} @ONLY)
 install(PROGRAMS ${GRAPPIX_LAUNCHER} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT game)
+
+# The manual page, in section 6 (games), compressed as Debian ships them. Building the game
+# builds it, so an install after `ninja grappix` finds it.
+set(GRAPPIX_MANPAGE_SOURCE ${PROJECT_SOURCE_DIR}/packaging/grappix.6)
+set(GRAPPIX_MANPAGE ${CMAKE_BINARY_DIR}/packaging/grappix.6.gz)
+find_program(GRAPPIX_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT ${GRAPPIX_MANPAGE}
+  COMMAND sh -c "${GRAPPIX_GZIP} -9nc \"$1\" > \"$2\"" sh ${GRAPPIX_MANPAGE_SOURCE} ${GRAPPIX_MANPAGE}
+  DEPENDS ${GRAPPIX_MANPAGE_SOURCE}
+  COMMENT "Compressing the manual page"
+  VERBATIM)
+add_custom_target(grappix_manpage ALL DEPENDS ${GRAPPIX_MANPAGE})
+add_dependencies(grappix grappix_manpage)
+install(FILES ${GRAPPIX_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
 
 # ---- desktop integration ------------------------------------------------------------------
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/${GRAPPIX_APP_ID}.desktop
