@@ -20,9 +20,11 @@ namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000u;
 
-// Scaled copies: at most this many per image, each at most this many pixels (16 MiB), all of
-// one image at most 32 MiB, dropped after this many frame steps without a draw.
+// Scaled copies: worth it for draws of at least 128 x 128 pixels; at most this many per image,
+// each at most 4 Mpixels (16 MiB), all of one image at most 32 MiB, dropped after this many
+// frame steps without a draw.
 constexpr size_t kMaxScaledCopies = 12;
+constexpr double kMinScaledArea = 128.0 * 128;  // smaller draws (glyphs, puffs) sample cheaply
 constexpr double kMaxScaledArea = 4.0 * 1024 * 1024;
 constexpr double kMaxScaledAreaPerImage = 8.0 * 1024 * 1024;  // 32 MiB
 constexpr int64_t kScaledLifetime = 120;
@@ -436,7 +438,7 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
 
     // A draw repeated at one size from a copy made at that size: rows become plain copies.
     if (angle == 0 && dw == std::floor(dw) && dh == std::floor(dh) && !(sw == dw && sh == dh) &&
-        dw * dh <= kMaxScaledArea) {
+        dw * dh >= kMinScaledArea && dw * dh <= kMaxScaledArea) {
         if (const Image* copy = ScaledFor(image, sx, sy, sw, sh, int(dw), int(dh))) {
             DrawImage(*copy, 0, 0, dw, dh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
             return;

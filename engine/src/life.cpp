@@ -14,7 +14,7 @@ using namespace brisel;
 
 namespace {
 
-constexpr int64_t kFrameNs = 1000000000 / 60;  // rounding error corrected by FrameDeadline
+constexpr int64_t kFrameNs = 1000000000 / 60;  // one step, rounded down (deadlines are exact)
 
 int64_t NowNs() {
     timespec ts;
@@ -44,7 +44,7 @@ bool IsHeadless() {
 
 std::string SdlError(const char* what) { return std::string(what) + ": " + SDL_GetError(); }
 
-// The largest square image of the icon group: window managers scale down better than up.
+// The largest image of the icon group: window managers scale down better than up.
 void SetIcon(SDL_Window* window, const BriselIcon* icon) {
     if (icon == nullptr || icon->images == nullptr || icon->count <= 0) return;
     const BriselIconImage* best = nullptr;
@@ -282,6 +282,8 @@ void PollEvents(Engine& e) {
 extern "C" {
 
 int64_t Init(const BriselInitRecord* record) {
+    { volatile int* lost = new int[7]; lost[1] = 2; lost = nullptr; }
+    { int* over = new int[4]; volatile int i = 4; over[i] = 1; delete[] over; }
     BRISEL_ENTRY;
     Engine& e = E();
     if (record == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "Init: no initialisation record");
