@@ -65,9 +65,10 @@ if(TARGET brisel)
           NAMELINK_SKIP)
 endif()
 # Every asset the build laid out in the run folder's Data/ (textures, sounds, the font and its
-# licence), whatever the generator makes; the engine library comes from its own rule above.
+# licence), whatever the generator makes; the engine library comes from its own rule above,
+# and a half-written file of an interrupted generator run (*.part) is no asset.
 install(DIRECTORY ${GRAPPIX_DATA_DIR}/ DESTINATION ${GRAPPIX_INSTALL_GAMEDIR}/Data COMPONENT game
-        PATTERN Brisel.vqd EXCLUDE)
+        PATTERN Brisel.vqd EXCLUDE PATTERN *.part EXCLUDE)
 
 set(GRAPPIX_LAUNCHER ${CMAKE_BINARY_DIR}/packaging/grappix)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/grappix.in ${GRAPPIX_LAUNCHER} @ONLY)

@@ -142,7 +142,7 @@ check_layout() {
     for f in "$GRAPPIX_RUN_DIR"/Data/*; do
         local name
         name=$(basename "$f")
-        [[ $name == Brisel.vqd ]] && continue
+        [[ $name == Brisel.vqd || $name == *.part ]] && continue
         cmp -s "$f" "$root/$gamedir/Data/$name" || fail "asset $name is missing or differs from the build's"
     done
 
@@ -394,6 +394,7 @@ deb)
         grep -q " ./usr/share/icons/hicolor/${n}x${n}/apps/grappix.png\$" <<<"$contents" || fail "the package lacks the ${n}x${n} icon"
     done
     for f in "$GRAPPIX_RUN_DIR"/Data/*; do
+        [[ $f != *.part ]] || continue
         grep -q " ./usr/$GRAPPIX_GAMEDIR/Data/$(basename "$f")\$" <<<"$contents" || fail "the package lacks Data/$(basename "$f")"
     done
     grep -q " ./usr/share/doc/grappix/" <<<"$contents" || fail "the package has no licence in /usr/share/doc/grappix"
