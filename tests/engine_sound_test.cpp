@@ -10,8 +10,8 @@ namespace {
 class EngineSound : public ::testing::Test {
 protected:
     void SetUp() override {
-        box.Write("Data/tune.ogg", OggBytes(2.0));
-        box.Write("Data/beep.wav", WavBytes(1.0));
+        box.Write("Data/tune.ogg", OggBytes(4.0));
+        box.Write("Data/beep.wav", WavBytes(4.0));  // long enough to outlast a busy machine
         setenv("BRISEL_TRACE", box.Path("trace.txt").c_str(), 1);
     }
     void TearDown() override { Engine().Free(); }
@@ -42,7 +42,7 @@ TEST_F(EngineSound, BadFilesRaiseLoadNamingTheFile) {
     EXPECT_NE(MessageOf(Failure([&] { e.LoadSnd("missing.ogg"); })).find("No such file"), std::string::npos);
     EXPECT_NE(MessageOf(Failure([&] { e.LoadSnd("headers.ogg"); })).find("cut short"), std::string::npos);
     BriselSnd* tune = e.LoadSnd("tune.ogg");  // the engine goes on working
-    EXPECT_NEAR(e.LenSnd(tune), 2.0, 0.05);
+    EXPECT_NEAR(e.LenSnd(tune), 4.0, 0.05);
 }
 
 // Guards against sounds sharing channels (one cutting another off) and a play that does not restart.
