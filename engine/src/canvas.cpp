@@ -264,7 +264,7 @@ bool AllFinite(std::initializer_list<double> values) {
 
 }  // namespace
 
-Image Image::FromStraight(int width, int height, const uint32_t* pixels, int pitchPixels) {
+Image Image::FromStraight(int width, int height, const uint32_t* pixels, int pitchPixels, bool swapRedBlue) {
     Image img;
     img.width = width;
     img.height = height;
@@ -274,6 +274,7 @@ Image Image::FromStraight(int width, int height, const uint32_t* pixels, int pit
         uint32_t* dst = img.texels.data() + size_t(y) * width;
         for (int x = 0; x < width; ++x) {
             uint32_t p = src[x];
+            if (swapRedBlue) p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
             uint32_t a = p >> 24;
             if (a == 255) {
                 dst[x] = p;

@@ -34,8 +34,10 @@ struct Image {
     std::vector<uint32_t> texels;
     bool translucent = false;  // some texel has alpha below 255: drawing must blend
 
-    // Builds an image from straight (not premultiplied) 0xAARRGGBB pixels.
-    static Image FromStraight(int width, int height, const uint32_t* pixels, int pitchPixels);
+    // Builds an image from straight (not premultiplied) 0xAARRGGBB pixels, or 0xAABBGGRR ones
+    // (R, G, B, A bytes in memory, as PNG decoders give them) when swapRedBlue is set.
+    static Image FromStraight(int width, int height, const uint32_t* pixels, int pitchPixels,
+                              bool swapRedBlue = false);
 
     // Puts top over this image with its top-left corner at (x, y); both premultiplied.
     void Compose(const Image& top, int x, int y);

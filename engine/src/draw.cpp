@@ -20,8 +20,17 @@ BriselFont* LiveFont(BriselFont* font, const char* entry) {
     return font;
 }
 
-// Any SDL surface as a premultiplied image.
+// Any SDL surface as a premultiplied image. The 32-bit layouts decoders produce are read
+// directly (one pass instead of a conversion and then a second pass).
 Image ToImage(SDL_Surface* surface) {
+    Uint32 format = surface->format->format;
+    if ((format == SDL_PIXELFORMAT_ABGR8888 || format == SDL_PIXELFORMAT_ARGB8888) && surface->pitch % 4 == 0 &&
+        !SDL_HasColorKey(surface) && SDL_LockSurface(surface) == 0) {
+        Image img = Image::FromStraight(surface->w, surface->h, static_cast<const uint32_t*>(surface->pixels),
+                                        surface->pitch / 4, format == SDL_PIXELFORMAT_ABGR8888);
+        SDL_UnlockSurface(surface);
+        return img;
+    }
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
     if (argb == nullptr) return Image{};
     Image img;
@@ -118,6 +127,7 @@ BriselTex* LoadTex(const char* path) {
     BRISEL_ENTRY;
     RequireInit("LoadTex");
     if (path == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "LoadTex: no file name");
+    const uint64_t start = SDL_GetPerformanceCounter();
     std::string file = DataPath(path);
     std::vector<uint8_t> data = ReadWholeFile(file);
     SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
@@ -133,6 +143,10 @@ BriselTex* LoadTex(const char* path) {
     Image image = ToImage(surface);
     SDL_FreeSurface(surface);
     if (image.width <= 0) Raise(BRISEL_FAIL_LOAD, file + ": the image cannot be converted (" + SDL_GetError() + ")");
+    if (E().config.debug)
+        std::fprintf(stderr, "brisel: %s: %d x %d%s in %.1f ms\n", file.c_str(), image.width, image.height,
+                     image.translucent ? " translucent" : "",
+                     double(SDL_GetPerformanceCounter() - start) * 1000.0 / double(SDL_GetPerformanceFrequency()));
     return NewTex(std::move(image), path);
 }
 
