@@ -194,7 +194,8 @@ typedef int64_t (*BriselCmp)(const void* a, const void* b);
     X(double, GetTexW, (BriselTex* tex)) \
     X(double, GetTexH, (BriselTex* tex)) \
     X(BriselFont*, LoadFont, (const char* path))      /* TrueType; raises LOAD */ \
-    /* white text of the given pixel size with a dark outline n pixels thick */ \
+    /* white text in a line `size` pixels high (so lines `size` apart never overlap), with a \
+       dark outline n pixels thick */ \
     X(BriselTex*, MakeFontTex, (BriselFont* font, int64_t size, const char* text, int64_t n)) \
     /* 3D objects, camera and lights: not provided */ \
     X(BriselObj*, LoadObj, (const char* path)) \

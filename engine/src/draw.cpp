@@ -215,10 +215,17 @@ BriselTex* MakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t
         Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: text size " + std::to_string(size) + " out of range 1..2048");
     if (n < 0 || n > size)
         Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: outline " + std::to_string(n) + " out of range 0..size");
-    if (font->size != int(size)) {
+    if (font->lineSize != int(size)) {
+        // `size` is the height of a line of text in pixels, so lines laid out `size` apart
+        // never overlap: take the font's point size whose line height fits it.
         if (TTF_SetFontSize(font->font, int(size)) != 0)
             Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
-        font->size = int(size);
+        int height = TTF_FontHeight(font->font);
+        int points = height > size ? std::max(1, int(size * size / height)) : int(size);
+        if (points != int(size) && TTF_SetFontSize(font->font, points) != 0)
+            Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+        font->size = points;
+        font->lineSize = int(size);
     }
     std::string name = std::string("text:") + text;
     if (*text == '\0') {

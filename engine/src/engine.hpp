@@ -188,6 +188,7 @@ struct BriselFont {
     std::vector<uint8_t> data;  // the font file, which SDL_ttf reads lazily
     TTF_Font* font = nullptr;
     int size = 0;               // current point size of font
+    int lineSize = 0;           // line height in pixels that size was chosen for
     std::string name;
 };
 
