@@ -47,8 +47,9 @@ file(RELATIVE_PATH GRAPPIX_LAUNCHER_TO_GAMEDIR /prefix/${CMAKE_INSTALL_BINDIR}
 
 # No path of the build machine in what we ship: debug information names source files and the
 # build folder; map both to short relative names (as Debian's own build flags do), so the
-# installed game keeps its debug information without telling where it was built.
-if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+# installed game keeps its debug information without telling where it was built. A sanitizer
+# build is never installed: there the full paths make its reports easier to follow.
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT GRAPPIX_SANITIZE)
   foreach(_target grappix grappix_core brisel brisel_core)
     if(TARGET ${_target})
       target_compile_options(${_target} PRIVATE
@@ -106,18 +107,20 @@ foreach(_n IN LISTS GRAPPIX_ICON_SIZES)
 endforeach()
 
 # Screenshots for software centres: the pictures under docs/ (not the contact sheet of the
-# art), by web address, since AppStream wants them fetched from the net. A shot of play comes
-# first, as the default one.
+# art), by web address, since AppStream wants them fetched from the net. Shots of play come
+# first, a swing on the wire first of all: the first is the default one.
 file(GLOB _shots RELATIVE ${PROJECT_SOURCE_DIR}/docs CONFIGURE_DEPENDS
      ${PROJECT_SOURCE_DIR}/docs/*.png ${PROJECT_SOURCE_DIR}/docs/screenshots/*.png)
 list(FILTER _shots EXCLUDE REGEX "contact|sheet")
 list(SORT _shots)
-set(_play_shots ${_shots})
-list(FILTER _play_shots INCLUDE REGEX "play|swing|normal|game")
-if(_play_shots)
-  list(REMOVE_ITEM _shots ${_play_shots})
-  list(PREPEND _shots ${_play_shots})
-endif()
+foreach(_kind "play|normal|free|block|game" "swing")
+  set(_first ${_shots})
+  list(FILTER _first INCLUDE REGEX "${_kind}")
+  if(_first)
+    list(REMOVE_ITEM _shots ${_first})
+    list(PREPEND _shots ${_first})
+  endif()
+endforeach()
 if(NOT _shots)
   # Before the screenshots are taken: the name the title screen's shot will have.
   set(_shots title.png)
@@ -126,9 +129,11 @@ list(SUBLIST _shots 0 6 _shots)
 set(GRAPPIX_METAINFO_SCREENSHOTS "")
 set(_type " type=\"default\"")
 foreach(_shot IN LISTS _shots)
+  # "normal-swing.png" is captioned "Normal: swing".
   get_filename_component(_caption ${_shot} NAME_WE)
-  string(REGEX REPLACE "[-_]+" " " _caption "${_caption}")
-  string(REGEX REPLACE "^[0-9 ]+" "" _caption "${_caption}")
+  string(REGEX REPLACE "^[0-9_-]+" "" _caption "${_caption}")
+  string(REGEX REPLACE "[-_]+" ": " _caption "${_caption}")
+  string(REGEX REPLACE ":(.*):" ":\\1" _caption "${_caption}")
   string(SUBSTRING "${_caption}" 0 1 _first)
   string(SUBSTRING "${_caption}" 1 -1 _rest)
   string(TOUPPER "${_first}" _first)

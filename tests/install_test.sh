@@ -11,7 +11,7 @@ set -euo pipefail
 
 mode=${1:?usage: install_test.sh launcher|tree|play|deb}
 : "${GRAPPIX_SOURCE_DIR:?}" "${GRAPPIX_BUILD_DIR:?}" "${GRAPPIX_RUN_DIR:?}" "${GRAPPIX_LAUNCHER:?}"
-: "${GRAPPIX_APP_ID:?}" "${GRAPPIX_GAMEDIR:?}" "${GRAPPIX_ICON_SIZES:?}" "${CMAKE_COMMAND:?}"
+: "${GRAPPIX_APP_ID:?}" "${GRAPPIX_GAMEDIR:?}" "${GRAPPIX_SCREENSHOT_BASE_URL:?}" "${GRAPPIX_ICON_SIZES:?}" "${CMAKE_COMMAND:?}"
 IFS=, read -r -a icon_sizes <<<"$GRAPPIX_ICON_SIZES"
 
 failures=0
@@ -184,6 +184,12 @@ check_layout() {
             fail "the AppStream metadata does not launch $id.desktop"
         grep -q '<content_rating type="oars-1.1"' "$metainfo" || fail "no OARS content rating"
         grep -q '<screenshot type="default">' "$metainfo" || fail "no default screenshot"
+        # Each screenshot is one of ours, at its place in the source tree.
+        local url
+        while read -r url; do
+            [[ $url == "$GRAPPIX_SCREENSHOT_BASE_URL"/* && -f $GRAPPIX_SOURCE_DIR/${url#"$GRAPPIX_SCREENSHOT_BASE_URL"/} ]] ||
+                fail "screenshot $url is not a picture under docs/"
+        done < <(sed -n 's|.*<image>\(.*\)</image>.*|\1|p' "$metainfo")
         if [[ -n ${APPSTREAMCLI:-} && -x ${APPSTREAMCLI:-} ]]; then
             # --strict: anything above pedantic (a missing rating is only an "info") fails.
             out=$("$APPSTREAMCLI" validate --no-net --strict --no-color "$metainfo" 2>&1) ||
