@@ -34,6 +34,9 @@ cleanup() {
     rm -rf "$tmp"
 }
 trap cleanup EXIT
+# A timed-out test is ended with a signal: clean up then too (above all, remove the package).
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 need_engine_and_assets() {
     if [[ $GRAPPIX_HAVE_ENGINE != 1 || $GRAPPIX_HAVE_ASSETS != 1 ]]; then
