@@ -81,9 +81,14 @@ TEST_F(EngineSound, ReleasingAPlayingSoundStopsIt) {
     // The next sound takes over the released channel and finds it quiet.
     BriselSnd* next = e.LoadSnd("beep.wav");
     EXPECT_FALSE(e.ChkPlayingSnd(next));
+    // A short sound released while it may or may not still sound leaves no line: the trace
+    // must not depend on the audio thread's timing.
+    e.PlaySnd(next, 0, false, 0);
+    e.FreeMem(next);
     e.Act();
     e.Free();
-    EXPECT_EQ(ReadText(box.Path("trace.txt")), "play tune.ogg 1\nstop tune.ogg\nframe 1\n");
+    EXPECT_EQ(ReadText(box.Path("trace.txt")),
+              "play tune.ogg 1\nstop tune.ogg\nplay beep.wav 0\nframe 1\n");
 }
 
 // Guards against a machine without a sound device stopping the game, or bad files passing there.

@@ -198,6 +198,7 @@ struct BriselSnd {
     int channel = -1;
     double volume = 1.0;
     double seconds = 0.0;
+    bool looping = false;         // last started to repeat, and not stopped since
     std::string name;
 };
 

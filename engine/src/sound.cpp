@@ -94,8 +94,10 @@ void CloseAudio() {
 void ReleaseSnd(BriselSnd* snd) {
     Unregister(snd);
     if (snd->chunk != nullptr) {
-        // Releasing a sound stops it: music released with its scene must not play on.
-        if (Playing(snd)) TraceLine("stop %s", snd->name.c_str());
+        // Releasing a sound stops it: music released with its scene must not play on. The
+        // trace notes it for a repeating sound, which is certainly still playing; whether a
+        // short one has finished depends on the audio thread's timing, and traces must not.
+        if (snd->looping) TraceLine("stop %s", snd->name.c_str());
         Mix_HaltChannel(snd->channel);
         Mix_SetPanning(snd->channel, 255, 255);
         Mix_Volume(snd->channel, MIX_MAX_VOLUME);
@@ -147,6 +149,7 @@ void PlaySnd(BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)
     BRISEL_ENTRY;
     LiveSnd(snd, "PlaySnd");
     TraceLine("play %s %d", snd->name.c_str(), loop ? 1 : 0);
+    snd->looping = loop;
     if (snd->chunk == nullptr) return;  // silent run
     Engine& e = E();
     Mix_HaltChannel(snd->channel);
@@ -171,6 +174,7 @@ void StopSnd(BriselSnd* snd) {
     BRISEL_ENTRY;
     LiveSnd(snd, "StopSnd");
     TraceLine("stop %s", snd->name.c_str());
+    snd->looping = false;
     if (snd->chunk != nullptr) Mix_HaltChannel(snd->channel);
 }
 
