@@ -1,5 +1,6 @@
 // draw.cpp -- textures, fonts and the 2D drawing entry points.
 #include <SDL_image.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +10,10 @@
 using namespace brisel;
 
 namespace {
+
+// No picture the game draws comes near this; a header claiming more is a damaged file (or a
+// decompression bomb), refused before anything is allocated for it.
+constexpr png_uint_32 kMaxTextureSide = 16384;
 
 BriselTex* LiveTex(BriselTex* tex, const char* entry) {
     if (!IsLive(tex, Kind::Tex)) Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live texture");
@@ -136,13 +141,25 @@ BriselTex* LoadTex(const char* path) {
         SDL_RWclose(rw);
         Raise(BRISEL_FAIL_LOAD, file + ": not a PNG image");
     }
-    SDL_Surface* surface = IMG_LoadPNG_RW(rw);
     SDL_RWclose(rw);
-    if (surface == nullptr)
-        Raise(BRISEL_FAIL_LOAD, file + ": corrupt or truncated PNG image (" + IMG_GetError() + ")");
-    Image image = ToImage(surface);
-    SDL_FreeSurface(surface);
-    if (image.width <= 0) Raise(BRISEL_FAIL_LOAD, file + ": the image cannot be converted (" + SDL_GetError() + ")");
+    // libpng's simplified interface, not SDL_image: on a damaged file SDL_image lets libpng
+    // print its own "libpng error: ..." line on standard error before failing, and it would
+    // allocate whatever size the header claims.
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, data.data(), data.size()))
+        Raise(BRISEL_FAIL_LOAD, file + ": corrupt PNG image (" + png.message + ")");
+    if (png.width > kMaxTextureSide || png.height > kMaxTextureSide) {
+        png_image_free(&png);
+        Raise(BRISEL_FAIL_LOAD, file + ": the image is " + std::to_string(png.width) + " x " +
+                                    std::to_string(png.height) + " pixels, more than " +
+                                    std::to_string(kMaxTextureSide) + " a side");
+    }
+    png.format = PNG_FORMAT_RGBA;  // straight alpha, R, G, B, A bytes
+    std::vector<uint32_t> pixels(size_t(png.width) * png.height);
+    if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr))
+        Raise(BRISEL_FAIL_LOAD, file + ": corrupt or truncated PNG image (" + png.message + ")");
+    Image image = Image::FromStraight(int(png.width), int(png.height), pixels.data(), int(png.width), true);
     if (E().config.debug)
         std::fprintf(stderr, "brisel: %s: %d x %d%s in %.1f ms\n", file.c_str(), image.width, image.height,
                      image.translucent ? " translucent" : "",

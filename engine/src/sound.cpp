@@ -51,6 +51,24 @@ void DropPartial(BriselSnd* snd) {
     }
 }
 
+// Whether an Ogg file holds its whole stream: its pages, walked from the start, run to one
+// flagged end-of-stream. SDL_mixer decodes a file cut anywhere after its headers to the part
+// that is there, so without this a damaged sound would play cut off instead of not at all.
+bool OggComplete(const std::vector<uint8_t>& d) {
+    size_t pos = 0;
+    bool ended = false;
+    while (pos + 27 <= d.size() && std::memcmp(&d[pos], "OggS", 4) == 0) {
+        const size_t segments = d[pos + 26];
+        if (pos + 27 + segments > d.size()) return false;
+        size_t body = 0;
+        for (size_t i = 0; i < segments; ++i) body += d[pos + 27 + i];
+        if (pos + 27 + segments + body > d.size()) return false;
+        ended = (d[pos + 5] & 0x04) != 0;
+        pos += 27 + segments + body;
+    }
+    return ended;
+}
+
 }  // namespace
 
 namespace brisel {
@@ -119,6 +137,8 @@ BriselSnd* LoadSnd(const char* path) {
     Engine& e = E();
     std::string file = DataPath(path);
     std::vector<uint8_t> data = ReadWholeFile(file);
+    if (data.size() >= 4 && std::memcmp(data.data(), "OggS", 4) == 0 && !OggComplete(data))
+        Raise(BRISEL_FAIL_LOAD, file + ": the Ogg stream is cut short or damaged");
     auto snd = std::make_unique<BriselSnd>();
     snd->name = path;
     if (!e.audioOpen) {
