@@ -3,8 +3,11 @@
 #include "frame/fault.hpp"
 
 #include <dlfcn.h>
+#include <elf.h>
 
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace grappix {
 
@@ -30,10 +33,43 @@ constexpr int kKeepMapped = RTLD_NODELETE;
 #else
 constexpr int kKeepMapped = 0;
 #endif
+// The loader maps a library's segments straight from the file and only finds out that the
+// file is cut short when it touches a page past its end: the process then dies of SIGBUS
+// with nothing to say which file was at fault. So a file that reads as a 64-bit ELF library
+// is checked first: every loadable segment must lie inside it. Anything else goes to dlopen
+// as it is, whose own message names the file and the fault.
+void CheckComplete(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return;  // dlopen says why
+    Elf64_Ehdr header{};
+    long size = -1;
+    std::vector<Elf64_Phdr> segments;
+    bool elf = std::fread(&header, sizeof header, 1, f) == 1 &&
+               std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 &&
+               header.e_ident[EI_CLASS] == ELFCLASS64 && header.e_phentsize == sizeof(Elf64_Phdr) &&
+               header.e_phnum > 0 && header.e_phnum < 4096;
+    if (elf && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (elf && size >= 0 && std::fseek(f, static_cast<long>(header.e_phoff), SEEK_SET) == 0) {
+        segments.resize(header.e_phnum);
+        if (std::fread(segments.data(), sizeof(Elf64_Phdr), segments.size(), f) != segments.size())
+            segments.clear();
+    }
+    std::fclose(f);
+    uint64_t needed = 0;
+    for (const Elf64_Phdr& s : segments)
+        if (s.p_type == PT_LOAD && s.p_offset + s.p_filesz > needed) needed = s.p_offset + s.p_filesz;
+    if (size >= 0 && needed > static_cast<uint64_t>(size)) {
+        std::string text = path + ": the library is cut short (" + std::to_string(size) +
+                           " bytes, its code and data need " + std::to_string(needed) + ")";
+        Raise(kBindFailure, text.c_str());
+    }
+}
+
 }  // namespace
 
 void EngineLibrary::Load(const std::string& path) {
     path_ = path;
+    CheckComplete(path);
     dlerror();
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepMapped);
     if (handle_ == nullptr) {
