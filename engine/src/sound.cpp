@@ -69,6 +69,23 @@ bool OggComplete(const std::vector<uint8_t>& d) {
     return ended;
 }
 
+// Whether a WAV file's chunks all lie inside it. SDL sizes its buffer from the data chunk's
+// header before reading it: a small file claiming gigabytes would get them allocated.
+bool WavComplete(const std::vector<uint8_t>& d) {
+    if (d.size() < 12 || std::memcmp(&d[8], "WAVE", 4) != 0) return false;
+    auto u32 = [&](size_t at) { return uint32_t(d[at]) | uint32_t(d[at + 1]) << 8 | uint32_t(d[at + 2]) << 16 | uint32_t(d[at + 3]) << 24; };
+    bool format = false, samples = false;
+    size_t pos = 12;
+    while (pos + 8 <= d.size()) {
+        const uint64_t end = uint64_t(pos) + 8 + u32(pos + 4);
+        if (end > d.size()) return false;
+        format |= std::memcmp(&d[pos], "fmt ", 4) == 0;
+        samples |= std::memcmp(&d[pos], "data", 4) == 0;
+        pos = size_t(end + (end & 1));  // chunks are padded to even sizes
+    }
+    return format && samples;
+}
+
 }  // namespace
 
 namespace brisel {
@@ -137,8 +154,13 @@ BriselSnd* LoadSnd(const char* path) {
     Engine& e = E();
     std::string file = DataPath(path);
     std::vector<uint8_t> data = ReadWholeFile(file);
-    if (data.size() >= 4 && std::memcmp(data.data(), "OggS", 4) == 0 && !OggComplete(data))
-        Raise(BRISEL_FAIL_LOAD, file + ": the Ogg stream is cut short or damaged");
+    // Only the two formats the engine takes: SDL_mixer would try anything it recognises
+    // (MIDI, tracker modules, MP3 ...) on bytes that are not a sound at all.
+    const bool ogg = data.size() >= 4 && std::memcmp(data.data(), "OggS", 4) == 0;
+    const bool wav = data.size() >= 4 && std::memcmp(data.data(), "RIFF", 4) == 0;
+    if (!ogg && !wav) Raise(BRISEL_FAIL_LOAD, file + ": not an Ogg or WAV sound");
+    if (ogg && !OggComplete(data)) Raise(BRISEL_FAIL_LOAD, file + ": the Ogg stream is cut short or damaged");
+    if (wav && !WavComplete(data)) Raise(BRISEL_FAIL_LOAD, file + ": the WAV file is cut short or damaged");
     auto snd = std::make_unique<BriselSnd>();
     snd->name = path;
     if (!e.audioOpen) {
