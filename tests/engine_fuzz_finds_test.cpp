@@ -61,3 +61,36 @@ TEST_F(EngineFuzzFinds, AnOggCutShortAndOtherFormatsAreRefused) {
     EXPECT_EQ(MessageOf(Failure([&] { e.LoadSnd("song.mid"); })), "Data/song.mid: not an Ogg or WAV sound");
     EXPECT_NEAR(e.LenSnd(e.LoadSnd("tune.ogg")), 2.0, 0.05);
 }
+
+// Found by fuzz_font: a font whose em square was damaged to a fraction of its size rendered
+// every text hundreds of times too big (15326 x 3456 pixels for ten letters at size 30,
+// a second each). Such a font is refused when it is loaded, and text that would come out
+// far larger than its size is refused rather than rendered.
+TEST_F(EngineFuzzFinds, AFontWhoseGlyphsAreFarLargerThanTheirSizeIsRefused) {
+    const std::string dejavu = ReadText("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    if (dejavu.size() < 12) GTEST_SKIP() << "DejaVu Sans (fonts-dejavu-core) is not installed";
+    // The 'head' table's units per em (offset 18) from 2048 down to 16: glyphs 128 times larger.
+    std::string damaged = dejavu;
+    const size_t tables = (uint8_t(dejavu[4]) << 8) | uint8_t(dejavu[5]);
+    size_t head = 0;
+    for (size_t i = 0; i < tables; ++i) {
+        const size_t entry = 12 + 16 * i;
+        if (dejavu.compare(entry, 4, "head") == 0)
+            head = (uint32_t(uint8_t(dejavu[entry + 8])) << 24) | (uint32_t(uint8_t(dejavu[entry + 9])) << 16) |
+                   (uint32_t(uint8_t(dejavu[entry + 10])) << 8) | uint8_t(dejavu[entry + 11]);
+    }
+    ASSERT_NE(head, 0u);
+    damaged[head + 18] = 0;
+    damaged[head + 19] = 16;
+    box.Write("Data/huge.ttf", damaged);
+    box.Write("Data/good.ttf", dejavu);
+    InitEngine();
+    Api& e = Engine();
+    BriselFailure f = Failure([&] { e.LoadFont("huge.ttf"); });
+    EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_LOAD));
+    EXPECT_EQ(MessageOf(f), "Data/huge.ttf: the font is damaged (its glyphs are far larger than their size)");
+    BriselFont* good = e.LoadFont("good.ttf");
+    BriselTex* text = e.MakeFontTex(good, 72, "Grappix", 4);  // the game's sizes still render
+    EXPECT_GT(e.GetTexW(text), 100);
+    EXPECT_LE(e.GetTexH(text), 72 + 2 * 4);
+}

@@ -20,6 +20,13 @@ BriselTex* LiveTex(BriselTex* tex, const char* entry) {
     return tex;
 }
 
+// Whether rendered text of `letters` characters at a line height of `size` pixels has a
+// believable size: glyphs a few times their size at most, and never wider than a texture.
+bool TextFits(int64_t w, int64_t h, int64_t size, int64_t letters) {
+    const int64_t glyph = 4 * size + 16;
+    return w >= 0 && h >= 0 && h <= glyph && w <= std::min<int64_t>(16384, glyph * std::max<int64_t>(letters, 1));
+}
+
 BriselFont* LiveFont(BriselFont* font, const char* entry) {
     if (!IsLive(font, Kind::Font)) Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live font");
     return font;
@@ -217,7 +224,15 @@ BriselFont* LoadFont(const char* path) {
         font->font = nullptr;
         Raise(BRISEL_FAIL_LOAD, file + ": the font's glyphs cannot be rendered (" + why + ")");
     }
+    // A damaged font may claim glyphs hundreds of times their size, and every text drawn with
+    // it would then take megapixels and seconds to render.
+    const bool huge = !TextFits(probe->w, probe->h, font->size, 3);
     SDL_FreeSurface(probe);
+    if (huge) {
+        TTF_CloseFont(font->font);
+        font->font = nullptr;
+        Raise(BRISEL_FAIL_LOAD, file + ": the font is damaged (its glyphs are far larger than their size)");
+    }
     BriselFont* handle = font.release();
     Register(handle, Kind::Font);
     return handle;
@@ -256,6 +271,12 @@ BriselTex* MakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t
     }
 
     TTF_SetFontOutline(font->font, 0);
+    int textW = 0, textH = 0;
+    int64_t letters = 0;
+    for (const char* c = text; *c != '\0'; ++c) letters += (*c & 0xC0) != 0x80 ? 1 : 0;
+    if (TTF_SizeUTF8(font->font, text, &textW, &textH) != 0 || !TextFits(textW, textH, size, letters))
+        Raise(BRISEL_FAIL_LOAD, DataPath(font->name.c_str()) + ": the font is damaged (text of size " + std::to_string(size) +
+                                    " would be " + std::to_string(textW) + " x " + std::to_string(textH) + " pixels)");
     SDL_Surface* fill = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{255, 255, 255, 255});
     if (fill == nullptr) Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
     Image image = ToImage(fill);
