@@ -217,6 +217,14 @@ BriselFont* LoadFont(const char* path) {
         Raise(BRISEL_FAIL_LOAD, file + ": not a usable TrueType font (" + TTF_GetError() + ")");
     // FreeType reads glyphs lazily: render a few now, so a damaged file fails here, where
     // the message can name it, and not in the middle of a scene.
+    // A damaged font may claim glyphs hundreds of times their size, and every text drawn with
+    // it would then take megapixels and seconds to render: measured first, rendered after.
+    int probeW = 0, probeH = 0;
+    if (TTF_SizeUTF8(font->font, "Ag0", &probeW, &probeH) == 0 && !TextFits(probeW, probeH, font->size, 3)) {
+        TTF_CloseFont(font->font);
+        font->font = nullptr;
+        Raise(BRISEL_FAIL_LOAD, file + ": the font is damaged (its glyphs are far larger than their size)");
+    }
     SDL_Surface* probe = TTF_RenderUTF8_Blended(font->font, "Ag0", SDL_Color{255, 255, 255, 255});
     if (probe == nullptr) {
         std::string why = TTF_GetError();
@@ -224,8 +232,7 @@ BriselFont* LoadFont(const char* path) {
         font->font = nullptr;
         Raise(BRISEL_FAIL_LOAD, file + ": the font's glyphs cannot be rendered (" + why + ")");
     }
-    // A damaged font may claim glyphs hundreds of times their size, and every text drawn with
-    // it would then take megapixels and seconds to render.
+    // Drawn glyphs may still reach beyond what their metrics say.
     const bool huge = !TextFits(probe->w, probe->h, font->size, 3);
     SDL_FreeSurface(probe);
     if (huge) {
