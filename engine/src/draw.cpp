@@ -163,6 +163,9 @@ BriselTex* LoadTex(const char* path) {
                                     std::to_string(kMaxTextureSide) + " a side");
     }
     png.format = PNG_FORMAT_RGBA;  // straight alpha, R, G, B, A bytes
+    // A 16-bit file without gamma information is taken as sRGB, like an 8-bit one (libpng
+    // would otherwise take it as linear and brighten it), so 16 bits look as 8 bits do.
+    png.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
     std::vector<uint32_t> pixels(size_t(png.width) * png.height);
     if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr))
         Raise(BRISEL_FAIL_LOAD, file + ": corrupt or truncated PNG image (" + png.message + ")");
