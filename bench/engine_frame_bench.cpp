@@ -59,23 +59,24 @@ void WriteTextures(const Sandbox& box) {
     WritePng(box.Data("roof.vqtex"), Make(1024, 128, 200, [](int, int y) { return y > 108 ? 0 : 255; }));
     WritePng(box.Data("block.vqtex"), Make(256, 512, 120, opaque));
     WritePng(box.Data("ring.vqtex"), Make(512, 512, 60, [](int x, int y) {
-        double d = std::hypot(x - 255.5, y - 255.5);
-        return (d > 200 && d < 250) ? 255 : 0;
-    }));
+                 double d = std::hypot(x - 255.5, y - 255.5);
+                 return (d > 200 && d < 250) ? 255 : 0;
+             }));
     WritePng(box.Data("sprite.vqtex"), Make(256, 256, 180, [](int x, int y) {
-        return std::hypot(x - 127.5, y - 127.5) < 110 ? 255 : 0;
-    }));
+                 return std::hypot(x - 127.5, y - 127.5) < 110 ? 255 : 0;
+             }));
     WritePng(box.Data("smog.vqtex"), Make(128, 128, 240, [](int x, int y) {
-        double d = std::hypot(x - 63.5, y - 63.5);
-        return d < 64 ? int(200 * (1 - d / 64)) : 0;
-    }));
-    WritePng(box.Data("banner.vqtex"), Make(1024, 128, 150, [](int, int y) { return y < 16 || y > 112 ? 0 : 230; }));
+                 double d = std::hypot(x - 63.5, y - 63.5);
+                 return d < 64 ? int(200 * (1 - d / 64)) : 0;
+             }));
+    WritePng(box.Data("banner.vqtex"),
+             Make(1024, 128, 150, [](int, int y) { return y < 16 || y > 112 ? 0 : 230; }));
 }
 
 Scene LoadScene(Api& e) {
-    return Scene{e.LoadTex("far.vqtex"),   e.LoadTex("lake.vqtex"),   e.LoadTex("ground.vqtex"),
-                 e.LoadTex("roof.vqtex"),  e.LoadTex("block.vqtex"),  e.LoadTex("ring.vqtex"),
-                 e.LoadTex("sprite.vqtex"), e.LoadTex("smog.vqtex"), e.LoadTex("banner.vqtex")};
+    return Scene{e.LoadTex("far.vqtex"),    e.LoadTex("lake.vqtex"),  e.LoadTex("ground.vqtex"),
+                 e.LoadTex("roof.vqtex"),   e.LoadTex("block.vqtex"), e.LoadTex("ring.vqtex"),
+                 e.LoadTex("sprite.vqtex"), e.LoadTex("smog.vqtex"),  e.LoadTex("banner.vqtex")};
 }
 
 // Draw calls of one game frame, as the backdrop, blocks, player, smog and banner make them.
@@ -83,9 +84,10 @@ Scene LoadScene(Api& e) {
 template <class Draw>
 int DrawScene(const Scene& s, double camX, int frame, Draw draw) {
     int calls = 0;
-    auto tile = [&](BriselTex* t, double sh, double sy, double cxw, double cy, double hw, double hh, double alpha) {
-        draw(t, 0, sy, 2048 * (t == s.ground || t == s.roof ? 0.5 : 1), sh, cxw - hw - camX, cy - hh + 900, 2 * hw,
-             2 * hh, 0, 0, 0, alpha);
+    auto tile = [&](BriselTex* t, double sh, double sy, double cxw, double cy, double hw, double hh,
+                    double alpha) {
+        draw(t, 0, sy, 2048 * (t == s.ground || t == s.roof ? 0.5 : 1), sh, cxw - hw - camX, cy - hh + 900,
+             2 * hw, 2 * hh, 0, 0, 0, alpha);
         ++calls;
     };
     double distant = camX - 0.1 * std::fmod(camX, 2 * 1100 / 0.1);
@@ -103,11 +105,11 @@ int DrawScene(const Scene& s, double camX, int frame, Draw draw) {
         ++calls;
     }
     draw(s.ring, 0, 0, 512, 512, 600, 250, 400, 400, 200, 200, frame * 0.05, 0.8);  // aim ring
-    draw(s.sprite, 0, 0, 256, 256, 700, 350, 200, 200, 100, 100, 0.2, 1);          // character
-    draw(s.sprite, 0, 0, 256, 256, 980, 120, 200, 200, 0, 0, 0, 1);                // hook
+    draw(s.sprite, 0, 0, 256, 256, 700, 350, 200, 200, 100, 100, 0.2, 1);           // character
+    draw(s.sprite, 0, 0, 256, 256, 980, 120, 200, 200, 0, 0, 0, 1);                 // hook
     draw(s.sprite, 0, 0, 256, 256, 300, 600, 200, 200, 0, 0, 0, 1);
     draw(s.sprite, 0, 0, 256, 256, 1250, 500, 200, 200, 0, 0, 0, 1);
-    draw(s.sprite, 0, 0, 256, 256, 800, 260, 4, 420, 2, 0, -0.7, 1);               // the wire
+    draw(s.sprite, 0, 0, 256, 256, 800, 260, 4, 420, 2, 0, -0.7, 1);  // the wire
     calls += 6;
     for (int i = 0; i < 20; ++i) {  // smog puffs
         draw(s.smog, 0, 0, 128, 128, 650 - i * 18.0, 420 + (i % 5) * 9.0, 60, 60, 30, 30, i * 0.3, 0.6);
@@ -137,8 +139,8 @@ double CpuMs() {
 }
 
 void Print(const char* name, const Stats& s, const Stats& base) {
-    std::printf("%-32s median %6.3f ms  p95 %6.3f ms  cpu %6.3f ms  (%.1fx baseline median, %.1fx cpu)\n", name,
-                s.median, s.p95, s.cpu, s.median / base.median, s.cpu / base.cpu);
+    std::printf("%-32s median %6.3f ms  p95 %6.3f ms  cpu %6.3f ms  (%.1fx baseline median, %.1fx cpu)\n",
+                name, s.median, s.p95, s.cpu, s.median / base.median, s.cpu / base.cpu);
 }
 
 }  // namespace
@@ -154,10 +156,12 @@ int main(int argc, char** argv) {
     InitEngine();
     Clock::time_point tInit = Clock::now();
     Scene scene = LoadScene(e);
-    auto engineDraw = [&](BriselTex* t, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
-                          double dh, double cx, double cy, double angle, double alpha) {
-        if (angle == 0 && cx == 0 && cy == 0) e.DrawTex(t, sx, sy, sw, sh, dx, dy, dw, dh, 1, 1, 1, alpha);
-        else e.DrawTexRot(t, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, 1, 1, 1, alpha);
+    auto engineDraw = [&](BriselTex* t, double sx, double sy, double sw, double sh, double dx, double dy,
+                          double dw, double dh, double cx, double cy, double angle, double alpha) {
+        if (angle == 0 && cx == 0 && cy == 0)
+            e.DrawTex(t, sx, sy, sw, sh, dx, dy, dw, dh, 1, 1, 1, alpha);
+        else
+            e.DrawTexRot(t, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, 1, 1, 1, alpha);
     };
     int calls = DrawScene(scene, 0, 0, engineDraw);
     e.Act();
@@ -186,7 +190,8 @@ int main(int argc, char** argv) {
     // The rasteriser alone, with the same pictures decoded by the same rules.
     {
         std::vector<brisel::Image> images;
-        for (const char* name : {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner"}) {
+        for (const char* name :
+             {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner"}) {
             Picture p = ReadPng(box.Data(std::string(name) + ".vqtex"));
             images.push_back(brisel::Image::FromStraight(p.width, p.height, p.argb.data(), p.width));
         }
@@ -213,7 +218,8 @@ int main(int argc, char** argv) {
     getrusage(RUSAGE_SELF, &usage);
     Stats base = Summarise(baseline, cpuBase), full = Summarise(typical, cpuTypical),
           draw = Summarise(raster, cpuRaster);
-    std::printf("engine frame benchmark: %d frames each, %d draw calls in the typical frame\n", frames, calls);
+    std::printf("engine frame benchmark: %d frames each, %d draw calls in the typical frame\n", frames,
+                calls);
     Print("baseline (clear + present)", base, base);
     Print("typical frame (draws + present)", full, base);
     Print("typical draws, rasteriser alone", draw, base);

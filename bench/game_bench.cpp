@@ -120,8 +120,7 @@ int main(int argc, char** argv) {
     std::printf("%d frames, headless (SDL dummy drivers), unpaced\n", frames);
     Print("baseline", base, frames);
     Print("game", game, frames);
-    std::printf("ratio     %8.2fx slower  %7.2fx CPU  %8.2fx memory\n",
-                game.wallSeconds / base.wallSeconds, game.cpuSeconds / base.cpuSeconds,
-                static_cast<double>(game.peakKiB) / base.peakKiB);
+    std::printf("ratio     %8.2fx slower  %7.2fx CPU  %8.2fx memory\n", game.wallSeconds / base.wallSeconds,
+                game.cpuSeconds / base.cpuSeconds, static_cast<double>(game.peakKiB) / base.peakKiB);
     return base.status == 0 && game.status == 0 ? 0 : 1;
 }

@@ -66,10 +66,10 @@ void BM_StageFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_StageFrame);
 
-void NoDrawTex(BriselTex*, double, double, double, double, double, double, double, double,
-               double, double, double, double) {}
-void NoDrawTexRot(BriselTex*, double, double, double, double, double, double, double, double,
-                  double, double, double, double, double, double, double) {}
+void NoDrawTex(BriselTex*, double, double, double, double, double, double, double, double, double, double,
+               double, double) {}
+void NoDrawTexRot(BriselTex*, double, double, double, double, double, double, double, double, double, double,
+                  double, double, double, double, double) {}
 
 void BM_StageFrameObjectsOnly(benchmark::State& state) {
     test::FakeEngine fake;
@@ -98,8 +98,7 @@ void BM_BareDrawCalls(benchmark::State& state) {
     fake.ClearCalls();
     Tex tex = LoadTex("block.vqtex");
     for (auto _ : state) {
-        for (int i = 0; i < rot; ++i)
-            tex.DrawRot(0, 0, 256, 256, i, 0, 200, 200, 100, 100, 0, 1, 1, 1, 1);
+        for (int i = 0; i < rot; ++i) tex.DrawRot(0, 0, 256, 256, i, 0, 200, 200, 100, 100, 0, 1, 1, 1, 1);
         for (int i = 0; i < flat; ++i) tex.DrawScale(0, 0, 64, 128, i, 0, 40, 80, 1, 1, 1, 1);
         for (int i = 0; i < other; ++i) benchmark::DoNotOptimize(Engine().Rnd(0, 4));
         fake.calls.clear();

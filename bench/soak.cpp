@@ -28,11 +28,11 @@
 namespace {
 
 struct Run {
-    int status = -1;      // exit status, -1 when it did not exit
+    int status = -1;  // exit status, -1 when it did not exit
     int signal = 0;
     double wallSeconds = 0;
     double cpuSeconds = 0;
-    long peakKiB = 0;     // maximum resident set size
+    long peakKiB = 0;  // maximum resident set size
 };
 
 // Runs the game in runDir with the script, unpaced and headless, and waits for it.
@@ -90,8 +90,8 @@ constexpr int kPlayStart = 114;  // a mode picked by the release of step 12 play
 std::string RandomPlay(int mode, int frames, uint32_t seed) {
     std::mt19937 rng(seed);
     std::string s = Click(10, kMenuX, kModeY[mode]);
-    const char* buttons[] = {"left", "right", "middle", "pad0", "pad1", "pad2",
-                             "pad12", "pad13", "pad14", "pad15"};
+    const char* buttons[] = {"left", "right", "middle", "pad0",  "pad1",
+                             "pad2", "pad12", "pad13",  "pad14", "pad15"};
     bool down[10] = {};
     for (int t = kPlayStart; t < frames; t += 1 + static_cast<int>(rng() % 15)) {
         s += At(t, "mouse " + std::to_string(rng() % 1600) + " " + std::to_string(rng() % 900));
@@ -156,7 +156,8 @@ int main(int argc, char** argv) {
     Run all = Play(runDir, many, manyFrames + 50);
     std::string name = std::to_string(trips) + " trips";
     ok &= Report(name.c_str(), all, manyFrames);
-    double growth = 100.0 * static_cast<double>(all.peakKiB - first.peakKiB) / static_cast<double>(first.peakKiB);
+    double growth =
+        100.0 * static_cast<double>(all.peakKiB - first.peakKiB) / static_cast<double>(first.peakKiB);
     bool same = growth <= 5.0;
     std::printf("peak memory after %d trips / after 1: %.3f (%+.1f%%): %s\n", trips,
                 static_cast<double>(all.peakKiB) / static_cast<double>(first.peakKiB), growth,

@@ -81,8 +81,7 @@ void BM_WorldFrame(benchmark::State& state) {
         onWire += play.world.GetWireState() >= 2 ? 1 : 0;
         fake.calls.clear();  // keeps the record from growing; part of the fake's cost
     }
-    const double n =
-        static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    const double n = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["engine_calls"] = calls / n;
     // How much of the run the script spends on a caught or reeling wire: the swing and
     // reel paths are part of what is measured.
@@ -114,8 +113,7 @@ void BM_BareEngineCalls(benchmark::State& state) {
     fake.ClearCalls();
     Tex tex = LoadTex("ese_raf.vqtex");
     for (auto _ : state) {
-        for (int i = 0; i < rot; ++i)
-            tex.DrawRot(0, 0, 256, 256, i, 0, 200, 200, 100, 100, 0, 1, 1, 1, 1);
+        for (int i = 0; i < rot; ++i) tex.DrawRot(0, 0, 256, 256, i, 0, 200, 200, 100, 100, 0, 1, 1, 1, 1);
         for (int i = 0; i < flat; ++i) tex.DrawScale(0, 0, 64, 128, i, 0, 30, 60, 1, 1, 1, 1);
         for (int i = 0; i < other; ++i) benchmark::DoNotOptimize(Engine().Rnd(0, 4));
         fake.calls.clear();

@@ -14,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PlaySnd(snd, LenSnd(snd) * 0.5, true, 0.0);
         StopSnd(snd);
         FreeMem(snd);
-    } catch (const BriselFailure&) {
-    }
+    } catch (const BriselFailure&) {}
     return 0;
 }

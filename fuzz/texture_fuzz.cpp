@@ -13,7 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         DrawTex(tex, w / 4, h / 4, w / 2, h / 2, -5, 20, 37, 23, 0.5, 1, 1, 0.5);
         DrawTexRot(tex, 0, 0, w, h, 100, 100, w * 1.5, h * 0.5, w / 2, h / 2, 0.7, 1, 1, 1, 1);
         FreeMem(tex);
-    } catch (const BriselFailure&) {
-    }
+    } catch (const BriselFailure&) {}
     return 0;
 }

@@ -28,9 +28,7 @@ void AddFrames(Anime& a, int64_t id, bool loop, std::initializer_list<int64_t> d
     }
 }
 
-int FrameAt(Anime& a, int64_t id, int64_t time) {
-    return static_cast<int>(a.GetFrame(id, time).srcX / 100);
-}
+int FrameAt(Anime& a, int64_t id, int64_t time) { return static_cast<int>(a.GetFrame(id, time).srcX / 100); }
 
 TEST(AnimeFrameTest, LoopingAnimationWrapsAroundItsLength) {
     // Guards against a walk cycle that stops, skips or shows a frame one tick early or late.
@@ -45,7 +43,7 @@ TEST(AnimeFrameTest, LoopingAnimationWrapsAroundItsLength) {
     EXPECT_EQ(FrameAt(a, 1, 40), 0);
     EXPECT_EQ(FrameAt(a, 1, 125), 0);  // 125 mod 40 = 5
     EXPECT_EQ(FrameAt(a, 1, 135), 1);
-    EXPECT_EQ(FrameAt(a, 1, -1), 0);   // the remainder keeps the sign of the time
+    EXPECT_EQ(FrameAt(a, 1, -1), 0);  // the remainder keeps the sign of the time
 }
 
 TEST(AnimeFrameTest, HeldAnimationKeepsItsLastFrame) {
@@ -90,13 +88,12 @@ TEST(AnimeSetupTest, RegistrationMessagesAndDuplicates) {
     EXPECT_EQ(itos[0].args, (std::vector<double>{100, 0}));
 
     fake.ClearCalls();
-    a.SetAnime(7, false, 1);   // entry 2, the last free one
-    a.SetAnime(8, false, 1);   // no room
+    a.SetAnime(7, false, 1);  // entry 2, the last free one
+    a.SetAnime(8, false, 1);  // no room
     a.AddFrame(9, 0, 0, 1, 1, 0, 1);
     EXPECT_EQ(a.GetLength(9), 0);
-    EXPECT_EQ(fake.Log(), (std::vector<std::string>{"Set Anime.7",
-                                                   "err01:アニメの配列が不足しています。",
-                                                   "err03:AnimeID Not Found."}));
+    EXPECT_EQ(fake.Log(), (std::vector<std::string>{"Set Anime.7", "err01:アニメの配列が不足しています。",
+                                                    "err03:AnimeID Not Found."}));
     EXPECT_EQ(a.GetLength(8), 0);
     EXPECT_EQ(fake.Log().size(), 3u);  // GetLength of an unknown id says nothing
 }
@@ -110,9 +107,8 @@ TEST(AnimeSetupTest, NoTableAndUnknownIds) {
     EXPECT_EQ(f.srcW, 0.0);
     none.GetFrameAt(1, 0);
     EXPECT_EQ(fake.Log(), (std::vector<std::string>{"err02:アニメの領域が存在しません。",
-                                                   "err04:アニメの領域が存在しません。",
-                                                   "err05:AnimeID Not Found.",
-                                                   "err06:AnimeID Not Found."}));
+                                                    "err04:アニメの領域が存在しません。",
+                                                    "err05:AnimeID Not Found.", "err06:AnimeID Not Found."}));
 
     fake.ClearCalls();
     Anime a = MakeAnime();
@@ -121,8 +117,7 @@ TEST(AnimeSetupTest, NoTableAndUnknownIds) {
     fake.ClearCalls();
     EXPECT_EQ(&a.GetFrame(6, 0), &a.EntryAt(0).frames[0]);  // falls back to entry 0, frame 0
     EXPECT_EQ(&a.GetFrameAt(42, 1), &a.EntryAt(0).frames[0]);
-    EXPECT_EQ(fake.Log(), (std::vector<std::string>{"err05:AnimeID Not Found.",
-                                                   "err06:AnimeID Not Found."}));
+    EXPECT_EQ(fake.Log(), (std::vector<std::string>{"err05:AnimeID Not Found.", "err06:AnimeID Not Found."}));
     EXPECT_EQ(a.GetFrameAt(5, 1).srcX, 100.0);
 }
 
@@ -171,11 +166,11 @@ TEST(AnimeDrawTest, DrawsTheFrameCentredAndTurnedAboutItsMiddle) {
     auto draws = fake.Named("DrawTexRot");
     ASSERT_EQ(draws.size(), 1u);
     EXPECT_EQ(draws[0].file, "sheet.vqtex");
-    EXPECT_EQ(draws[0].args, (std::vector<double>{0, 512, 2048, -512,           // source
-                                                   1000 - 1100 - 100, -600 - 300 + 900,  // top-left
-                                                   2200, 600,                    // size
-                                                   1100, 300,                    // centre
-                                                   0.75, 1, 1, 1, 0.75}));
+    EXPECT_EQ(draws[0].args, (std::vector<double>{0, 512, 2048, -512,                   // source
+                                                  1000 - 1100 - 100, -600 - 300 + 900,  // top-left
+                                                  2200, 600,                            // size
+                                                  1100, 300,                            // centre
+                                                  0.75, 1, 1, 1, 0.75}));
     ASSERT_NE(a.Current(), nullptr);
     EXPECT_EQ(a.Current()->srcY, 512.0);
 }

@@ -3,13 +3,13 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <string>
 
 #include "brisel.h"
@@ -26,7 +26,10 @@ const std::string kGenerated = GX_GENERATED_DIR;
 const std::string kFonts = GX_FONTS_DIR;
 const std::string kLicence = GX_FONT_LICENCE;
 
-struct Outcome { int status; std::string err; };
+struct Outcome {
+    int status;
+    std::string err;
+};
 
 Outcome Generator(const std::string& args) {
     const fs::path errFile = fs::temp_directory_path() / ("gx_err_" + std::to_string(::getpid()));
@@ -49,11 +52,15 @@ std::string Bytes(const fs::path& p) {
 class TempDir {
 public:
     TempDir() {
-        path_ = fs::temp_directory_path() / ("gx_assets_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+        path_ = fs::temp_directory_path() /
+                ("gx_assets_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
-    ~TempDir() { std::error_code ec; fs::remove_all(path_, ec); }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
     std::string str() const { return path_.string(); }
 
 private:
@@ -78,9 +85,11 @@ TEST(AssetGenerator, TwoRunsGiveTheSameBytesAsTheBuild) {
         fs::path rel = fs::relative(e.path(), a.str());
         EXPECT_EQ(Bytes(e.path()), Bytes(fs::path(b.str()) / rel)) << rel;
         if (rel.begin()->string() == "Data") {
-            EXPECT_EQ(Bytes(e.path()), Bytes(fs::path(kData) / rel.filename())) << rel << " differs from the build's";
+            EXPECT_EQ(Bytes(e.path()), Bytes(fs::path(kData) / rel.filename()))
+                << rel << " differs from the build's";
         }
-        EXPECT_EQ(e.path().extension(), e.path().extension() == ".part" ? "" : e.path().extension()) << "left over: " << rel;
+        EXPECT_EQ(e.path().extension(), e.path().extension() == ".part" ? "" : e.path().extension())
+            << "left over: " << rel;
     }
     EXPECT_EQ(files, 14 + 7 + 2 + 1 + 6);
 }
@@ -94,7 +103,8 @@ TEST(AssetGenerator, BadInputIsReportedByNameAndNothingCrashes) {
     EXPECT_NE(r.err.find("plain/Data"), std::string::npos) << r.err;
 
     // Missing fonts name the file and the package to install.
-    r = Generator("--data '" + d.str() + "/Data' --generated '" + d.str() + "/gen' --fonts '" + d.str() + "/nofonts'");
+    r = Generator("--data '" + d.str() + "/Data' --generated '" + d.str() + "/gen' --fonts '" + d.str() +
+                  "/nofonts'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("nofonts/DejaVuSans.ttf"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("fonts-dejavu-core"), std::string::npos) << r.err;
@@ -110,20 +120,25 @@ TEST(AssetGenerator, ContactSheetNamesADamagedOrMissizedSheet) {
     TempDir d;
     fs::create_directories(d.str() + "/Data");
     for (const auto& e : fs::directory_iterator(kData))
-        if (e.path().extension() == ".vqtex") fs::copy_file(e.path(), d.str() + "/Data/" + e.path().filename().string());
-    Outcome ok = Generator("--contact-sheet '" + d.str() + "/sheet.png' '" + d.str() + "/Data' --fonts '" + kFonts + "'");
+        if (e.path().extension() == ".vqtex")
+            fs::copy_file(e.path(), d.str() + "/Data/" + e.path().filename().string());
+    Outcome ok = Generator("--contact-sheet '" + d.str() + "/sheet.png' '" + d.str() + "/Data' --fonts '" +
+                           kFonts + "'");
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_TRUE(fs::file_size(d.str() + "/sheet.png") > 100000);
 
     std::ofstream(d.str() + "/Data/lake.vqtex", std::ios::trunc) << "not a picture";
-    Outcome bad = Generator("--contact-sheet '" + d.str() + "/sheet2.png' '" + d.str() + "/Data' --fonts '" + kFonts + "'");
+    Outcome bad = Generator("--contact-sheet '" + d.str() + "/sheet2.png' '" + d.str() + "/Data' --fonts '" +
+                            kFonts + "'");
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("lake.vqtex"), std::string::npos) << bad.err;
 
     fs::copy_file(kData + "/smog.vqtex", d.str() + "/Data/lake.vqtex", fs::copy_options::overwrite_existing);
-    bad = Generator("--contact-sheet '" + d.str() + "/sheet3.png' '" + d.str() + "/Data' --fonts '" + kFonts + "'");
+    bad = Generator("--contact-sheet '" + d.str() + "/sheet3.png' '" + d.str() + "/Data' --fonts '" + kFonts +
+                    "'");
     EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.err.find("lake.vqtex: is 128 x 128, the game expects 2048 x 512"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("lake.vqtex: is 128 x 128, the game expects 2048 x 512"), std::string::npos)
+        << bad.err;
 }
 
 TEST(AssetGenerator, WindowIconHoldsFourSizesInOrder) {

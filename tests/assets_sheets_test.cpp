@@ -16,7 +16,9 @@ namespace {
 
 const std::string kData = GX_DATA_DIR;
 
-struct Px { int r, g, b, a; };
+struct Px {
+    int r, g, b, a;
+};
 
 // A PNG read back as straight (not premultiplied) RGBA.
 class Image {
@@ -37,7 +39,11 @@ public:
             for (int x = 0; x < w_; ++x) {
                 uint32_t v = reinterpret_cast<const uint32_t*>(d + y * stride)[x];
                 int a = v >> 24, r = (v >> 16) & 255, g = (v >> 8) & 255, b = v & 255;
-                if (a > 0 && a < 255) { r = r * 255 / a; g = g * 255 / a; b = b * 255 / a; }
+                if (a > 0 && a < 255) {
+                    r = r * 255 / a;
+                    g = g * 255 / a;
+                    b = b * 255 / a;
+                }
                 px_[static_cast<size_t>(y) * w_ + x] = {r, g, b, a};
             }
         cairo_surface_destroy(s);
@@ -60,8 +66,10 @@ public:
         for (int y = cy; y < cy + h; ++y)
             for (int x = cx; x < cx + w; ++x)
                 if (at(x, y).a > alpha) {
-                    b[0] = std::min(b[0], x - cx); b[1] = std::min(b[1], y - cy);
-                    b[2] = std::max(b[2], x - cx); b[3] = std::max(b[3], y - cy);
+                    b[0] = std::min(b[0], x - cx);
+                    b[1] = std::min(b[1], y - cy);
+                    b[2] = std::max(b[2], x - cx);
+                    b[3] = std::max(b[3], y - cy);
                 }
         return b;
     }
@@ -71,7 +79,9 @@ public:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 Px p = at(ax + x, ay + y), q = at(bx + x, by + y);
-                sum += std::abs(p.a - q.a) + (std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b)) * std::min(p.a, q.a) / 255.0;
+                sum +=
+                    std::abs(p.a - q.a) + (std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b)) *
+                                              std::min(p.a, q.a) / 255.0;
             }
         return sum / (static_cast<double>(w) * h);
     }
@@ -80,7 +90,8 @@ public:
         double sum = 0;
         for (int y = 0; y < h_; ++y) {
             Px p = at(xa, y), q = at(xb, y);
-            sum += std::abs(p.a - q.a) + (std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b)) / 3.0;
+            sum +=
+                std::abs(p.a - q.a) + (std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b)) / 3.0;
         }
         return sum / h_;
     }
@@ -91,11 +102,16 @@ private:
     std::vector<Px> px_;
 };
 
-struct Rect { int x, y, w, h; };
+struct Rect {
+    int x, y, w, h;
+};
 
 // Every source rectangle the game's code cuts from each sheet, written out here from the
 // game's own tables (sprite set-ups, glyph cells, banner rows), not from the generator.
-struct Use { std::string file; std::vector<Rect> rects; };
+struct Use {
+    std::string file;
+    std::vector<Rect> rects;
+};
 
 std::vector<Use> GameUses() {
     std::vector<Rect> glyphs, banners, body;
@@ -115,8 +131,15 @@ std::vector<Use> GameUses() {
         {"lake.vqtex", {{0, 0, 2048, 512}}},
         {"ground.vqtex", {{0, 0, 1024, 128}}},
         {"roof.vqtex", {{0, 0, 1024, 128}}},
-        {"block.vqtex", {{0, 0, 256, 256}, {256, 0, 256, 512}, {512, 0, 256, 512}, {768, 768, 256, 256},
-                         {512, 512, 256, 512}, {256, 512, 256, 512}, {0, 258, 256, 768}, {768, 0, 256, 768}}},
+        {"block.vqtex",
+         {{0, 0, 256, 256},
+          {256, 0, 256, 512},
+          {512, 0, 256, 512},
+          {768, 768, 256, 256},
+          {512, 512, 256, 512},
+          {256, 512, 256, 512},
+          {0, 258, 256, 768},
+          {768, 0, 256, 768}}},
         {"combo.vqtex", banners},
         {"wire.vqtex", {{0, 0, 256, 256}}},
         {"anchor.vqtex", {{0, 0, 1024, 1024}}},
@@ -139,8 +162,10 @@ TEST(AssetSheets, EveryRectangleTheGameCutsLiesInsideItsSheetAndShowsSomething) 
             EXPECT_GE(r.y, 0);
             EXPECT_LE(r.x + r.w, img.w());
             // The tall block is read from row 258, two rows past the sheet's end on purpose.
-            if (use.file == "block.vqtex" && r.x == 0 && r.y == 258) EXPECT_EQ(r.y + r.h, img.h() + 2);
-            else EXPECT_LE(r.y + r.h, img.h());
+            if (use.file == "block.vqtex" && r.x == 0 && r.y == 258)
+                EXPECT_EQ(r.y + r.h, img.h() + 2);
+            else
+                EXPECT_LE(r.y + r.h, img.h());
             EXPECT_GT(img.Coverage(r.x, r.y, r.w, r.h), use.file == "font_128_64.vqtex" ? 0.01 : 0.03);
         }
     }
@@ -170,8 +195,8 @@ TEST(AssetSheets, GlyphsAreWhiteWithADarkOutlineAndAllDifferent) {
     EXPECT_GT(dark, 400);
     for (int a = 33; a <= 126; ++a)
         for (int b = a + 1; b <= 126; ++b) {
-            double d = img.CellDifference(((a - 32) % 16) * 64, ((a - 32) / 16) * 128,
-                                          ((b - 32) % 16) * 64, ((b - 32) / 16) * 128, 64, 128);
+            double d = img.CellDifference(((a - 32) % 16) * 64, ((a - 32) / 16) * 128, ((b - 32) % 16) * 64,
+                                          ((b - 32) / 16) * 128, 64, 128);
             EXPECT_GT(d, 3.0) << "glyphs " << char(a) << " and " << char(b) << " look the same";
         }
 }
@@ -239,8 +264,9 @@ TEST(AssetSheets, RoofAndBlocksAreSolidAndOutlinedWhereBodiesTouchThem) {
     }
     Image block("block.vqtex");
     ASSERT_TRUE(block.ok());
-    const Rect rects[] = {{0, 0, 256, 256}, {256, 0, 256, 512}, {512, 0, 256, 512}, {768, 768, 256, 256},
-                          {512, 512, 256, 512}, {256, 512, 256, 512}, {0, 258, 256, 766}, {768, 0, 256, 768}};
+    const Rect rects[] = {{0, 0, 256, 256},     {256, 0, 256, 512},   {512, 0, 256, 512},
+                          {768, 768, 256, 256}, {512, 512, 256, 512}, {256, 512, 256, 512},
+                          {0, 258, 256, 766},   {768, 0, 256, 768}};
     for (const Rect& r : rects) {
         for (Px p : {block.at(r.x + 2, r.y + r.h / 2), block.at(r.x + r.w - 3, r.y + r.h / 2),
                      block.at(r.x + r.w / 2, r.y + 2), block.at(r.x + r.w / 2, r.y + r.h - 3)}) {
@@ -337,7 +363,10 @@ TEST(AssetSheets, RunningCyclesAreRealCyclesAndLeftIsTheMirrorDirection) {
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x) {
                 Px p = img.at(cx + x, cy + y);
-                if (p.a > 200 && p.r > 220 && p.g > 170 && p.g < 215 && p.b > 130 && p.b < 180) { sx += x; ++n; }
+                if (p.a > 200 && p.r > 220 && p.g > 170 && p.g < 215 && p.b > 130 && p.b < 180) {
+                    sx += x;
+                    ++n;
+                }
             }
         return n > 0 ? sx / n : -1.0;
     };
@@ -359,7 +388,10 @@ TEST(AssetSheets, RotatedMarkersPointAlongPlusX) {
     EXPECT_GT(rb[2], 500);
     int tipRow = -1;
     for (int y = 0; y < 512; ++y)
-        if (ring.at(rb[2], y).a > 128) { tipRow = y; break; }
+        if (ring.at(rb[2], y).a > 128) {
+            tipRow = y;
+            break;
+        }
     EXPECT_NEAR(tipRow, 256, 12) << "the furthest point on the right is on the +x axis";
     auto gold = [&](int x0, int x1) {
         int n = 0;
@@ -379,7 +411,10 @@ TEST(AssetSheets, RotatedMarkersPointAlongPlusX) {
     EXPECT_GT(ab[2], 950);
     int tip = -1;
     for (int y = 0; y < 1024; ++y)
-        if (anchor.at(ab[2], y).a > 128) { tip = y; break; }
+        if (anchor.at(ab[2], y).a > 128) {
+            tip = y;
+            break;
+        }
     EXPECT_NEAR(tip, 512, 20);
     EXPECT_GT(ab[0], 100) << "the eye at the back, where the wire is tied";
 
@@ -402,8 +437,11 @@ TEST(AssetSheets, BannersRunFromHotAtLevelZeroToCoolAtLevelSeven) {
         for (int y = row * 128 + 98; y < row * 128 + 106; ++y)
             for (int x = 100; x < 700; x += 2) {
                 Px p = img.at(x, y);
-                bool ink = std::max({p.r, p.g, p.b}) < 90, streak = std::min({p.r, p.g, p.b}) > 200;
-                if (p.a > 128 && !ink && !streak) { warm += p.r - p.b; ++n; }
+                bool ink = std::max({p.r, p.g, p.b})<90, streak = std::min({p.r, p.g, p.b})> 200;
+                if (p.a > 128 && !ink && !streak) {
+                    warm += p.r - p.b;
+                    ++n;
+                }
             }
         return n ? warm / n : 0.0;
     };

@@ -44,7 +44,10 @@ Decoded Decode(const std::string& file) {
         float** pcm;
         int section;
         long n = ov_read_float(&vf, &pcm, 4096, &section);
-        if (n < 0) { ADD_FAILURE() << path << " has a damaged packet"; break; }
+        if (n < 0) {
+            ADD_FAILURE() << path << " has a damaged packet";
+            break;
+        }
         if (n == 0) break;
         for (long i = 0; i < n; ++i) {
             float s = 0;
@@ -71,7 +74,8 @@ TEST(AssetSounds, MusicIsAtLeastThirtySecondsAndLoopsWithoutAClick) {
         for (size_t i = 1; i < d.mono.size(); ++i) steps.push_back(std::fabs(d.mono[i] - d.mono[i - 1]));
         std::nth_element(steps.begin(), steps.begin() + steps.size() * 995 / 1000, steps.end());
         double p995 = steps[steps.size() * 995 / 1000];
-        EXPECT_LE(std::fabs(d.mono.front() - d.mono.back()), p995) << "seam step against the piece's own steps";
+        EXPECT_LE(std::fabs(d.mono.front() - d.mono.back()), p995)
+            << "seam step against the piece's own steps";
         // Music, not silence or a stuck tone: it has body all the way through.
         for (size_t s = 0; s + 44100 <= d.mono.size(); s += 44100)
             EXPECT_GT(d.Rms(s, s + 44100), 0.03) << "second " << s / 44100;
@@ -82,7 +86,10 @@ TEST(AssetSounds, MusicIsAtLeastThirtySecondsAndLoopsWithoutAClick) {
 TEST(AssetSounds, MusicLoopsOnABarLine) {
     // A piece that is not a whole number of bars puts a skipped or doubled beat at every
     // loop: the title runs at 140 beats a minute, the game at 168, four beats a bar.
-    struct Piece { const char* file; double bpm; };
+    struct Piece {
+        const char* file;
+        double bpm;
+    };
     for (Piece p : {Piece{"chaser.ogg", 140}, Piece{"chaser3.ogg", 168}}) {
         Decoded d = Decode(p.file);
         const double bar = 44100 * 60.0 / p.bpm * 4;
@@ -126,7 +133,8 @@ TEST(AssetSounds, EffectsAreShortAndStartAtOnce) {
 TEST(AssetSounds, MusicLeavesRoomForTheEffects) {
     // Both play at volume 0.5: the music's loudness must stay well under each effect's
     // strike, or shots and hits disappear in the mix.
-    double music = std::max(Decode("chaser.ogg").Rms(0, 44100 * 30), Decode("chaser3.ogg").Rms(0, 44100 * 30));
+    double music =
+        std::max(Decode("chaser.ogg").Rms(0, 44100 * 30), Decode("chaser3.ogg").Rms(0, 44100 * 30));
     for (const char* file : kEffects) {
         Decoded d = Decode(file);
         EXPECT_GT(d.Rms(0, 2205), 1.5 * music) << file;

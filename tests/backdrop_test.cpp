@@ -57,8 +57,7 @@ struct BackdropFixture : ::testing::Test {
             if (layer.reflection >= 0 && (c.args[3] < 0) != (layer.reflection == 1)) continue;
             tiles.push_back({c.args[4], c.args[5], c.args[6], c.args[7]});
         }
-        std::sort(tiles.begin(), tiles.end(),
-                  [](const Tile& a, const Tile& b) { return a.left < b.left; });
+        std::sort(tiles.begin(), tiles.end(), [](const Tile& a, const Tile& b) { return a.left < b.left; });
         return tiles;
     }
 };
@@ -78,15 +77,13 @@ TEST_F(BackdropFixture, EveryLayerCoversTheScreenWithoutGapsAnywhere) {
     // Guards against a strip of bare background opening between tiles, near the start or far
     // along the stage.
     // Cameras just short of a wrap put each row's anchor furthest left of the screen.
-    for (double camX : {0.0, 2500.0, 1000.0, -500.0, -200.0, -123456.7, 999.999, 1999.0,
-                        14600.0, 14666.6667, 21900.0, 3e6, 3e6 + 777.3, 3e6 + 1950.5,
-                        2.5e7 + 0.25}) {
+    for (double camX : {0.0, 2500.0, 1000.0, -500.0, -200.0, -123456.7, 999.999, 1999.0, 14600.0, 14666.6667,
+                        21900.0, 3e6, 3e6 + 777.3, 3e6 + 1950.5, 2.5e7 + 0.25}) {
         for (const LayerInfo& layer : kLayers) {
             auto tiles = Drawn(camX, layer);
             ASSERT_FALSE(tiles.empty()) << layer.file << " at " << camX;
             EXPECT_LE(tiles.front().left, 0.0) << layer.file << " at " << camX;
-            EXPECT_GE(tiles.back().left + tiles.back().width, 1600.0)
-                << layer.file << " at " << camX;
+            EXPECT_GE(tiles.back().left + tiles.back().width, 1600.0) << layer.file << " at " << camX;
             for (size_t i = 0; i < tiles.size(); ++i) {
                 EXPECT_EQ(tiles[i].width, layer.tileW);
                 EXPECT_EQ(tiles[i].top, layer.top) << layer.file;
@@ -108,8 +105,7 @@ TEST_F(BackdropFixture, FarLayersDriftAtTheirOwnRate) {
             for (const LayerInfo& layer : kLayers) {
                 const double before = Phase(Drawn(from, layer), layer.tileW);
                 const double after = Phase(Drawn(from + step, layer), layer.tileW);
-                EXPECT_NEAR(ModDistance(before - layer.factor * step, after, layer.tileW), 0.0,
-                            1e-6)
+                EXPECT_NEAR(ModDistance(before - layer.factor * step, after, layer.tileW), 0.0, 1e-6)
                     << layer.file << " from " << from << " by " << step;
             }
         }

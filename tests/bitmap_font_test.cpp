@@ -56,10 +56,8 @@ TEST(BitmapFontTest, DrawTextStretchesEachGlyphAndAdvancesByItsWidth) {
     auto draws = fake.Named("DrawTex");
     ASSERT_EQ(draws.size(), 3u);
     EXPECT_EQ(draws[0].file, "glyphs.vqtex");
-    EXPECT_EQ(draws[0].args,
-              (std::vector<double>{32, 96, 32, 48, 100, 200, 40, 80, 1, 1, 1, 0.5}));
-    EXPECT_EQ(draws[1].args,
-              (std::vector<double>{0, 48, 32, 48, 140, 200, 40, 80, 1, 1, 1, 0.5}));
+    EXPECT_EQ(draws[0].args, (std::vector<double>{32, 96, 32, 48, 100, 200, 40, 80, 1, 1, 1, 0.5}));
+    EXPECT_EQ(draws[1].args, (std::vector<double>{0, 48, 32, 48, 140, 200, 40, 80, 1, 1, 1, 0.5}));
     EXPECT_EQ(draws[2].args[0], 0.0);  // the space is a cell like any other
     EXPECT_EQ(draws[2].args[4], 180.0);
 

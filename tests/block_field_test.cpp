@@ -84,8 +84,7 @@ TEST(BlockFieldTest, EveryShapeHasItsSizeAndPicture) {
                 if (d.args[4] == 100.0) draws.push_back(d);  // this block, not its neighbours
             ASSERT_EQ(draws.size(), 1u) << cases[c].kind;
             EXPECT_EQ(draws[0].file, "block.vqtex");
-            EXPECT_EQ(std::vector<double>(draws[0].args.begin(), draws[0].args.begin() + 4),
-                      cases[c].src)
+            EXPECT_EQ(std::vector<double>(draws[0].args.begin(), draws[0].args.begin() + 4), cases[c].src)
                 << cases[c].kind;
             // Stretched over the block's own rectangle, upright and opaque.
             EXPECT_EQ(draws[0].args[4], 100.0);
@@ -106,10 +105,9 @@ TEST(BlockFieldTest, SheetRegistersEightLoopingShapes) {
     field.Generate();
     fake.ClearCalls();
     field.LoadSheet(0, -900, 1600, 900);
-    EXPECT_EQ(fake.Log(), (std::vector<std::string>{"Set Anime.100", "Set Anime.200",
-                                                   "Set Anime.300", "Set Anime.500",
-                                                   "Set Anime.600", "Set Anime.700",
-                                                   "Set Anime.800", "Set Anime.400"}));
+    EXPECT_EQ(fake.Log(),
+              (std::vector<std::string>{"Set Anime.100", "Set Anime.200", "Set Anime.300", "Set Anime.500",
+                                        "Set Anime.600", "Set Anime.700", "Set Anime.800", "Set Anime.400"}));
 }
 
 TEST(BlockFieldTest, ABlockJumpsAheadOnlyWhenMoreThan8000Behind) {

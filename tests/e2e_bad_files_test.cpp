@@ -31,9 +31,8 @@ const std::vector<std::string> kTextures = {
     "title03.vqtex", "font_128_64.vqtex", "distant_view.vqtex", "lake.vqtex", "ground.vqtex",
     "roof.vqtex",    "block.vqtex",       "combo.vqtex",        "wire.vqtex", "anchor.vqtex",
     "ring.vqtex",    "hookpoint.vqtex",   "ese_raf.vqtex",      "smog.vqtex"};
-const std::vector<std::string> kSounds = {"chaser.ogg",    "chaser3.ogg", "arrow01.ogg",
-                                          "hit_p13_a.ogg", "attack00.ogg", "power32.ogg",
-                                          "down.ogg"};
+const std::vector<std::string> kSounds = {"chaser.ogg",   "chaser3.ogg", "arrow01.ogg", "hit_p13_a.ogg",
+                                          "attack00.ogg", "power32.ogg", "down.ogg"};
 
 enum class Fault { Missing, Empty, CutShort, Random };
 const Fault kFaults[] = {Fault::Missing, Fault::Empty, Fault::CutShort, Fault::Random};
@@ -61,8 +60,11 @@ std::string FullScript() {
       << "220 mouse 800 670\n220 down left\n222 up left\n";
     int t = 326;
     for (; t < 326 + 250; t += 25)
-        s << t << " mouse 1500 300\n" << t << " down left\n" << t + 5 << " down right\n"
-          << t + 22 << " up right\n" << t + 23 << " up left\n";
+        s << t << " mouse 1500 300\n"
+          << t << " down left\n"
+          << t + 5 << " down right\n"
+          << t + 22 << " up right\n"
+          << t + 23 << " up left\n";
     for (int k = 0; k < 12; ++k) s << t + 20 * k << " down pad0\n" << t + 20 * k + 2 << " up pad0\n";
     return s.str();
 }
@@ -134,8 +136,8 @@ std::vector<Outcome> RunAll(const std::vector<Case>& cases, const std::string& s
     for (size_t next = 0; next < cases.size();) {
         while (running.size() < width && next < cases.size()) {
             size_t i = next++;
-            running.push_back(std::async(std::launch::async,
-                                         [&, i] { outcomes[i] = RunCase(cases[i], script); }));
+            running.push_back(
+                std::async(std::launch::async, [&, i] { outcomes[i] = RunCase(cases[i], script); }));
         }
         running.front().get();
         running.erase(running.begin());
@@ -175,8 +177,7 @@ TEST(BadFileTest, APictureTheFontOrTheLibraryEndsTheRunWithOneLineNamingTheFile)
         switch (c.fault) {
         case Fault::Missing: EXPECT_NE(why.find("No such file"), std::string::npos) << r.err; break;
         case Fault::Empty:
-            EXPECT_TRUE(why.find("empty") != std::string::npos ||
-                        why.find("too short") != std::string::npos)
+            EXPECT_TRUE(why.find("empty") != std::string::npos || why.find("too short") != std::string::npos)
                 << r.err;
             break;
         default: EXPECT_GT(why.size(), 10u) << "the line must say what is wrong: " << r.err;

@@ -24,8 +24,7 @@ struct RunFolder {
     TempDir dir;
     explicit RunFolder(const std::string& library) {
         std::filesystem::create_directory(dir / "Data");
-        if (!library.empty())
-            std::filesystem::create_symlink(library, dir / "Data/Brisel.vqd");
+        if (!library.empty()) std::filesystem::create_symlink(library, dir / "Data/Brisel.vqd");
     }
     ProcessResult Run(std::vector<std::pair<std::string, std::string>> env) {
         env.emplace_back("STUB_LOG", dir / "stub.log");

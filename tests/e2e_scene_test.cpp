@@ -31,10 +31,12 @@ struct GameRun {
 GameRun Play(const std::string& script, int frames, bool trace = true) {
     TempDir dir;
     test::WriteFile(dir / "input.txt", script);
-    std::vector<std::pair<std::string, std::string>> env = {
-        {"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"},
-        {"BRISEL_INPUT", dir / "input.txt"}, {"BRISEL_FRAMES", std::to_string(frames)},
-        {"BRISEL_SEED", "7"}, {"BRISEL_NOPACE", "1"}};
+    std::vector<std::pair<std::string, std::string>> env = {{"SDL_VIDEODRIVER", "dummy"},
+                                                            {"SDL_AUDIODRIVER", "dummy"},
+                                                            {"BRISEL_INPUT", dir / "input.txt"},
+                                                            {"BRISEL_FRAMES", std::to_string(frames)},
+                                                            {"BRISEL_SEED", "7"},
+                                                            {"BRISEL_NOPACE", "1"}};
     if (trace) env.emplace_back("BRISEL_TRACE", dir / "trace.txt");
     GameRun run;
     run.result = RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR, env, 600.0);
@@ -106,8 +108,8 @@ TEST(TitleSceneTest, MenuCreditsAndScrollBehaveAsAPlayerExpects) {
                          At(20, "mouse 800 550") + At(21, "down right") + At(23, "up right") +
                          At(25, "down middle") + At(27, "up middle") +
                          // credits open, then any release closes them
-                         Click(32, kMenuX, kCreditY) + At(50, "mouse 100 880") +
-                         At(50, "down left") + At(52, "up left") +
+                         Click(32, kMenuX, kCreditY) + At(50, "mouse 100 880") + At(50, "down left") +
+                         At(52, "up left") +
                          // a release over "Normal" starts the game
                          Click(70, kMenuX, kNormalY);
     GameRun run = Play(script, 80);
@@ -145,7 +147,7 @@ TEST(TitleSceneTest, MenuCreditsAndScrollBehaveAsAPlayerExpects) {
 }
 
 // Starts a mode from the title at step 10; play begins after the 101-frame opening.
-constexpr int kChoose = 12;              // the release that picks the mode
+constexpr int kChoose = 12;                // the release that picks the mode
 constexpr int kPlayStart = kChoose + 102;  // first step whose drawing is play
 
 std::string ChooseMode(double y) { return At(1, "mouse 800 " + std::to_string(y)) + Click(10, kMenuX, y); }
@@ -262,19 +264,19 @@ TEST(PauseScreenTest, PauseFreezesTheWorldBlinksAndLeadsBackToAFreshTitle) {
     const int resume1 = pause1 + 70;     // ... and resumes
     const int pause2 = resume1 + 20;     // paused again, left with "Return Game"
     const int resume2 = pause2 + 30;
-    const int pause3 = resume2 + 20;     // and again, left with "Return Title"
+    const int pause3 = resume2 + 20;  // and again, left with "Return Title"
     const int leave = pause3 + 30;
     std::string script = ChooseMode(kNormalY) + At(pause1, "down pad3") + At(pause1 + 2, "up pad3") +
-                         At(resume1, "down pad3") + At(resume1 + 2, "up pad3") +
-                         At(pause2, "down pad3") + At(pause2 + 2, "up pad3") +
-                         Click(resume2 - 2, kMenuX, kReturnGameY) + At(pause3, "down pad3") +
-                         At(pause3 + 2, "up pad3") + Click(leave - 2, kMenuX, kReturnTitleY);
+                         At(resume1, "down pad3") + At(resume1 + 2, "up pad3") + At(pause2, "down pad3") +
+                         At(pause2 + 2, "up pad3") + Click(resume2 - 2, kMenuX, kReturnGameY) +
+                         At(pause3, "down pad3") + At(pause3 + 2, "up pad3") +
+                         Click(leave - 2, kMenuX, kReturnTitleY);
     GameRun run = Play(script, leave + 20);
     ASSERT_EQ(run.result.status, 0) << run.result.err;
 
     auto dimmed = [&](int f) { return HasPanel(run.frames[f], 0, 0, 1600, 900); };
-    for (auto [from, to] : {std::pair{pause1, resume1}, std::pair{pause2, resume2},
-                            std::pair{pause3, leave}}) {
+    for (auto [from, to] :
+         {std::pair{pause1, resume1}, std::pair{pause2, resume2}, std::pair{pause3, leave}}) {
         EXPECT_FALSE(dimmed(from)) << "the frozen game is drawn once before the pause screen";
         for (int f = from + 1; f < to; ++f) EXPECT_TRUE(dimmed(f)) << "frame " << f;
         // Nothing of the world moves while paused.
@@ -293,8 +295,8 @@ TEST(PauseScreenTest, PauseFreezesTheWorldBlinksAndLeadsBackToAFreshTitle) {
     // "PAUSE" blinks: it changes exactly at the frames that are multiples of 30, and its phase
     // carries over from one pause to the next.
     bool on = true;
-    for (auto [from, to] : {std::pair{pause1, resume1}, std::pair{pause2, resume2},
-                            std::pair{pause3, leave}}) {
+    for (auto [from, to] :
+         {std::pair{pause1, resume1}, std::pair{pause2, resume2}, std::pair{pause3, leave}}) {
         for (int f = from + 1; f < to; ++f) {
             if (f % 30 == 0) on = !on;
             EXPECT_EQ(DrawsBigText(run.frames[f], 550, 250), on) << "frame " << f;
@@ -326,8 +328,7 @@ TEST(LongRunTest, ThousandsOfFramesOfRandomPlayInEveryModeEndCleanly) {
     const int frames = 3000;
     uint32_t seed = 11;
     for (double modeY : {kNormalY, kNoBlockY, kFreeStyleY}) {
-        GameRun run = Play(RandomPlay(modeY, frames, seed++) + At(frames, "quit"), frames + 100,
-                           false);
+        GameRun run = Play(RandomPlay(modeY, frames, seed++) + At(frames, "quit"), frames + 100, false);
         EXPECT_EQ(run.result.status, 0) << "mode at y " << modeY << ": " << run.result.err;
         EXPECT_EQ(run.result.signal, 0);
         EXPECT_FALSE(run.result.timedOut);

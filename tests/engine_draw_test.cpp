@@ -58,12 +58,12 @@ TEST_F(EngineDraw, TexturesLandWhereTheGameDrawsThem) {
     EXPECT_EQ(e.GetTexW(tex), 64);
     EXPECT_EQ(e.GetTexH(tex), 64);
     e.Clear(0, 0, 0);
-    e.DrawTex(tex, 0, 0, 64, 64, 100, 200, 64, 64, 1, 1, 1, 1);            // 1:1
-    e.DrawTex(tex, 0, 0, 64, 64, 300, 200, 128, 128, 1, 1, 1, 1);          // stretched twice
-    e.DrawTexRot(tex, 0, 64, 64, -64, 500, 200, 64, 64, 0, 0, 0, 1, 1, 1, 1);  // upside down
+    e.DrawTex(tex, 0, 0, 64, 64, 100, 200, 64, 64, 1, 1, 1, 1);                       // 1:1
+    e.DrawTex(tex, 0, 0, 64, 64, 300, 200, 128, 128, 1, 1, 1, 1);                     // stretched twice
+    e.DrawTexRot(tex, 0, 64, 64, -64, 500, 200, 64, 64, 0, 0, 0, 1, 1, 1, 1);         // upside down
     e.DrawTexRot(tex, 0, 0, 64, 64, 700, 200, 64, 64, 32, 32, M_PI / 2, 1, 1, 1, 1);  // quarter turn
     e.DrawTexRot(tex, 0, 0, 64, 64, 900, 200, 64, 64, 0, 0, M_PI, 1, 1, 1, 1);  // half turn about top-left
-    e.DrawTex(tex, 0, 0, 64, 64, 1100, 200, 64, 64, 1, 0, 0, 1);          // tinted: green goes black
+    e.DrawTex(tex, 0, 0, 64, 64, 1100, 200, 64, 64, 1, 0, 0, 1);                // tinted: green goes black
 
     Picture p = Shot();
     ASSERT_EQ(p.width, 1600);
@@ -103,7 +103,8 @@ TEST_F(EngineDraw, TexturesLandWhereTheGameDrawsThem) {
 TEST_F(EngineDraw, RepeatedDrawsLookTheSameAsTheFirst) {
     Picture sides = Solid(40, 20, kRed);
     for (int y = 0; y < 20; ++y)
-        for (int x = 20; x < 40; ++x) sides.argb[size_t(y) * 40 + x] = 0x800000FF;  // right half translucent blue
+        for (int x = 20; x < 40; ++x)
+            sides.argb[size_t(y) * 40 + x] = 0x800000FF;  // right half translucent blue
     WritePng(box.Data("sides.vqtex"), sides);
     setenv("BRISEL_SHOT_FRAMES", "1,4", 1);
     Engine().Free();
@@ -113,8 +114,8 @@ TEST_F(EngineDraw, RepeatedDrawsLookTheSameAsTheFirst) {
     for (int frame = 1; frame <= 4; ++frame) {
         e.Clear(0, 0, 0);
         // Large enough for the engine to keep a copy at the drawn size.
-        e.DrawTex(tex, 0, 0, 40, 20, 100, 100, 240, 120, 1, 1, 1, 1);          // stretched
-        e.DrawTex(tex, 40, 0, -40, 20, 400, 100, 240, 120, 1, 1, 1, 1);        // mirrored
+        e.DrawTex(tex, 0, 0, 40, 20, 100, 100, 240, 120, 1, 1, 1, 1);                  // stretched
+        e.DrawTex(tex, 40, 0, -40, 20, 400, 100, 240, 120, 1, 1, 1, 1);                // mirrored
         e.DrawTexRot(tex, 0, 20, 40, -20, 700, 100, 197, 133, 0, 0, 0, 1, 1, 1, 0.5);  // flipped, faded
         e.Act();
     }
@@ -178,9 +179,12 @@ TEST_F(EngineDraw, FontTextureIsWhiteTextWithADarkOutline) {
     for (int y = 0; y < int(h); ++y)
         for (int x = 0; x < int(w); ++x) {
             uint32_t c = p.At(x, y);
-            if (Near(c, 0xFFFFFFFF, 8)) ++white;
-            else if (Near(c, 0xFF101018, 8)) ++dark;
-            else if (Near(c, kBlue, 8)) ++blue;
+            if (Near(c, 0xFFFFFFFF, 8))
+                ++white;
+            else if (Near(c, 0xFF101018, 8))
+                ++dark;
+            else if (Near(c, kBlue, 8))
+                ++blue;
         }
     EXPECT_GT(white, 500);
     EXPECT_GT(dark, 500);

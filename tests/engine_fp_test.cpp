@@ -62,7 +62,7 @@ TEST_F(EngineFloatingPoint, EntryPointsRunUnderTheDefaultAndRestoreTheGames) {
     }
     EXPECT_TRUE(std::isnan(e.Sqrt(-1.0)));  // invalid inside the engine: no trap
     EXPECT_EQ(Control(GetMxcsr()), kGame);
-    EXPECT_EQ(e.Floor(-2.5), -3.0);          // libm in its own rounding, not the caller's
+    EXPECT_EQ(e.Floor(-2.5), -3.0);  // libm in its own rounding, not the caller's
     EXPECT_EQ(Control(GetMxcsr()), kGame);
 }
 

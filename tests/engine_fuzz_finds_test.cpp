@@ -76,7 +76,8 @@ TEST_F(EngineFuzzFinds, AFontWhoseGlyphsAreFarLargerThanTheirSizeIsRefused) {
     for (size_t i = 0; i < tables; ++i) {
         const size_t entry = 12 + 16 * i;
         if (dejavu.compare(entry, 4, "head") == 0)
-            head = (uint32_t(uint8_t(dejavu[entry + 8])) << 24) | (uint32_t(uint8_t(dejavu[entry + 9])) << 16) |
+            head = (uint32_t(uint8_t(dejavu[entry + 8])) << 24) |
+                   (uint32_t(uint8_t(dejavu[entry + 9])) << 16) |
                    (uint32_t(uint8_t(dejavu[entry + 10])) << 8) | uint8_t(dejavu[entry + 11]);
     }
     ASSERT_NE(head, 0u);

@@ -123,7 +123,8 @@ TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
     Script("1 down left\n2 down sideways\n");
     BriselFailure f = Failure([] { InitEngine(); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_SCRIPT));
-    EXPECT_EQ(MessageOf(f), box.Path("input.txt") + ":2: unknown button 'sideways' (left, right, middle or pad0 ... pad15)");
+    EXPECT_EQ(MessageOf(f), box.Path("input.txt") +
+                                ":2: unknown button 'sideways' (left, right, middle or pad0 ... pad15)");
 
     setenv("BRISEL_INPUT", box.Path("nowhere.txt").c_str(), 1);
     f = Failure([] { InitEngine(); });

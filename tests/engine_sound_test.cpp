@@ -34,7 +34,8 @@ TEST_F(EngineSound, BadFilesRaiseLoadNamingTheFile) {
     box.Write("Data/noise-with-magic.ogg", "OggS" + Noise(5000));
     InitEngine();
     Api& e = Engine();
-    for (const char* name : {"missing.ogg", "empty.ogg", "headers.ogg", "noise.ogg", "noise-with-magic.ogg"}) {
+    for (const char* name :
+         {"missing.ogg", "empty.ogg", "headers.ogg", "noise.ogg", "noise-with-magic.ogg"}) {
         BriselFailure f = Failure([&] { e.LoadSnd(name); });
         EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_LOAD)) << name;
         EXPECT_EQ(MessageOf(f).rfind(std::string("Data/") + name + ": ", 0), 0u) << MessageOf(f);
@@ -87,8 +88,7 @@ TEST_F(EngineSound, ReleasingAPlayingSoundStopsIt) {
     e.FreeMem(next);
     e.Act();
     e.Free();
-    EXPECT_EQ(ReadText(box.Path("trace.txt")),
-              "play tune.ogg 1\nstop tune.ogg\nplay beep.wav 0\nframe 1\n");
+    EXPECT_EQ(ReadText(box.Path("trace.txt")), "play tune.ogg 1\nstop tune.ogg\nplay beep.wav 0\nframe 1\n");
 }
 
 // Guards against a machine without a sound device stopping the game, or bad files passing there.

@@ -85,8 +85,8 @@ public:
         std::filesystem::create_directories(root_ / "Data");
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(root_);
-        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_SEED", "BRISEL_NOPACE", "BRISEL_SHOTS",
-                                 "BRISEL_SHOT_FRAMES", "BRISEL_TRACE", "BRISEL_DEBUG"})
+        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_SEED", "BRISEL_NOPACE",
+                                 "BRISEL_SHOTS", "BRISEL_SHOT_FRAMES", "BRISEL_TRACE", "BRISEL_DEBUG"})
             unsetenv(name);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -223,7 +223,8 @@ inline std::string OggBytes(double seconds, bool headersOnly = false, int rate =
             int n = std::min(1024, frames - done);
             if (n > 0) {
                 float** buffer = vorbis_analysis_buffer(&vd, n);
-                for (int i = 0; i < n; ++i) buffer[0][i] = 0.3f * std::sin(2 * M_PI * 440 * (done + i) / rate);
+                for (int i = 0; i < n; ++i)
+                    buffer[0][i] = 0.3f * std::sin(2 * M_PI * 440 * (done + i) / rate);
                 vorbis_analysis_wrote(&vd, n);
                 done += n;
             } else {

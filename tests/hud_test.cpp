@@ -80,8 +80,8 @@ TEST(HudTest, GradingThresholdsAreStrict) {
         double x;
         int64_t level;
     };
-    const Case cases[] = {{3000, 8},   {3000.9, 8}, {3001, 7}, {3500, 7}, {3501, 6},
-                          {4750, 4},   {4751, 3},   {5500, 1}, {5501, 0}, {100000, 0}};
+    const Case cases[] = {{3000, 8}, {3000.9, 8}, {3001, 7}, {3500, 7}, {3501, 6},
+                          {4750, 4}, {4751, 3},   {5500, 1}, {5501, 0}, {100000, 0}};
     for (const Case& c : cases) {
         Rig r;
         r.At(50, c.x);
@@ -124,8 +124,7 @@ TEST(HudTest, GainSlidesTheNewBannerInOverTwentyFrames) {
         ASSERT_EQ(banners.size(), 1u) << frame;  // no old banner: level 8 draws nothing
         const auto& a = banners[0].args;
         EXPECT_EQ(banners[0].file, "combo.vqtex");
-        EXPECT_EQ(std::vector<double>(a.begin(), a.begin() + 4),
-                  (std::vector<double>{0, 384, 1024, 128}));
+        EXPECT_EQ(std::vector<double>(a.begin(), a.begin() + 4), (std::vector<double>{0, 384, 1024, 128}));
         const int64_t k = std::min<int64_t>(frame - 49, 20);
         EXPECT_NEAR(a[4], -1536 + 76.8 * static_cast<double>(k), 1e-9) << frame;
         EXPECT_EQ(std::vector<double>(a.begin() + 5, a.end()),
@@ -134,7 +133,7 @@ TEST(HudTest, GainSlidesTheNewBannerInOverTwentyFrames) {
     EXPECT_NEAR(r.hud.GetOldAlpha(), 0, 1e-9);
     EXPECT_NEAR(r.hud.GetNewAlpha(), 1, 1e-9);
     EXPECT_EQ(r.Plays("power32.ogg"), 0);  // played once, at frame 50 (calls cleared since)
-    r.At(100, 4900);  // same level: steady
+    r.At(100, 4900);                       // same level: steady
     EXPECT_EQ(r.hud.GetBannerMode(), 0);
     auto steady = r.Banners();
     ASSERT_EQ(steady.size(), 1u);
@@ -166,7 +165,7 @@ TEST(HudTest, LossToNoLevelDropsAndFadesTheOldBanner) {
 
 TEST(HudTest, LossBetweenLevelsFadesTheNewBannerIn) {
     Rig r;
-    r.At(50, 5400);  // 10800: level 1
+    r.At(50, 5400);   // 10800: level 1
     r.At(100, 4900);  // measured against x = 0 still: 9800, level 3
     ASSERT_EQ(r.hud.GetLevel(), 3);
     for (int64_t frame = 101; frame <= 105; ++frame) r.At(frame, 4900);

@@ -42,8 +42,8 @@ std::vector<Call> DrawsOf(const FakeEngine& fake, const std::string& file) {
 TEST(LongPlayTest, GradingKeepsItsFiftyFrameRhythmPastTwoToThe31) {
     // Guards against the frame counter being cut to 32 bits anywhere on its way to the
     // grading: past 2^31 a cut counter goes negative and the rhythm breaks (or never grades).
-    for (int64_t first : {kTwo31 - 200, kTwo31 - 7, int64_t{4294967296} - 120,
-                          int64_t{1000000000000000} - 60}) {
+    for (int64_t first :
+         {kTwo31 - 200, kTwo31 - 7, int64_t{4294967296} - 120, int64_t{1000000000000000} - 60}) {
         FakeEngine fake;
         Hud hud;
         hud.Prepare();

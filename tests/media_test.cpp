@@ -100,10 +100,10 @@ TEST(ButtonFlagsTest, CountsGivePressedHeldAndReleased) {
         previous = c;
     }
     EXPECT_EQ(seen, (std::vector<std::tuple<bool, bool, bool>>{{true, true, false},
-                                                                {true, false, false},
-                                                                {true, false, false},
-                                                                {false, false, true},
-                                                                {false, false, false}}));
+                                                               {true, false, false},
+                                                               {true, false, false},
+                                                               {false, false, true},
+                                                               {false, false, false}}));
     EXPECT_FALSE(IsPressed(2));  // a missed frame (0 to 2) is held, not pressed
 }
 

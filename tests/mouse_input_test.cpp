@@ -17,9 +17,7 @@ struct Flags {
 
 Flags Left(const MouseInput& m) { return {m.LeftHeld(), m.LeftPressed(), m.LeftReleased()}; }
 Flags Right(const MouseInput& m) { return {m.RightHeld(), m.RightPressed(), m.RightReleased()}; }
-Flags Middle(const MouseInput& m) {
-    return {m.MiddleHeld(), m.MiddlePressed(), m.MiddleReleased()};
-}
+Flags Middle(const MouseInput& m) { return {m.MiddleHeld(), m.MiddlePressed(), m.MiddleReleased()}; }
 
 TEST(MouseInputTest, PressHoldAndASingleRelease) {
     // Guards against a missed or doubled release (a shot that never ends, a double jump).

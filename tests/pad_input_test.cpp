@@ -17,11 +17,10 @@ struct Wired {
 };
 
 // The thirty queries in their three groups, each with the engine button it must read.
-const Wired kPressed[] = {{12, &PadInput::Pressed12}, {13, &PadInput::Pressed13},
-                          {14, &PadInput::Pressed14}, {15, &PadInput::Pressed15},
-                          {0, &PadInput::Pressed0},   {1, &PadInput::Pressed1},
-                          {2, &PadInput::Pressed2},   {3, &PadInput::Pressed3},
-                          {4, &PadInput::Pressed4},   {5, &PadInput::Pressed5}};
+const Wired kPressed[] = {{12, &PadInput::Pressed12}, {13, &PadInput::Pressed13}, {14, &PadInput::Pressed14},
+                          {15, &PadInput::Pressed15}, {0, &PadInput::Pressed0},   {1, &PadInput::Pressed1},
+                          {2, &PadInput::Pressed2},   {3, &PadInput::Pressed3},   {4, &PadInput::Pressed4},
+                          {5, &PadInput::Pressed5}};
 const Wired kHeld[] = {{14, &PadInput::Held14}, {15, &PadInput::Held15}, {12, &PadInput::Held12},
                        {13, &PadInput::Held13}, {0, &PadInput::Held0},   {1, &PadInput::Held1},
                        {2, &PadInput::Held2},   {3, &PadInput::Held3},   {4, &PadInput::Held4},
@@ -45,8 +44,7 @@ TEST(PadInputTest, EveryQueryReadsItsOwnButton) {
         for (const Wired& w : kHeld) EXPECT_EQ((pad.*w.query)(), w.button == button) << button;
         fake.SetPadCount(button, 0);
         pad.Update();
-        for (const Wired& w : kReleased)
-            EXPECT_EQ((pad.*w.query)(), w.button == button) << button;
+        for (const Wired& w : kReleased) EXPECT_EQ((pad.*w.query)(), w.button == button) << button;
         for (const Wired& w : kHeld) EXPECT_FALSE((pad.*w.query)());
     }
 }

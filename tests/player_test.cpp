@@ -46,8 +46,8 @@ TEST(PlayerTest, LoadsOnlyTheDrawnSheetsInOrder) {
     player.LoadSheets(0, -900, 1600, 900);
     std::vector<std::string> files;
     for (const auto& c : fake.Named("LoadTex")) files.push_back(c.text);
-    EXPECT_EQ(files, (std::vector<std::string>{"wire.vqtex", "anchor.vqtex", "ring.vqtex",
-                                               "hookpoint.vqtex", "ese_raf.vqtex"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"wire.vqtex", "anchor.vqtex", "ring.vqtex", "hookpoint.vqtex",
+                                               "ese_raf.vqtex"}));
     // Every id the World can ask for exists, with durations in ticks of the time scale.
     const Anime& sheet = player.BodySheet();
     for (int64_t id : {130, 140, 230, 240, 330, 340, 430, 440, 530, 540, 630, 640, 730, 740}) {
@@ -68,8 +68,8 @@ TEST(PlayerTest, WireStretchesFromBodyToHookAndAnchorSitsPastTheHook) {
     auto wire = DrawsOf(s.fake, "wire.vqtex");
     ASSERT_EQ(wire.size(), 1u);
     EXPECT_EQ(wire[0].args[kSrcW], 256);
-    EXPECT_DOUBLE_EQ(wire[0].args[kDstX], 800 - 5);            // centre x 800, half-width 5
-    EXPECT_DOUBLE_EQ(wire[0].args[kDstY], -350 - 150 + 900);   // midpoint y -350, half-length 150
+    EXPECT_DOUBLE_EQ(wire[0].args[kDstX], 800 - 5);           // centre x 800, half-width 5
+    EXPECT_DOUBLE_EQ(wire[0].args[kDstY], -350 - 150 + 900);  // midpoint y -350, half-length 150
     EXPECT_DOUBLE_EQ(wire[0].args[kDstW], 10);
     EXPECT_DOUBLE_EQ(wire[0].args[kDstH], 300);
     EXPECT_NEAR(wire[0].args[kAngle], 0, 1e-12);  // the strip's length is the sprite's height

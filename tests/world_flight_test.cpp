@@ -64,19 +64,19 @@ const Checkpoint kExpected[] = {
 };
 
 const std::pair<int, const char*> kSounds[] = {
-    {1, "arrow01.ogg"},  // shot
-    {12, "hit_p13_a.ogg"},  // hit
-    {31, "hit_p13_a.ogg"},  // reel
-    {36, "hit_p13_a.ogg"},  // reel
-    {41, "hit_p13_a.ogg"},  // reel
-    {121, "attack00.ogg"},  // step
-    {132, "attack00.ogg"},  // step
-    {230, "arrow01.ogg"},  // shot
+    {1, "arrow01.ogg"},      // shot
+    {12, "hit_p13_a.ogg"},   // hit
+    {31, "hit_p13_a.ogg"},   // reel
+    {36, "hit_p13_a.ogg"},   // reel
+    {41, "hit_p13_a.ogg"},   // reel
+    {121, "attack00.ogg"},   // step
+    {132, "attack00.ogg"},   // step
+    {230, "arrow01.ogg"},    // shot
     {234, "hit_p13_a.ogg"},  // hit
     {237, "hit_p13_a.ogg"},  // reel
     {242, "hit_p13_a.ogg"},  // reel
     {247, "hit_p13_a.ogg"},  // reel
-    {265, "attack00.ogg"},  // step
+    {265, "attack00.ogg"},   // step
 };
 
 TEST(WorldFlightTest, ScriptedFlightMatchesTheReference) {
@@ -96,9 +96,9 @@ TEST(WorldFlightTest, ScriptedFlightMatchesTheReference) {
         const size_t before = fake.Named("PlaySnd").size();
         if (frame == 30) world.Reel();
         if (reelHeld(frame)) world.SetReelHeld();
-        if (frame == 1) world.Fire(500, -900);    // at the roof, up and right
-        if (frame == 230) world.Fire(1900, 0);    // into the ground, reel already held
-        if (frame == 42) world.Drop();            // reel button let go
+        if (frame == 1) world.Fire(500, -900);             // at the roof, up and right
+        if (frame == 230) world.Fire(1900, 0);             // into the ground, reel already held
+        if (frame == 42) world.Drop();                     // reel button let go
         if (frame == 43 || frame == 252) world.Release();  // shoot button let go
         if (frame == 160) world.Jump();
         world.Update(10);

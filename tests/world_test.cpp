@@ -95,7 +95,7 @@ TEST(WorldTest, FrictionSlowsARunnerAndStopsIt) {
     EXPECT_EQ(s.world.GetMoveX(), 0);
     EXPECT_EQ(s.world.GetMoveY(), 0);
     EXPECT_EQ(s.world.GetMoveState(), 0);
-    EXPECT_EQ(s.world.GetClock(), 10);  // reset by the stop, then this frame's ticks
+    EXPECT_EQ(s.world.GetClock(), 10);      // reset by the stop, then this frame's ticks
     EXPECT_EQ(s.Plays("attack00.ogg"), 1);  // the stop sounds a step
 
     // A runner with no motion at all is pushed to 0.5 and stops at once.
@@ -467,9 +467,8 @@ TEST(WorldKickTest, KickReachIsStrict) {
         bool kicks;
     };
     // Reach: 46.4 beyond r at the sides, 2r + 46.4 above the top, none below the bottom.
-    const Case cases[] = {{286.4, 100, false}, {286.3, 100, true},  {-86.4, 100, false},
-                          {-86.3, 100, true},  {100, -126.4, false}, {100, -126.3, true},
-                          {100, 300, false},   {100, 299.9, true}};
+    const Case cases[] = {{286.4, 100, false},  {286.3, 100, true},  {-86.4, 100, false}, {-86.3, 100, true},
+                          {100, -126.4, false}, {100, -126.3, true}, {100, 300, false},   {100, 299.9, true}};
     for (const Case& c : cases) {
         Stage s(kFar, -kFar);
         s.Place(c.x, c.y, 0, 0);
@@ -504,8 +503,8 @@ TEST(WorldDrawTest, DrawsRingMarkerWireBodyInOrderAndPicksTheIds) {
     s.Place(800, -450, 0, 0);
     s.world.Draw(900, -450, 0, -900);
     // No wire out: ring, marker, after-image of the opening (id 0), body.
-    EXPECT_EQ(DrawnFiles(s.fake), (std::vector<std::string>{"ring.vqtex", "hookpoint.vqtex",
-                                                             "ese_raf.vqtex", "ese_raf.vqtex"}));
+    EXPECT_EQ(DrawnFiles(s.fake),
+              (std::vector<std::string>{"ring.vqtex", "hookpoint.vqtex", "ese_raf.vqtex", "ese_raf.vqtex"}));
     EXPECT_EQ(s.world.GetAnimId(), 330);
     EXPECT_EQ(s.world.GetMarkerId(), 100);
 

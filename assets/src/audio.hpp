@@ -18,8 +18,8 @@ struct Sound {
 };
 
 // Music: loops end to end (the last sample leads into the first without a click).
-Sound ComposeTitleMusic();   // minor key, 140 beats a minute, 24 bars
-Sound ComposeGameMusic();    // the same theme at 168, busier, 32 bars
+Sound ComposeTitleMusic();  // minor key, 140 beats a minute, 24 bars
+Sound ComposeGameMusic();   // the same theme at 168, busier, 32 bars
 
 // Effects, each starting at its first sample.
 Sound MakeShot();       // a short rising whoosh

@@ -17,8 +17,7 @@ Rgba Hex(uint32_t rgb, double a) {
 }
 
 Rgba Mix(const Rgba& p, const Rgba& q, double t) {
-    return {p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t,
-            p.a + (q.a - p.a) * t};
+    return {p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t, p.a + (q.a - p.a) * t};
 }
 
 Rgba Shade(const Rgba& c, double t) {
@@ -29,8 +28,8 @@ Rgba Shade(const Rgba& c, double t) {
 Canvas::Canvas(int width, int height) : width_(width), height_(height) {
     surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS)
-        throw std::runtime_error("cannot create a " + std::to_string(width) + " x " +
-                                 std::to_string(height) + " image (out of memory?)");
+        throw std::runtime_error("cannot create a " + std::to_string(width) + " x " + std::to_string(height) +
+                                 " image (out of memory?)");
     cr_ = cairo_create(surface_);
     cairo_set_antialias(cr_, CAIRO_ANTIALIAS_GOOD);
 }
@@ -51,7 +50,9 @@ void Canvas::WritePng(const std::string& path) const { gx::WritePng(surface_, pa
 namespace {
 
 struct FileCloser {
-    void operator()(FILE* f) const { if (f) std::fclose(f); }
+    void operator()(FILE* f) const {
+        if (f) std::fclose(f);
+    }
 };
 
 }  // namespace
@@ -100,11 +101,10 @@ void WritePng(cairo_surface_t* surface, const std::string& path) {
     // paeth filter keeps the big sheets small without costing much time.
     png_set_compression_level(png, 6);
     png_set_filter(png, 0, PNG_FILTER_PAETH);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < h; ++y)
-        png_write_row(png, rgba.data() + static_cast<size_t>(y) * w * 4);
+    for (int y = 0; y < h; ++y) png_write_row(png, rgba.data() + static_cast<size_t>(y) * w * 4);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
@@ -116,8 +116,7 @@ cairo_surface_t* ReadPng(const std::string& path) {
     cairo_status_t st = cairo_surface_status(s);
     if (st != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
-        throw std::runtime_error(path + ": not a readable PNG image (" +
-                                 cairo_status_to_string(st) + ")");
+        throw std::runtime_error(path + ": not a readable PNG image (" + cairo_status_to_string(st) + ")");
     }
     return s;
 }
@@ -194,8 +193,8 @@ uint64_t Random::Next() {
 
 double Random::Uniform() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
 
-PeriodicNoise::PeriodicNoise(uint64_t seed, double period, int lowestHarmonic,
-                             int highestHarmonic, double falloff)
+PeriodicNoise::PeriodicNoise(uint64_t seed, double period, int lowestHarmonic, int highestHarmonic,
+                             double falloff)
     : period_(period) {
     Random rnd(seed);
     double total = 0;

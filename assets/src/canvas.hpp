@@ -83,10 +83,10 @@ private:
 
 // Where the generator finds the Debian fonts it draws text with.
 struct FontFiles {
-    std::string sans;         // DejaVuSans.ttf (copied as font.ttf)
-    std::string sansBold;     // DejaVuSans-Bold.ttf
+    std::string sans;      // DejaVuSans.ttf (copied as font.ttf)
+    std::string sansBold;  // DejaVuSans-Bold.ttf
     std::string sansBoldOblique;
-    std::string monoBold;     // DejaVuSansMono-Bold.ttf
+    std::string monoBold;  // DejaVuSansMono-Bold.ttf
 };
 
 // Deterministic pseudo-random numbers (xorshift64*), so every run draws the same picture.
@@ -94,7 +94,7 @@ class Random {
 public:
     explicit Random(uint64_t seed) : state_(seed ? seed : 0x9E3779B97F4A7C15ull) {}
     uint64_t Next();
-    double Uniform();                          // 0 <= x < 1
+    double Uniform();  // 0 <= x < 1
     double Range(double lo, double hi) { return lo + (hi - lo) * Uniform(); }
 
 private:
@@ -105,12 +105,13 @@ private:
 // used for ridges and shorelines that must join when tiles are laid side by side.
 class PeriodicNoise {
 public:
-    PeriodicNoise(uint64_t seed, double period, int lowestHarmonic, int highestHarmonic,
-                  double falloff);
+    PeriodicNoise(uint64_t seed, double period, int lowestHarmonic, int highestHarmonic, double falloff);
     double operator()(double x) const;  // roughly -1..1
 
 private:
-    struct Term { double k, amp, phase; };
+    struct Term {
+        double k, amp, phase;
+    };
     std::vector<Term> terms_;
     double period_;
 };

@@ -16,7 +16,9 @@ namespace gx {
 
 namespace {
 
-struct P { double x, y; };
+struct P {
+    double x, y;
+};
 P operator+(P a, P b) { return {a.x + b.x, a.y + b.y}; }
 P operator*(P a, double k) { return {a.x * k, a.y * k}; }
 
@@ -24,22 +26,24 @@ P operator*(P a, double k) { return {a.x * k, a.y * k}; }
 P Down(double a) { return {std::sin(a), std::cos(a)}; }
 
 // Limb angles are absolute: 0 hangs straight down, +pi/2 points forward, pi straight up.
-struct Limb { double upper, lower; };
+struct Limb {
+    double upper, lower;
+};
 
 enum class Place { Feet, Top, BackAt, FrontAt };
 
 struct Pose {
-    double lean = 0.05;            // torso tilt, + forward
-    double headTilt = 0;           // + looks down
+    double lean = 0.05;   // torso tilt, + forward
+    double headTilt = 0;  // + looks down
     Limb backArm{-0.15, 0.15}, frontArm{0.15, 0.5};
     Limb backLeg{-0.1, -0.1}, frontLeg{0.12, 0.1};
-    double breath = 0;             // shoulders rise by this many texels
-    double scarfAngle = -0.9;      // scarf streams back; + lifts it, - lets it hang
-    double scarfWave = 0;          // flutter phase
+    double breath = 0;         // shoulders rise by this many texels
+    double scarfAngle = -0.9;  // scarf streams back; + lifts it, - lets it hang
+    double scarfWave = 0;      // flutter phase
     double scarfLen = 1.0;
-    double scarfSway = 12;         // flutter amplitude across the scarf
+    double scarfSway = 12;  // flutter amplitude across the scarf
     Place place = Place::Feet;
-    double placeAt = 0;            // x of the wall for BackAt / FrontAt
+    double placeAt = 0;  // x of the wall for BackAt / FrontAt
 };
 
 // Proportions in texels: a figure about 150 texels (117 px) tall.
@@ -73,13 +77,17 @@ Skeleton Build(const Pose& p, P hip) {
     return s;
 }
 
-struct Box { double x0, y0, x1, y1; };
+struct Box {
+    double x0, y0, x1, y1;
+};
 
 Box Bounds(const Skeleton& s) {
     Box b{1e9, 1e9, -1e9, -1e9};
     auto add = [&](P q, double r) {
-        b.x0 = std::min(b.x0, q.x - r); b.y0 = std::min(b.y0, q.y - r);
-        b.x1 = std::max(b.x1, q.x + r); b.y1 = std::max(b.y1, q.y + r);
+        b.x0 = std::min(b.x0, q.x - r);
+        b.y0 = std::min(b.y0, q.y - r);
+        b.x1 = std::max(b.x1, q.x + r);
+        b.y1 = std::max(b.y1, q.y + r);
     };
     add(s.head, kHead + kOutline);
     add(s.hip, kTorsoW / 2 + kOutline);
@@ -109,15 +117,11 @@ Skeleton Placed(const Pose& p) {
         hip = {c, c + stage::kFeetBelowCentre - sole};
         break;
     }
-    case Place::Top:
-        hip = {c - (s.hip.x + s.shoulder.x) / 2, c - stage::kHeadroom - b.y0};
-        break;
+    case Place::Top: hip = {c - (s.hip.x + s.shoulder.x) / 2, c - stage::kHeadroom - b.y0}; break;
     case Place::BackAt:  // whatever reaches furthest back touches the wall
         hip = {p.placeAt - b.x0, c - (b.y0 + b.y1) / 2};
         break;
-    case Place::FrontAt:
-        hip = {p.placeAt - b.x1, c - (b.y0 + b.y1) / 2};
-        break;
+    case Place::FrontAt: hip = {p.placeAt - b.x1, c - (b.y0 + b.y1) / 2}; break;
     }
     // Keep the whole figure inside its cell.
     Box moved{b.x0 + hip.x, b.y0 + hip.y, b.x1 + hip.x, b.y1 + hip.y};
@@ -165,8 +169,8 @@ void Dot(cairo_t* cr, P q, double r, const Rgba& col) {
 }
 
 // A tapered ribbon streaming back from the neck, waving along its length.
-void Scarf(cairo_t* cr, P root, double angle, double wave, double length, double width,
-           double sway, const Rgba& col) {
+void Scarf(cairo_t* cr, P root, double angle, double wave, double length, double width, double sway,
+           const Rgba& col) {
     P d{-std::cos(angle), -std::sin(angle)};  // back (-x), lifted by angle
     P n{-d.y, d.x};
     const int N = 24;
@@ -255,8 +259,7 @@ void DrawFigure(cairo_t* cr, const Pose& p) {
 
 // Draws a pose into the 256-texel cell at (cx, cy). `preRotate` is undone by the game's
 // own rotation of that frame, `mirror` flips the pose to face left.
-void DrawCell(cairo_t* cr, int cx, int cy, const Pose& p, double preRotate = 0,
-              bool mirror = false) {
+void DrawCell(cairo_t* cr, int cx, int cy, const Pose& p, double preRotate = 0, bool mirror = false) {
     cairo_save(cr);
     cairo_rectangle(cr, cx, cy, 256, 256);
     cairo_clip(cr);
@@ -286,10 +289,30 @@ Pose Running(int frame) {
     const Limb stride{0.65, 0.4}, push{-0.5, -1.0}, support{0.1, -0.2}, swing{0.85, -0.35};
     const Limb armFwd{0.8, 2.3}, armBack{-0.75, 0.6}, armMid{0.1, 1.5};
     switch (frame) {
-    case 0: p.frontLeg = stride; p.backLeg = push; p.frontArm = armBack; p.backArm = armFwd; break;
-    case 1: p.frontLeg = support; p.backLeg = swing; p.frontArm = armMid; p.backArm = {0.3, 1.7}; break;
-    case 2: p.backLeg = stride; p.frontLeg = push; p.backArm = armBack; p.frontArm = armFwd; break;
-    default: p.backLeg = support; p.frontLeg = swing; p.backArm = armMid; p.frontArm = {0.3, 1.7}; break;
+    case 0:
+        p.frontLeg = stride;
+        p.backLeg = push;
+        p.frontArm = armBack;
+        p.backArm = armFwd;
+        break;
+    case 1:
+        p.frontLeg = support;
+        p.backLeg = swing;
+        p.frontArm = armMid;
+        p.backArm = {0.3, 1.7};
+        break;
+    case 2:
+        p.backLeg = stride;
+        p.frontLeg = push;
+        p.backArm = armBack;
+        p.frontArm = armFwd;
+        break;
+    default:
+        p.backLeg = support;
+        p.frontLeg = swing;
+        p.backArm = armMid;
+        p.frontArm = {0.3, 1.7};
+        break;
     }
     p.scarfAngle = 0.1 + 0.06 * (frame % 2);
     p.scarfWave = frame * kPi / 2;
@@ -315,17 +338,37 @@ Pose Jumping(int frame) {
     Pose p;
     switch (frame) {
     case 0:  // crouched, gathering the spring
-        p.lean = 0.38; p.frontLeg = {1.25, -0.35}; p.backLeg = {0.95, -0.75};
-        p.frontArm = {-1.0, -0.3}; p.backArm = {-1.25, -0.6}; p.scarfAngle = 0.2; break;
+        p.lean = 0.38;
+        p.frontLeg = {1.25, -0.35};
+        p.backLeg = {0.95, -0.75};
+        p.frontArm = {-1.0, -0.3};
+        p.backArm = {-1.25, -0.6};
+        p.scarfAngle = 0.2;
+        break;
     case 1:  // springing, arms swinging up
-        p.lean = 0.15; p.frontLeg = {0.3, 0.0}; p.backLeg = {-0.35, -0.55};
-        p.frontArm = {2.1, 2.7}; p.backArm = {1.7, 2.3}; p.scarfAngle = -0.4; break;
+        p.lean = 0.15;
+        p.frontLeg = {0.3, 0.0};
+        p.backLeg = {-0.35, -0.55};
+        p.frontArm = {2.1, 2.7};
+        p.backArm = {1.7, 2.3};
+        p.scarfAngle = -0.4;
+        break;
     case 2:  // stretched out
-        p.lean = 0.02; p.frontLeg = {-0.08, -0.15}; p.backLeg = {-0.28, -0.4};
-        p.frontArm = {2.8, 3.0}; p.backArm = {2.6, 2.9}; p.scarfAngle = -0.7; break;
+        p.lean = 0.02;
+        p.frontLeg = {-0.08, -0.15};
+        p.backLeg = {-0.28, -0.4};
+        p.frontArm = {2.8, 3.0};
+        p.backArm = {2.6, 2.9};
+        p.scarfAngle = -0.7;
+        break;
     default:  // knees coming up again
-        p.lean = 0.2; p.frontLeg = {0.9, 0.15}; p.backLeg = {0.45, -0.35};
-        p.frontArm = {1.5, 1.95}; p.backArm = {1.0, 1.45}; p.scarfAngle = -0.2; break;
+        p.lean = 0.2;
+        p.frontLeg = {0.9, 0.15};
+        p.backLeg = {0.45, -0.35};
+        p.frontArm = {1.5, 1.95};
+        p.backArm = {1.0, 1.45};
+        p.scarfAngle = -0.2;
+        break;
     }
     p.scarfWave = frame * kPi / 2;
     p.place = Place::Top;
@@ -388,8 +431,8 @@ Pose ClingWallAhead() {
 Canvas DrawCharacter() {
     Canvas c(2048, 1024);
     cairo_t* cr = c.cr();
-    const double runLean = kPi / 10;   // the game tilts the right-running frames by this
-    const double clingTilt = kPi / 20; // and the wall-on-the-right frame back by this
+    const double runLean = kPi / 10;    // the game tilts the right-running frames by this
+    const double clingTilt = kPi / 20;  // and the wall-on-the-right frame back by this
 
     for (int i = 0; i < 3; ++i) DrawCell(cr, 1280 + 256 * i, 0, Standing(i));
     for (int i = 0; i < 4; ++i) DrawCell(cr, 256 * i, 256, Reeling(i));

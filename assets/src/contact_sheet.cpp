@@ -22,8 +22,8 @@ using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
 // Draws the source rectangle (sx, sy, sw, sh) into (dx, dy, dw, dh), rotated by angle
 // about the destination's centre, as the engine does. A negative sh reads upside down.
-void Blit(cairo_t* cr, cairo_surface_t* tex, double sx, double sy, double sw, double sh,
-          double dx, double dy, double dw, double dh, double angle = 0, double alpha = 1) {
+void Blit(cairo_t* cr, cairo_surface_t* tex, double sx, double sy, double sw, double sh, double dx, double dy,
+          double dw, double dh, double angle = 0, double alpha = 1) {
     cairo_save(cr);
     cairo_translate(cr, dx + dw / 2, dy + dh / 2);
     cairo_rotate(cr, angle);
@@ -55,8 +55,8 @@ void Checker(cairo_t* cr, double x, double y, double w, double h) {
     cairo_restore(cr);
 }
 
-void Label(cairo_t* cr, const FontFace& face, const std::string& text, double x, double y,
-           double size, const Rgba& col = Hex(0xeeeeee)) {
+void Label(cairo_t* cr, const FontFace& face, const std::string& text, double x, double y, double size,
+           const Rgba& col = Hex(0xeeeeee)) {
     face.Use(cr, size);
     cairo_move_to(cr, x, y);
     SetColor(cr, col);
@@ -71,8 +71,8 @@ void StagePreview(cairo_t* cr, std::map<std::string, Surface>& tex, double ox, d
     cairo_rectangle(cr, 0, 0, 1600, 900);
     cairo_clip(cr);
     auto t = [&](const char* f) { return tex.at(f).get(); };
-    auto sprite = [&](const char* f, double sx, double sy, double sw, double sh, double cx,
-                      double cy, double hw, double hh, double angle = 0, double alpha = 1) {
+    auto sprite = [&](const char* f, double sx, double sy, double sw, double sh, double cx, double cy,
+                      double hw, double hh, double angle = 0, double alpha = 1) {
         Blit(cr, t(f), sx, sy, sw, sh, cx - hw, cy + 900 - hh, 2 * hw, 2 * hh, angle, alpha);
     };
     // Camera x of 700 so tile seams (every 2000 px of ground, 2200 of far view) are on screen.
@@ -80,8 +80,10 @@ void StagePreview(cairo_t* cr, std::map<std::string, Surface>& tex, double ox, d
     cairo_translate(cr, -cam, 0);
     const double dv = cam - 0.1 * std::fmod(cam, 22000), lk = cam - 0.3 * std::fmod(cam, 4400 / 0.3);
     const double gr = cam - std::fmod(cam, 2000);
-    for (int k = -1; k <= 2; ++k) sprite("distant_view.vqtex", 0, 0, 2048, 512, dv + k * 2200, -600, 1100, 300);
-    for (int k = -1; k <= 2; ++k) sprite("distant_view.vqtex", 0, 512, 2048, -512, dv + k * 2200, 0, 1100, 300);
+    for (int k = -1; k <= 2; ++k)
+        sprite("distant_view.vqtex", 0, 0, 2048, 512, dv + k * 2200, -600, 1100, 300);
+    for (int k = -1; k <= 2; ++k)
+        sprite("distant_view.vqtex", 0, 512, 2048, -512, dv + k * 2200, 0, 1100, 300);
     for (int k = -1; k <= 2; ++k) sprite("lake.vqtex", 0, 0, 2048, 512, lk + k * 4400, 0, 2200, 300);
     for (int k = -1; k <= 2; ++k) sprite("ground.vqtex", 0, 0, 1024, 128, gr + k * 2000, -25, 1000, 50);
     for (int k = -2; k <= 2; ++k) sprite("roof.vqtex", 0, 0, 1024, 128, gr + k * 2000, -900, 1000, 50);
@@ -91,19 +93,20 @@ void StagePreview(cairo_t* cr, std::map<std::string, Surface>& tex, double ox, d
     sprite("block.vqtex", 0, 258, 256, 768, 2000, -300, 100, 300);
     // Bodies where the collisions put them.
     const char* ch = "ese_raf.vqtex";
-    sprite(ch, 1280, 0, 256, 256, 780, -140, 100, 100);                 // standing on the ground
+    sprite(ch, 1280, 0, 256, 256, 780, -140, 100, 100);                            // standing on the ground
     sprite(ch, 1024, 512, 256, 256, 1700, -140, 100, 100, 3.14159265358979 / 10);  // running right
-    sprite(ch, 256, 512, 256, 256, 2250, -140, 100, 100);                // running left
-    sprite(ch, 1536, 0, 256, 256, 900, -480, 100, 100);                  // on the block's top
-    sprite(ch, 0, 768, 256, 256, 1040, -250, 100, 100);                  // clinging, wall on the left
+    sprite(ch, 256, 512, 256, 256, 2250, -140, 100, 100);                          // running left
+    sprite(ch, 1536, 0, 256, 256, 900, -480, 100, 100);                            // on the block's top
+    sprite(ch, 0, 768, 256, 256, 1040, -250, 100, 100);  // clinging, wall on the left
     sprite(ch, 512, 768, 256, 256, 1260, -540, 100, 100, -3.14159265358979 / 20);  // wall on the right
-    sprite(ch, 0, 256, 256, 256, 1700, -810, 100, 100);                  // reeling, held by the roof
-    sprite(ch, 1024, 256, 256, 256, 2060, -810, 100, 100);               // airborne under the roof
-    sprite(ch, 1024, 768, 256, 256, 2000, -710, 100, 100);               // jumping, on top of block 800
+    sprite(ch, 0, 256, 256, 256, 1700, -810, 100, 100);     // reeling, held by the roof
+    sprite(ch, 1024, 256, 256, 256, 2060, -810, 100, 100);  // airborne under the roof
+    sprite(ch, 1024, 768, 256, 256, 2000, -710, 100, 100);  // jumping, on top of block 800
     // Wire from the reeling body to a hook in the roof, with anchor, ring and marker.
     const double bx = 1700, by = -810, hx = 1840, hy = -850;
     const double dx = hx - bx, dy = hy - by, ang = std::atan2(dy, dx);
-    sprite("wire.vqtex", 0, 0, 256, 256, bx + dx / 2, by + dy / 2, 5, std::hypot(dx, dy) / 2, ang + 3.14159265358979 / 2);
+    sprite("wire.vqtex", 0, 0, 256, 256, bx + dx / 2, by + dy / 2, 5, std::hypot(dx, dy) / 2,
+           ang + 3.14159265358979 / 2);
     sprite("anchor.vqtex", 0, 0, 1024, 1024, hx + 10 * std::cos(ang), hy + 10 * std::sin(ang), 25, 25, ang);
     sprite("ring.vqtex", 0, 0, 512, 512, 780, -140, 200, 200, -0.6);
     sprite("hookpoint.vqtex", 0, 0, 64, 64, 1000, -800, 25, 25, 0.3);
@@ -140,13 +143,18 @@ void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir, 
 
     // Lay out: each sheet a section; cells scaled so a character cell is 128 px wide.
     const double pageW = 2200, margin = 20;
-    struct Item { const SheetLayout* sheet; const Cell* cell; double x, y, w, h; };
+    struct Item {
+        const SheetLayout* sheet;
+        const Cell* cell;
+        double x, y, w, h;
+    };
     std::vector<Item> items;
     std::vector<std::pair<std::string, double>> headings;
     const double previewScale = (pageW - 2 * margin) / 1600.0;
     double y = 40 + 900 * previewScale + 30;  // below the stage preview
     for (const SheetLayout& s : Sheets()) {
-        headings.push_back({s.file + "  (" + std::to_string(s.width) + " x " + std::to_string(s.height) + ")", y + 22});
+        headings.push_back(
+            {s.file + "  (" + std::to_string(s.width) + " x " + std::to_string(s.height) + ")", y + 22});
         y += 34;
         // Small sheets enlarged, big ones reduced, so every cell reads on one page.
         double scale = 0.5;
@@ -157,7 +165,11 @@ void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir, 
         double x = margin, rowH = 0;
         for (const Cell& c : s.cells) {
             double w = c.w * scale, h = std::min(c.h, s.height - c.y) * scale;
-            if (x + w > pageW - margin) { x = margin; y += rowH + 26; rowH = 0; }
+            if (x + w > pageW - margin) {
+                x = margin;
+                y += rowH + 26;
+                rowH = 0;
+            }
             items.push_back({&s, &c, x, y, w, h});
             x += w + 12;
             rowH = std::max(rowH, h);
@@ -168,13 +180,15 @@ void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir, 
     cairo_t* cr = page.cr();
     cairo_set_source_rgb(cr, 0.12, 0.12, 0.15);
     cairo_paint(cr);
-    Label(cr, face, "Stage preview: camera at x 700; bodies placed where the collisions put them", margin, 28, 20);
+    Label(cr, face, "Stage preview: camera at x 700; bodies placed where the collisions put them", margin, 28,
+          20);
     StagePreview(cr, tex, margin, 40, previewScale);
     for (const auto& [text, hy] : headings) Label(cr, face, text, margin, hy, 20, Hex(0xffd35a));
     for (const Item& it : items) {
         Checker(cr, it.x, it.y, it.w, it.h);
         double sh = std::min(it.cell->h, it.sheet->height - it.cell->y);
-        Blit(cr, tex.at(it.sheet->file).get(), it.cell->x, it.cell->y, it.cell->w, sh, it.x, it.y, it.w, it.h);
+        Blit(cr, tex.at(it.sheet->file).get(), it.cell->x, it.cell->y, it.cell->w, sh, it.x, it.y, it.w,
+             it.h);
         Label(cr, face, it.cell->label, it.x, it.y + it.h + 16, 13);
     }
     page.WritePng(outPng);

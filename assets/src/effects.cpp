@@ -50,7 +50,7 @@ Sound MakeHit() {
     // Clank: inharmonic metal partials with a click of noise on the strike.
     Sound s = Mono(0.35);
     Random rnd(0xC1A4);
-    const double partials[][3] = {{523, 1.0, 14}, {1187, 0.7, 18}, {1971, 0.55, 22},
+    const double partials[][3] = {{523, 1.0, 14},  {1187, 0.7, 18}, {1971, 0.55, 22},
                                   {2843, 0.4, 30}, {3617, 0.3, 38}, {812, 0.5, 16}};
     HighPass hp;
     const size_t n = s.Frames();

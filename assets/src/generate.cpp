@@ -93,8 +93,7 @@ std::string IconSource() {
         s << "\n};\n\n";
     }
     s << "const BriselIconImage kImages[" << kWindowIconSizes.size() << "] = {\n";
-    for (int size : kWindowIconSizes)
-        s << "    {" << size << ", " << size << ", kIcon" << size << "},\n";
+    for (int size : kWindowIconSizes) s << "    {" << size << ", " << size << ", kIcon" << size << "},\n";
     s << "};\n\n}  // namespace\n\n"
       << "extern const BriselIcon kGrappixIcon = {" << kWindowIconSizes.size() << ", kImages};\n";
     return s.str();
@@ -126,7 +125,9 @@ std::vector<std::string> RunJobs(const std::vector<Job>& jobs, int threads, bool
             try {
                 jobs[i].run();
                 if (timings) {
-                    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+                    double ms =
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                            .count();
                     std::lock_guard<std::mutex> lock(m);
                     std::printf("  %-22s %7.1f ms\n", jobs[i].name.c_str(), ms);
                 }
@@ -155,25 +156,26 @@ std::vector<std::string> GenerateAll(const Options& o) {
     const FontFiles fonts{o.fontsDir + "/DejaVuSans.ttf", o.fontsDir + "/DejaVuSans-Bold.ttf",
                           o.fontsDir + "/DejaVuSans-BoldOblique.ttf",
                           o.fontsDir + "/DejaVuSansMono-Bold.ttf"};
-    for (const std::string& f : {fonts.sans, fonts.sansBold, fonts.sansBoldOblique, fonts.monoBold, o.fontLicence})
-        if (!fs::is_regular_file(f))
-            return {f + ": missing (install Debian's fonts-dejavu-core)"};
+    for (const std::string& f :
+         {fonts.sans, fonts.sansBold, fonts.sansBoldOblique, fonts.monoBold, o.fontLicence})
+        if (!fs::is_regular_file(f)) return {f + ": missing (install Debian's fonts-dejavu-core)"};
 
     const std::string data = o.dataDir + "/";
     auto tex = [&](const char* file, std::function<Canvas()> draw) -> Job {
         return {file, [=]() {
-            Canvas c = draw();
-            const SheetLayout& l = SheetNamed(file);
-            if (c.width() != l.width || c.height() != l.height)
-                throw std::runtime_error(std::string(file) + ": drawn at the wrong size");
-            WriteAtomically(data + file, [&](const std::string& p) { c.WritePng(p); });
-        }};
+                    Canvas c = draw();
+                    const SheetLayout& l = SheetNamed(file);
+                    if (c.width() != l.width || c.height() != l.height)
+                        throw std::runtime_error(std::string(file) + ": drawn at the wrong size");
+                    WriteAtomically(data + file, [&](const std::string& p) { c.WritePng(p); });
+                }};
     };
     auto snd = [&](const char* file, int serial, float quality, std::function<audio::Sound()> make) -> Job {
         return {file, [=]() {
-            audio::Sound s = make();
-            WriteAtomically(data + file, [&](const std::string& p) { audio::WriteOgg(s, p, serial, quality); });
-        }};
+                    audio::Sound s = make();
+                    WriteAtomically(data + file,
+                                    [&](const std::string& p) { audio::WriteOgg(s, p, serial, quality); });
+                }};
     };
 
     // Longest first, so two workers finish together.
@@ -199,21 +201,24 @@ std::vector<std::string> GenerateAll(const Options& o) {
         snd("attack00.ogg", 0x5103, 0.5f, audio::MakeStep),
         snd("power32.ogg", 0x5104, 0.5f, audio::MakeLevelUp),
         snd("down.ogg", 0x5105, 0.5f, audio::MakeLevelDown),
-        {"font.ttf", [=]() {
-            WriteAtomically(data + "font.ttf", [&](const std::string& p) {
-                fs::copy_file(fonts.sans, p, fs::copy_options::overwrite_existing);
-            });
-            WriteText(data + "font-LICENSE.txt", LicenceText(ReadText(o.fontLicence)));
-        }},
+        {"font.ttf",
+         [=]() {
+             WriteAtomically(data + "font.ttf", [&](const std::string& p) {
+                 fs::copy_file(fonts.sans, p, fs::copy_options::overwrite_existing);
+             });
+             WriteText(data + "font-LICENSE.txt", LicenceText(ReadText(o.fontLicence)));
+         }},
         {"grappix_icon.cpp", [=]() { WriteText(o.generatedDir + "/grappix_icon.cpp", IconSource()); }},
-        {"desktop icons", [=]() {
-            for (int size : kDesktopIconSizes) {
-                std::string dir = o.generatedDir + "/icons/" + std::to_string(size) + "x" + std::to_string(size);
-                fs::create_directories(dir);
-                Canvas c = DrawIcon(size);
-                WriteAtomically(dir + "/grappix.png", [&](const std::string& p) { c.WritePng(p); });
-            }
-        }},
+        {"desktop icons",
+         [=]() {
+             for (int size : kDesktopIconSizes) {
+                 std::string dir =
+                     o.generatedDir + "/icons/" + std::to_string(size) + "x" + std::to_string(size);
+                 fs::create_directories(dir);
+                 Canvas c = DrawIcon(size);
+                 WriteAtomically(dir + "/grappix.png", [&](const std::string& p) { c.WritePng(p); });
+             }
+         }},
     };
     return RunJobs(jobs, o.threads, o.timings);
 }

@@ -22,7 +22,7 @@ struct SheetLayout {
 // 200 world pixels wide, so one world pixel is 1.28 texels.
 namespace stage {
 constexpr double kTexelsPerPixel = 256.0 / 200.0;
-constexpr double kCellCentre = 128.0;     // body centre inside a character cell
+constexpr double kCellCentre = 128.0;  // body centre inside a character cell
 // Feet line: 78 px (100 texels) below the body centre. A body on the ground rests 65 px
 // above the ground strip's top and one on a block 80 px above the block, so the ground
 // picture puts its walking surface 13 px (17 texels) into the strip, under the grass tips,

@@ -16,7 +16,8 @@ namespace {
 int Usage(const char* why) {
     std::fprintf(stderr,
                  "grappix-assetgen: %s\n"
-                 "usage: grappix-assetgen --data DIR --generated DIR [--fonts DIR] [--font-licence FILE] [--threads N] [--timings]\n"
+                 "usage: grappix-assetgen --data DIR --generated DIR [--fonts DIR] [--font-licence FILE] "
+                 "[--threads N] [--timings]\n"
                  "       grappix-assetgen --contact-sheet OUT.png DATA_DIR [--fonts DIR]\n",
                  why);
     return 2;
@@ -35,18 +36,29 @@ int main(int argc, char** argv) {
             return true;
         };
         bool ok = true;
-        if (a == "--data") ok = value(o.dataDir);
-        else if (a == "--generated") ok = value(o.generatedDir);
-        else if (a == "--fonts") ok = value(o.fontsDir);
-        else if (a == "--font-licence") ok = value(o.fontLicence);
-        else if (a == "--timings") o.timings = true;
+        if (a == "--data")
+            ok = value(o.dataDir);
+        else if (a == "--generated")
+            ok = value(o.generatedDir);
+        else if (a == "--fonts")
+            ok = value(o.fontsDir);
+        else if (a == "--font-licence")
+            ok = value(o.fontLicence);
+        else if (a == "--timings")
+            o.timings = true;
         else if (a == "--threads") {
             std::string n;
             ok = value(n);
-            try { o.threads = std::stoi(n); } catch (...) { ok = false; }
+            try {
+                o.threads = std::stoi(n);
+            } catch (...) {
+                ok = false;
+            }
             if (o.threads < 1 || o.threads > 64) ok = false;
-        } else if (a == "--contact-sheet") ok = value(sheetOut) && value(sheetData);
-        else return Usage(("unknown argument " + a).c_str());
+        } else if (a == "--contact-sheet")
+            ok = value(sheetOut) && value(sheetData);
+        else
+            return Usage(("unknown argument " + a).c_str());
         if (!ok) return Usage(("missing or bad value after " + a).c_str());
     }
     try {

@@ -32,13 +32,21 @@ int ParseNote(const std::string& tok) {
     static const int base[7] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
     int n = base[tok[0] - 'A'];
     size_t i = 1;
-    if (i < tok.size() && tok[i] == '#') { ++n; ++i; }
-    if (i < tok.size() && tok[i] == 'b') { --n; ++i; }
+    if (i < tok.size() && tok[i] == '#') {
+        ++n;
+        ++i;
+    }
+    if (i < tok.size() && tok[i] == 'b') {
+        --n;
+        ++i;
+    }
     int octave = std::stoi(tok.substr(i));
     return 12 * (octave + 1) + n;
 }
 
-struct Note { int step, length, midi; };
+struct Note {
+    int step, length, midi;
+};
 
 // One bar per string, eight eighth-note steps: a note name starts a note, "-" holds it,
 // "." is a rest.
@@ -60,23 +68,24 @@ std::vector<Note> ParseMelody(const std::vector<std::string>& bars) {
     return notes;
 }
 
-struct Chord { int root; bool major; };
+struct Chord {
+    int root;
+    bool major;
+};
 const Chord Am{57, false}, F{53, true}, C{48, true}, G{55, true}, Dm{50, false}, E{52, true};
 
-std::vector<int> ChordTones(const Chord& c) {
-    return {c.root, c.root + (c.major ? 4 : 3), c.root + 7};
-}
+std::vector<int> ChordTones(const Chord& c) { return {c.root, c.root + (c.major ? 4 : 3), c.root + 7}; }
 
 const std::vector<std::string> kThemeA = {
     "E5 - A5 - G5 E5 - D5", "C5 - D5 E5 - - C5 -", "G4 - C5 - E5 - D5 C5", "D5 - - - B4 - G4 -",
     "E5 - A5 - B5 - C6 B5", "A5 - - G5 F5 - E5 -", "E5 - G5 - C6 - B5 A5", "G#5 - - - E5 - B4 -"};
 const std::vector<std::string> kThemeB = {
-    "F5 - E5 - D5 - A4 -", "C5 - B4 - A4 - E4 -", "F4 - A4 - C5 - F5 -", "E5 - - - G5 - - -",
+    "F5 - E5 - D5 - A4 -",  "C5 - B4 - A4 - E4 -", "F4 - A4 - C5 - F5 -", "E5 - - - G5 - - -",
     "A5 - G5 F5 - E5 D5 -", "E5 - C5 - A4 - C5 -", "A4 - C5 - F5 - E5 -", "E5 - - - G#4 - B4 -"};
-const std::vector<std::string> kCoda = {
-    "E5 - A5 - G5 E5 - D5", "C5 - D5 E5 - - C5 -", "D5 - E5 - F5 - G5 -", "G#5 - - - B5 - - -"};
-const std::vector<std::string> kRest4 = {". . . . . . . .", ". . . . . . . .",
-                                         ". . . . . . . .", ". . . . . . . ."};
+const std::vector<std::string> kCoda = {"E5 - A5 - G5 E5 - D5", "C5 - D5 E5 - - C5 -", "D5 - E5 - F5 - G5 -",
+                                        "G#5 - - - B5 - - -"};
+const std::vector<std::string> kRest4 = {". . . . . . . .", ". . . . . . . .", ". . . . . . . .",
+                                         ". . . . . . . ."};
 
 const std::vector<Chord> kIntroChords = {Am, F, C, G};
 const std::vector<Chord> kAChords = {Am, F, C, G, Am, F, C, E};
@@ -87,13 +96,15 @@ const std::vector<Chord> kCodaChords = {Am, F, G, E};
 
 struct Song {
     double bpm;
-    size_t beat;   // samples per beat
+    size_t beat;  // samples per beat
     LoopBuffer mix;
     LoopBuffer send;  // into the echo
     Random noise{0x5EED};
     Song(double bpm_, int bars)
-        : bpm(bpm_), beat(static_cast<size_t>(std::lround(kRate * 60.0 / bpm_))),
-          mix(beat * 4 * bars), send(beat * 4 * bars) {}
+        : bpm(bpm_),
+          beat(static_cast<size_t>(std::lround(kRate * 60.0 / bpm_))),
+          mix(beat * 4 * bars),
+          send(beat * 4 * bars) {}
     size_t Step16(int s) const { return beat * s / 4; }
     double Noise() { return noise.Uniform() * 2 - 1; }
 };
@@ -243,8 +254,8 @@ struct Section {
     bool crash;
 };
 
-void PlayMelody(Song& s, int bar0, const std::vector<std::string>& bars, double vel,
-                int transpose, double bright) {
+void PlayMelody(Song& s, int bar0, const std::vector<std::string>& bars, double vel, int transpose,
+                double bright) {
     for (const Note& n : ParseMelody(bars)) {
         size_t start = static_cast<size_t>(bar0) * 4 * s.beat + n.step * s.beat / 2;
         double seconds = n.length * (60.0 / s.bpm) / 2 - 0.02;

@@ -17,7 +17,10 @@ struct Encoder {
     vorbis_block vb{};
     ogg_stream_state os{};
     bool dsp = false;
-    Encoder() { vorbis_info_init(&vi); vorbis_comment_init(&vc); }
+    Encoder() {
+        vorbis_info_init(&vi);
+        vorbis_comment_init(&vc);
+    }
     ~Encoder() {
         if (dsp) {
             ogg_stream_clear(&os);
@@ -30,7 +33,9 @@ struct Encoder {
 };
 
 struct FileCloser {
-    void operator()(FILE* f) const { if (f) std::fclose(f); }
+    void operator()(FILE* f) const {
+        if (f) std::fclose(f);
+    }
 };
 
 }  // namespace

@@ -9,12 +9,12 @@
 namespace gx {
 
 struct Options {
-    std::string dataDir;        // textures, sounds, font.ttf
-    std::string generatedDir;   // grappix_icon.cpp, icons/<N>x<N>/grappix.png
+    std::string dataDir;       // textures, sounds, font.ttf
+    std::string generatedDir;  // grappix_icon.cpp, icons/<N>x<N>/grappix.png
     std::string fontsDir = "/usr/share/fonts/truetype/dejavu";
     std::string fontLicence = "/usr/share/doc/fonts-dejavu-core/copyright";
     int threads = 2;
-    bool timings = false;       // print how long each output took
+    bool timings = false;  // print how long each output took
 };
 
 // Writes every output. Returns the problems met (empty on success); each names its file.
@@ -26,7 +26,6 @@ inline const std::vector<int> kDesktopIconSizes = {16, 32, 48, 64, 128, 256};
 
 // The contact sheet: every cell the game uses from every sheet in dataDir, labelled, and a
 // preview of the stage put together as the game lays it out.
-void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir,
-                       const std::string& outPng);
+void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir, const std::string& outPng);
 
 }  // namespace gx

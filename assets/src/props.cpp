@@ -65,8 +65,10 @@ void GrappleHook(cairo_t* cr, double outline, bool eye) {
                 cairo_fill(cr);
             }
         };
-        prong(-1); paint(kSteel);
-        prong(1); paint(Shade(kSteel, -0.25));
+        prong(-1);
+        paint(kSteel);
+        prong(1);
+        paint(Shade(kSteel, -0.25));
         RoundRect(cr, 300, cy - 48, 520, 96, 40);
         paint(kSteel);
         cairo_move_to(cr, 780, cy - 95);
@@ -213,7 +215,9 @@ Canvas DrawSmog() {
     // so it can spin freely.
     Canvas c(128, 128);
     cairo_t* cr = c.cr();
-    struct Blob { double x, y, r, a; };
+    struct Blob {
+        double x, y, r, a;
+    };
     const Blob blobs[] = {{64, 70, 40, 0.55}, {44, 60, 26, 0.5}, {84, 58, 28, 0.5},
                           {62, 44, 24, 0.45}, {78, 80, 22, 0.4}, {46, 82, 20, 0.4}};
     for (const Blob& b : blobs) {

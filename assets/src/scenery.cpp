@@ -16,8 +16,8 @@ void Wrapped(double period, F&& draw) {
     for (double dx : {-period, 0.0, period}) draw(dx);
 }
 
-void Ridge(cairo_t* cr, int width, int height, const PeriodicNoise& n, double base,
-           double amp, double sharpness) {
+void Ridge(cairo_t* cr, int width, int height, const PeriodicNoise& n, double base, double amp,
+           double sharpness) {
     cairo_move_to(cr, 0, height);
     for (int x = 0; x <= width; x += 4) {
         double v = n(x);
@@ -169,8 +169,10 @@ Canvas DrawGround() {
         bool light = rnd.Uniform() < 0.4;
         Wrapped(W, [&](double dx) {
             cairo_arc(cr, x + dx, y, r, 0, 2 * kPi);
-            if (light) cairo_set_source_rgba(cr, 0.85, 0.7, 0.5, a);
-            else cairo_set_source_rgba(cr, 0.2, 0.12, 0.08, a);
+            if (light)
+                cairo_set_source_rgba(cr, 0.85, 0.7, 0.5, a);
+            else
+                cairo_set_source_rgba(cr, 0.2, 0.12, 0.08, a);
             cairo_fill(cr);
         });
     }
@@ -274,8 +276,8 @@ namespace {
 
 // One stone pillar at its own proportions: bricks keep one size on every block, so a tall
 // block has more courses instead of taller bricks.
-void DrawBlock(cairo_t* cr, double bx, double by, double bw, double bh, bool hanging,
-               int variant, uint64_t seed) {
+void DrawBlock(cairo_t* cr, double bx, double by, double bw, double bh, bool hanging, int variant,
+               uint64_t seed) {
     Random rnd(seed);
     const double outline = 7, brickH = 40, brickW = 84;
     const Rgba stone = Hex(0x8c8277), mortar = Hex(0x4d463f);
@@ -307,8 +309,8 @@ void DrawBlock(cairo_t* cr, double bx, double by, double bw, double bh, bool han
             cairo_set_line_width(cr, 2.5);
             cairo_stroke(cr);
             if (rnd.Uniform() < 0.25) {  // weathering pits
-                cairo_arc(cr, x + rnd.Range(15, brickW - 15), y + rnd.Range(12, brickH - 12),
-                          rnd.Range(2, 4), 0, 2 * kPi);
+                cairo_arc(cr, x + rnd.Range(15, brickW - 15), y + rnd.Range(12, brickH - 12), rnd.Range(2, 4),
+                          0, 2 * kPi);
                 cairo_set_source_rgba(cr, 0.2, 0.16, 0.12, 0.35);
                 cairo_fill(cr);
             }
@@ -388,8 +390,7 @@ void DrawBlock(cairo_t* cr, double bx, double by, double bw, double bh, bool han
                 double x = bx + 40 + v * (bw - 80) / 2.0 + rnd.Range(-10, 10);
                 double len = rnd.Range(bh * 0.25, bh * 0.6), y = by + 12;
                 cairo_move_to(cr, x, y);
-                for (double t = 0; t < len; t += 20)
-                    cairo_line_to(cr, x + 8 * std::sin(t / 23.0 + v), y + t);
+                for (double t = 0; t < len; t += 20) cairo_line_to(cr, x + 8 * std::sin(t / 23.0 + v), y + t);
                 SetColor(cr, Hex(0x3f7430));
                 cairo_set_line_width(cr, 5);
                 cairo_stroke(cr);

@@ -15,8 +15,14 @@ inline double MidiToHz(double note) { return 440.0 * std::pow(2.0, (note - 69.0)
 
 // Band-limited step correction for the sawtooth and square oscillators.
 inline double PolyBlep(double t, double dt) {
-    if (t < dt) { t /= dt; return t + t - t * t - 1.0; }
-    if (t > 1.0 - dt) { t = (t - 1.0) / dt; return t * t + t + t + 1.0; }
+    if (t < dt) {
+        t /= dt;
+        return t + t - t * t - 1.0;
+    }
+    if (t > 1.0 - dt) {
+        t = (t - 1.0) / dt;
+        return t * t + t + t + 1.0;
+    }
     return 0.0;
 }
 
@@ -46,7 +52,10 @@ struct Osc {
         Advance(hz / kRate);
         return v;
     }
-    void Advance(double dt) { phase += dt; phase -= std::floor(phase); }
+    void Advance(double dt) {
+        phase += dt;
+        phase -= std::floor(phase);
+    }
 };
 
 // Two-pole low-pass (two cascaded one-pole stages, topology-preserving form).
@@ -61,8 +70,10 @@ struct LowPass {
             double g = std::tan(kPi * std::fmin(cutoffHz, kRate * 0.45) / kRate);
             k = g / (1 + g);
         }
-        double v1 = (x - s1) * k, y1 = v1 + s1; s1 = y1 + v1;
-        double v2 = (y1 - s2) * k, y2 = v2 + s2; s2 = y2 + v2;
+        double v1 = (x - s1) * k, y1 = v1 + s1;
+        s1 = y1 + v1;
+        double v2 = (y1 - s2) * k, y2 = v2 + s2;
+        s2 = y2 + v2;
         return y2;
     }
 };
@@ -76,14 +87,20 @@ struct HighPass {
 struct Decay {
     double value = 1, factor;
     explicit Decay(double rate) : factor(std::exp(-rate / kRate)) {}
-    double Next() { double v = value; value *= factor; return v; }
+    double Next() {
+        double v = value;
+        value *= factor;
+        return v;
+    }
 };
 
 // Attack, decay to a sustain level, release after the gate closes.
 inline double Adsr(double t, double gate, double a, double d, double s, double r) {
     double level;
-    if (t < a) level = t / a;
-    else level = s + (1 - s) * std::exp(-(t - a) / d);
+    if (t < a)
+        level = t / a;
+    else
+        level = s + (1 - s) * std::exp(-(t - a) / d);
     if (t > gate) {
         double atGate = gate < a ? gate / a : s + (1 - s) * std::exp(-(gate - a) / d);
         level = atGate * std::exp(-(t - gate) / r);

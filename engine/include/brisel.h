@@ -39,12 +39,12 @@ extern "C" {
 #endif
 
 /* ---- opaque handles ---------------------------------------------------------------- */
-typedef struct BriselTex BriselTex;     /* a texture: LoadTex, MakeFontTex */
-typedef struct BriselFont BriselFont;   /* a TrueType font: LoadFont */
-typedef struct BriselSnd BriselSnd;     /* a decoded sound on its own mixer channel: LoadSnd */
-typedef struct BriselRng BriselRng;     /* an independent random generator: MakeRndSeed */
+typedef struct BriselTex BriselTex;       /* a texture: LoadTex, MakeFontTex */
+typedef struct BriselFont BriselFont;     /* a TrueType font: LoadFont */
+typedef struct BriselSnd BriselSnd;       /* a decoded sound on its own mixer channel: LoadSnd */
+typedef struct BriselRng BriselRng;       /* an independent random generator: MakeRndSeed */
 typedef struct BriselStream BriselStream; /* file streams: not provided by this build */
-typedef struct BriselObj BriselObj;     /* 3D objects: not provided by this build */
+typedef struct BriselObj BriselObj;       /* 3D objects: not provided by this build */
 
 /* ---- window icon ---------------------------------------------------------------------- */
 /* One square image of the window icon: width x height pixels, 0xAARRGGBB, rows top down. */
@@ -62,24 +62,24 @@ typedef struct BriselIcon {
 
 /* ---- initialisation record: six 64-bit fields, passed to Init by pointer ------------------ */
 typedef struct BriselInitRecord {
-    uint64_t buildConstant;     /* opaque value fixed at build time */
-    int64_t flag;               /* always 1 */
-    void* module;               /* the program's own module handle (dlopen(NULL)) */
-    const BriselIcon* icon;     /* the window icon; null for none */
-    uintptr_t* exceptionPlace;  /* where the failure now travelling was raised; 0 = empty */
-    const char* title;          /* window title, UTF-8 */
+    uint64_t buildConstant;    /* opaque value fixed at build time */
+    int64_t flag;              /* always 1 */
+    void* module;              /* the program's own module handle (dlopen(NULL)) */
+    const BriselIcon* icon;    /* the window icon; null for none */
+    uintptr_t* exceptionPlace; /* where the failure now travelling was raised; 0 = empty */
+    const char* title;         /* window title, UTF-8 */
 } BriselInitRecord;
 
 /* ---- failure codes -------------------------------------------------------------------- */
 enum {
-    BRISEL_FAIL_QUIT = 1000,        /* the player closed the window (or a script/frame limit) */
-    BRISEL_FAIL_LOAD = 1001,        /* a file is missing or corrupt; the message names it */
-    BRISEL_FAIL_NOT_PROVIDED = 1002,/* an entry point this build does not provide */
-    BRISEL_FAIL_ARGUMENT = 1003,    /* a bad handle or argument */
-    BRISEL_FAIL_SCRIPT = 1004,      /* BRISEL_INPUT script malformed; message names file, line */
-    BRISEL_FAIL_SYSTEM = 1005,      /* SDL or the OS refused (window, renderer, out of memory) */
-    BRISEL_FAIL_NOT_READY = 1006,   /* an entry point that needs Init called before it */
-    BRISEL_FAIL_USER = 1007         /* Stop: the caller ended the run with its own message */
+    BRISEL_FAIL_QUIT = 1000,         /* the player closed the window (or a script/frame limit) */
+    BRISEL_FAIL_LOAD = 1001,         /* a file is missing or corrupt; the message names it */
+    BRISEL_FAIL_NOT_PROVIDED = 1002, /* an entry point this build does not provide */
+    BRISEL_FAIL_ARGUMENT = 1003,     /* a bad handle or argument */
+    BRISEL_FAIL_SCRIPT = 1004,       /* BRISEL_INPUT script malformed; message names file, line */
+    BRISEL_FAIL_SYSTEM = 1005,       /* SDL or the OS refused (window, renderer, out of memory) */
+    BRISEL_FAIL_NOT_READY = 1006,    /* an entry point that needs Init called before it */
+    BRISEL_FAIL_USER = 1007          /* Stop: the caller ended the run with its own message */
 };
 
 /* Comparison callback of Sort: negative, zero or positive like strcmp. */
@@ -87,171 +87,172 @@ typedef int64_t (*BriselCmp)(const void* a, const void* b);
 
 /* ---- the 132 entry points, in binding order --------------------------------------------
  * Each line: X(return type, name, (parameters)). Expand with your own X.               */
-#define BRISEL_ENTRY_POINTS(X) \
-    /* life cycle: Init opens the window; Free closes everything; Exit raises QUIT. */ \
-    X(int64_t, Init, (const BriselInitRecord* record)) \
-    X(void, Free, (void)) \
-    X(void, Exit, (void)) \
-    /* one frame step: shows what was drawn since the last call, refreshes input, waits for \
-       the next 1/60 s; raises BRISEL_FAIL_QUIT once the player has closed the window. */ \
-    X(int64_t, Act, (void)) \
-    X(void, Stop, (const char* message)) /* raises BRISEL_FAIL_USER with the message */ \
-    X(int64_t, GetFPS, (void))            /* frame steps in the last second */ \
-    X(int64_t, GetSysTime, (void))        /* milliseconds since Init (monotonic) */ \
-    X(int64_t, GetUnixTime, (void))       /* seconds since 1970 */ \
-    X(int64_t, Rnd, (int64_t min, int64_t max))    /* uniform over min..max inclusive */ \
-    X(double, RndF, (double min, double max))      /* uniform over [min, max) */ \
-    X(void*, AllocMem, (int64_t size))             /* zeroed heap block */ \
-    X(void, FreeMem, (void* block))      /* releases a block or any handle; null is ignored */ \
-    X(void, DbgLog, (const char* text))  /* debug log line (stderr under BRISEL_DEBUG=1) */ \
-    X(void, DbgErrMsg, (const char* text)) /* error line: always to stderr */ \
-    /* files and streams: not provided by this build (raise BRISEL_FAIL_NOT_PROVIDED) */ \
-    X(void*, ReadPackAll, (const char* pack, const char* path, int64_t* size)) \
-    X(void*, ReadFileAll, (const char* path, int64_t* size)) \
-    X(void, WriteFileAll, (const char* path, const void* data, int64_t size)) \
-    X(BriselStream*, LoadPackStream, (const char* pack, const char* path)) \
-    X(BriselStream*, LoadFileStream, (const char* path, bool write)) \
-    X(int64_t, ReadStream, (BriselStream* s, void* buf, int64_t size)) \
-    X(void, WriteStream, (BriselStream* s, const void* buf, int64_t size)) \
-    X(void, SeekStream, (BriselStream* s, int64_t pos, int64_t origin)) \
-    X(int64_t, TellStream, (BriselStream* s)) \
-    X(bool, ChkEndStream, (BriselStream* s)) \
-    X(void, SetSplitChars, (BriselStream* s, const char* chars)) \
-    X(const char*, ReadStreamStr, (BriselStream* s)) \
-    X(int64_t, ReadStreamInt, (BriselStream* s)) \
-    X(int64_t, ReadStreamChar, (BriselStream* s)) \
-    X(double, ReadStreamFloat, (BriselStream* s)) \
-    X(void, WriteStreamStr, (BriselStream* s, const char* text)) \
-    X(void, WriteStreamInt, (BriselStream* s, int64_t v)) \
-    X(void, WriteStreamChar, (BriselStream* s, int64_t ch)) \
-    X(void, WriteStreamFloat, (BriselStream* s, double v)) \
-    /* independent random generators and hashing */ \
-    X(BriselRng*, MakeRndSeed, (int64_t seed)) \
-    X(int64_t, GetRnd, (BriselRng* rng, int64_t min, int64_t max)) \
-    X(double, GetRndF, (BriselRng* rng, double min, double max)) \
-    X(int64_t, MakeHash, (const void* data, int64_t size))   /* 64-bit FNV-1a */ \
-    /* maths (libm, default rounding) */ \
-    X(double, Cos, (double a)) \
-    X(double, Sin, (double a)) \
-    X(double, Tan, (double a)) \
-    X(double, ACos, (double x)) \
-    X(double, ASin, (double x)) \
-    X(double, ATan, (double x)) \
-    X(double, Sqrt, (double x)) \
-    X(double, Exp, (double x)) \
-    X(double, Log, (double x)) \
-    X(double, Pow, (double x, double y)) \
-    X(int64_t, PowI, (int64_t x, int64_t y))   /* integer power, y >= 0 */ \
-    X(double, Mod, (double x, double y))       /* fmod: remainder with the sign of x */ \
-    X(double, Floor, (double x)) \
-    X(double, Ceil, (double x)) \
-    X(void, Rot, (double* x, double* y, double angle))  /* turns (x, y) by angle in place */ \
-    X(double, InvRot, (double x, double y))    /* angle of (x, y): atan2(y, x) */ \
-    X(double, Hypot, (double x, double y)) \
-    X(bool, Chase, (double* value, double target, double step)) /* true once reached */ \
-    /* strings: returned texts live in an engine buffer until the next such call */ \
-    X(int64_t, SToI, (const char* text)) \
-    X(double, SToF, (const char* text)) \
-    X(const char*, IToS, (int64_t v, int64_t minDigits))  /* zero-padded to minDigits */ \
-    X(const char*, IToSF, (int64_t v, int64_t width))     /* space-padded to width */ \
-    X(const char*, FToS, (double v, int64_t decimals)) \
-    X(const char*, FToSF, (double v, int64_t width, int64_t decimals)) \
-    /* sorting arrays of fixed-size elements, and the comparators for it */ \
-    X(void, Sort, (void* base, int64_t count, int64_t size, BriselCmp cmp)) \
-    X(void, Reverse, (void* base, int64_t count, int64_t size)) \
-    X(void, Shuffle, (void* base, int64_t count, int64_t size)) /* uses Rnd's generator */ \
-    X(int64_t, CmpStr, (const void* a, const void* b))    /* elements are const char* */ \
-    X(int64_t, CmpInt, (const void* a, const void* b))    /* elements are int64_t */ \
-    X(int64_t, CmpFloat, (const void* a, const void* b))  /* elements are double */ \
-    X(int64_t, CmpByte8, (const void* a, const void* b))  /* unsigned 8-bit */ \
-    X(int64_t, CmpByte16, (const void* a, const void* b)) \
-    X(int64_t, CmpByte32, (const void* a, const void* b)) \
-    X(int64_t, CmpByte64, (const void* a, const void* b)) \
-    /* save data: not provided */ \
-    X(void, SaveSaveData, (const void* data, int64_t size)) \
-    X(void*, LoadSaveData, (int64_t* size)) \
-    /* 2D drawing into the logical 1600 x 900 screen */ \
-    X(void, Flip, (void))                             /* not provided */ \
-    X(void, Clear, (double r, double g, double b))    /* fills the screen */ \
-    X(void, SetViewport, (double x, double y, double w, double h)) /* clips later draws */ \
-    X(void, ResetViewport, (void)) \
-    X(void, SetZBuf, (bool on))                       /* not provided */ \
-    X(void, SetBlend, (int64_t mode))   /* 0 alpha (default), 1 additive, 2 none */ \
-    X(void, SetFilter, (bool linear))   /* texture sampling of later draws */ \
-    X(void, DrawRect, (double x, double y, double w, double h, \
-                       double r, double g, double b, double a)) \
-    X(BriselTex*, LoadTex, (const char* path))        /* PNG data; raises LOAD */ \
-    /* source rectangle sx, sy, sw, sh (texels) stretched into destination dx, dy, dw, dh */ \
-    X(void, DrawTex, (BriselTex* tex, double sx, double sy, double sw, double sh, \
-                      double dx, double dy, double dw, double dh, \
-                      double r, double g, double b, double a)) \
-    /* as DrawTex, turned by angle about (cx, cy) relative to the destination's top-left; \
-       a negative sh draws the source upside down */ \
-    X(void, DrawTexRot, (BriselTex* tex, double sx, double sy, double sw, double sh, \
-                         double dx, double dy, double dw, double dh, \
-                         double cx, double cy, double angle, \
-                         double r, double g, double b, double a)) \
-    X(double, GetTexW, (BriselTex* tex)) \
-    X(double, GetTexH, (BriselTex* tex)) \
-    X(BriselFont*, LoadFont, (const char* path))      /* TrueType; raises LOAD */ \
-    /* white text in a line `size` pixels high (so lines `size` apart never overlap), with a \
-       dark outline n pixels thick */ \
-    X(BriselTex*, MakeFontTex, (BriselFont* font, int64_t size, const char* text, int64_t n)) \
-    /* 3D objects, camera and lights: not provided */ \
-    X(BriselObj*, LoadObj, (const char* path)) \
-    X(void, DrawObj, (BriselObj* obj, double r, double g, double b, double a)) \
-    X(void, MoveObjReset, (BriselObj* obj)) \
-    X(void, MoveObjScale, (BriselObj* obj, double x, double y, double z)) \
-    X(void, MoveObjRotX, (BriselObj* obj, double a)) \
-    X(void, MoveObjRotY, (BriselObj* obj, double a)) \
-    X(void, MoveObjRotZ, (BriselObj* obj, double a)) \
-    X(void, MoveObjTrans, (BriselObj* obj, double x, double y, double z)) \
-    X(void, MoveObjSRT, (BriselObj* obj, double sx, double sy, double sz, \
-                         double rx, double ry, double rz, double tx, double ty, double tz)) \
-    X(void, MoveObjTransLook, (BriselObj* obj, double x, double y, double z, \
-                               double lx, double ly, double lz)) \
-    X(void, MoveObjTransLookFix, (BriselObj* obj, double x, double y, double z, \
-                                  double lx, double ly, double lz)) \
-    X(void, MoveObjTransLookCamera, (BriselObj* obj, double x, double y, double z)) \
-    X(void, MoveObjTransLookCameraFix, (BriselObj* obj, double x, double y, double z)) \
-    X(void, SetCamera, (double x, double y, double z, double lx, double ly, double lz)) \
-    X(void, SetProj, (double fovy, double nearZ, double farZ)) \
-    X(void, SetAmbLight, (double r, double g, double b)) \
-    X(void, SetDirLight, (double x, double y, double z, double r, double g, double b)) \
-    X(void, SetLight, (int64_t slot, double x, double y, double z, \
-                       double r, double g, double b, double radius)) \
-    X(void, UnsetLight, (int64_t slot)) \
-    /* sounds: Ogg Vorbis, decoded at load, one mixer channel each */ \
-    X(BriselSnd*, LoadSnd, (const char* path))        /* raises LOAD */ \
-    /* plays from startSeconds (the game passes 0), repeating if loop, fading in over \
-       fadeSeconds (the game passes 0); a sound already playing restarts */ \
-    X(void, PlaySnd, (BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)) \
-    X(void, StopSnd, (BriselSnd* snd)) \
-    X(bool, ChkPlayingSnd, (BriselSnd* snd)) \
-    X(void, VolumeSnd, (BriselSnd* snd, double volume))  /* 0..1 */ \
-    X(void, PanSnd, (BriselSnd* snd, double pan))        /* -1 left .. 1 right */ \
-    X(void, FreqSnd, (BriselSnd* snd, double ratio))     /* not provided */ \
-    X(double, PosSnd, (BriselSnd* snd))                  /* not provided */ \
-    X(double, LenSnd, (BriselSnd* snd))                  /* length in seconds */ \
-    X(double, GetMasterVolume, (void)) \
-    X(void, SetMasterVolume, (double volume)) \
-    /* input: counts are 0 while up, then 1, 2, 3 ... for each frame step held down */ \
-    X(int64_t, Pad, (int64_t pad, int64_t button))       /* pad 0: keyboard + controllers */ \
-    X(void, SetPadCfg, (int64_t pad, const void* cfg, int64_t size))  /* not provided */ \
-    X(int64_t, GetPadCfg, (int64_t pad, void* cfg, int64_t size))     /* not provided */ \
-    X(void, LockPadCfg, (int64_t pad, bool lock))                     /* not provided */ \
-    X(void, SetPadKey, (int64_t pad, int64_t button, int64_t key))    /* not provided */ \
-    X(int64_t, Mouse, (int64_t button))     /* 0 left, 1 right, 2 middle */ \
-    X(double, MouseX, (void))               /* logical pixels */ \
-    X(double, MouseY, (void)) \
-    /* movies and streamed music: not provided */ \
-    X(void, PlayMovie, (const char* path)) \
-    X(void, PlayBGM, (const char* path)) \
-    X(void, PlayBGMFade, (const char* path, double seconds)) \
-    X(void, PlayBGMCross, (const char* path, double seconds)) \
-    X(void, StopBGM, (void)) \
+/* clang-format off: the table is aligned by hand, one entry a line. */
+#define BRISEL_ENTRY_POINTS(X)                                                                           \
+    /* life cycle: Init opens the window; Free closes everything; Exit raises QUIT. */                   \
+    X(int64_t, Init, (const BriselInitRecord* record))                                                   \
+    X(void, Free, (void))                                                                                \
+    X(void, Exit, (void))                                                                                \
+    /* one frame step: shows what was drawn since the last call, refreshes input, waits for              \
+       the next 1/60 s; raises BRISEL_FAIL_QUIT once the player has closed the window. */                \
+    X(int64_t, Act, (void))                                                                              \
+    X(void, Stop, (const char* message))        /* raises BRISEL_FAIL_USER with the message */           \
+    X(int64_t, GetFPS, (void))                  /* frame steps in the last second */                     \
+    X(int64_t, GetSysTime, (void))              /* milliseconds since Init (monotonic) */                \
+    X(int64_t, GetUnixTime, (void))             /* seconds since 1970 */                                 \
+    X(int64_t, Rnd, (int64_t min, int64_t max)) /* uniform over min..max inclusive */                    \
+    X(double, RndF, (double min, double max))   /* uniform over [min, max) */                            \
+    X(void*, AllocMem, (int64_t size))          /* zeroed heap block */                                  \
+    X(void, FreeMem, (void* block))             /* releases a block or any handle; null is ignored */    \
+    X(void, DbgLog, (const char* text))         /* debug log line (stderr under BRISEL_DEBUG=1) */       \
+    X(void, DbgErrMsg, (const char* text))      /* error line: always to stderr */                       \
+    /* files and streams: not provided by this build (raise BRISEL_FAIL_NOT_PROVIDED) */                 \
+    X(void*, ReadPackAll, (const char* pack, const char* path, int64_t* size))                           \
+    X(void*, ReadFileAll, (const char* path, int64_t* size))                                             \
+    X(void, WriteFileAll, (const char* path, const void* data, int64_t size))                            \
+    X(BriselStream*, LoadPackStream, (const char* pack, const char* path))                               \
+    X(BriselStream*, LoadFileStream, (const char* path, bool write))                                     \
+    X(int64_t, ReadStream, (BriselStream * s, void* buf, int64_t size))                                  \
+    X(void, WriteStream, (BriselStream * s, const void* buf, int64_t size))                              \
+    X(void, SeekStream, (BriselStream * s, int64_t pos, int64_t origin))                                 \
+    X(int64_t, TellStream, (BriselStream * s))                                                           \
+    X(bool, ChkEndStream, (BriselStream * s))                                                            \
+    X(void, SetSplitChars, (BriselStream * s, const char* chars))                                        \
+    X(const char*, ReadStreamStr, (BriselStream * s))                                                    \
+    X(int64_t, ReadStreamInt, (BriselStream * s))                                                        \
+    X(int64_t, ReadStreamChar, (BriselStream * s))                                                       \
+    X(double, ReadStreamFloat, (BriselStream * s))                                                       \
+    X(void, WriteStreamStr, (BriselStream * s, const char* text))                                        \
+    X(void, WriteStreamInt, (BriselStream * s, int64_t v))                                               \
+    X(void, WriteStreamChar, (BriselStream * s, int64_t ch))                                             \
+    X(void, WriteStreamFloat, (BriselStream * s, double v))                                              \
+    /* independent random generators and hashing */                                                      \
+    X(BriselRng*, MakeRndSeed, (int64_t seed))                                                           \
+    X(int64_t, GetRnd, (BriselRng * rng, int64_t min, int64_t max))                                      \
+    X(double, GetRndF, (BriselRng * rng, double min, double max))                                        \
+    X(int64_t, MakeHash, (const void* data, int64_t size)) /* 64-bit FNV-1a */                           \
+    /* maths (libm, default rounding) */                                                                 \
+    X(double, Cos, (double a))                                                                           \
+    X(double, Sin, (double a))                                                                           \
+    X(double, Tan, (double a))                                                                           \
+    X(double, ACos, (double x))                                                                          \
+    X(double, ASin, (double x))                                                                          \
+    X(double, ATan, (double x))                                                                          \
+    X(double, Sqrt, (double x))                                                                          \
+    X(double, Exp, (double x))                                                                           \
+    X(double, Log, (double x))                                                                           \
+    X(double, Pow, (double x, double y))                                                                 \
+    X(int64_t, PowI, (int64_t x, int64_t y)) /* integer power, y >= 0 */                                 \
+    X(double, Mod, (double x, double y))     /* fmod: remainder with the sign of x */                    \
+    X(double, Floor, (double x))                                                                         \
+    X(double, Ceil, (double x))                                                                          \
+    X(void, Rot, (double* x, double* y, double angle)) /* turns (x, y) by angle in place */              \
+    X(double, InvRot, (double x, double y))            /* angle of (x, y): atan2(y, x) */                \
+    X(double, Hypot, (double x, double y))                                                               \
+    X(bool, Chase, (double* value, double target, double step)) /* true once reached */                  \
+    /* strings: returned texts live in an engine buffer until the next such call */                      \
+    X(int64_t, SToI, (const char* text))                                                                 \
+    X(double, SToF, (const char* text))                                                                  \
+    X(const char*, IToS, (int64_t v, int64_t minDigits)) /* zero-padded to minDigits */                  \
+    X(const char*, IToSF, (int64_t v, int64_t width))    /* space-padded to width */                     \
+    X(const char*, FToS, (double v, int64_t decimals))                                                   \
+    X(const char*, FToSF, (double v, int64_t width, int64_t decimals))                                   \
+    /* sorting arrays of fixed-size elements, and the comparators for it */                              \
+    X(void, Sort, (void* base, int64_t count, int64_t size, BriselCmp cmp))                              \
+    X(void, Reverse, (void* base, int64_t count, int64_t size))                                          \
+    X(void, Shuffle, (void* base, int64_t count, int64_t size)) /* uses Rnd's generator */               \
+    X(int64_t, CmpStr, (const void* a, const void* b))          /* elements are const char* */           \
+    X(int64_t, CmpInt, (const void* a, const void* b))          /* elements are int64_t */               \
+    X(int64_t, CmpFloat, (const void* a, const void* b))        /* elements are double */                \
+    X(int64_t, CmpByte8, (const void* a, const void* b))        /* unsigned 8-bit */                     \
+    X(int64_t, CmpByte16, (const void* a, const void* b))                                                \
+    X(int64_t, CmpByte32, (const void* a, const void* b))                                                \
+    X(int64_t, CmpByte64, (const void* a, const void* b))                                                \
+    /* save data: not provided */                                                                        \
+    X(void, SaveSaveData, (const void* data, int64_t size))                                              \
+    X(void*, LoadSaveData, (int64_t * size))                                                             \
+    /* 2D drawing into the logical 1600 x 900 screen */                                                  \
+    X(void, Flip, (void))                                          /* not provided */                    \
+    X(void, Clear, (double r, double g, double b))                 /* fills the screen */                \
+    X(void, SetViewport, (double x, double y, double w, double h)) /* clips later draws */               \
+    X(void, ResetViewport, (void))                                                                       \
+    X(void, SetZBuf, (bool on))       /* not provided */                                                 \
+    X(void, SetBlend, (int64_t mode)) /* 0 alpha (default), 1 additive, 2 none */                        \
+    X(void, SetFilter, (bool linear)) /* texture sampling of later draws */                              \
+    X(void, DrawRect, (double x, double y, double w, double h, double r, double g, double b, double a))  \
+    X(BriselTex*, LoadTex, (const char* path)) /* PNG data; raises LOAD */                               \
+    /* source rectangle sx, sy, sw, sh (texels) stretched into destination dx, dy, dw, dh */             \
+    X(void, DrawTex,                                                                                     \
+      (BriselTex * tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,     \
+       double dh, double r, double g, double b, double a))                                               \
+    /* as DrawTex, turned by angle about (cx, cy) relative to the destination's top-left;                \
+       a negative sh draws the source upside down */                                                     \
+    X(void, DrawTexRot,                                                                                  \
+      (BriselTex * tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,     \
+       double dh, double cx, double cy, double angle, double r, double g, double b, double a))           \
+    X(double, GetTexW, (BriselTex * tex))                                                                \
+    X(double, GetTexH, (BriselTex * tex))                                                                \
+    X(BriselFont*, LoadFont, (const char* path)) /* TrueType; raises LOAD */                             \
+    /* white text in a line `size` pixels high (so lines `size` apart never overlap), with a             \
+       dark outline n pixels thick */                                                                    \
+    X(BriselTex*, MakeFontTex, (BriselFont * font, int64_t size, const char* text, int64_t n))           \
+    /* 3D objects, camera and lights: not provided */                                                    \
+    X(BriselObj*, LoadObj, (const char* path))                                                           \
+    X(void, DrawObj, (BriselObj * obj, double r, double g, double b, double a))                          \
+    X(void, MoveObjReset, (BriselObj * obj))                                                             \
+    X(void, MoveObjScale, (BriselObj * obj, double x, double y, double z))                               \
+    X(void, MoveObjRotX, (BriselObj * obj, double a))                                                    \
+    X(void, MoveObjRotY, (BriselObj * obj, double a))                                                    \
+    X(void, MoveObjRotZ, (BriselObj * obj, double a))                                                    \
+    X(void, MoveObjTrans, (BriselObj * obj, double x, double y, double z))                               \
+    X(void, MoveObjSRT,                                                                                  \
+      (BriselObj * obj, double sx, double sy, double sz, double rx, double ry, double rz, double tx,     \
+       double ty, double tz))                                                                            \
+    X(void, MoveObjTransLook,                                                                            \
+      (BriselObj * obj, double x, double y, double z, double lx, double ly, double lz))                  \
+    X(void, MoveObjTransLookFix,                                                                         \
+      (BriselObj * obj, double x, double y, double z, double lx, double ly, double lz))                  \
+    X(void, MoveObjTransLookCamera, (BriselObj * obj, double x, double y, double z))                     \
+    X(void, MoveObjTransLookCameraFix, (BriselObj * obj, double x, double y, double z))                  \
+    X(void, SetCamera, (double x, double y, double z, double lx, double ly, double lz))                  \
+    X(void, SetProj, (double fovy, double nearZ, double farZ))                                           \
+    X(void, SetAmbLight, (double r, double g, double b))                                                 \
+    X(void, SetDirLight, (double x, double y, double z, double r, double g, double b))                   \
+    X(void, SetLight,                                                                                    \
+      (int64_t slot, double x, double y, double z, double r, double g, double b, double radius))         \
+    X(void, UnsetLight, (int64_t slot))                                                                  \
+    /* sounds: Ogg Vorbis, decoded at load, one mixer channel each */                                    \
+    X(BriselSnd*, LoadSnd, (const char* path)) /* raises LOAD */                                         \
+    /* plays from startSeconds (the game passes 0), repeating if loop, fading in over                    \
+       fadeSeconds (the game passes 0); a sound already playing restarts */                              \
+    X(void, PlaySnd, (BriselSnd * snd, double startSeconds, bool loop, double fadeSeconds))              \
+    X(void, StopSnd, (BriselSnd * snd))                                                                  \
+    X(bool, ChkPlayingSnd, (BriselSnd * snd))                                                            \
+    X(void, VolumeSnd, (BriselSnd * snd, double volume)) /* 0..1 */                                      \
+    X(void, PanSnd, (BriselSnd * snd, double pan))       /* -1 left .. 1 right */                        \
+    X(void, FreqSnd, (BriselSnd * snd, double ratio))    /* not provided */                              \
+    X(double, PosSnd, (BriselSnd * snd))                 /* not provided */                              \
+    X(double, LenSnd, (BriselSnd * snd))                 /* length in seconds */                         \
+    X(double, GetMasterVolume, (void))                                                                   \
+    X(void, SetMasterVolume, (double volume))                                                            \
+    /* input: counts are 0 while up, then 1, 2, 3 ... for each frame step held down */                   \
+    X(int64_t, Pad, (int64_t pad, int64_t button))                   /* pad 0: keyboard + controllers */ \
+    X(void, SetPadCfg, (int64_t pad, const void* cfg, int64_t size)) /* not provided */                  \
+    X(int64_t, GetPadCfg, (int64_t pad, void* cfg, int64_t size))    /* not provided */                  \
+    X(void, LockPadCfg, (int64_t pad, bool lock))                    /* not provided */                  \
+    X(void, SetPadKey, (int64_t pad, int64_t button, int64_t key))   /* not provided */                  \
+    X(int64_t, Mouse, (int64_t button))                              /* 0 left, 1 right, 2 middle */     \
+    X(double, MouseX, (void))                                        /* logical pixels */                \
+    X(double, MouseY, (void))                                                                            \
+    /* movies and streamed music: not provided */                                                        \
+    X(void, PlayMovie, (const char* path))                                                               \
+    X(void, PlayBGM, (const char* path))                                                                 \
+    X(void, PlayBGMFade, (const char* path, double seconds))                                             \
+    X(void, PlayBGMCross, (const char* path, double seconds))                                            \
+    X(void, StopBGM, (void))                                                                             \
     X(void, StopBGMFade, (double seconds))
 
+/* clang-format on */
 #define BRISEL_ENTRY_POINT_COUNT 132
 
 /* Declarations of the exported functions (used by the engine itself). */
@@ -275,8 +276,8 @@ public:
             text_[0] = '\0';
         }
     }
-    uint32_t Code() const { return code_; }                      // the failure code
-    const char* Message() const { return hasMessage_ ? text_ : nullptr; } // null if none
+    uint32_t Code() const { return code_; }                                // the failure code
+    const char* Message() const { return hasMessage_ ? text_ : nullptr; }  // null if none
 
 private:
     uint32_t code_;

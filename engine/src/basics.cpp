@@ -14,7 +14,8 @@ using namespace brisel;
 namespace {
 
 BriselRng* LiveRng(BriselRng* rng, const char* entry) {
-    if (!IsLive(rng, Kind::Rng)) Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live random generator");
+    if (!IsLive(rng, Kind::Rng))
+        Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live random generator");
     return rng;
 }
 
@@ -47,7 +48,8 @@ void* AllocMem(int64_t size) {
     BRISEL_ENTRY;
     if (size < 0) Raise(BRISEL_FAIL_ARGUMENT, "AllocMem: negative size " + std::to_string(size));
     void* block = std::calloc(1, size_t(std::max<int64_t>(size, 1)));
-    if (block == nullptr) Raise(BRISEL_FAIL_SYSTEM, "AllocMem: out of memory (" + std::to_string(size) + " bytes)");
+    if (block == nullptr)
+        Raise(BRISEL_FAIL_SYSTEM, "AllocMem: out of memory (" + std::to_string(size) + " bytes)");
     Register(block, Kind::Block);
     return block;
 }
@@ -116,21 +118,66 @@ int64_t MakeHash(const void* data, int64_t size) {
 
 // ---- maths ----------------------------------------------------------------------------------
 
-double Cos(double a) { BRISEL_ENTRY; return std::cos(a); }
-double Sin(double a) { BRISEL_ENTRY; return std::sin(a); }
-double Tan(double a) { BRISEL_ENTRY; return std::tan(a); }
-double ACos(double x) { BRISEL_ENTRY; return std::acos(x); }
-double ASin(double x) { BRISEL_ENTRY; return std::asin(x); }
-double ATan(double x) { BRISEL_ENTRY; return std::atan(x); }
-double Sqrt(double x) { BRISEL_ENTRY; return std::sqrt(x); }
-double Exp(double x) { BRISEL_ENTRY; return std::exp(x); }
-double Log(double x) { BRISEL_ENTRY; return std::log(x); }
-double Pow(double x, double y) { BRISEL_ENTRY; return std::pow(x, y); }
-double Mod(double x, double y) { BRISEL_ENTRY; return std::fmod(x, y); }
-double Floor(double x) { BRISEL_ENTRY; return std::floor(x); }
-double Ceil(double x) { BRISEL_ENTRY; return std::ceil(x); }
-double InvRot(double x, double y) { BRISEL_ENTRY; return std::atan2(y, x); }
-double Hypot(double x, double y) { BRISEL_ENTRY; return std::hypot(x, y); }
+double Cos(double a) {
+    BRISEL_ENTRY;
+    return std::cos(a);
+}
+double Sin(double a) {
+    BRISEL_ENTRY;
+    return std::sin(a);
+}
+double Tan(double a) {
+    BRISEL_ENTRY;
+    return std::tan(a);
+}
+double ACos(double x) {
+    BRISEL_ENTRY;
+    return std::acos(x);
+}
+double ASin(double x) {
+    BRISEL_ENTRY;
+    return std::asin(x);
+}
+double ATan(double x) {
+    BRISEL_ENTRY;
+    return std::atan(x);
+}
+double Sqrt(double x) {
+    BRISEL_ENTRY;
+    return std::sqrt(x);
+}
+double Exp(double x) {
+    BRISEL_ENTRY;
+    return std::exp(x);
+}
+double Log(double x) {
+    BRISEL_ENTRY;
+    return std::log(x);
+}
+double Pow(double x, double y) {
+    BRISEL_ENTRY;
+    return std::pow(x, y);
+}
+double Mod(double x, double y) {
+    BRISEL_ENTRY;
+    return std::fmod(x, y);
+}
+double Floor(double x) {
+    BRISEL_ENTRY;
+    return std::floor(x);
+}
+double Ceil(double x) {
+    BRISEL_ENTRY;
+    return std::ceil(x);
+}
+double InvRot(double x, double y) {
+    BRISEL_ENTRY;
+    return std::atan2(y, x);
+}
+double Hypot(double x, double y) {
+    BRISEL_ENTRY;
+    return std::hypot(x, y);
+}
 
 int64_t PowI(int64_t x, int64_t y) {
     BRISEL_ENTRY;
@@ -237,7 +284,8 @@ void Sort(void* base, int64_t count, int64_t size, BriselCmp cmp) {
                      [cmp](const uint8_t* a, const uint8_t* b) { return cmp(a, b) < 0; });
     _mm_setcsr(engineMxcsr);
     std::vector<uint8_t> sorted(static_cast<size_t>(count * size));
-    for (int64_t i = 0; i < count; ++i) std::memcpy(&sorted[size_t(i * size)], order[size_t(i)], size_t(size));
+    for (int64_t i = 0; i < count; ++i)
+        std::memcpy(&sorted[size_t(i * size)], order[size_t(i)], size_t(size));
     std::memcpy(base, sorted.data(), sorted.size());
 }
 
@@ -269,12 +317,30 @@ int64_t CmpStr(const void* a, const void* b) {
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-int64_t CmpInt(const void* a, const void* b) { BRISEL_ENTRY; return Compare<int64_t>(a, b); }
-int64_t CmpFloat(const void* a, const void* b) { BRISEL_ENTRY; return Compare<double>(a, b); }
-int64_t CmpByte8(const void* a, const void* b) { BRISEL_ENTRY; return Compare<uint8_t>(a, b); }
-int64_t CmpByte16(const void* a, const void* b) { BRISEL_ENTRY; return Compare<uint16_t>(a, b); }
-int64_t CmpByte32(const void* a, const void* b) { BRISEL_ENTRY; return Compare<uint32_t>(a, b); }
-int64_t CmpByte64(const void* a, const void* b) { BRISEL_ENTRY; return Compare<uint64_t>(a, b); }
+int64_t CmpInt(const void* a, const void* b) {
+    BRISEL_ENTRY;
+    return Compare<int64_t>(a, b);
+}
+int64_t CmpFloat(const void* a, const void* b) {
+    BRISEL_ENTRY;
+    return Compare<double>(a, b);
+}
+int64_t CmpByte8(const void* a, const void* b) {
+    BRISEL_ENTRY;
+    return Compare<uint8_t>(a, b);
+}
+int64_t CmpByte16(const void* a, const void* b) {
+    BRISEL_ENTRY;
+    return Compare<uint16_t>(a, b);
+}
+int64_t CmpByte32(const void* a, const void* b) {
+    BRISEL_ENTRY;
+    return Compare<uint32_t>(a, b);
+}
+int64_t CmpByte64(const void* a, const void* b) {
+    BRISEL_ENTRY;
+    return Compare<uint64_t>(a, b);
+}
 
 // ---- not provided by this build -----------------------------------------------------------------
 
@@ -313,7 +379,8 @@ BRISEL_NOT_PROVIDED(void, MoveObjRotX, (BriselObj*, double))
 BRISEL_NOT_PROVIDED(void, MoveObjRotY, (BriselObj*, double))
 BRISEL_NOT_PROVIDED(void, MoveObjRotZ, (BriselObj*, double))
 BRISEL_NOT_PROVIDED(void, MoveObjTrans, (BriselObj*, double, double, double))
-BRISEL_NOT_PROVIDED(void, MoveObjSRT, (BriselObj*, double, double, double, double, double, double, double, double, double))
+BRISEL_NOT_PROVIDED(void, MoveObjSRT,
+                    (BriselObj*, double, double, double, double, double, double, double, double, double))
 BRISEL_NOT_PROVIDED(void, MoveObjTransLook, (BriselObj*, double, double, double, double, double, double))
 BRISEL_NOT_PROVIDED(void, MoveObjTransLookFix, (BriselObj*, double, double, double, double, double, double))
 BRISEL_NOT_PROVIDED(void, MoveObjTransLookCamera, (BriselObj*, double, double, double))

@@ -89,9 +89,7 @@ struct Window {
     int u0, u1, v0, v1;  // inclusive
 };
 
-inline int Clamp(int64_t v, int lo, int hi) {
-    return v < lo ? lo : (v > hi ? hi : int(v));
-}
+inline int Clamp(int64_t v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : int(v)); }
 
 Window SourceWindow(const Image& image, double sx, double sy, double sw, double sh) {
     Window win;
@@ -203,7 +201,8 @@ void ApplySpan(uint32_t* dst, const uint32_t* src, int n, const Tint& t) {
             _mm_storeu_si128(d, _mm_or_si128(s, alphaMask));
             continue;
         }
-        if constexpr (Op == SpanOp::TintOver || Op == SpanOp::Add || Op == SpanOp::Replace) s = Tint4(s, tint);
+        if constexpr (Op == SpanOp::TintOver || Op == SpanOp::Add || Op == SpanOp::Replace)
+            s = Tint4(s, tint);
         if constexpr (Op == SpanOp::Replace) {
             _mm_storeu_si128(d, _mm_or_si128(s, alphaMask));
         } else if constexpr (Op == SpanOp::Add) {
@@ -319,11 +318,15 @@ void Canvas::Clear(double r, double g, double b) {
 
 void Canvas::SetViewport(double x, double y, double w, double h) {
     if (!AllFinite({x, y, w, h})) return;
-    if (w < 0) { x += w; w = -w; }
-    if (h < 0) { y += h; h = -h; }
-    auto edge = [](double v, int limit) {
-        return int(std::clamp(std::ceil(v - 0.5), 0.0, double(limit)));
-    };
+    if (w < 0) {
+        x += w;
+        w = -w;
+    }
+    if (h < 0) {
+        y += h;
+        h = -h;
+    }
+    auto edge = [](double v, int limit) { return int(std::clamp(std::ceil(v - 0.5), 0.0, double(limit))); };
     clipX0_ = edge(x, kWidth);
     clipX1_ = edge(x + w, kWidth);
     clipY0_ = edge(y, kHeight);
@@ -337,11 +340,16 @@ void Canvas::ResetViewport() {
     clipY1_ = kHeight;
 }
 
-void Canvas::FillRect(double x, double y, double w, double h, double r, double g, double b,
-                      double a) {
+void Canvas::FillRect(double x, double y, double w, double h, double r, double g, double b, double a) {
     if (!AllFinite({x, y, w, h, r, g, b, a})) return;
-    if (w < 0) { x += w; w = -w; }
-    if (h < 0) { y += h; h = -h; }
+    if (w < 0) {
+        x += w;
+        w = -w;
+    }
+    if (h < 0) {
+        y += h;
+        h = -h;
+    }
     auto edge = [](double v, int lo, int hi) {
         return int(std::clamp(std::ceil(v - 0.5), double(lo), double(hi)));
     };
@@ -355,9 +363,7 @@ void Canvas::FillRect(double x, double y, double w, double h, double r, double g
     for (int py = y0; py < y1; ++py) {
         uint32_t* row = pixels_.data() + size_t(py) * kWidth;
         switch (blend_) {
-        case BlendMode::None:
-            std::fill(row + x0, row + x1, s | kOpaque);
-            break;
+        case BlendMode::None: std::fill(row + x0, row + x1, s | kOpaque); break;
         case BlendMode::Alpha:
             if (a8 == 255) {
                 std::fill(row + x0, row + x1, s);
@@ -375,7 +381,8 @@ void Canvas::FillRect(double x, double y, double w, double h, double r, double g
 const Image* Canvas::ScaledFor(const Image& image, double sx, double sy, double sw, double sh, int w, int h) {
     std::vector<ScaledCopy>& copies = image.scaled;
     for (ScaledCopy& c : copies) {
-        if (c.sx != sx || c.sy != sy || c.sw != sw || c.sh != sh || c.width != w || c.height != h || c.linear != linear_)
+        if (c.sx != sx || c.sy != sy || c.sw != sw || c.sh != sh || c.width != w || c.height != h ||
+            c.linear != linear_)
             continue;
         if (c.image == nullptr) {
             // Seen in an earlier frame step too: this draw repeats, worth a copy.
@@ -402,8 +409,10 @@ const Image* Canvas::ScaledFor(const Image& image, double sx, double sy, double 
             for (int j = 0; j < h; ++j) {
                 int64_t u = Fixed(sx + 0.5 * ku), v = Fixed(sy + (j + 0.5) * kv);
                 uint32_t* row = copy->texels.data() + size_t(j) * w;
-                if (linear_) SampleGeneral<true>(row, w, image, u, v, Fixed(ku), 0, win);
-                else SampleGeneral<false>(row, w, image, u, v, Fixed(ku), 0, win);
+                if (linear_)
+                    SampleGeneral<true>(row, w, image, u, v, Fixed(ku), 0, win);
+                else
+                    SampleGeneral<false>(row, w, image, u, v, Fixed(ku), 0, win);
             }
             c.image = std::move(copy);
         }
@@ -415,27 +424,38 @@ const Image* Canvas::ScaledFor(const Image& image, double sx, double sy, double 
                                 [&](const ScaledCopy& c) { return c.lastFrame < frame_ - kScaledLifetime; }),
                  copies.end());
     if (copies.size() >= kMaxScaledCopies) {
-        auto oldest = std::min_element(copies.begin(), copies.end(), [](const ScaledCopy& x, const ScaledCopy& y) {
-            return x.lastFrame < y.lastFrame;
-        });
+        auto oldest = std::min_element(
+            copies.begin(), copies.end(),
+            [](const ScaledCopy& x, const ScaledCopy& y) { return x.lastFrame < y.lastFrame; });
         copies.erase(oldest);
     }
     copies.push_back(ScaledCopy{sx, sy, sw, sh, w, h, linear_, frame_, nullptr});
     return nullptr;
 }
 
-void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, double sh,
-                       double dx, double dy, double dw, double dh,
-                       double cx, double cy, double angle,
-                       double r, double g, double b, double a) {
+void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, double sh, double dx, double dy,
+                       double dw, double dh, double cx, double cy, double angle, double r, double g, double b,
+                       double a) {
     if (image.width <= 0 || image.height <= 0) return;
     if (!AllFinite({sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a})) return;
     if (sw == 0 || sh == 0 || dw == 0 || dh == 0) return;
     if (blend_ != BlendMode::None && !(a > 0)) return;
 
     // A negative destination size is the same rectangle with the source read backwards.
-    if (dw < 0) { dx += dw; cx -= dw; dw = -dw; sx += sw; sw = -sw; }
-    if (dh < 0) { dy += dh; cy -= dh; dh = -dh; sy += sh; sh = -sh; }
+    if (dw < 0) {
+        dx += dw;
+        cx -= dw;
+        dw = -dw;
+        sx += sw;
+        sw = -sw;
+    }
+    if (dh < 0) {
+        dy += dh;
+        cy -= dh;
+        dh = -dh;
+        sy += sh;
+        sh = -sh;
+    }
 
     // A draw repeated at one size from a copy made at that size: rows become plain copies.
     if (angle == 0 && dw == std::floor(dw) && dh == std::floor(dh) && !(sw == dw && sh == dh) &&
@@ -515,7 +535,9 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
         }
     };
     auto with = [&](auto op) {
-        drawRows([&](uint32_t* dst, const uint32_t* src, int n) { ApplySpan<decltype(op)::value>(dst, src, n, tint); });
+        drawRows([&](uint32_t* dst, const uint32_t* src, int n) {
+            ApplySpan<decltype(op)::value>(dst, src, n, tint);
+        });
     };
     using CopyOpaque = std::integral_constant<SpanOp, SpanOp::CopyOpaque>;
     using Copy = std::integral_constant<SpanOp, SpanOp::Copy>;
@@ -526,18 +548,22 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
 
     switch (blend_) {
     case BlendMode::None:
-        if (white && !image.translucent && !linear) with(CopyOpaque{});
-        else if (white) with(Copy{});
-        else with(Replace{});
+        if (white && !image.translucent && !linear)
+            with(CopyOpaque{});
+        else if (white)
+            with(Copy{});
+        else
+            with(Replace{});
         break;
-    case BlendMode::Add:
-        with(Add{});
-        break;
+    case BlendMode::Add: with(Add{}); break;
     case BlendMode::Alpha:
         // A texture without a translucent texel, drawn untinted, is a plain copy.
-        if (white && !image.translucent && !linear) with(CopyOpaque{});
-        else if (white) with(OverOp{});
-        else with(TintOver{});
+        if (white && !image.translucent && !linear)
+            with(CopyOpaque{});
+        else if (white)
+            with(OverOp{});
+        else
+            with(TintOver{});
         break;
     }
 }

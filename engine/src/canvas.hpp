@@ -20,10 +20,10 @@ struct Image;
 // A copy of part of an image stretched once to the size it keeps being drawn at, so that
 // later draws are plain row copies instead of per-pixel sampling.
 struct ScaledCopy {
-    double sx, sy, sw, sh;  // source rectangle
-    int width, height;      // drawn size
-    bool linear;            // sampling it was made with
-    int64_t lastFrame;      // last frame step it was asked for
+    double sx, sy, sw, sh;               // source rectangle
+    int width, height;                   // drawn size
+    bool linear;                         // sampling it was made with
+    int64_t lastFrame;                   // last frame step it was asked for
     std::shared_ptr<const Image> image;  // null until asked for in two frame steps
 };
 
@@ -71,10 +71,9 @@ public:
     // Source rectangle (texels) stretched into the destination rectangle, which is then turned
     // by angle (radians, clockwise on screen) about (dx + cx, dy + cy). A negative source
     // width or height reads the source mirrored or upside down.
-    void DrawImage(const Image& image, double sx, double sy, double sw, double sh,
-                   double dx, double dy, double dw, double dh,
-                   double cx, double cy, double angle,
-                   double r, double g, double b, double a);
+    void DrawImage(const Image& image, double sx, double sy, double sw, double sh, double dx, double dy,
+                   double dw, double dh, double cx, double cy, double angle, double r, double g, double b,
+                   double a);
 
 private:
     const Image* ScaledFor(const Image& image, double sx, double sy, double sw, double sh, int w, int h);

@@ -24,7 +24,8 @@ BriselTex* LiveTex(BriselTex* tex, const char* entry) {
 // believable size: glyphs a few times their size at most, and never wider than a texture.
 bool TextFits(int64_t w, int64_t h, int64_t size, int64_t letters) {
     const int64_t glyph = 4 * size + 16;
-    return w >= 0 && h >= 0 && h <= glyph && w <= std::min<int64_t>(16384, glyph * std::max<int64_t>(letters, 1));
+    return w >= 0 && h >= 0 && h <= glyph &&
+           w <= std::min<int64_t>(16384, glyph * std::max<int64_t>(letters, 1));
 }
 
 BriselFont* LiveFont(BriselFont* font, const char* entry) {
@@ -36,8 +37,8 @@ BriselFont* LiveFont(BriselFont* font, const char* entry) {
 // directly (one pass instead of a conversion and then a second pass).
 Image ToImage(SDL_Surface* surface) {
     Uint32 format = surface->format->format;
-    if ((format == SDL_PIXELFORMAT_ABGR8888 || format == SDL_PIXELFORMAT_ARGB8888) && surface->pitch % 4 == 0 &&
-        !SDL_HasColorKey(surface) && SDL_LockSurface(surface) == 0) {
+    if ((format == SDL_PIXELFORMAT_ABGR8888 || format == SDL_PIXELFORMAT_ARGB8888) &&
+        surface->pitch % 4 == 0 && !SDL_HasColorKey(surface) && SDL_LockSurface(surface) == 0) {
         Image img = Image::FromStraight(surface->w, surface->h, static_cast<const uint32_t*>(surface->pixels),
                                         surface->pitch / 4, format == SDL_PIXELFORMAT_ABGR8888);
         SDL_UnlockSurface(surface);
@@ -47,7 +48,8 @@ Image ToImage(SDL_Surface* surface) {
     if (argb == nullptr) return Image{};
     Image img;
     if (SDL_LockSurface(argb) == 0) {
-        img = Image::FromStraight(argb->w, argb->h, static_cast<const uint32_t*>(argb->pixels), argb->pitch / 4);
+        img = Image::FromStraight(argb->w, argb->h, static_cast<const uint32_t*>(argb->pixels),
+                                  argb->pitch / 4);
         SDL_UnlockSurface(argb);
     }
     SDL_FreeSurface(argb);
@@ -118,7 +120,8 @@ void SetBlend(int64_t mode) {
     BRISEL_ENTRY;
     RequireInit("SetBlend");
     if (mode < 0 || mode > 2)
-        Raise(BRISEL_FAIL_ARGUMENT, "SetBlend: unknown mode " + std::to_string(mode) + " (0 alpha, 1 additive, 2 none)");
+        Raise(BRISEL_FAIL_ARGUMENT,
+              "SetBlend: unknown mode " + std::to_string(mode) + " (0 alpha, 1 additive, 2 none)");
     E().canvas.SetBlend(static_cast<BlendMode>(mode));
 }
 
@@ -171,9 +174,10 @@ BriselTex* LoadTex(const char* path) {
         Raise(BRISEL_FAIL_LOAD, file + ": corrupt or truncated PNG image (" + png.message + ")");
     Image image = Image::FromStraight(int(png.width), int(png.height), pixels.data(), int(png.width), true);
     if (E().config.debug)
-        std::fprintf(stderr, "brisel: %s: %d x %d%s in %.1f ms\n", file.c_str(), image.width, image.height,
-                     image.translucent ? " translucent" : "",
-                     double(SDL_GetPerformanceCounter() - start) * 1000.0 / double(SDL_GetPerformanceFrequency()));
+        std::fprintf(
+            stderr, "brisel: %s: %d x %d%s in %.1f ms\n", file.c_str(), image.width, image.height,
+            image.translucent ? " translucent" : "",
+            double(SDL_GetPerformanceCounter() - start) * 1000.0 / double(SDL_GetPerformanceFrequency()));
     return NewTex(std::move(image), path);
 }
 
@@ -254,7 +258,8 @@ BriselTex* MakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t
     LiveFont(font, "MakeFontTex");
     if (text == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: no text");
     if (size < 1 || size > 2048)
-        Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: text size " + std::to_string(size) + " out of range 1..2048");
+        Raise(BRISEL_FAIL_ARGUMENT,
+              "MakeFontTex: text size " + std::to_string(size) + " out of range 1..2048");
     if (n < 0 || n > size)
         Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: outline " + std::to_string(n) + " out of range 0..size");
     if (font->lineSize != int(size)) {
@@ -285,8 +290,9 @@ BriselTex* MakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t
     int64_t letters = 0;
     for (const char* c = text; *c != '\0'; ++c) letters += (*c & 0xC0) != 0x80 ? 1 : 0;
     if (TTF_SizeUTF8(font->font, text, &textW, &textH) != 0 || !TextFits(textW, textH, size, letters))
-        Raise(BRISEL_FAIL_LOAD, DataPath(font->name.c_str()) + ": the font is damaged (text of size " + std::to_string(size) +
-                                    " would be " + std::to_string(textW) + " x " + std::to_string(textH) + " pixels)");
+        Raise(BRISEL_FAIL_LOAD, DataPath(font->name.c_str()) + ": the font is damaged (text of size " +
+                                    std::to_string(size) + " would be " + std::to_string(textW) + " x " +
+                                    std::to_string(textH) + " pixels)");
     SDL_Surface* fill = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{255, 255, 255, 255});
     if (fill == nullptr) Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
     Image image = ToImage(fill);

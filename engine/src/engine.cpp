@@ -4,11 +4,11 @@
 
 #include <xmmintrin.h>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace brisel {
 
@@ -17,7 +17,7 @@ namespace {
 // The platform's default floating-point environment: every exception masked, round to nearest.
 constexpr unsigned kDefaultMxcsr = 0x1F80;
 
-int g_entryDepth = 0;      // nesting of entry points (one thread calls the engine)
+int g_entryDepth = 0;         // nesting of entry points (one thread calls the engine)
 void* g_entrySite = nullptr;  // caller's code address of the outermost entry point
 
 }  // namespace

@@ -67,9 +67,9 @@ private:
 
 // ---- configuration read from the environment at Init ----------------------------------
 struct Config {
-    std::string inputScript;       // BRISEL_INPUT
-    int64_t frameLimit = 0;        // BRISEL_FRAMES; 0 = none
-    bool haveSeed = false;         // BRISEL_SEED given
+    std::string inputScript;  // BRISEL_INPUT
+    int64_t frameLimit = 0;   // BRISEL_FRAMES; 0 = none
+    bool haveSeed = false;    // BRISEL_SEED given
     uint64_t seed = 0;
     bool noPace = false;           // BRISEL_NOPACE=1
     std::string shotDir;           // BRISEL_SHOTS
@@ -125,19 +125,19 @@ struct Engine {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* screen = nullptr;  // the finished frame, scaled to the window
     bool vsync = false;
-    bool headless = false;          // dummy/offscreen video: no desktop to fit
+    bool headless = false;  // dummy/offscreen video: no desktop to fit
     Canvas canvas;
 
-    int64_t step = 0;               // calls of Act so far
+    int64_t step = 0;  // calls of Act so far
     bool quitRequested = false;
-    uint64_t startTicks = 0;        // performance counter at Init
-    uint64_t nextDeadline = 0;      // performance counter of the next frame's start
+    uint64_t startTicks = 0;    // performance counter at Init
+    uint64_t nextDeadline = 0;  // performance counter of the next frame's start
     uint64_t lastPresent = 0;
     std::vector<uint64_t> recentFrames;  // performance counter of recent steps (GetFPS)
 
     InputState input;
 
-    bool audioOpen = false;         // a mixer device exists (real or the dummy fallback)
+    bool audioOpen = false;  // a mixer device exists (real or the dummy fallback)
     int audioFrequency = 0;
     uint16_t audioFormat = 0;
     int audioChannels = 0;
@@ -149,7 +149,7 @@ struct Engine {
 
     std::unordered_map<const void*, Kind> handles;
 
-    std::string stringBuffer;       // the text returned by the last string call
+    std::string stringBuffer;  // the text returned by the last string call
 };
 
 Engine& E();
@@ -187,18 +187,18 @@ struct BriselTex {
 struct BriselFont {
     std::vector<uint8_t> data;  // the font file, which SDL_ttf reads lazily
     TTF_Font* font = nullptr;
-    int size = 0;               // current point size of font
-    int lineSize = 0;           // line height in pixels that size was chosen for
+    int size = 0;      // current point size of font
+    int lineSize = 0;  // line height in pixels that size was chosen for
     std::string name;
 };
 
 struct BriselSnd {
-    Mix_Chunk* chunk = nullptr;   // null when the engine runs without any audio device
-    Mix_Chunk* partial = nullptr; // the tail played by a start offset
+    Mix_Chunk* chunk = nullptr;    // null when the engine runs without any audio device
+    Mix_Chunk* partial = nullptr;  // the tail played by a start offset
     int channel = -1;
     double volume = 1.0;
     double seconds = 0.0;
-    bool looping = false;         // last started to repeat, and not stopped since
+    bool looping = false;  // last started to repeat, and not stopped since
     std::string name;
 };
 

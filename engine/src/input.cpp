@@ -19,11 +19,8 @@ constexpr KeyBinding kKeys[] = {
     {SDL_SCANCODE_Z, 1},       // shoot at the cursor
     {SDL_SCANCODE_X, 2},       // reel in
     {SDL_SCANCODE_ESCAPE, 3},  // pause and resume
-    {SDL_SCANCODE_P, 3},
-    {SDL_SCANCODE_UP, 12},
-    {SDL_SCANCODE_DOWN, 13},
-    {SDL_SCANCODE_LEFT, 14},
-    {SDL_SCANCODE_RIGHT, 15},
+    {SDL_SCANCODE_P, 3},      {SDL_SCANCODE_UP, 12},    {SDL_SCANCODE_DOWN, 13},
+    {SDL_SCANCODE_LEFT, 14},  {SDL_SCANCODE_RIGHT, 15},
 };
 constexpr int kKeyCount = int(sizeof kKeys / sizeof kKeys[0]);
 
@@ -68,8 +65,10 @@ void UpdateControllerBits(InputState& in) {
     uint32_t any = 0;
     for (auto& [id, mask] : in.controllerHeld) any |= mask;
     for (int b = 0; b < kPadButtons; ++b) {
-        if (any & (1u << b)) in.pad[b].heldBy |= kControllerBit;
-        else in.pad[b].heldBy &= ~kControllerBit;
+        if (any & (1u << b))
+            in.pad[b].heldBy |= kControllerBit;
+        else
+            in.pad[b].heldBy &= ~kControllerBit;
     }
 }
 
@@ -102,7 +101,8 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
     case SDL_KEYUP:
         if (e.key.repeat) break;
         for (int i = 0; i < kKeyCount; ++i)
-            if (kKeys[i].key == e.key.keysym.scancode) Hold(in.pad[kKeys[i].button], 1u << i, e.type == SDL_KEYDOWN);
+            if (kKeys[i].key == e.key.keysym.scancode)
+                Hold(in.pad[kKeys[i].button], 1u << i, e.type == SDL_KEYDOWN);
         break;
     case SDL_MOUSEMOTION:
         in.mouseX = e.motion.x;
@@ -130,14 +130,9 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
         UpdateControllerBits(in);
         break;
     }
-    case SDL_CONTROLLERDEVICEADDED:
-        OpenController(in, e.cdevice.which);
-        break;
-    case SDL_CONTROLLERDEVICEREMOVED:
-        CloseController(in, e.cdevice.which);
-        break;
-    default:
-        break;
+    case SDL_CONTROLLERDEVICEADDED: OpenController(in, e.cdevice.which); break;
+    case SDL_CONTROLLERDEVICEREMOVED: CloseController(in, e.cdevice.which); break;
+    default: break;
     }
 }
 
@@ -155,9 +150,7 @@ void ApplyScriptEvents(InputState& in, int64_t step, bool& quit) {
             Hold(b, kScriptBit, ev.type == ScriptEvent::Type::Down);
             break;
         }
-        case ScriptEvent::Type::Quit:
-            quit = true;
-            break;
+        case ScriptEvent::Type::Quit: quit = true; break;
         }
     }
 }

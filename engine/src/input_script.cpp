@@ -39,8 +39,7 @@ bool ParseReal(std::string_view word, double& value) {
     errno = 0;
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && !text.empty() && errno == 0 &&
-           std::isfinite(value);
+    return end == text.c_str() + text.size() && !text.empty() && errno == 0 && std::isfinite(value);
 }
 
 bool ParseButton(std::string_view word, ScriptEvent& event) {
@@ -110,8 +109,7 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
             event.type = kind == "down" ? ScriptEvent::Type::Down : ScriptEvent::Type::Up;
             if (w.size() < 3) return fail(std::string(kind) + " needs a button");
             if (!ParseButton(w[2], event))
-                return fail("unknown button " + Quote(w[2]) +
-                            " (left, right, middle or pad0 ... pad15)");
+                return fail("unknown button " + Quote(w[2]) + " (left, right, middle or pad0 ... pad15)");
             expected = 3;
         } else if (kind == "quit") {
             event.type = ScriptEvent::Type::Quit;

@@ -2,11 +2,11 @@
 // frame, reads input and paces the loop, Free closes everything.
 #include <SDL_image.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <sys/stat.h>
 
 #include "engine.hpp"
 
@@ -50,14 +50,16 @@ void SetIcon(SDL_Window* window, const BriselIcon* icon) {
     const BriselIconImage* best = nullptr;
     for (int64_t i = 0; i < icon->count; ++i) {
         const BriselIconImage& img = icon->images[i];
-        if (img.pixels == nullptr || img.width <= 0 || img.height <= 0 || img.width > 1024 || img.height > 1024)
+        if (img.pixels == nullptr || img.width <= 0 || img.height <= 0 || img.width > 1024 ||
+            img.height > 1024)
             continue;
-        if (best == nullptr || int64_t(img.width) * img.height > int64_t(best->width) * best->height) best = &img;
+        if (best == nullptr || int64_t(img.width) * img.height > int64_t(best->width) * best->height)
+            best = &img;
     }
     if (best == nullptr) return;
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(best->pixels), best->width, best->height, 32, best->width * 4,
-        SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(best->pixels), best->width, best->height, 32,
+                                           best->width * 4, SDL_PIXELFORMAT_ARGB8888);
     if (surface == nullptr) return;
     SDL_SetWindowIcon(window, surface);
     SDL_FreeSurface(surface);
@@ -71,7 +73,8 @@ void WindowSize(int& w, int& h) {
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return;
     // Leave room for the title bar, which the usable area does not account for.
-    double scale = std::min({1.0, usable.w / double(Canvas::kWidth), (usable.h - 48) / double(Canvas::kHeight)});
+    double scale =
+        std::min({1.0, usable.w / double(Canvas::kWidth), (usable.h - 48) / double(Canvas::kHeight)});
     if (scale <= 0.1) return;
     w = int(Canvas::kWidth * scale);
     h = int(Canvas::kHeight * scale);
@@ -108,7 +111,8 @@ void CreateRenderer(Engine& e) {
         Uint32 flags = SDL_RENDERER_ACCELERATED | (e.vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
         e.renderer = SDL_CreateRenderer(e.window, -1, flags);
         // A renderer the player chose (SDL_RENDER_DRIVER) is kept whatever it is.
-        if (e.renderer != nullptr && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr && IsCpuOpenGl(e.renderer)) {
+        if (e.renderer != nullptr && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr &&
+            IsCpuOpenGl(e.renderer)) {
             SDL_DestroyRenderer(e.renderer);
             e.renderer = nullptr;
         }
@@ -123,7 +127,8 @@ void CreateRenderer(Engine& e) {
     }
     if (e.renderer == nullptr) Raise(BRISEL_FAIL_SYSTEM, SdlError("Init: cannot create a renderer"));
     SDL_RendererInfo info;
-    if (SDL_GetRendererInfo(e.renderer, &info) == 0 && !(info.flags & SDL_RENDERER_PRESENTVSYNC)) e.vsync = false;
+    if (SDL_GetRendererInfo(e.renderer, &info) == 0 && !(info.flags & SDL_RENDERER_PRESENTVSYNC))
+        e.vsync = false;
     SDL_RenderSetLogicalSize(e.renderer, Canvas::kWidth, Canvas::kHeight);
     e.screen = SDL_CreateTexture(e.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                  Canvas::kWidth, Canvas::kHeight);
@@ -134,7 +139,8 @@ void CreateRenderer(Engine& e) {
 void LoadScript(Engine& e) {
     const std::string& path = e.config.inputScript;
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) Raise(BRISEL_FAIL_SCRIPT, path + ": cannot read the input script (" + std::strerror(errno) + ")");
+    if (f == nullptr)
+        Raise(BRISEL_FAIL_SCRIPT, path + ": cannot read the input script (" + std::strerror(errno) + ")");
     std::string text;
     char buffer[4096];
     size_t n;
@@ -195,11 +201,12 @@ void Shutdown() {
 void SaveShot(Engine& e) {
     const std::string& dir = e.config.shotDir;
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
-        Raise(BRISEL_FAIL_SYSTEM, dir + ": cannot create the screenshot folder (" + std::strerror(errno) + ")");
+        Raise(BRISEL_FAIL_SYSTEM,
+              dir + ": cannot create the screenshot folder (" + std::strerror(errno) + ")");
     std::string path = dir + "/frame-" + std::to_string(e.step) + ".png";
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(e.canvas.Pixels()), Canvas::kWidth, Canvas::kHeight, 32,
-        Canvas::kWidth * 4, SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(e.canvas.Pixels()), Canvas::kWidth,
+                                           Canvas::kHeight, 32, Canvas::kWidth * 4, SDL_PIXELFORMAT_RGB888);
     if (surface == nullptr) Raise(BRISEL_FAIL_SYSTEM, SdlError(path.c_str()));
     int rc = IMG_SavePNG(surface, path.c_str());
     SDL_FreeSurface(surface);
@@ -211,7 +218,8 @@ void Present(Engine& e) {
     // Black bars only where the window's shape differs from 16:9; a frame that fills the
     // window needs no clearing first.
     int w = 0, h = 0;
-    if (SDL_GetRendererOutputSize(e.renderer, &w, &h) != 0 || int64_t(w) * Canvas::kHeight != int64_t(h) * Canvas::kWidth) {
+    if (SDL_GetRendererOutputSize(e.renderer, &w, &h) != 0 ||
+        int64_t(w) * Canvas::kHeight != int64_t(h) * Canvas::kWidth) {
         SDL_SetRenderDrawColor(e.renderer, 0, 0, 0, 255);
         SDL_RenderClear(e.renderer);
     }
@@ -239,8 +247,7 @@ void Pace(Engine& e) {
     int64_t deadline = g_pacer.Deadline();
     if (deadline > now) {
         timespec ts{time_t(deadline / 1000000000), long(deadline % 1000000000)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-        }
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
     } else if (now - deadline > 3 * kFrameNs) {
         g_pacer.Rebase(now);  // far behind (a stall): start afresh instead of racing to catch up
     }
@@ -256,16 +263,14 @@ void PollEvents(Engine& e) {
     SDL_Event ev;
     while (SDL_PollEvent(&ev)) {
         switch (ev.type) {
-        case SDL_QUIT:
-            e.quitRequested = true;
-            break;
+        case SDL_QUIT: e.quitRequested = true; break;
         case SDL_WINDOWEVENT:
             if (ev.window.event == SDL_WINDOWEVENT_FOCUS_LOST && !e.input.scripted) ReleaseAllKeys(e.input);
             break;
         case SDL_KEYDOWN:
-            if (!ev.key.repeat && (ev.key.keysym.sym == SDLK_F11 ||
-                                   ((ev.key.keysym.sym == SDLK_RETURN || ev.key.keysym.sym == SDLK_KP_ENTER) &&
-                                    (ev.key.keysym.mod & KMOD_ALT)))) {
+            if (!ev.key.repeat && (ev.key.keysym.sym == SDLK_F11 || ((ev.key.keysym.sym == SDLK_RETURN ||
+                                                                      ev.key.keysym.sym == SDLK_KP_ENTER) &&
+                                                                     (ev.key.keysym.mod & KMOD_ALT)))) {
                 ToggleFullscreen(e);
                 break;  // the toggle is not game input
             }
@@ -299,7 +304,8 @@ int64_t Init(const BriselInitRecord* record) {
         if (!e.config.tracePath.empty()) {
             e.trace = std::fopen(e.config.tracePath.c_str(), "w");
             if (e.trace == nullptr)
-                Raise(BRISEL_FAIL_SYSTEM, e.config.tracePath + ": cannot write the trace (" + std::strerror(errno) + ")");
+                Raise(BRISEL_FAIL_SYSTEM,
+                      e.config.tracePath + ": cannot write the trace (" + std::strerror(errno) + ")");
         }
         MainRng().Seed(e.config.haveSeed ? e.config.seed : uint64_t(NowNs()) ^ uint64_t(time(nullptr)));
 
@@ -320,8 +326,10 @@ int64_t Init(const BriselInitRecord* record) {
         CreateRenderer(e);
         e.canvas.Reset();
 
-        if (IMG_Init(IMG_INIT_PNG) == 0) Raise(BRISEL_FAIL_SYSTEM, std::string("Init: no PNG support: ") + IMG_GetError());
-        if (TTF_Init() != 0) Raise(BRISEL_FAIL_SYSTEM, std::string("Init: cannot start the font renderer: ") + TTF_GetError());
+        if (IMG_Init(IMG_INIT_PNG) == 0)
+            Raise(BRISEL_FAIL_SYSTEM, std::string("Init: no PNG support: ") + IMG_GetError());
+        if (TTF_Init() != 0)
+            Raise(BRISEL_FAIL_SYSTEM, std::string("Init: cannot start the font renderer: ") + TTF_GetError());
         OpenAudio();
 
         e.startTicks = uint64_t(NowNs());
@@ -368,7 +376,8 @@ int64_t Act(void) {
 
     int64_t now = NowNs();
     e.recentFrames.push_back(uint64_t(now));
-    if (e.recentFrames.size() > 512) e.recentFrames.erase(e.recentFrames.begin(), e.recentFrames.begin() + 256);
+    if (e.recentFrames.size() > 512)
+        e.recentFrames.erase(e.recentFrames.begin(), e.recentFrames.begin() + 256);
 
     if (scriptQuit) {
         e.quitRequested = true;
@@ -392,7 +401,8 @@ int64_t GetFPS(void) {
     Engine& e = E();
     uint64_t now = uint64_t(NowNs());
     int64_t n = 0;
-    for (auto it = e.recentFrames.rbegin(); it != e.recentFrames.rend() && now - *it < 1000000000ull; ++it) ++n;
+    for (auto it = e.recentFrames.rbegin(); it != e.recentFrames.rend() && now - *it < 1000000000ull; ++it)
+        ++n;
     return n;
 }
 

@@ -73,7 +73,10 @@ bool OggComplete(const std::vector<uint8_t>& d) {
 // header before reading it: a small file claiming gigabytes would get them allocated.
 bool WavComplete(const std::vector<uint8_t>& d) {
     if (d.size() < 12 || std::memcmp(&d[8], "WAVE", 4) != 0) return false;
-    auto u32 = [&](size_t at) { return uint32_t(d[at]) | uint32_t(d[at + 1]) << 8 | uint32_t(d[at + 2]) << 16 | uint32_t(d[at + 3]) << 24; };
+    auto u32 = [&](size_t at) {
+        return uint32_t(d[at]) | uint32_t(d[at + 1]) << 8 | uint32_t(d[at + 2]) << 16 |
+               uint32_t(d[at + 3]) << 24;
+    };
     bool format = false, samples = false;
     size_t pos = 12;
     while (pos + 8 <= d.size()) {
@@ -165,12 +168,14 @@ BriselSnd* LoadSnd(const char* path) {
     snd->name = path;
     if (!e.audioOpen) {
         // No mixer to decode with: check what can be checked and keep the sound silent.
-        if (data.size() < 4 || (std::memcmp(data.data(), "OggS", 4) != 0 && std::memcmp(data.data(), "RIFF", 4) != 0))
+        if (data.size() < 4 ||
+            (std::memcmp(data.data(), "OggS", 4) != 0 && std::memcmp(data.data(), "RIFF", 4) != 0))
             Raise(BRISEL_FAIL_LOAD, file + ": not an Ogg or WAV sound");
     } else {
         SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
         Mix_Chunk* chunk = rw != nullptr ? Mix_LoadWAV_RW(rw, 1) : nullptr;
-        if (chunk == nullptr) Raise(BRISEL_FAIL_LOAD, file + ": not a playable sound (" + Mix_GetError() + ")");
+        if (chunk == nullptr)
+            Raise(BRISEL_FAIL_LOAD, file + ": not a playable sound (" + Mix_GetError() + ")");
         if (chunk->alen == 0) {
             // An Ogg cut short after its headers decodes to nothing.
             Mix_FreeChunk(chunk);

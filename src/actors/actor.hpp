@@ -17,16 +17,16 @@ public:
     void SetPosVel(double x, double y, double vx, double vy);
     void NormalizeVel();
     void SetPosPolar(double x, double y, double a, double s);
-    void UpdateAngle();      // angle := InvRot(vel)
-    void UpdateSpeed();      // speed := |vel|
-    void ApplyPolar();       // vel from angle and speed
+    void UpdateAngle();  // angle := InvRot(vel)
+    void UpdateSpeed();  // speed := |vel|
+    void ApplyPolar();   // vel from angle and speed
     void SetPos(double x, double y);
     void SetVel(double vx, double vy);
     void SetAngle(double a);
     void AddAngle(double d);
     void SetSpeed(double s);
-    Vec2& GetPos();          // the position itself
-    Vec2& GetVel();          // the velocity itself
+    Vec2& GetPos();  // the position itself
+    Vec2& GetVel();  // the velocity itself
     double GetX() const;
     double GetY() const;
     double GetVelX() const;

@@ -13,13 +13,13 @@ public:
     void AddMove(double dx, double dy);
     void AddMoveX(double dx);
     void AddMoveY(double dy);
-    void UpdateMoveAngle();   // moveAngle := InvRot(move)
-    double MoveLen() const;   // Hypot of move
+    void UpdateMoveAngle();  // moveAngle := InvRot(move)
+    double MoveLen() const;  // Hypot of move
     double MoveLenSq() const;
     double GetMoveX() const;
     double GetMoveY() const;
     double GetMoveAngle() const;
-    void Step(double dt);     // pos += move * dt, x first
+    void Step(double dt);  // pos += move * dt, x first
 
 private:
     std::unique_ptr<Vec2> move = std::make_unique<Vec2>();

@@ -26,11 +26,11 @@ public:
     void DrawAim(double ringHalf, double markerHalf, double bodyX, double bodyY, int64_t markerId,
                  double aimX, double aimY, double viewX, double viewY);
     // The wire strip from the body to the hook and the anchor just past the hook.
-    void DrawWire(double wireHalfWidth, double anchorAngle, double anchorOffset, double bodyX,
-                  double bodyY, double hookX, double hookY, double viewX, double viewY);
+    void DrawWire(double wireHalfWidth, double anchorAngle, double anchorOffset, double bodyX, double bodyY,
+                  double hookX, double hookY, double viewX, double viewY);
     // The character (animation id at time clock), over the after-image if one is showing.
-    void DrawBody(int64_t id, int64_t clock, double bodyX, double bodyY, double halfW,
-                  double halfH, double viewX, double viewY);
+    void DrawBody(int64_t id, int64_t clock, double bodyX, double bodyY, double halfW, double halfH,
+                  double viewX, double viewY);
     // The catch marker of the free-style mode.
     void DrawFreeMarker(double half, double x, double y, double viewX, double viewY);
 
@@ -55,7 +55,7 @@ private:
     std::unique_ptr<Anime> ringSprite;
     std::unique_ptr<Anime> markerSprite;
     double markerSpin = 0.0523598775598299;  // 3 degrees a frame: a full turn in 120 frames
-    int64_t ghostFrames = 5;  // the after-image goes off once its count passes this
+    int64_t ghostFrames = 5;                 // the after-image goes off once its count passes this
     double ghostAlpha = 0.5;
     bool ghostOn = false;
     int64_t ghostCount = 0;

@@ -8,7 +8,7 @@ namespace {
 
 // How the runner's puffs look and live: a quarter turn every six updates, a sixtieth of
 // opacity lost per update, gone after 31 updates (at about half opacity), 60 x 60 pixels.
-constexpr double kSmogSpin = 0.261799387799149;  // pi / 12
+constexpr double kSmogSpin = 0.261799387799149;   // pi / 12
 constexpr double kSmogFade = 0.0166666666666667;  // 1 / 60
 constexpr int64_t kSmogLife = 30;
 constexpr double kSmogSize = 30.0;
@@ -19,8 +19,8 @@ constexpr int64_t kPuffAnime = 100;
 
 }  // namespace
 
-void SmogPool::Configure(double spinIn, double fadeIn, int64_t lifeIn, double sizeIn,
-                         double accXIn, double accYIn, int64_t countIn) {
+void SmogPool::Configure(double spinIn, double fadeIn, int64_t lifeIn, double sizeIn, double accXIn,
+                         double accYIn, int64_t countIn) {
     spin = spinIn;
     fade = fadeIn;
     life = lifeIn;
@@ -60,9 +60,7 @@ void SmogPool::Emit(double x, double y) {
 
 bool SmogPool::IsAlive(int64_t i) const { return InRange(i) && alive[static_cast<size_t>(i)]; }
 
-int64_t SmogPool::GetAge(int64_t i) const {
-    return InRange(i) ? age[static_cast<size_t>(i)] : 0;
-}
+int64_t SmogPool::GetAge(int64_t i) const { return InRange(i) ? age[static_cast<size_t>(i)] : 0; }
 
 double SmogPool::GetPuffX(int64_t i) const {
     return InRange(i) ? puffs[static_cast<size_t>(i)]->GetX() : 0.0;
@@ -76,9 +74,7 @@ double SmogPool::GetPuffAngle(int64_t i) const {
     return InRange(i) ? puffs[static_cast<size_t>(i)]->GetAngle() : 0.0;
 }
 
-double SmogPool::GetPuffAlpha(int64_t i) const {
-    return InRange(i) ? alpha[static_cast<size_t>(i)] : 0.0;
-}
+double SmogPool::GetPuffAlpha(int64_t i) const { return InRange(i) ? alpha[static_cast<size_t>(i)] : 0.0; }
 
 void SmogPool::Update(double dt) {
     for (int64_t i = 0; i < count; ++i) {

@@ -32,10 +32,8 @@ constexpr Shape kTopShapes[] = {
 // Standing on the ground (bottom at y = 0). The tall pillar's picture starts two texels
 // down the sheet, at 258.
 constexpr Shape kGroundShapes[] = {
-    {500, -200, 200, 768, 768, 256, 256},
-    {600, -400, 400, 512, 512, 256, 512},
-    {700, -400, 400, 256, 512, 256, 512},
-    {800, -600, 600, 0, 258, 256, 768},
+    {500, -200, 200, 768, 768, 256, 256}, {600, -400, 400, 512, 512, 256, 512},
+    {700, -400, 400, 256, 512, 256, 512}, {800, -600, 600, 0, 258, 256, 768},
     {400, -600, 600, 768, 0, 256, 768},
 };
 
@@ -73,8 +71,7 @@ void BlockField::Roll(int64_t i) {
 void BlockField::LoadSheet(double vx, double vy, double vw, double vh) {
     sprite = std::make_unique<Anime>();
     sprite->LoadTexture("block.vqtex");
-    sprite->Setup(static_cast<int64_t>(std::size(kTopShapes) + std::size(kGroundShapes)), vx, vy,
-                  vw, vh);
+    sprite->Setup(static_cast<int64_t>(std::size(kTopShapes) + std::size(kGroundShapes)), vx, vy, vw, vh);
     auto add = [&](const Shape& s) {
         sprite->SetAnime(s.kind, true, 1);
         sprite->AddFrame(s.kind, s.srcX, s.srcY, s.srcW, s.srcH, 0, kBlockFrameTicks);
@@ -107,8 +104,7 @@ void BlockField::Recycle(double x) {
 
 void BlockField::Draw(double camX, double camY) {
     if (!sprite) return;  // sheet not loaded yet
-    for (const Block& b : blocks)
-        sprite->Draw(b.kind, 0, b.cx, b.cy, b.halfW, b.halfH, 0, 1.0, camX, camY);
+    for (const Block& b : blocks) sprite->Draw(b.kind, 0, b.cx, b.cy, b.halfW, b.halfH, 0, 1.0, camX, camY);
 }
 
 void BlockField::Derive(Block& b) {

@@ -14,16 +14,16 @@ namespace grappix {
 
 // One obstacle, in world pixels (the ground line is y = 0, the stage top y = -900).
 struct Block {
-    double x = 0, y = 0;          // top-left corner
-    double cx = 0, cy = 0;        // centre
-    double w = 0, h = 0;          // size; w is always 200
+    double x = 0, y = 0;    // top-left corner
+    double cx = 0, cy = 0;  // centre
+    double w = 0, h = 0;    // size; w is always 200
     double halfW = 0, halfH = 0;
-    int64_t kind = 0;             // the shape, and the animation id of its sprite
+    int64_t kind = 0;  // the shape, and the animation id of its sprite
 };
 
 class BlockField {
 public:
-    void Generate();  // lays out the 20 blocks from x = 800 on, each with a random shape
+    void Generate();       // lays out the 20 blocks from x = 800 on, each with a random shape
     void Roll(int64_t i);  // a new shape for block i's side; x and the centre are left alone
     void LoadSheet(double viewX, double viewY, double viewW, double viewH);
     double GetBlockX(int64_t i) const;

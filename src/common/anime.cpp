@@ -127,21 +127,21 @@ int64_t Anime::GetLength(int64_t id) const {
     return 0;
 }
 
-void Anime::Draw(int64_t id, int64_t time, double x, double y, double halfW, double halfH,
-                 double angle, double alpha, double vx, double vy) {
+void Anime::Draw(int64_t id, int64_t time, double x, double y, double halfW, double halfH, double angle,
+                 double alpha, double vx, double vy) {
     // The stored view follows the caller's camera, whether or not anything is drawn.
     viewX = vx;
     viewY = vy;
     // Touching the view's edge counts as outside; off-screen sprites cost four comparisons.
-    const bool visible = noCull || (x > viewX - halfW && x < viewX + viewW + halfW &&
-                                    y > viewY - halfH && y < viewY + viewH + halfH);
+    const bool visible = noCull || (x > viewX - halfW && x < viewX + viewW + halfW && y > viewY - halfH &&
+                                    y < viewY + viewH + halfH);
     if (!visible) return;
     current = GetFrame(id, time);
     hasCurrent = true;
     if (!tex.IsLoaded()) return;  // no sheet yet: nothing to draw from
     const AnimeFrame& f = current;
-    tex.DrawRot(f.srcX, f.srcY, f.srcW, f.srcH, x - halfW - viewX, y - halfH - viewY, 2 * halfW,
-                2 * halfH, halfW, halfH, f.angle + angle, 1.0, 1.0, 1.0, alpha);
+    tex.DrawRot(f.srcX, f.srcY, f.srcW, f.srcH, x - halfW - viewX, y - halfH - viewY, 2 * halfW, 2 * halfH,
+                halfW, halfH, f.angle + angle, 1.0, 1.0, 1.0, alpha);
 }
 
 const AnimeFrame& Anime::Fallback() {

@@ -20,11 +20,11 @@ struct AnimeFrame {
 };
 
 struct AnimeEntry {
-    int64_t id = -1;            // -1 marks a free entry
-    int64_t length = 0;         // sum of the frame durations so far
-    bool loop = false;          // wrap around length, or hold the last frame
+    int64_t id = -1;                 // -1 marks a free entry
+    int64_t length = 0;              // sum of the frame durations so far
+    bool loop = false;               // wrap around length, or hold the last frame
     std::vector<AnimeFrame> frames;  // sized by SetAnime, filled by AddFrame
-    int64_t filled = 0;         // frames set so far
+    int64_t filled = 0;              // frames set so far
 };
 
 class Anime {
@@ -38,8 +38,8 @@ public:
     const AnimeFrame& GetFrame(int64_t id, int64_t time);
     const AnimeFrame& GetFrameAt(int64_t id, int64_t index);
     int64_t GetLength(int64_t id) const;
-    void Draw(int64_t id, int64_t time, double x, double y, double halfW, double halfH,
-              double angle, double alpha, double viewX, double viewY);
+    void Draw(int64_t id, int64_t time, double x, double y, double halfW, double halfH, double angle,
+              double alpha, double viewX, double viewY);
 
     // Read access for owners and tests.
     const Tex& Texture() const { return tex; }

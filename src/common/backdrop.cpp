@@ -9,8 +9,8 @@ namespace {
 constexpr int64_t kImage = 100;       // every layer's still picture
 constexpr int64_t kReflection = 200;  // the distant view upside down, below the horizon
 
-void LoadStill(std::unique_ptr<Anime>& sprite, const char* sheet, int64_t entries, double srcW,
-               double srcH, double vx, double vy, double vw, double vh) {
+void LoadStill(std::unique_ptr<Anime>& sprite, const char* sheet, int64_t entries, double srcW, double srcH,
+               double vx, double vy, double vw, double vh) {
     sprite = std::make_unique<Anime>();
     sprite->LoadTexture(sheet);
     sprite->Setup(entries, vx, vy, vw, vh);
@@ -62,12 +62,11 @@ double Backdrop::Anchor(const Layer& layer, double camX) {
     return camX - f * Mod(camX, 2 * layer.halfW / f);
 }
 
-void Backdrop::DrawRow(Layer& layer, int64_t id, double y, int first, int last, double camX,
-                       double camY) {
+void Backdrop::DrawRow(Layer& layer, int64_t id, double y, int first, int last, double camX, double camY) {
     if (!layer.sprite) return;  // sheets not loaded yet
     for (int k = first; k <= last; ++k) {
-        layer.sprite->Draw(id, 0, layer.x + k * 2 * layer.halfW, y, layer.halfW, layer.halfH, 0,
-                           1.0, camX, camY);
+        layer.sprite->Draw(id, 0, layer.x + k * 2 * layer.halfW, y, layer.halfW, layer.halfH, 0, 1.0, camX,
+                           camY);
     }
 }
 

@@ -35,8 +35,7 @@ private:
     // The layer's tile anchor for this camera: it lags behind the camera by the layer's
     // factor times the distance travelled, wrapping every whole tile so the row is seamless.
     static double Anchor(const Layer& layer, double camX);
-    static void DrawRow(Layer& layer, int64_t id, double y, int first, int last, double camX,
-                        double camY);
+    static void DrawRow(Layer& layer, int64_t id, double y, int first, int last, double camX, double camY);
 
     Layer distant;
     Layer lake;

@@ -61,8 +61,8 @@ void BitmapFont::DrawText(const std::string& text, double x, double y, double ch
         // Control characters have no cell (the sheet starts at the space): they only
         // take their place, rather than asking for a rectangle left of the sheet.
         if (code < kFirstCode) continue;
-        tex.DrawScale(GlyphX(code), GlyphY(code), glyphW, glyphH,
-                      x + charW * static_cast<double>(i), y, charW, charH, 1.0, 1.0, 1.0, alpha);
+        tex.DrawScale(GlyphX(code), GlyphY(code), glyphW, glyphH, x + charW * static_cast<double>(i), y,
+                      charW, charH, 1.0, 1.0, 1.0, alpha);
     }
 }
 

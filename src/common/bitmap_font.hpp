@@ -13,11 +13,11 @@ class BitmapFont {
 public:
     void LoadDefault();  // "font_128_64.vqtex", cells 64 x 128
     void Load(const std::string& path, double glyphW, double glyphH);
-    static int64_t DigitCode(int64_t d);         // d + 48
-    static int64_t CharCode(char16_t ch);         // the character's code
-    double GlyphX(int64_t code) const;           // column * glyphW
-    double GlyphY(int64_t code) const;           // row * glyphH
-    static char DigitChar(int64_t d);             // '0'..'9', else a space
+    static int64_t DigitCode(int64_t d);   // d + 48
+    static int64_t CharCode(char16_t ch);  // the character's code
+    double GlyphX(int64_t code) const;     // column * glyphW
+    double GlyphY(int64_t code) const;     // row * glyphH
+    static char DigitChar(int64_t d);      // '0'..'9', else a space
     // width characters, right-aligned; spaces (or zeros) fill; extra digits are cut
     static std::string FormatNumber(int64_t value, int64_t width, bool zeroPad);
     void DrawText(const std::string& text, double x, double y, double charW, double charH,

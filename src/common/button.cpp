@@ -31,9 +31,7 @@ void Button::SetColors(double r1, double g1, double b1, double a1, double r2, do
     hoverColor = {r2, g2, b2, a2};
 }
 
-bool Button::Contains(double px, double py) const {
-    return px >= x && px <= x + w && py >= y && py <= y + h;
-}
+bool Button::Contains(double px, double py) const { return px >= x && px <= x + w && py >= y && py <= y + h; }
 
 void Button::UpdateHover(double px, double py) { state = Contains(px, py) ? 1 : 0; }
 

@@ -12,20 +12,20 @@ class Button {
 public:
     using Color = std::array<double, 4>;  // r, g, b, a in 0..1
 
-    void InitColors();                                   // blue frame, lighter blue on hover
+    void InitColors();                                     // blue frame, lighter blue on hover
     void SetRect(double x, double y, double w, double h);  // the frame is a tenth of h thick
     void SetColors(double r1, double g1, double b1, double a1, double r2, double g2, double b2,
-                   double a2);                           // normal, then hover
-    bool Contains(double px, double py) const;           // edges count as inside
-    void UpdateHover(double px, double py);              // hovered while the point is inside
-    void Draw() const;                                   // four bars, then the inside
+                   double a2);                  // normal, then hover
+    bool Contains(double px, double py) const;  // edges count as inside
+    void UpdateHover(double px, double py);     // hovered while the point is inside
+    void Draw() const;                          // four bars, then the inside
 
     double GetX() const { return x; }
     double GetY() const { return y; }
     double GetW() const { return w; }
     double GetH() const { return h; }
     double GetBorder() const { return border; }
-    int64_t GetState() const { return state; }           // 0 normal, 1 mouse over
+    int64_t GetState() const { return state; }  // 0 normal, 1 mouse over
     const Color& GetNormalColor() const { return normalColor; }
     const Color& GetHoverColor() const { return hoverColor; }
 

@@ -8,19 +8,19 @@ public:
     Vec2() = default;
     Vec2(double x, double y) : x(x), y(y) {}
 
-    void Set(double nx, double ny);    // x := nx; y := ny
-    void Add(double dx, double dy);    // x += dx; y += dy
+    void Set(double nx, double ny);  // x := nx; y := ny
+    void Add(double dx, double dy);  // x += dx; y += dy
     void SetX(double v);
     void SetY(double v);
     void AddX(double d);
     void AddY(double d);
-    void Mul(double k);                // both components by k
-    void Normalize();                  // to length 1; a zero vector stays zero
+    void Mul(double k);  // both components by k
+    void Normalize();    // to length 1; a zero vector stays zero
 
     double GetX() const { return x; }
     double GetY() const { return y; }
-    double Len() const;                // length, through the engine's Sqrt
-    double LenSq() const;              // squared length
+    double Len() const;    // length, through the engine's Sqrt
+    double LenSq() const;  // squared length
 
 private:
     double x = 0.0;

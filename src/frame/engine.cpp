@@ -45,9 +45,8 @@ void CheckComplete(const std::string& path) {
     long size = -1;
     std::vector<Elf64_Phdr> segments;
     bool elf = std::fread(&header, sizeof header, 1, f) == 1 &&
-               std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 &&
-               header.e_ident[EI_CLASS] == ELFCLASS64 && header.e_phentsize == sizeof(Elf64_Phdr) &&
-               header.e_phnum > 0 && header.e_phnum < 4096;
+               std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 && header.e_ident[EI_CLASS] == ELFCLASS64 &&
+               header.e_phentsize == sizeof(Elf64_Phdr) && header.e_phnum > 0 && header.e_phnum < 4096;
     if (elf && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     if (elf && size >= 0 && std::fseek(f, static_cast<long>(header.e_phoff), SEEK_SET) == 0) {
         segments.resize(header.e_phnum);

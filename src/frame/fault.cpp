@@ -39,8 +39,7 @@ void OnFault(int sig, siginfo_t* info, void* context) {
     uintptr_t where = reinterpret_cast<uintptr_t>(info->si_addr);
 #if defined(__x86_64__)
     if (context != nullptr)
-        where = static_cast<uintptr_t>(
-            static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
+        where = static_cast<uintptr_t>(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
 #endif
     if (gExceptionPlace == 0) gExceptionPlace = where;
     WriteText("grappix: error ");
@@ -63,8 +62,7 @@ void OnFault(int sig, siginfo_t* info, void* context) {
 uintptr_t& ExceptionPlace() { return gExceptionPlace; }
 
 [[noreturn]] __attribute__((noinline)) void Raise(uint32_t code, const char* message) {
-    if (gExceptionPlace == 0)
-        gExceptionPlace = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
+    if (gExceptionPlace == 0) gExceptionPlace = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
     throw BriselFailure(code, message);
 }
 
@@ -80,7 +78,7 @@ void InstallFaultHandlers() {
     ss.ss_size = sizeof altStack;
     sigaltstack(&ss, nullptr);
 
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_sigaction = &OnFault;
     sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&sa.sa_mask);

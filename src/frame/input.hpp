@@ -23,9 +23,9 @@ double Cos(double a);
 double Sin(double a);
 double Sqrt(double x);
 double Pow(double x, double y);
-double Mod(double x, double y);     // floating remainder, sign of x
+double Mod(double x, double y);  // floating remainder, sign of x
 double Hypot(double x, double y);
-double InvRot(double x, double y);  // direction of (x, y): Cos, Sin of it point along it
+double InvRot(double x, double y);      // direction of (x, y): Cos, Sin of it point along it
 int64_t Rnd(int64_t min, int64_t max);  // uniform over min..max inclusive
 
 }  // namespace grappix

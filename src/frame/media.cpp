@@ -12,8 +12,7 @@ void ReleaseHandle(void* handle) {
     if (handle == nullptr || Engine().FreeMem == nullptr) return;
     try {
         Engine().FreeMem(handle);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 int64_t gFrameCount = 0;
@@ -25,21 +24,21 @@ Tex::Tex(BriselTex* handle) : handle_(handle, [](BriselTex* h) { ReleaseHandle(h
 double Tex::Width() const { return Engine().GetTexW(handle_.get()); }
 double Tex::Height() const { return Engine().GetTexH(handle_.get()); }
 
-void Tex::Draw(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
-               double r, double g, double b, double a) const {
+void Tex::Draw(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY, double r,
+               double g, double b, double a) const {
     Engine().DrawTex(handle_.get(), srcX, srcY, srcW, srcH, dstX, dstY, srcW, srcH, r, g, b, a);
 }
 
-void Tex::DrawScale(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
-                    double dstW, double dstH, double r, double g, double b, double a) const {
+void Tex::DrawScale(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY, double dstW,
+                    double dstH, double r, double g, double b, double a) const {
     Engine().DrawTex(handle_.get(), srcX, srcY, srcW, srcH, dstX, dstY, dstW, dstH, r, g, b, a);
 }
 
-void Tex::DrawRot(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
-                  double dstW, double dstH, double centreX, double centreY, double angle,
-                  double r, double g, double b, double a) const {
-    Engine().DrawTexRot(handle_.get(), srcX, srcY, srcW, srcH, dstX, dstY, dstW, dstH, centreX,
-                        centreY, angle, r, g, b, a);
+void Tex::DrawRot(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY, double dstW,
+                  double dstH, double centreX, double centreY, double angle, double r, double g, double b,
+                  double a) const {
+    Engine().DrawTexRot(handle_.get(), srcX, srcY, srcW, srcH, dstX, dstY, dstW, dstH, centreX, centreY,
+                        angle, r, g, b, a);
 }
 
 Font::Font(BriselFont* handle) : handle_(handle, [](BriselFont* h) { ReleaseHandle(h); }) {}

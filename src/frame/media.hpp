@@ -20,16 +20,16 @@ public:
     double Height() const;  // GetTexH
 
     // Source rectangle drawn at (dstX, dstY) at its own size.
-    void Draw(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
-              double r, double g, double b, double a) const;
+    void Draw(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY, double r,
+              double g, double b, double a) const;
     // Source rectangle stretched into the destination rectangle.
-    void DrawScale(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
-                   double dstW, double dstH, double r, double g, double b, double a) const;
+    void DrawScale(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY, double dstW,
+                   double dstH, double r, double g, double b, double a) const;
     // As DrawScale, turned by angle (radians) about (centreX, centreY), relative to the
     // destination's top-left corner. A negative srcH draws the source upside down.
-    void DrawRot(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY,
-                 double dstW, double dstH, double centreX, double centreY, double angle,
-                 double r, double g, double b, double a) const;
+    void DrawRot(double srcX, double srcY, double srcW, double srcH, double dstX, double dstY, double dstW,
+                 double dstH, double centreX, double centreY, double angle, double r, double g, double b,
+                 double a) const;
 
     bool IsLoaded() const { return handle_ != nullptr; }  // holds a texture
     BriselTex* Handle() const { return handle_.get(); }
@@ -59,9 +59,9 @@ private:
 class Snd {
 public:
     Snd() = default;
-    void Play(bool loop) const;       // from the start
+    void Play(bool loop) const;  // from the start
     void Stop() const;
-    void Volume(double v) const;      // 0..1
+    void Volume(double v) const;  // 0..1
     bool IsLoaded() const { return handle_ != nullptr; }
     BriselSnd* Handle() const { return handle_.get(); }
 
@@ -96,8 +96,8 @@ private:
 // Frame step: the frame counter goes up by one, then the engine shows the frame drawn since
 // the last step, refreshes input and paces the loop.
 void NextFrame();
-int64_t FrameCount();            // frame steps since start-up
-void SetFrameCount(int64_t n);   // start-up sets 0; tests set what they need
+int64_t FrameCount();           // frame steps since start-up
+void SetFrameCount(int64_t n);  // start-up sets 0; tests set what they need
 
 // A blended filled rectangle in screen pixels.
 void DrawRect(double x, double y, double w, double h, double r, double g, double b, double a);

@@ -42,9 +42,7 @@ ExceptionRecord RecordCurrentFailure() {
 
 }  // namespace
 
-int ExitStatusFor(const ExceptionRecord& record) {
-    return record.code == BRISEL_FAIL_QUIT ? 0 : 1;
-}
+int ExitStatusFor(const ExceptionRecord& record) { return record.code == BRISEL_FAIL_QUIT ? 0 : 1; }
 
 std::string DescribeFailure(const ExceptionRecord& record) {
     if (ExitStatusFor(record) == 0) return {};

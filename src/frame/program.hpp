@@ -18,10 +18,10 @@ struct AppState {
 
 // The record a handler builds from the failure it caught.
 struct ExceptionRecord {
-    int64_t code = 0;        // the 32-bit failure code, widened
-    std::string message;     // empty when the failure carried none
+    int64_t code = 0;     // the 32-bit failure code, widened
+    std::string message;  // empty when the failure carried none
     bool hasMessage = false;
-    uintptr_t place = 0;     // where it was raised
+    uintptr_t place = 0;  // where it was raised
 };
 
 inline constexpr const char* kEnginePath = "Data/Brisel.vqd";

@@ -166,10 +166,8 @@ private:
             mouse.Update();
             pad.Update();
             if (pad.Pressed(kPadPause)) return false;
-            if (mouse.LeftReleased() && resumeButton.Contains(mouse.GetX(), mouse.GetY()))
-                return false;
-            if (mouse.LeftReleased() && titleButton.Contains(mouse.GetX(), mouse.GetY()))
-                return true;
+            if (mouse.LeftReleased() && resumeButton.Contains(mouse.GetX(), mouse.GetY())) return false;
+            if (mouse.LeftReleased() && titleButton.Contains(mouse.GetX(), mouse.GetY())) return true;
             if (FrameCount() % kBlinkPeriod == 0) blinkOn = !blinkOn;
             resumeButton.UpdateHover(mouse.GetX(), mouse.GetY());
             titleButton.UpdateHover(mouse.GetX(), mouse.GetY());

@@ -117,8 +117,8 @@ void Hud::Update(double bodyX) {
 
 void Hud::DrawBanner(int64_t lvl, double x, double y, double alpha) const {
     if (lvl < 0 || lvl >= kLevelCount) return;  // no banner below the slowest level
-    banner.DrawRot(srcX, srcY[static_cast<std::size_t>(lvl)], srcW, srcH, x, y, bannerW, bannerH, 0, 0,
-                   0, 1, 1, 1, alpha);
+    banner.DrawRot(srcX, srcY[static_cast<std::size_t>(lvl)], srcW, srcH, x, y, bannerW, bannerH, 0, 0, 0, 1,
+                   1, 1, alpha);
 }
 
 void Hud::Draw() {
@@ -132,9 +132,7 @@ void Hud::Draw() {
         DrawBanner(prevLevel, bannerX, dropY, oldAlpha);
         DrawBanner(level, bannerX, bannerY, newAlpha);
         break;
-    default:
-        DrawBanner(level, bannerX, bannerY, 1.0);
-        break;
+    default: DrawBanner(level, bannerX, bannerY, 1.0); break;
     }
 }
 

@@ -55,7 +55,7 @@ private:
     std::string label = "SPEED";
     int64_t digits = 5;
     Tex banner;
-    double slideX = 0;  // x of the banner sliding in on a gain
+    double slideX = 0;   // x of the banner sliding in on a gain
     double dropY = 110;  // y of the banner dropping out on a loss
     double bannerW = 1536, bannerH = 192;
     double srcX = 0;

@@ -146,8 +146,7 @@ void World::WallKick(double bx, double by, double bw, double bh) {
     const double x = body->GetX();
     const double y = body->GetY();
     const double r = radius;
-    if (!(x > bx - r - kickReach && x < bx + bw + r + kickReach && y > by - 2 * r - kickReach &&
-          y < by + bh))
+    if (!(x > bx - r - kickReach && x < bx + bw + r + kickReach && y > by - 2 * r - kickReach && y < by + bh))
         return;
     // Kick away from the block's nearer half.
     if (x > bx + bw * 0.5)
@@ -182,9 +181,7 @@ void World::Update(int64_t ticks) {
     case 2:
     case 3:
     case 5:
-    case 6:
-        body->AddMove(0, gravity);
-        break;
+    case 6: body->AddMove(0, gravity); break;
     default:  // standing, reeling: no gravity
         break;
     }
@@ -227,8 +224,7 @@ void World::Update(int64_t ticks) {
         if (clock % reelPeriod == 0) sndReel->Play();
         break;
     }
-    default:
-        break;
+    default: break;
     }
 
     if (jumpWait > 0) --jumpWait;
@@ -262,8 +258,7 @@ void World::Draw(double aimX, double aimY, double viewX, double viewY) {
     const double y = body->GetY();
     player->DrawAim(ringHalf, markerHalf, x, y, markerId, aimX, aimY, viewX, viewY);
     if (wireState != 0)
-        player->DrawWire(wireHalfWidth, shotAngle, anchorOffset, x, y, hookX, hookY, viewX,
-                         viewY);
+        player->DrawWire(wireHalfWidth, shotAngle, anchorOffset, x, y, hookX, hookY, viewX, viewY);
     player->DrawBody(animId, clock, x, y, halfW, halfH, viewX, viewY);
     smog->Draw(viewX, viewY);
 }

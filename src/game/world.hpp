@@ -91,7 +91,7 @@ public:
 
 private:
     double DirectionTo(double x, double y) const;  // from the body toward (x, y)
-    void SettleOnGround();                          // ground part of both ground tests
+    void SettleOnGround();                         // ground part of both ground tests
 
     std::unique_ptr<MovingActor> body;
     double halfW = 100, halfH = 100;  // half size of the drawn character
@@ -99,17 +99,17 @@ private:
     double gravity = 0.5;
     double stopSpeed = 0.5;  // ground friction step, and the speed at which the body stops
     double reelSpeed = 20;
-    double jumpSpeed = 8;    // upward speed of a jump or kick, sideways push of a kick
+    double jumpSpeed = 8;     // upward speed of a jump or kick, sideways push of a kick
     double kickReach = 46.4;  // jumpSpeed * 0.8 + radius
     int64_t jumpWait = 0;     // frames until the next jump or kick is allowed
     int64_t jumpWaitFrames = 60;
     double groundY = 0;
     double roofY = 0;
-    int64_t timeScale = 1;   // ticks per frame
+    int64_t timeScale = 1;  // ticks per frame
     double hookX = 0, hookY = 0;
     double wireLen = 0;
-    double wireAngle = 0;    // from the body toward the hook
-    double shotAngle = 0;    // direction of the last shot; only the anchor's drawing uses it
+    double wireAngle = 0;  // from the body toward the hook
+    double shotAngle = 0;  // direction of the last shot; only the anchor's drawing uses it
     double anchorOffset = 10;
     double wireHalfWidth = 5;
     double hookVX = 0, hookVY = 0;
@@ -117,9 +117,9 @@ private:
     double ringHalf = 200;
     double markerHalf = 25;
     int64_t moveState = 2;
-    int64_t wallSide = 0;    // side of the block clung to: 0 or 1
+    int64_t wallSide = 0;  // side of the block clung to: 0 or 1
     int64_t wireState = 0;
-    int64_t clock = 0;       // ticks; reset when a running body stops
+    int64_t clock = 0;  // ticks; reset when a running body stops
     std::unique_ptr<Player> player;
     int64_t animId = 0;
     int64_t markerId = 0;
@@ -128,8 +128,8 @@ private:
     int64_t stepPeriod = 30;  // running sound period, ticks
     int64_t reelPeriod = 5;   // reeling sound period, ticks
     bool hitTop = false, hitBottom = false, hitRight = false, hitLeft = false, hitAny = false;
-    bool taut = false;        // the wire was pulled taut in this frame's Update
-    bool reelHeld = false;    // the reel button is held in this frame
+    bool taut = false;      // the wire was pulled taut in this frame's Update
+    bool reelHeld = false;  // the reel button is held in this frame
 };
 
 }  // namespace grappix

@@ -49,7 +49,18 @@ constexpr std::array<CreditLine, kCreditLines> kLeftCredits = {{
     {Line::Name, " The Grappix developers"},
     {Line::Name, " encoded with Ogg Vorbis"},
     {Line::Web, " https://xiph.org/vorbis/"},
-    B, B, B, B, B, B, B, B, B, B, B, B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
 }};
 
 constexpr std::array<CreditLine, kCreditLines> kRightCredits = {{
@@ -69,14 +80,21 @@ constexpr std::array<CreditLine, kCreditLines> kRightCredits = {{
     {Line::Heading, "SpecialThanks"},
     B,
     {Line::Name, " SDL, cairo, Xiph.Org, DejaVu"},
-    B, B, B, B, B, B, B, B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
+    B,
 }};
 
 Tex MakeCreditTex(const Font& font, const CreditLine& line) {
     switch (line.kind) {
-        case Line::Heading: return font.MakeTex(72, line.text, 4);
-        case Line::Web: return font.MakeTex(30, line.text, 3);
-        default: return font.MakeTex(48, line.text, 4);
+    case Line::Heading: return font.MakeTex(72, line.text, 4);
+    case Line::Web: return font.MakeTex(30, line.text, 3);
+    default: return font.MakeTex(48, line.text, 4);
     }
 }
 
@@ -141,10 +159,10 @@ private:
             DrawRect(14, 14, 1572, 872, 0, 0, 0, 0.5);
             for (int i = 0; i < kCreditLines; ++i) {
                 double y = kCreditTop + kCreditPitch * i;
-                leftLines[i].Draw(0, 0, leftLines[i].Width(), leftLines[i].Height(), kLeftColumnX, y,
-                                  1, 1, 1, 1);
-                rightLines[i].Draw(0, 0, rightLines[i].Width(), rightLines[i].Height(),
-                                   kRightColumnX, y, 1, 1, 1, 1);
+                leftLines[i].Draw(0, 0, leftLines[i].Width(), leftLines[i].Height(), kLeftColumnX, y, 1, 1, 1,
+                                  1);
+                rightLines[i].Draw(0, 0, rightLines[i].Width(), rightLines[i].Height(), kRightColumnX, y, 1,
+                                   1, 1, 1);
             }
         }
     }

@@ -16,11 +16,9 @@ namespace {
 FakeEngine* gCurrent = nullptr;
 
 bool IsMaths(std::string_view name) {
-    static const char* const kMaths[] = {"Cos",  "Sin",  "Tan",   "ACos",   "ASin",  "ATan",
-                                         "Sqrt", "Exp",  "Log",   "Pow",    "PowI",  "Mod",
-                                         "Floor", "Ceil", "InvRot", "Hypot"};
-    return std::any_of(std::begin(kMaths), std::end(kMaths),
-                       [&](const char* m) { return name == m; });
+    static const char* const kMaths[] = {"Cos", "Sin", "Tan",  "ACos", "ASin",  "ATan", "Sqrt",   "Exp",
+                                         "Log", "Pow", "PowI", "Mod",  "Floor", "Ceil", "InvRot", "Hypot"};
+    return std::any_of(std::begin(kMaths), std::end(kMaths), [&](const char* m) { return name == m; });
 }
 
 template <typename T>
@@ -166,10 +164,10 @@ const char* FakeIToS(int64_t v, int64_t minDigits) {
 
 void FakeDbgLog(const char* text) { REC(DbgLog)::Record(text); }
 
-#define MATHS1(name, fn)                 \
-    double Fake##name(double x) {        \
-        REC(name)::Record(x);            \
-        return fn(x);                    \
+#define MATHS1(name, fn)          \
+    double Fake##name(double x) { \
+        REC(name)::Record(x);     \
+        return fn(x);             \
     }
 MATHS1(Cos, std::cos)
 MATHS1(Sin, std::sin)

@@ -16,8 +16,7 @@
 namespace grappix::test {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir,
-                         const std::vector<std::pair<std::string, std::string>>& env,
-                         double timeoutSeconds) {
+                         const std::vector<std::pair<std::string, std::string>>& env, double timeoutSeconds) {
     TempDir io;
     const std::string outPath = io / "out", errPath = io / "err";
     pid_t pid = fork();

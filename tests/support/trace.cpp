@@ -43,8 +43,8 @@ std::vector<TraceFrame> ParseTrace(const std::string& text) {
             if (fields.size() < 16) throw std::runtime_error("trace: short tex line: " + line);
             size_t first = fields.size() - 15;
             for (size_t i = 0; i < first; ++i) t.file += (i ? " " : "") + fields[i];
-            double* v[] = {&t.sx, &t.sy, &t.sw, &t.sh, &t.dx, &t.dy, &t.dw, &t.dh,
-                           &t.cx, &t.cy, &t.angle, &t.r, &t.g, &t.b, &t.a};
+            double* v[] = {&t.sx, &t.sy, &t.sw,    &t.sh, &t.dx, &t.dy, &t.dw, &t.dh,
+                           &t.cx, &t.cy, &t.angle, &t.r,  &t.g,  &t.b,  &t.a};
             for (size_t i = 0; i < 15; ++i) *v[i] = std::stod(fields[first + i]);
             frames.back().tex.push_back(t);
         } else if (kind == "rect") {

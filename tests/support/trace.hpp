@@ -17,10 +17,10 @@ struct RectDraw {
 };
 
 struct TraceFrame {
-    int64_t step = 0;                   // the frame step after which this was drawn (0: before)
+    int64_t step = 0;  // the frame step after which this was drawn (0: before)
     std::vector<TexDraw> tex;
     std::vector<RectDraw> rects;
-    std::vector<std::string> sounds;    // "play <file> <loop>" and "stop <file>" lines
+    std::vector<std::string> sounds;  // "play <file> <loop>" and "stop <file>" lines
 
     std::vector<TexDraw> TexOf(const std::string& file) const;
     bool Plays(const std::string& file) const;  // a play line for file
