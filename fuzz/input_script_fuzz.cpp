@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "brisel.h"
 #include "input_script.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -20,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         previous = e.step;
         using Type = brisel::ScriptEvent::Type;
         if (e.type == Type::Down || e.type == Type::Up) {
-            int limit = e.mouseButton ? 3 : 16;
+            using Source = brisel::ScriptEvent::Source;
+            int limit = e.source == Source::Mouse ? 3 : (e.source == Source::Pad ? 16 : BRISEL_KEY_COUNT);
             if (e.button < 0 || e.button >= limit) std::abort();
         }
         if (e.type == Type::Mouse && (!(e.x == e.x) || !(e.y == e.y))) std::abort();

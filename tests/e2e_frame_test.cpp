@@ -68,6 +68,30 @@ TEST(ProgramBindingTest, MissingNameStopsBindingAndFreeIsCalledOnlyIfFound) {
     }
 }
 
+TEST(ProgramBindingTest, AnEngineWithoutTheExtensionsBindsWithEveryExtensionNull) {
+    // Guards against the extensions turning into requirements: an engine of the 132 names
+    // alone must bind, with its extensions left null for the game to do without.
+    EngineLibrary library;
+    EngineTable table;
+    library.Load(Stub("stub_complete"));
+    library.Bind(table);
+    EXPECT_NE(table.Init, nullptr);
+    EXPECT_NE(table.StopBGMFade, nullptr);
+    EXPECT_EQ(table.EngineVersion, nullptr);
+    EXPECT_EQ(table.Key, nullptr);
+    EXPECT_EQ(table.GetWindowSize, nullptr);
+    library.Unload();
+#ifdef GRAPPIX_HAVE_ENGINE
+    // The real engine has them all.
+    library.Load(std::string(GRAPPIX_RUN_DIR) + "/Data/Brisel.vqd");
+    library.Bind(table);
+    auto* slots = reinterpret_cast<void**>(&table);
+    for (int i = 0; i < BRISEL_EXTENSION_COUNT; ++i)
+        EXPECT_NE(slots[BRISEL_ENTRY_POINT_COUNT + i], nullptr) << kExtensionNames[i];
+    library.Unload();
+#endif
+}
+
 TEST(ProgramExitTest, ClosingTheWindowEndsWithStatusZeroAfterInitAndFree) {
     RunFolder folder(Stub("stub_complete"));
     ProcessResult r = folder.Run({{"STUB_QUIT_AT", "5"}});

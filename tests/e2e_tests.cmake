@@ -5,9 +5,14 @@ add_library(grappix_test_support STATIC support/process.cpp support/trace.cpp)
 target_include_directories(grappix_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 # Stand-in engines: one complete, and two that each lack one entry point (one found before
-# Free in the binding order, one after it).
-# The entry-point names, read from the contract header's list.
+# Free in the binding order, one after it). None has the extensions: the game must run on the
+# 132 names alone.
+# The entry-point names, read from the contract header's main table (not the extensions).
 file(READ ${PROJECT_SOURCE_DIR}/engine/include/brisel.h _brisel_header)
+string(FIND "${_brisel_header}" "#define BRISEL_ENTRY_POINTS(X)" _table_start)
+string(FIND "${_brisel_header}" "#define BRISEL_ENTRY_POINT_COUNT" _table_end)
+math(EXPR _table_length "${_table_end} - ${_table_start}")
+string(SUBSTRING "${_brisel_header}" ${_table_start} ${_table_length} _brisel_header)
 string(REGEX MATCHALL "X\\([^,()]+, *[A-Za-z0-9]+," _brisel_entries "${_brisel_header}")
 set(GRAPPIX_ENTRY_POINT_NAMES)
 foreach(_entry IN LISTS _brisel_entries)

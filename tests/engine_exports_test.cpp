@@ -30,12 +30,36 @@ std::set<std::string> ExportedNames() {
 
 }  // namespace
 
-// Guards against a leaked helper, a C++ typeinfo or a missing entry point in the export table.
-TEST(EngineExports, ExactlyThe132EntryPoints) {
+// Guards against a leaked helper, a C++ typeinfo, a missing entry point or an undocumented
+// extension in the export table.
+TEST(EngineExports, ExactlyThe132EntryPointsAndTheDocumentedExtensions) {
     std::set<std::string> expected(EntryNames().begin(), EntryNames().end());
     ASSERT_EQ(expected.size(), 132u);
+    for (const std::string& name : ExtensionNames()) EXPECT_TRUE(expected.insert(name).second) << name;
+    EXPECT_EQ(ExtensionNames().size(), size_t(BRISEL_EXTENSION_COUNT));
     EXPECT_EQ(ExportedNames(), expected);
     EXPECT_NO_THROW(Engine());  // every name resolves with dlsym
+}
+
+// Guards against an extension without its comment in the contract header: every extension is
+// documented there as the 132 are.
+TEST(EngineExports, EveryExtensionIsDocumentedInTheHeader) {
+    std::string header = ReadText(BRISEL_HEADER_PATH);
+    size_t table = header.find("#define BRISEL_EXTENSIONS(X)");
+    size_t end = header.find("#define BRISEL_EXTENSION_COUNT");
+    ASSERT_NE(table, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    std::string text = header.substr(table, end - table);
+    // Each entry is preceded by a comment of its own: the line above ends one and is no entry.
+    for (const std::string& name : ExtensionNames()) {
+        size_t at = text.find(", " + name + ", (");
+        ASSERT_NE(at, std::string::npos) << name;
+        size_t lineStart = text.rfind('\n', at);
+        size_t previousStart = text.rfind('\n', lineStart - 1);
+        std::string above = text.substr(previousStart, lineStart - previousStart);
+        EXPECT_NE(above.find("*/"), std::string::npos) << name << " has no comment above it";
+        EXPECT_EQ(above.find("X("), std::string::npos) << name << " shares the comment of another entry";
+    }
 }
 
 // Guards against failures that the game cannot catch by type (a second typeinfo, libc++).

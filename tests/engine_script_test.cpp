@@ -28,14 +28,14 @@ TEST(InputScriptParser, ReadsEveryKindOfLine) {
     const auto& ev = parsed.events;
     EXPECT_EQ(ev[0].step, 3);  // sorted by step, lines of one step in file order
     EXPECT_EQ(ev[0].type, ScriptEvent::Type::Down);
-    EXPECT_TRUE(ev[0].mouseButton);
+    EXPECT_EQ(ev[0].source, ScriptEvent::Source::Mouse);
     EXPECT_EQ(ev[0].button, 0);
     EXPECT_EQ(ev[1].type, ScriptEvent::Type::Up);
-    EXPECT_FALSE(ev[1].mouseButton);
+    EXPECT_EQ(ev[1].source, ScriptEvent::Source::Pad);
     EXPECT_EQ(ev[1].button, 15);
     EXPECT_EQ(ev[2].step, 5);
     EXPECT_EQ(ev[2].button, 0);
-    EXPECT_FALSE(ev[2].mouseButton);
+    EXPECT_EQ(ev[2].source, ScriptEvent::Source::Pad);
     EXPECT_EQ(ev[3].step, 7);
     EXPECT_EQ(ev[3].button, 2);
     EXPECT_EQ(ev[4].type, ScriptEvent::Type::Mouse);
@@ -59,14 +59,14 @@ TEST(InputScriptParser, MalformedLinesNameFileAndLine) {
         {"0 down left", "frame step must be a whole number from 1, not '0'"},
         {"-3 quit", "frame step must be a whole number from 1, not '-3'"},
         {"4", "missing event after the frame step"},
-        {"4 jump", "unknown event 'jump' (mouse, down, up or quit)"},
+        {"4 jump", "unknown event 'jump' (mouse, down, up, window or quit)"},
         {"4 mouse 10", "mouse needs x and y"},
         {"4 mouse ten 10", "mouse x is not a number: 'ten'"},
         {"4 mouse 10 nan", "mouse y is not a number: 'nan'"},
         {"4 down", "down needs a button"},
-        {"4 up pad16", "unknown button 'pad16' (left, right, middle or pad0 ... pad15)"},
-        {"4 down pad01", "unknown button 'pad01' (left, right, middle or pad0 ... pad15)"},
-        {"4 down Left", "unknown button 'Left' (left, right, middle or pad0 ... pad15)"},
+        {"4 up pad16", "unknown button 'pad16' (left, right, middle, pad0 ... pad15 or key)"},
+        {"4 down pad01", "unknown button 'pad01' (left, right, middle, pad0 ... pad15 or key)"},
+        {"4 down Left", "unknown button 'Left' (left, right, middle, pad0 ... pad15 or key)"},
         {"4 quit now", "unexpected 'now' at end of line"},
         {"4 down left right", "unexpected 'right' at end of line"},
     };
@@ -124,7 +124,7 @@ TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
     BriselFailure f = Failure([] { InitEngine(); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_SCRIPT));
     EXPECT_EQ(MessageOf(f), box.Path("input.txt") +
-                                ":2: unknown button 'sideways' (left, right, middle or pad0 ... pad15)");
+                                ":2: unknown button 'sideways' (left, right, middle, pad0 ... pad15 or key)");
 
     setenv("BRISEL_INPUT", box.Path("nowhere.txt").c_str(), 1);
     f = Failure([] { InitEngine(); });

@@ -27,21 +27,25 @@
 
 namespace engine_test {
 
-// The 132 entry points, bound with dlsym from the real library.
+// The 132 entry points and the extensions, bound with dlsym from the real library.
 struct Api {
 #define ENGINE_TEST_ENTRY(ret, name, params) ret(*name) params = nullptr;
     BRISEL_ENTRY_POINTS(ENGINE_TEST_ENTRY)
+    BRISEL_EXTENSIONS(ENGINE_TEST_ENTRY)
 #undef ENGINE_TEST_ENTRY
 };
 
-inline const std::vector<std::string>& EntryNames() {
-    static const std::vector<std::string> names = {
 #define ENGINE_TEST_NAME(ret, name, params) #name,
-        BRISEL_ENTRY_POINTS(ENGINE_TEST_NAME)
-#undef ENGINE_TEST_NAME
-    };
+inline const std::vector<std::string>& EntryNames() {
+    static const std::vector<std::string> names = {BRISEL_ENTRY_POINTS(ENGINE_TEST_NAME)};
     return names;
 }
+
+inline const std::vector<std::string>& ExtensionNames() {
+    static const std::vector<std::string> names = {BRISEL_EXTENSIONS(ENGINE_TEST_NAME)};
+    return names;
+}
+#undef ENGINE_TEST_NAME
 
 inline void* LibraryHandle() {
     static void* handle = [] {
@@ -57,9 +61,11 @@ inline Api& Engine() {
     static Api api = [] {
         Api a;
         void** slots = reinterpret_cast<void**>(&a);
-        for (size_t i = 0; i < EntryNames().size(); ++i) {
-            slots[i] = dlsym(LibraryHandle(), EntryNames()[i].c_str());
-            if (slots[i] == nullptr) throw std::runtime_error("missing entry point " + EntryNames()[i]);
+        std::vector<std::string> names = EntryNames();
+        names.insert(names.end(), ExtensionNames().begin(), ExtensionNames().end());
+        for (size_t i = 0; i < names.size(); ++i) {
+            slots[i] = dlsym(LibraryHandle(), names[i].c_str());
+            if (slots[i] == nullptr) throw std::runtime_error("missing entry point " + names[i]);
         }
         return a;
     }();

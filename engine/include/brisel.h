@@ -3,8 +3,9 @@
  *
  * The engine is a shared object, Data/Brisel.vqd, loaded by the game at start-up with
  * dlopen and bound by name with dlsym: 132 entry points with C linkage, looked up in the
- * fixed order of BRISEL_ENTRY_POINTS below. Nothing else crosses: the game includes this
- * header and nothing of SDL; the engine includes SDL and hides everything but the 132 names.
+ * fixed order of BRISEL_ENTRY_POINTS below, then the optional extensions of BRISEL_EXTENSIONS.
+ * Nothing else crosses: the game includes this header and nothing of SDL; the engine includes
+ * SDL and hides everything but these names.
  *
  * Conventions for every entry point:
  *   - the screen is a logical 1600 x 900 pixels, x to the right, y down;
@@ -255,9 +256,99 @@ typedef int64_t (*BriselCmp)(const void* a, const void* b);
 /* clang-format on */
 #define BRISEL_ENTRY_POINT_COUNT 132
 
+/* ---- extensions ----------------------------------------------------------------------------
+ * Entry points beyond the 132, for what a desktop game needs from its engine: keys, the window's
+ * state, the pointer, sound volumes, fullscreen. They follow the same rules as the 132, but a
+ * game binds each of them only if the library has it: against an engine that lacks one, the
+ * binding leaves its pointer null and the game does without it (no mute key, no volumes ...).
+ * The 132 names above stand alone as the contract; these come after them, in this order.     */
+
+/* Keys that Key() counts, with the names input scripts give them (SDL's key names). Letters
+ * and digits follow the keyboard layout: BRISEL_KEY_M is the key labelled M. Each entry:
+ * KEY(id, "name") for the constant BRISEL_KEY_<id>.                                          */
+/* clang-format off */
+#define BRISEL_KEYS(KEY)                                                                                 \
+    KEY(RETURN, "Return") KEY(KP_ENTER, "Keypad Enter") KEY(ESCAPE, "Escape") KEY(SPACE, "Space")        \
+    KEY(TAB, "Tab") KEY(BACKSPACE, "Backspace")                                                          \
+    KEY(UP, "Up") KEY(DOWN, "Down") KEY(LEFT, "Left") KEY(RIGHT, "Right")                                \
+    KEY(LCTRL, "Left Ctrl") KEY(RCTRL, "Right Ctrl") KEY(LSHIFT, "Left Shift")                           \
+    KEY(RSHIFT, "Right Shift") KEY(LALT, "Left Alt") KEY(RALT, "Right Alt")                              \
+    KEY(HOME, "Home") KEY(END, "End") KEY(PAGEUP, "PageUp") KEY(PAGEDOWN, "PageDown")                    \
+    KEY(INSERT, "Insert") KEY(DELETE, "Delete")                                                          \
+    KEY(F1, "F1") KEY(F2, "F2") KEY(F3, "F3") KEY(F4, "F4") KEY(F5, "F5") KEY(F6, "F6") KEY(F7, "F7")    \
+    KEY(F8, "F8") KEY(F9, "F9") KEY(F10, "F10") KEY(F11, "F11") KEY(F12, "F12")                          \
+    KEY(A, "A") KEY(B, "B") KEY(C, "C") KEY(D, "D") KEY(E, "E") KEY(F, "F") KEY(G, "G") KEY(H, "H")      \
+    KEY(I, "I") KEY(J, "J") KEY(K, "K") KEY(L, "L") KEY(M, "M") KEY(N, "N") KEY(O, "O") KEY(P, "P")      \
+    KEY(Q, "Q") KEY(R, "R") KEY(S, "S") KEY(T, "T") KEY(U, "U") KEY(V, "V") KEY(W, "W") KEY(X, "X")      \
+    KEY(Y, "Y") KEY(Z, "Z")                                                                              \
+    KEY(0, "0") KEY(1, "1") KEY(2, "2") KEY(3, "3") KEY(4, "4") KEY(5, "5") KEY(6, "6") KEY(7, "7")      \
+    KEY(8, "8") KEY(9, "9")
+enum {
+#define BRISEL_KEY_ENUM(id, name) BRISEL_KEY_##id,
+    BRISEL_KEYS(BRISEL_KEY_ENUM)
+#undef BRISEL_KEY_ENUM
+    BRISEL_KEY_COUNT
+};
+/* clang-format on */
+
+/* What WindowState() counts. */
+enum {
+    BRISEL_WINDOW_UNFOCUSED = 0, /* the window has lost the keyboard focus */
+    BRISEL_WINDOW_MINIMISED = 1  /* the window is minimised or hidden */
+};
+
+/* The two sound groups, each with a volume of its own. */
+enum {
+    BRISEL_SOUND_EFFECTS = 0, /* every sound starts in this group */
+    BRISEL_SOUND_MUSIC = 1
+};
+
+/* A failure code of engines with the extensions: Init found no display to open a window on
+ * (no X11 or Wayland reachable and no SDL_VIDEODRIVER chosen). The message is one sentence for
+ * the player, saying so and how to run without a window. */
+enum { BRISEL_FAIL_NO_DISPLAY = 1008 };
+
+/* Each line: X(return type, name, (parameters)), as in the main table. Every setter may be
+ * called before Init: it then sets how Init opens the window and the sound.               */
+/* clang-format off: the table is aligned by hand, one entry a line. */
+#define BRISEL_EXTENSIONS(X)                                                                        \
+    /* the library's name and version with those of the libraries under it, for --version;          \
+       any time, before Init too */                                                                 \
+    X(const char*, EngineVersion, (void))                                                           \
+    /* a key's count (BRISEL_KEY_*), as Pad counts buttons: 0 while up, then 1, 2, 3 ... per frame  \
+       step held; refreshed by Act. F11 and Alt+Return toggle fullscreen and are not counted. */    \
+    X(int64_t, Key, (int64_t key))                                                                  \
+    /* the window's state (BRISEL_WINDOW_*) as a count refreshed by Act: 0 while it does not hold,  \
+       then 1, 2, 3 ... per frame step it has held. While the window is minimised or hidden, Act    \
+       shows nothing, draws are traced but not made, and every sound is paused. */                  \
+    X(int64_t, WindowState, (int64_t which))                                                        \
+    /* the system pointer while it is over the window: shown (as at Init) or hidden */              \
+    X(void, ShowPointer, (bool show))                                                               \
+    /* a sound's group (BRISEL_SOUND_*); its channel plays at VolumeSnd x the group's volume */     \
+    X(void, SetSndGroup, (BriselSnd * snd, int64_t group))                                          \
+    /* a group's volume, 0..1 (1 at Init) */                                                        \
+    X(void, SetGroupVolume, (int64_t group, double volume))                                         \
+    /* the volume SetGroupVolume left */                                                            \
+    X(double, GetGroupVolume, (int64_t group))                                                      \
+    /* silences every sound, or lets them be heard again; they play on unheard, volumes are kept */ \
+    X(void, SetMute, (bool mute))                                                                   \
+    /* whether SetMute silenced the sounds */                                                       \
+    X(bool, GetMute, (void))                                                                        \
+    /* fullscreen on the desktop's resolution, or a window */                                       \
+    X(void, SetFullscreen, (bool on))                                                               \
+    /* whether the window is fullscreen now; F11 and Alt+Return also toggle it */                   \
+    X(bool, GetFullscreen, (void))                                                                  \
+    /* the plain window's size in screen pixels, 1 to 16384 a side; Init fits it to the desktop */  \
+    X(void, SetWindowSize, (int64_t width, int64_t height))                                         \
+    /* the last size of the window when neither fullscreen nor maximised (1600 x 900 if none) */    \
+    X(void, GetWindowSize, (int64_t * width, int64_t * height))
+/* clang-format on */
+#define BRISEL_EXTENSION_COUNT 13
+
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;
 BRISEL_ENTRY_POINTS(BRISEL_DECLARE)
+BRISEL_EXTENSIONS(BRISEL_DECLARE)
 #undef BRISEL_DECLARE
 
 #ifdef __cplusplus

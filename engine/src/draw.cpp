@@ -101,6 +101,7 @@ void SetZBuf(bool) {
 void Clear(double r, double g, double b) {
     BRISEL_ENTRY;
     RequireInit("Clear");
+    if (E().suspended) return;
     E().canvas.Clear(r, g, b);
 }
 
@@ -135,6 +136,7 @@ void DrawRect(double x, double y, double w, double h, double r, double g, double
     BRISEL_ENTRY;
     RequireInit("DrawRect");
     TraceLine("rect %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g", x, y, w, h, r, g, b, a);
+    if (E().suspended) return;  // minimised: nothing will be shown
     E().canvas.FillRect(x, y, w, h, r, g, b, a);
 }
 
@@ -187,6 +189,7 @@ void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double 
     RequireInit("DrawTex");
     LiveTex(tex, "DrawTex");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    if (E().suspended) return;
     E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
 }
 
@@ -196,6 +199,7 @@ void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, doub
     RequireInit("DrawTexRot");
     LiveTex(tex, "DrawTexRot");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    if (E().suspended) return;
     E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
 }
 

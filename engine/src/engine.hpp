@@ -20,7 +20,8 @@
 #include <vector>
 
 // The entry points are the only names with default visibility (the library is built with
-// -fvisibility=hidden); the version script then keeps exactly these 132 in the export table.
+// -fvisibility=hidden); the version script then keeps exactly these (the 132 and the
+// extensions) in the export table.
 #pragma GCC visibility push(default)
 #include "brisel.h"
 #pragma GCC visibility pop
@@ -94,9 +95,13 @@ struct ButtonState {
     }
 };
 
+constexpr int kWindowStates = 2;  // BRISEL_WINDOW_UNFOCUSED, BRISEL_WINDOW_MINIMISED
+
 struct InputState {
     ButtonState pad[kPadButtons];
     ButtonState mouse[kMouseButtons];
+    ButtonState key[BRISEL_KEY_COUNT];
+    ButtonState window[kWindowStates];  // counted like buttons: held while the state lasts
     double mouseX = 0, mouseY = 0;
     std::unordered_map<SDL_JoystickID, SDL_GameController*> controllers;
     std::unordered_map<SDL_JoystickID, uint32_t> controllerHeld;  // pad-button bitmask
@@ -106,8 +111,14 @@ struct InputState {
     bool scripted = false;
 };
 
+// What the script's events of one step ask of the engine beyond the counts.
+struct ScriptStep {
+    bool quit = false;
+    int fullscreenToggles = 0;  // F11 and Alt+Return pressed by the script
+};
+
 void HandleInputEvent(InputState& in, const SDL_Event& e);  // a device event
-void ApplyScriptEvents(InputState& in, int64_t step, bool& quit);
+ScriptStep ApplyScriptEvents(InputState& in, int64_t step);
 void RefreshCounts(InputState& in);
 void ReleaseAllKeys(InputState& in);  // focus lost: keys let go elsewhere never report up
 void CloseControllers(InputState& in);
@@ -137,6 +148,12 @@ struct Engine {
 
     InputState input;
 
+    // What the extensions set; a game may set them before Init, for Init to open with.
+    bool fullscreen = false;
+    int64_t windowWidth = 0, windowHeight = 0;  // the plain window's size; 0 = the default
+    bool pointerShown = true;
+    bool suspended = false;  // minimised or hidden: nothing shown or rasterised, sound paused
+
     bool audioOpen = false;  // a mixer device exists (real or the dummy fallback)
     int audioFrequency = 0;
     uint16_t audioFormat = 0;
@@ -144,6 +161,8 @@ struct Engine {
     std::vector<int> freeChannels;  // mixer channels of released sounds
     int channelCount = 0;
     double masterVolume = 1.0;
+    double groupVolume[2] = {1.0, 1.0};  // BRISEL_SOUND_EFFECTS, BRISEL_SOUND_MUSIC
+    bool muted = false;
 
     FILE* trace = nullptr;
 
@@ -173,8 +192,33 @@ void ReleaseTex(BriselTex* tex);
 void ReleaseFont(BriselFont* font);
 void ReleaseSnd(BriselSnd* snd);
 
-void OpenAudio();   // after SDL_Init: real device, else the dummy driver, else silent
-void CloseAudio();  // releases every sound too
+void OpenAudio();                // after SDL_Init: real device, else the dummy driver, else silent
+void CloseAudio();               // releases every sound too
+void ApplyVolumes();             // every sound's channel to its volume x its group's gain
+void SuspendSound(bool paused);  // pauses or resumes every channel (window minimised)
+
+// The window (desktop.cpp).
+void ToggleFullscreen(Engine& e);
+void NoteWindowSize(Engine& e);    // after a size change: remember a plain window's size
+void UpdateSuspension(Engine& e);  // after the counts are refreshed: minimised or not
+
+// Keeps what libraries write to standard error while it lives (SDL probing for displays and
+// sound devices, ALSA, Mesa): a player's terminal gets the engine's own one-line messages,
+// not theirs. Under BRISEL_DEBUG=1 it is passed on when the muffle ends.
+class StderrMuffle {
+public:
+    StderrMuffle();
+    ~StderrMuffle();
+    StderrMuffle(const StderrMuffle&) = delete;
+    StderrMuffle& operator=(const StderrMuffle&) = delete;
+
+private:
+    int saved_ = -1;
+    FILE* sink_ = nullptr;
+};
+
+// The name the program was started by, for the engine's own lines on standard error.
+const char* ProgramName();
 
 }  // namespace brisel
 
@@ -196,7 +240,8 @@ struct BriselSnd {
     Mix_Chunk* chunk = nullptr;    // null when the engine runs without any audio device
     Mix_Chunk* partial = nullptr;  // the tail played by a start offset
     int channel = -1;
-    double volume = 1.0;
+    double volume = 1.0;  // as VolumeSnd set it
+    int64_t group = BRISEL_SOUND_EFFECTS;
     double seconds = 0.0;
     bool looping = false;  // last started to repeat, and not stopped since
     std::string name;

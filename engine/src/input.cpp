@@ -27,6 +27,49 @@ constexpr int kKeyCount = int(sizeof kKeys / sizeof kKeys[0]);
 constexpr uint32_t kControllerBit = 1u << 20;  // any game controller
 constexpr uint32_t kScriptBit = 1u << 24;      // the input script
 constexpr uint32_t kMouseBit = 1u;             // the real mouse
+constexpr uint32_t kKeyboardBit = 1u;          // the real keyboard, for the key counts
+constexpr uint32_t kMinimisedBit = 1u;         // the window manager minimised the window
+constexpr uint32_t kHiddenBit = 2u;            // ... or hid it (another workspace, unmapped)
+constexpr uint32_t kUnfocusedBit = 1u;
+
+// The key counts follow the layout (the key labelled M), unlike pad 0's key positions: they
+// serve shortcuts named by their letters.
+int KeyOf(SDL_Keycode k) {
+    if (k >= SDLK_a && k <= SDLK_z) return BRISEL_KEY_A + int(k - SDLK_a);
+    if (k >= SDLK_0 && k <= SDLK_9) return BRISEL_KEY_0 + int(k - SDLK_0);
+    if (k >= SDLK_F1 && k <= SDLK_F12) return BRISEL_KEY_F1 + int(k - SDLK_F1);
+    switch (k) {
+    case SDLK_RETURN: return BRISEL_KEY_RETURN;
+    case SDLK_KP_ENTER: return BRISEL_KEY_KP_ENTER;
+    case SDLK_ESCAPE: return BRISEL_KEY_ESCAPE;
+    case SDLK_SPACE: return BRISEL_KEY_SPACE;
+    case SDLK_TAB: return BRISEL_KEY_TAB;
+    case SDLK_BACKSPACE: return BRISEL_KEY_BACKSPACE;
+    case SDLK_UP: return BRISEL_KEY_UP;
+    case SDLK_DOWN: return BRISEL_KEY_DOWN;
+    case SDLK_LEFT: return BRISEL_KEY_LEFT;
+    case SDLK_RIGHT: return BRISEL_KEY_RIGHT;
+    case SDLK_LCTRL: return BRISEL_KEY_LCTRL;
+    case SDLK_RCTRL: return BRISEL_KEY_RCTRL;
+    case SDLK_LSHIFT: return BRISEL_KEY_LSHIFT;
+    case SDLK_RSHIFT: return BRISEL_KEY_RSHIFT;
+    case SDLK_LALT: return BRISEL_KEY_LALT;
+    case SDLK_RALT: return BRISEL_KEY_RALT;
+    case SDLK_HOME: return BRISEL_KEY_HOME;
+    case SDLK_END: return BRISEL_KEY_END;
+    case SDLK_PAGEUP: return BRISEL_KEY_PAGEUP;
+    case SDLK_PAGEDOWN: return BRISEL_KEY_PAGEDOWN;
+    case SDLK_INSERT: return BRISEL_KEY_INSERT;
+    case SDLK_DELETE: return BRISEL_KEY_DELETE;
+    default: return -1;
+    }
+}
+
+// F11, and Return with Alt held, toggle fullscreen: they belong to the engine, not the game.
+bool TogglesFullscreen(int key, const InputState& in) {
+    bool alt = in.key[BRISEL_KEY_LALT].heldBy != 0 || in.key[BRISEL_KEY_RALT].heldBy != 0;
+    return key == BRISEL_KEY_F11 || ((key == BRISEL_KEY_RETURN || key == BRISEL_KEY_KP_ENTER) && alt);
+}
 
 int PadButtonOf(uint8_t controllerButton) {
     switch (controllerButton) {
@@ -34,6 +77,7 @@ int PadButtonOf(uint8_t controllerButton) {
     case SDL_CONTROLLER_BUTTON_X: return 1;
     case SDL_CONTROLLER_BUTTON_B: return 2;
     case SDL_CONTROLLER_BUTTON_START: return 3;
+    case SDL_CONTROLLER_BUTTON_BACK: return 4;
     case SDL_CONTROLLER_BUTTON_DPAD_UP: return 12;
     case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return 13;
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return 14;
@@ -98,11 +142,31 @@ namespace brisel {
 void HandleInputEvent(InputState& in, const SDL_Event& e) {
     switch (e.type) {
     case SDL_KEYDOWN:
-    case SDL_KEYUP:
+    case SDL_KEYUP: {
         if (e.key.repeat) break;
         for (int i = 0; i < kKeyCount; ++i)
             if (kKeys[i].key == e.key.keysym.scancode)
                 Hold(in.pad[kKeys[i].button], 1u << i, e.type == SDL_KEYDOWN);
+        int key = KeyOf(e.key.keysym.sym);
+        if (key >= 0) Hold(in.key[key], kKeyboardBit, e.type == SDL_KEYDOWN);
+        break;
+    }
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            ReleaseAllKeys(in);
+            Hold(in.window[BRISEL_WINDOW_UNFOCUSED], kUnfocusedBit, true);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            Hold(in.window[BRISEL_WINDOW_UNFOCUSED], kUnfocusedBit, false);
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED: Hold(in.window[BRISEL_WINDOW_MINIMISED], kMinimisedBit, true); break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED: Hold(in.window[BRISEL_WINDOW_MINIMISED], kMinimisedBit, false); break;
+        case SDL_WINDOWEVENT_HIDDEN: Hold(in.window[BRISEL_WINDOW_MINIMISED], kHiddenBit, true); break;
+        case SDL_WINDOWEVENT_SHOWN: Hold(in.window[BRISEL_WINDOW_MINIMISED], kHiddenBit, false); break;
+        default: break;
+        }
         break;
     case SDL_MOUSEMOTION:
         in.mouseX = e.motion.x;
@@ -136,34 +200,55 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
     }
 }
 
-void ApplyScriptEvents(InputState& in, int64_t step, bool& quit) {
+ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
+    using Type = ScriptEvent::Type;
+    using Source = ScriptEvent::Source;
+    using Change = ScriptEvent::Change;
+    ScriptStep out;
     while (in.scriptNext < in.script.size() && in.script[in.scriptNext].step <= step) {
         const ScriptEvent& ev = in.script[in.scriptNext++];
         switch (ev.type) {
-        case ScriptEvent::Type::Mouse:
+        case Type::Mouse:
             in.mouseX = ev.x;
             in.mouseY = ev.y;
             break;
-        case ScriptEvent::Type::Down:
-        case ScriptEvent::Type::Up: {
-            ButtonState& b = ev.mouseButton ? in.mouse[ev.button] : in.pad[ev.button];
-            Hold(b, kScriptBit, ev.type == ScriptEvent::Type::Down);
+        case Type::Down:
+        case Type::Up: {
+            const bool down = ev.type == Type::Down;
+            if (ev.source == Source::Key && down && TogglesFullscreen(ev.button, in)) {
+                ++out.fullscreenToggles;
+                break;
+            }
+            ButtonState& b = ev.source == Source::Mouse ? in.mouse[ev.button]
+                             : ev.source == Source::Pad ? in.pad[ev.button]
+                                                        : in.key[ev.button];
+            Hold(b, kScriptBit, down);
             break;
         }
-        case ScriptEvent::Type::Quit: quit = true; break;
+        case Type::Window: {
+            const bool unfocus = ev.change == Change::FocusLost || ev.change == Change::FocusGained;
+            ButtonState& b = in.window[unfocus ? BRISEL_WINDOW_UNFOCUSED : BRISEL_WINDOW_MINIMISED];
+            Hold(b, kScriptBit, ev.change == Change::FocusLost || ev.change == Change::Minimised);
+            break;
+        }
+        case Type::Quit: out.quit = true; break;
         }
     }
+    return out;
 }
 
 void RefreshCounts(InputState& in) {
     for (ButtonState& b : in.pad) b.Refresh();
     for (ButtonState& b : in.mouse) b.Refresh();
+    for (ButtonState& b : in.key) b.Refresh();
+    for (ButtonState& b : in.window) b.Refresh();
 }
 
 void ReleaseAllKeys(InputState& in) {
     uint32_t keyBits = (1u << kKeyCount) - 1;
     for (ButtonState& b : in.pad) b.heldBy &= ~keyBits;
     for (ButtonState& b : in.mouse) b.heldBy &= ~kMouseBit;
+    for (ButtonState& b : in.key) b.heldBy &= ~kKeyboardBit;
 }
 
 void CloseControllers(InputState& in) {
@@ -187,6 +272,18 @@ int64_t Mouse(int64_t button) {
     BRISEL_ENTRY;
     if (button < 0 || button >= kMouseButtons) return 0;
     return E().input.mouse[button].count;
+}
+
+int64_t Key(int64_t key) {
+    BRISEL_ENTRY;
+    if (key < 0 || key >= BRISEL_KEY_COUNT) return 0;
+    return E().input.key[key].count;
+}
+
+int64_t WindowState(int64_t which) {
+    BRISEL_ENTRY;
+    if (which < 0 || which >= kWindowStates) return 0;
+    return E().input.window[which].count;
 }
 
 double MouseX(void) {

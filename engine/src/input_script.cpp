@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "brisel.h"
+
 namespace brisel {
 
 namespace {
@@ -42,9 +44,26 @@ bool ParseReal(std::string_view word, double& value) {
     return end == text.c_str() + text.size() && !text.empty() && errno == 0 && std::isfinite(value);
 }
 
+constexpr const char* kKeyNames[BRISEL_KEY_COUNT] = {
+#define BRISEL_KEY_NAME(id, name) name,
+    BRISEL_KEYS(BRISEL_KEY_NAME)
+#undef BRISEL_KEY_NAME
+};
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 bool ParseButton(std::string_view word, ScriptEvent& event) {
     if (word == "left" || word == "right" || word == "middle") {
-        event.mouseButton = true;
+        event.source = ScriptEvent::Source::Mouse;
         event.button = word == "left" ? 0 : (word == "right" ? 1 : 2);
         return true;
     }
@@ -57,14 +76,37 @@ bool ParseButton(std::string_view word, ScriptEvent& event) {
         v = v * 10 + (c - '0');
     }
     if (v > 15) return false;
-    event.mouseButton = false;
+    event.source = ScriptEvent::Source::Pad;
     event.button = v;
+    return true;
+}
+
+bool ParseChange(std::string_view word, ScriptEvent& event) {
+    using Change = ScriptEvent::Change;
+    if (word == "focus-lost")
+        event.change = Change::FocusLost;
+    else if (word == "focus-gained")
+        event.change = Change::FocusGained;
+    else if (word == "minimised")
+        event.change = Change::Minimised;
+    else if (word == "restored")
+        event.change = Change::Restored;
+    else
+        return false;
     return true;
 }
 
 std::string Quote(std::string_view word) { return "'" + std::string(word) + "'"; }
 
 }  // namespace
+
+int KeyFromName(std::string_view name) {
+    for (int i = 0; i < BRISEL_KEY_COUNT; ++i)
+        if (SameLetters(name, kKeyNames[i])) return i;
+    return -1;
+}
+
+const char* KeyName(int key) { return key >= 0 && key < BRISEL_KEY_COUNT ? kKeyNames[key] : nullptr; }
 
 ParsedScript ParseInputScript(std::string_view text, const std::string& fileName) {
     ParsedScript result;
@@ -108,14 +150,36 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
         } else if (kind == "down" || kind == "up") {
             event.type = kind == "down" ? ScriptEvent::Type::Down : ScriptEvent::Type::Up;
             if (w.size() < 3) return fail(std::string(kind) + " needs a button");
-            if (!ParseButton(w[2], event))
-                return fail("unknown button " + Quote(w[2]) + " (left, right, middle or pad0 ... pad15)");
+            if (w[2] == "key") {
+                // Key names may hold spaces ("Left Ctrl"): the name is the rest of the line.
+                if (w.size() < 4) return fail(std::string(kind) + " key needs the key's name");
+                std::string name(w[3]);
+                for (size_t i = 4; i < w.size(); ++i) name += " " + std::string(w[i]);
+                event.source = ScriptEvent::Source::Key;
+                event.button = KeyFromName(name);
+                if (event.button < 0)
+                    return fail("unknown key " + Quote(name) +
+                                " (SDL's key names: Return, Escape, M, F11, Left ...)");
+                expected = w.size();
+            } else {
+                if (!ParseButton(w[2], event))
+                    return fail("unknown button " + Quote(w[2]) +
+                                " (left, right, middle, pad0 ... pad15 or key)");
+                expected = 3;
+            }
+        } else if (kind == "window") {
+            event.type = ScriptEvent::Type::Window;
+            if (w.size() < 3)
+                return fail("window needs a change (focus-lost, focus-gained, minimised or restored)");
+            if (!ParseChange(w[2], event))
+                return fail("unknown window change " + Quote(w[2]) +
+                            " (focus-lost, focus-gained, minimised or restored)");
             expected = 3;
         } else if (kind == "quit") {
             event.type = ScriptEvent::Type::Quit;
             expected = 2;
         } else {
-            return fail("unknown event " + Quote(kind) + " (mouse, down, up or quit)");
+            return fail("unknown event " + Quote(kind) + " (mouse, down, up, window or quit)");
         }
         if (w.size() > expected) return fail("unexpected " + Quote(w[expected]) + " at end of line");
         result.events.push_back(event);

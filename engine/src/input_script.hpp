@@ -1,10 +1,13 @@
 // input_script.hpp -- scripted input for runs without a player.
 //
 // A script is text, one event a line, '#' starting a comment:
-//     <n> mouse <x> <y>      cursor at logical (x, y) from frame step n on
-//     <n> down <button>      button: left, right, middle, or pad0 ... pad15
+//     <n> mouse <x> <y>        cursor at logical (x, y) from frame step n on
+//     <n> down <button>        button: left, right, middle, or pad0 ... pad15
 //     <n> up <button>
-//     <n> quit               the window is closed at frame step n
+//     <n> down key <name>      a key, by SDL's name for it: M, Escape, Return, F11, Left Ctrl ...
+//     <n> up key <name>
+//     <n> window <change>      focus-lost, focus-gained, minimised or restored
+//     <n> quit                 the window is closed at frame step n
 // Frame steps are the calls of Act, counted from 1.
 #ifndef BRISEL_INPUT_SCRIPT_HPP
 #define BRISEL_INPUT_SCRIPT_HPP
@@ -17,13 +20,16 @@
 namespace brisel {
 
 struct ScriptEvent {
-    enum class Type { Mouse, Down, Up, Quit };
+    enum class Type { Mouse, Down, Up, Window, Quit };
+    enum class Source { Mouse, Pad, Key };  // what a Down or Up presses
+    enum class Change { FocusLost, FocusGained, Minimised, Restored };
     int64_t step = 0;
     Type type = Type::Quit;
-    bool mouseButton = false;  // Down/Up: a mouse button (else a pad-0 button)
-    int button = 0;            // Down/Up: 0 left, 1 right, 2 middle; or pad button 0..15
-    double x = 0, y = 0;       // Mouse
-    int line = 0;              // line of the script it came from
+    Source source = Source::Pad;        // Down/Up
+    int button = 0;                     // Down/Up: mouse 0 left, 1 right, 2 middle; pad 0..15; BRISEL_KEY_*
+    Change change = Change::FocusLost;  // Window
+    double x = 0, y = 0;                // Mouse
+    int line = 0;                       // line of the script it came from
 };
 
 struct ParsedScript {
@@ -33,6 +39,11 @@ struct ParsedScript {
 
 // Parses a whole script. fileName only goes into error messages.
 ParsedScript ParseInputScript(std::string_view text, const std::string& fileName);
+
+// The key (BRISEL_KEY_*) an input script names, matched without regard to case; -1 if none.
+int KeyFromName(std::string_view name);
+// The name scripts give a key ("Left Ctrl"); null for a number that is no key.
+const char* KeyName(int key);
 
 }  // namespace brisel
 

@@ -65,19 +65,62 @@ void SetIcon(SDL_Window* window, const BriselIcon* icon) {
     SDL_FreeSurface(surface);
 }
 
-// A window that fits the desktop: 1600 x 900 when there is room, else scaled down whole.
+// A window that fits the desktop: the size asked for (1600 x 900 unless the game set another),
+// scaled down whole when the desktop has no room for it.
 void WindowSize(int& w, int& h) {
-    w = Canvas::kWidth;
-    h = Canvas::kHeight;
-    if (E().headless) return;
+    const Engine& e = E();
+    w = e.windowWidth > 0 ? int(e.windowWidth) : Canvas::kWidth;
+    h = e.windowHeight > 0 ? int(e.windowHeight) : Canvas::kHeight;
+    if (e.headless) return;
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return;
     // Leave room for the title bar, which the usable area does not account for.
-    double scale =
-        std::min({1.0, usable.w / double(Canvas::kWidth), (usable.h - 48) / double(Canvas::kHeight)});
+    double scale = std::min({1.0, usable.w / double(w), (usable.h - 48) / double(h)});
     if (scale <= 0.1) return;
-    w = int(Canvas::kWidth * scale);
-    h = int(Canvas::kHeight * scale);
+    w = int(w * scale);
+    h = int(h * scale);
+}
+
+// Where no video driver was chosen, only a desktop will do: SDL would otherwise settle for its
+// offscreen driver and run invisibly for ever. The drivers are tried only where their display
+// could be: probing Wayland without its runtime folder makes the library complain on stderr.
+std::string DesktopDrivers() {
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v != nullptr && *v != '\0';
+    };
+    std::string drivers;
+    if (set("DISPLAY")) drivers = "x11";
+    if (set("WAYLAND_DISPLAY") || set("WAYLAND_SOCKET") || set("XDG_RUNTIME_DIR"))
+        drivers += drivers.empty() ? "wayland" : ",wayland";
+    return drivers;
+}
+
+[[noreturn]] void RaiseNoDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    std::string why;
+    if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0'))
+        why = "DISPLAY and WAYLAND_DISPLAY are not set";
+    else
+        why = std::string("none answers at DISPLAY=") + (display ? display : "") +
+              " WAYLAND_DISPLAY=" + (wayland ? wayland : "");
+    Raise(BRISEL_FAIL_NO_DISPLAY, "no display to open the window on (no X11 or Wayland display: " + why +
+                                      "); to run without a window, set SDL_VIDEODRIVER=dummy");
+}
+
+// SDL's video, with the desktop's display: a driver the player chose is taken as it is.
+void StartVideo() {
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && *chosen != '\0') {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0)
+            Raise(BRISEL_FAIL_SYSTEM, SdlError("Init: cannot start SDL video"));
+        return;
+    }
+    std::string drivers = DesktopDrivers();
+    if (drivers.empty()) RaiseNoDisplay();
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) RaiseNoDisplay();
 }
 
 bool DisplayIs60Hz(SDL_Window* window) {
@@ -175,6 +218,7 @@ void Shutdown() {
     e.handles.clear();
     CloseAudio();
     CloseControllers(e.input);
+    if (!e.pointerShown && SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(SDL_ENABLE);
     if (TTF_WasInit()) TTF_Quit();
     IMG_Quit();
     if (e.screen != nullptr) SDL_DestroyTexture(e.screen);
@@ -196,6 +240,12 @@ void Shutdown() {
     e.freeChannels.clear();
     e.channelCount = 0;
     e.masterVolume = 1.0;
+    e.groupVolume[BRISEL_SOUND_EFFECTS] = e.groupVolume[BRISEL_SOUND_MUSIC] = 1.0;
+    e.muted = false;
+    e.fullscreen = false;
+    e.windowWidth = e.windowHeight = 0;
+    e.pointerShown = true;
+    e.suspended = false;
 }
 
 void SaveShot(Engine& e) {
@@ -254,18 +304,14 @@ void Pace(Engine& e) {
     g_pacer.lastFrame = NowNs();
 }
 
-void ToggleFullscreen(Engine& e) {
-    bool full = (SDL_GetWindowFlags(e.window) & SDL_WINDOW_FULLSCREEN) != 0;
-    SDL_SetWindowFullscreen(e.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-}
-
 void PollEvents(Engine& e) {
     SDL_Event ev;
     while (SDL_PollEvent(&ev)) {
         switch (ev.type) {
         case SDL_QUIT: e.quitRequested = true; break;
         case SDL_WINDOWEVENT:
-            if (ev.window.event == SDL_WINDOWEVENT_FOCUS_LOST && !e.input.scripted) ReleaseAllKeys(e.input);
+            if (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) NoteWindowSize(e);
+            if (!e.input.scripted) HandleInputEvent(e.input, ev);
             break;
         case SDL_KEYDOWN:
             if (!ev.key.repeat && (ev.key.keysym.sym == SDLK_F11 || ((ev.key.keysym.sym == SDLK_RETURN ||
@@ -309,21 +355,26 @@ int64_t Init(const BriselInitRecord* record) {
         }
         MainRng().Seed(e.config.haveSeed ? e.config.seed : uint64_t(NowNs()) ^ uint64_t(time(nullptr)));
 
-        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0)
-            Raise(BRISEL_FAIL_SYSTEM, SdlError("Init: cannot start SDL video"));
-        // Controllers are welcome but not required; a machine without the subsystem still plays.
-        SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
-        e.headless = IsHeadless();
+        {
+            StderrMuffle quiet;  // display probing, GL drivers
+            StartVideo();
+            // Controllers are welcome but not required; a machine without them still plays.
+            SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
+            e.headless = IsHeadless();
 
-        int w, h;
-        WindowSize(w, h);
-        const char* title = record->title != nullptr ? record->title : "";
-        e.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
-                                    SDL_WINDOW_RESIZABLE);
-        if (e.window == nullptr) Raise(BRISEL_FAIL_SYSTEM, SdlError("Init: cannot open the window"));
-        SDL_SetWindowMinimumSize(e.window, Canvas::kWidth / 8, Canvas::kHeight / 8);
-        SetIcon(e.window, record->icon);
-        CreateRenderer(e);
+            int w, h;
+            WindowSize(w, h);
+            const char* title = record->title != nullptr ? record->title : "";
+            Uint32 flags = SDL_WINDOW_RESIZABLE | (e.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+            e.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
+            if (e.window == nullptr) Raise(BRISEL_FAIL_SYSTEM, SdlError("Init: cannot open the window"));
+            e.windowWidth = w;
+            e.windowHeight = h;
+            SDL_SetWindowMinimumSize(e.window, Canvas::kWidth / 8, Canvas::kHeight / 8);
+            SetIcon(e.window, record->icon);
+            CreateRenderer(e);
+            SDL_ShowCursor(e.pointerShown ? SDL_ENABLE : SDL_DISABLE);
+        }
         e.canvas.Reset();
 
         if (IMG_Init(IMG_INIT_PNG) == 0)
@@ -362,7 +413,7 @@ int64_t Act(void) {
     Engine& e = E();
     if (e.quitRequested) Raise(BRISEL_FAIL_QUIT, "Act: the window was closed");
     ++e.step;
-    Present(e);
+    if (!e.suspended) Present(e);  // minimised: nothing to show, and no cost for it
     e.canvas.EndFrame();
     if (e.config.shotFrames.count(e.step) != 0) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));
@@ -370,16 +421,18 @@ int64_t Act(void) {
 
     Pace(e);
     PollEvents(e);
-    bool scriptQuit = false;
-    if (e.input.scripted) ApplyScriptEvents(e.input, e.step, scriptQuit);
+    ScriptStep script;
+    if (e.input.scripted) script = ApplyScriptEvents(e.input, e.step);
+    for (int i = 0; i < script.fullscreenToggles; ++i) ToggleFullscreen(e);
     RefreshCounts(e.input);
+    UpdateSuspension(e);
 
     int64_t now = NowNs();
     e.recentFrames.push_back(uint64_t(now));
     if (e.recentFrames.size() > 512)
         e.recentFrames.erase(e.recentFrames.begin(), e.recentFrames.begin() + 256);
 
-    if (scriptQuit) {
+    if (script.quit) {
         e.quitRequested = true;
         Raise(BRISEL_FAIL_QUIT, "Act: the input script closed the window at step " + std::to_string(e.step));
     }

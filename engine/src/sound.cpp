@@ -89,21 +89,54 @@ bool WavComplete(const std::vector<uint8_t>& d) {
     return format && samples;
 }
 
+// ---- groups: a gain between each sound's own volume and its channel ------------------------
+
+bool ValidGroup(int64_t group) { return group == BRISEL_SOUND_EFFECTS || group == BRISEL_SOUND_MUSIC; }
+
+double GroupGain(const Engine& e, int64_t group) { return e.muted ? 0.0 : e.groupVolume[group]; }
+
+// The one place a sound's volume reaches its mixer channel.
+void ApplyChannelVolume(const BriselSnd* snd) {
+    if (snd->chunk == nullptr) return;
+    Mix_Volume(snd->channel, int(std::lround(snd->volume * GroupGain(E(), snd->group) * MIX_MAX_VOLUME)));
+}
+
+double ClampVolume(double volume) { return std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0; }
+
 }  // namespace
 
 namespace brisel {
 
+void ApplyVolumes() {
+    for (const auto& [handle, kind] : E().handles)
+        if (kind == Kind::Snd) ApplyChannelVolume(static_cast<const BriselSnd*>(handle));
+}
+
+void SuspendSound(bool paused) {
+    if (!E().audioOpen) return;
+    if (paused)
+        Mix_Pause(-1);
+    else
+        Mix_Resume(-1);
+}
+
 void OpenAudio() {
     Engine& e = E();
     Mix_Init(MIX_INIT_OGG);
-    bool open = TryOpenMixer();
-    if (!open) {
-        if (e.config.debug)
-            std::fprintf(stderr, "brisel: no sound device (%s); running silent\n", Mix_GetError());
-        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-        open = TryOpenMixer();
-        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    bool device = false, open = false;
+    {
+        // A machine without a sound device makes the sound libraries list every card they
+        // looked for; the player gets one line from us instead.
+        StderrMuffle quiet;
+        device = open = TryOpenMixer();
+        if (!device) {
+            if (e.config.debug) std::fprintf(stderr, "brisel: no sound device (%s)\n", Mix_GetError());
+            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+            open = TryOpenMixer();
+            SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        }
     }
+    if (!device) std::fprintf(stderr, "%s: no sound device: playing silently\n", ProgramName());
     e.audioOpen = open;
     if (!open) return;  // not even the dummy driver: sounds are checked and kept silent
     int frequency = 0, channels = 0;
@@ -185,7 +218,7 @@ BriselSnd* LoadSnd(const char* path) {
         int frameBytes = (SDL_AUDIO_BITSIZE(e.audioFormat) / 8) * e.audioChannels;
         snd->seconds = double(chunk->alen) / (double(frameBytes) * e.audioFrequency);
         snd->channel = AllocateChannel(e);
-        Mix_Volume(snd->channel, MIX_MAX_VOLUME);
+        ApplyChannelVolume(snd.get());
     }
     BriselSnd* handle = snd.release();
     Register(handle, Kind::Snd);
@@ -215,6 +248,7 @@ void PlaySnd(BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)
         Mix_FadeInChannel(snd->channel, chunk, loops, int(std::min(fadeSeconds, 3600.0) * 1000));
     else
         Mix_PlayChannel(snd->channel, chunk, loops);
+    if (e.suspended) Mix_Pause(snd->channel);  // started while minimised: heard on return
 }
 
 void StopSnd(BriselSnd* snd) {
@@ -233,8 +267,8 @@ bool ChkPlayingSnd(BriselSnd* snd) {
 void VolumeSnd(BriselSnd* snd, double volume) {
     BRISEL_ENTRY;
     LiveSnd(snd, "VolumeSnd");
-    snd->volume = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
-    if (snd->chunk != nullptr) Mix_Volume(snd->channel, int(std::lround(snd->volume * MIX_MAX_VOLUME)));
+    snd->volume = ClampVolume(volume);
+    ApplyChannelVolume(snd);
 }
 
 void PanSnd(BriselSnd* snd, double pan) {
@@ -273,6 +307,41 @@ void SetMasterVolume(double volume) {
     Engine& e = E();
     e.masterVolume = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
     if (e.audioOpen) Mix_MasterVolume(int(std::lround(e.masterVolume * MIX_MAX_VOLUME)));
+}
+
+void SetSndGroup(BriselSnd* snd, int64_t group) {
+    BRISEL_ENTRY;
+    LiveSnd(snd, "SetSndGroup");
+    if (!ValidGroup(group))
+        Raise(BRISEL_FAIL_ARGUMENT, "SetSndGroup: no sound group " + std::to_string(group));
+    snd->group = group;
+    ApplyChannelVolume(snd);
+}
+
+void SetGroupVolume(int64_t group, double volume) {
+    BRISEL_ENTRY;
+    if (!ValidGroup(group))
+        Raise(BRISEL_FAIL_ARGUMENT, "SetGroupVolume: no sound group " + std::to_string(group));
+    E().groupVolume[group] = ClampVolume(volume);
+    ApplyVolumes();
+}
+
+double GetGroupVolume(int64_t group) {
+    BRISEL_ENTRY;
+    if (!ValidGroup(group))
+        Raise(BRISEL_FAIL_ARGUMENT, "GetGroupVolume: no sound group " + std::to_string(group));
+    return E().groupVolume[group];
+}
+
+void SetMute(bool mute) {
+    BRISEL_ENTRY;
+    E().muted = mute;
+    ApplyVolumes();
+}
+
+bool GetMute(void) {
+    BRISEL_ENTRY;
+    return E().muted;
 }
 
 void PlayMovie(const char*) {

@@ -18,9 +18,10 @@ EngineTable& Engine() {
 
 const char* const kEntryPointNames[BRISEL_ENTRY_POINT_COUNT] = {
 #define GRAPPIX_ENTRY_NAME(ret, name, params) #name,
-    BRISEL_ENTRY_POINTS(GRAPPIX_ENTRY_NAME)
+    BRISEL_ENTRY_POINTS(GRAPPIX_ENTRY_NAME)};
+
+const char* const kExtensionNames[BRISEL_EXTENSION_COUNT] = {BRISEL_EXTENSIONS(GRAPPIX_ENTRY_NAME)};
 #undef GRAPPIX_ENTRY_NAME
-};
 
 EngineLibrary::~EngineLibrary() { Unload(); }
 
@@ -81,8 +82,9 @@ void EngineLibrary::Load(const std::string& path) {
 void EngineLibrary::Bind(EngineTable& table) {
     // The table is a plain sequence of function pointers in binding order, so it can be
     // filled by index from the name list.
-    static_assert(sizeof(EngineTable) == sizeof(void (*)()) * BRISEL_ENTRY_POINT_COUNT,
-                  "the engine table must hold exactly one pointer per entry point");
+    static_assert(
+        sizeof(EngineTable) == sizeof(void (*)()) * (BRISEL_ENTRY_POINT_COUNT + BRISEL_EXTENSION_COUNT),
+        "the engine table must hold exactly one pointer per entry point and extension");
     auto* slots = reinterpret_cast<void**>(&table);
     for (int i = 0; i < BRISEL_ENTRY_POINT_COUNT; ++i) {
         dlerror();
@@ -93,6 +95,10 @@ void EngineLibrary::Bind(EngineTable& table) {
         }
         slots[i] = symbol;
     }
+    // An engine built before an extension existed simply lacks it.
+    for (int i = 0; i < BRISEL_EXTENSION_COUNT; ++i)
+        slots[BRISEL_ENTRY_POINT_COUNT + i] =
+            handle_ != nullptr ? dlsym(handle_, kExtensionNames[i]) : nullptr;
 }
 
 void EngineLibrary::Unload() {

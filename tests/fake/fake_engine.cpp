@@ -164,6 +164,58 @@ const char* FakeIToS(int64_t v, int64_t minDigits) {
 
 void FakeDbgLog(const char* text) { REC(DbgLog)::Record(text); }
 
+// ---- the extensions -------------------------------------------------------------------------
+
+const char* FakeEngineVersion() {
+    REC(EngineVersion)::Record();
+    return "Fake engine 0";
+}
+int64_t FakeKey(int64_t key) {
+    REC(Key)::Record(key);
+    auto it = gCurrent->keys.find(key);
+    return it == gCurrent->keys.end() ? 0 : it->second;
+}
+int64_t FakeWindowState(int64_t which) {
+    REC(WindowState)::Record(which);
+    auto it = gCurrent->window.find(which);
+    return it == gCurrent->window.end() ? 0 : it->second;
+}
+void FakeSetGroupVolume(int64_t group, double volume) {
+    REC(SetGroupVolume)::Record(group, volume);
+    gCurrent->groupVolume[group] = volume;
+}
+double FakeGetGroupVolume(int64_t group) {
+    REC(GetGroupVolume)::Record(group);
+    auto it = gCurrent->groupVolume.find(group);
+    return it == gCurrent->groupVolume.end() ? 1.0 : it->second;
+}
+void FakeSetMute(bool mute) {
+    REC(SetMute)::Record(mute);
+    gCurrent->muted = mute;
+}
+bool FakeGetMute() {
+    REC(GetMute)::Record();
+    return gCurrent->muted;
+}
+void FakeSetFullscreen(bool on) {
+    REC(SetFullscreen)::Record(on);
+    gCurrent->fullscreen = on;
+}
+bool FakeGetFullscreen() {
+    REC(GetFullscreen)::Record();
+    return gCurrent->fullscreen;
+}
+void FakeSetWindowSize(int64_t w, int64_t h) {
+    REC(SetWindowSize)::Record(w, h);
+    gCurrent->windowW = w;
+    gCurrent->windowH = h;
+}
+void FakeGetWindowSize(int64_t* w, int64_t* h) {
+    REC(GetWindowSize)::Record(w, h);
+    if (w != nullptr) *w = gCurrent->windowW;
+    if (h != nullptr) *h = gCurrent->windowH;
+}
+
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
         REC(name)::Record(x);     \
@@ -206,6 +258,7 @@ FakeEngine::FakeEngine() {
     EngineTable& t = Engine();
 #define GRAPPIX_FAKE_DEFAULT(ret, name, params) t.name = &REC(name)::Fn;
     BRISEL_ENTRY_POINTS(GRAPPIX_FAKE_DEFAULT)
+    BRISEL_EXTENSIONS(GRAPPIX_FAKE_DEFAULT)
 #undef GRAPPIX_FAKE_DEFAULT
     t.Act = &FakeAct;
     t.FreeMem = &FakeFreeMem;
@@ -238,7 +291,25 @@ FakeEngine::FakeEngine() {
     t.Mod = &FakeMod;
     t.Hypot = &FakeHypot;
     t.InvRot = &FakeInvRot;
+    t.EngineVersion = &FakeEngineVersion;
+    t.Key = &FakeKey;
+    t.WindowState = &FakeWindowState;
+    t.SetGroupVolume = &FakeSetGroupVolume;
+    t.GetGroupVolume = &FakeGetGroupVolume;
+    t.SetMute = &FakeSetMute;
+    t.GetMute = &FakeGetMute;
+    t.SetFullscreen = &FakeSetFullscreen;
+    t.GetFullscreen = &FakeGetFullscreen;
+    t.SetWindowSize = &FakeSetWindowSize;
+    t.GetWindowSize = &FakeGetWindowSize;
     SetFrameCount(0);
+}
+
+void FakeEngine::RemoveExtensions() {
+    EngineTable& t = Engine();
+#define GRAPPIX_FAKE_REMOVE(ret, name, params) t.name = nullptr;
+    BRISEL_EXTENSIONS(GRAPPIX_FAKE_REMOVE)
+#undef GRAPPIX_FAKE_REMOVE
 }
 
 FakeEngine::~FakeEngine() {

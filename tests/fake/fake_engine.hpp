@@ -1,6 +1,7 @@
 // A recording stand-in for the engine library: it fills the same table the real library fills,
 // records every call with its arguments, and lets a test script what the engine reports
-// (button counts, the cursor, Rnd results, texture sizes, files that fail to load).
+// (button counts, the cursor, Rnd results, texture sizes, files that fail to load), with the
+// engine's extensions or without them.
 // No SDL, no window, no files: game objects run alone, fast and deterministically.
 #pragma once
 
@@ -47,6 +48,10 @@ public:
     void FailLoad(const std::string& path) { failing.insert(path); }
     void SetTexSize(const std::string& path, double w, double h) { texSize[path] = {w, h}; }
     std::function<void(int64_t step)> onAct;  // runs inside every Act (may raise)
+    // The extensions: key and window-state counts, and what the setters left.
+    void SetKeyCount(int64_t key, int64_t count) { keys[key] = count; }
+    void SetWindowCount(int64_t which, int64_t count) { window[which] = count; }
+    void RemoveExtensions();  // an engine of the 132 names alone: every extension null
 
     // Maths calls are not recorded unless asked for (the world calls them by the hundred).
     bool recordMaths = false;
@@ -61,6 +66,12 @@ public:
     std::map<const void*, std::string> files;                  // live handle -> file
     std::set<const void*> released;                            // handles given to FreeMem
     std::string lastString;                                    // IToS buffer
+    std::map<int64_t, int64_t> keys;                           // Key counts
+    std::map<int64_t, int64_t> window;                         // WindowState counts
+    std::map<int64_t, double> groupVolume;                     // default 1
+    bool muted = false;
+    bool fullscreen = false;
+    int64_t windowW = 1600, windowH = 900;
     int64_t nextHandle = 0x1000;
 
     const void* NewHandle(const std::string& file);
