@@ -1,8 +1,6 @@
 # End-to-end tests: the real grappix executable run as a child process, with stand-in engine
 # libraries (to test binding and the exit paths) and, once built, the real engine and assets.
 
-add_library(grappix_test_support STATIC support/process.cpp support/trace.cpp)
-target_include_directories(grappix_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 # Stand-in engines: one complete, and two that each lack one entry point (one found before
 # Free in the binding order, one after it). None has the extensions: the game must run on the
@@ -61,5 +59,9 @@ if(TARGET grappix_assets)
   add_dependencies(e2e_tests grappix_assets)
   target_compile_definitions(e2e_tests PRIVATE GRAPPIX_HAVE_ASSETS=1)
 endif()
+# The game reads and writes the player's settings under the XDG folders: every run of a test
+# gets folders of the build tree, never the real home; tests that write there use their own.
+set(_xdg ${CMAKE_CURRENT_BINARY_DIR}/xdg)
 gtest_discover_tests(e2e_tests DISCOVERY_TIMEOUT 60
-                     PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+                     PROPERTIES ENVIRONMENT
+                     "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;XDG_CONFIG_HOME=${_xdg}/config;XDG_DATA_HOME=${_xdg}/data;XDG_STATE_HOME=${_xdg}/state")

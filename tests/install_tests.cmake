@@ -35,7 +35,12 @@ set(_install_env
   "DESKTOP_FILE_VALIDATE=${GRAPPIX_DESKTOP_FILE_VALIDATE}"
   "APPSTREAMCLI=${GRAPPIX_APPSTREAMCLI}"
   "SDL_VIDEODRIVER=dummy"
-  "SDL_AUDIODRIVER=dummy")
+  "SDL_AUDIODRIVER=dummy"
+  # The installed game keeps its settings under the XDG folders: a folder of the build tree
+  # here, never the real home.
+  "XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/install-xdg/config"
+  "XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/install-xdg/data"
+  "XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/install-xdg/state")
 
 function(grappix_install_test name)
   add_test(NAME install.${name} COMMAND bash ${_install_test} ${name})

@@ -14,6 +14,11 @@ int64_t PadCount(int64_t pad, int64_t button);  // pad buttons as the engine num
 double MouseX();                                // cursor, screen pixels
 double MouseY();
 
+// Keys (BRISEL_KEY_*) and the window's state (BRISEL_WINDOW_*), counted as the buttons are.
+// An engine without these extensions reports 0: nothing pressed, the window always there.
+int64_t KeyCount(int64_t key);
+int64_t WindowStateCount(int64_t which);
+
 inline bool IsHeld(int64_t count) { return count > 0; }
 inline bool IsPressed(int64_t count) { return count == 1; }
 inline bool IsReleased(int64_t count, int64_t previous) { return count < previous; }

@@ -1,6 +1,8 @@
 #include "frame/media.hpp"
 
 #include "frame/engine.hpp"
+#include "frame/fault.hpp"
+#include "frame/session.hpp"
 
 namespace grappix {
 
@@ -52,6 +54,9 @@ Snd::Snd(BriselSnd* handle) : handle_(handle, [](BriselSnd* h) { ReleaseHandle(h
 void Snd::Play(bool loop) const { Engine().PlaySnd(handle_.get(), 0.0, loop, 0.0); }
 void Snd::Stop() const { Engine().StopSnd(handle_.get()); }
 void Snd::Volume(double v) const { Engine().VolumeSnd(handle_.get(), v); }
+void Snd::Group(SoundGroup group) const {
+    if (Engine().SetSndGroup != nullptr) Engine().SetSndGroup(handle_.get(), static_cast<int64_t>(group));
+}
 
 Tex LoadTex(const std::string& path) { return Tex(Engine().LoadTex(path.c_str())); }
 Font LoadFont(const std::string& path) { return Font(Engine().LoadFont(path.c_str())); }
@@ -62,6 +67,7 @@ void SoundClip::Load(const std::string& path, double volume, bool loopOn) {
     try {
         snd = LoadSnd(path);
         snd.Volume(volume);
+        if (loopOn) snd.Group(SoundGroup::Music);
         loop = loopOn;
         loaded = true;
         DebugLog("SoundLoad:" + path);
@@ -80,10 +86,20 @@ void SoundClip::Play() {
 void NextFrame() {
     gFrameCount += 1;
     Engine().Act();
+    if (Session* session = ActiveSession()) session->AfterFrameStep();
+}
+
+void Quit() {
+    Engine().Exit();  // raises the quit failure; an engine that only notes it is raised for here
+    Raise(BRISEL_FAIL_QUIT, "the player quit");
 }
 
 int64_t FrameCount() { return gFrameCount; }
 void SetFrameCount(int64_t n) { gFrameCount = n; }
+
+void ShowPointer(bool show) {
+    if (Engine().ShowPointer != nullptr) Engine().ShowPointer(show);
+}
 
 void DrawRect(double x, double y, double w, double h, double r, double g, double b, double a) {
     Engine().DrawRect(x, y, w, h, r, g, b, a);

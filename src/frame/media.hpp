@@ -56,12 +56,17 @@ private:
 };
 
 // A sound. Releasing the last copy frees it in the engine, which also stops it.
+// The two kinds of sound, each with a volume of the player's: the looping music pieces, and
+// every other sound.
+enum class SoundGroup { Effects = BRISEL_SOUND_EFFECTS, Music = BRISEL_SOUND_MUSIC };
+
 class Snd {
 public:
     Snd() = default;
     void Play(bool loop) const;  // from the start
     void Stop() const;
-    void Volume(double v) const;  // 0..1
+    void Volume(double v) const;         // 0..1, before the group's volume
+    void Group(SoundGroup group) const;  // effects unless told; nothing on an engine without groups
     bool IsLoaded() const { return handle_ != nullptr; }
     BriselSnd* Handle() const { return handle_.get(); }
 
@@ -77,7 +82,8 @@ Font LoadFont(const std::string& path);
 Snd LoadSnd(const std::string& path);
 
 // A sound loaded once with its volume and loop flag. A file that fails to load leaves the
-// clip silent: Play then does nothing, and the game goes on.
+// clip silent: Play then does nothing, and the game goes on. A looping clip is music: the
+// player's music volume scales it; every other clip is an effect.
 class SoundClip {
 public:
     void Load(const std::string& path, double volume, bool loop);
@@ -94,10 +100,18 @@ private:
 };
 
 // Frame step: the frame counter goes up by one, then the engine shows the frame drawn since
-// the last step, refreshes input and paces the loop.
+// the last step, refreshes input and paces the loop; then the keys of every screen (mute,
+// quit) take effect.
 void NextFrame();
+
+// Ends the run as closing the window does (status 0): raises the engine's quit failure.
+[[noreturn]] void Quit();
 int64_t FrameCount();           // frame steps since start-up
 void SetFrameCount(int64_t n);  // start-up sets 0; tests set what they need
+
+// The system pointer over the window: hidden during play, where the aim marker shows where
+// it points; shown on every menu. Nothing on an engine that cannot hide it.
+void ShowPointer(bool show);
 
 // A blended filled rectangle in screen pixels.
 void DrawRect(double x, double y, double w, double h, double r, double g, double b, double a);

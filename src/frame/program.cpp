@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "desktop/xdg_dirs.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/media.hpp"
+#include "frame/session.hpp"
 #include "game/game_scene.hpp"
 #include "title/title_scene.hpp"
 
@@ -46,6 +48,8 @@ int ExitStatusFor(const ExceptionRecord& record) { return record.code == BRISEL_
 
 std::string DescribeFailure(const ExceptionRecord& record) {
     if (ExitStatusFor(record) == 0) return {};
+    // No display is the player's situation, not a fault: the engine's sentence says what to do.
+    if (record.code == BRISEL_FAIL_NO_DISPLAY && record.hasMessage) return "grappix: " + record.message;
     char head[96];
     std::snprintf(head, sizeof head, "grappix: error %" PRId64, record.code);
     std::string line = head;
@@ -57,12 +61,57 @@ std::string DescribeFailure(const ExceptionRecord& record) {
     return line;
 }
 
-int RunProgram(const char* enginePath, const BriselIcon* icon) {
+namespace {
+
+std::string SettingsPath() {
+    std::string folder = GameFolder(XdgKind::Config);
+    return folder.empty() ? folder : folder + "/settings.ini";
+}
+
+}  // namespace
+
+int PrintVersion(const char* enginePath) {
+    std::printf("%s\n", GameVersionLine().c_str());
+    EngineLibrary library;
+    EngineTable table;
+    try {
+        library.Load(enginePath);
+        library.Bind(table);
+    } catch (const BriselFailure& failure) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "grappix: the engine library cannot be loaded: %s\n",
+                     failure.Message() != nullptr ? failure.Message() : enginePath);
+        ExceptionPlace() = 0;
+        return 1;
+    }
+    if (table.EngineVersion != nullptr)
+        std::printf("%s\n", table.EngineVersion());
+    else
+        std::printf("engine library %s (it does not report its version)\n", enginePath);
+    return 0;
+}
+
+int Main(const std::vector<std::string>& args, const char* enginePath, const BriselIcon* icon) {
+    CommandLine line = ParseCommandLine(args);
+    switch (line.action) {
+    case CommandLine::Action::Error:
+        std::fprintf(stderr, "%s\n", UsageErrorLine(line).c_str());
+        return kUsageStatus;
+    case CommandLine::Action::Help: std::fputs(HelpText(SettingsPath()).c_str(), stdout); return 0;
+    case CommandLine::Action::Version: return PrintVersion(enginePath);
+    case CommandLine::Action::Play: break;
+    }
+    return RunProgram(enginePath, icon, line);
+}
+
+int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine) {
     SetGameFloatingPoint();
     InstallFaultHandlers();
 
     EngineLibrary library;
     std::unique_ptr<AppState> app;
+    std::unique_ptr<Session> session;
+    bool initialised = false;
     int status = 0;
     try {
         library.Load(enginePath);
@@ -71,6 +120,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon) {
         app = std::make_unique<AppState>();
         SetFrameCount(0);
         app->title = kAppTitle;
+        session = std::make_unique<Session>(SettingsPath(), commandLine);
+        session->ApplyBeforeInit();
 
         BriselInitRecord init{};
         init.buildConstant = kBuildConstant;
@@ -81,6 +132,9 @@ int RunProgram(const char* enginePath, const BriselIcon* icon) {
         std::string title = app->title + "";
         init.title = title.c_str();
         Engine().Init(&init);
+        initialised = true;
+        session->ApplyAfterInit();
+        SetActiveSession(session.get());
 
         for (;;) {
             GameMode mode = RunTitle();
@@ -96,6 +150,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon) {
     // Shutdown: release the state, close the engine if its Free was found, unload it. A
     // failure while closing does not stop the rest.
     try {
+        SetActiveSession(nullptr);
+        if (session != nullptr && initialised) session->AtShutdown();
         app.reset();
         if (Engine().Free != nullptr) Engine().Free();
     } catch (...) {

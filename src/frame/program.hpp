@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "brisel.h"
+#include "desktop/command_line.hpp"
 
 namespace grappix {
 
@@ -30,10 +32,20 @@ inline constexpr const char* kAppTitle = "Grappix ver1.00";
 inline constexpr uint64_t kBuildConstant = 0x5A17C3E96B0D2F48ull;
 
 // Runs the whole program: sets the floating-point environment, binds the engine library at
-// enginePath, initialises it with the title and icon, alternates the scenes until a failure
-// ends the run, then shuts down. Returns the process exit status: 0 when the player quit
-// (closed the window), 1 for any other failure, after one line on standard error.
-int RunProgram(const char* enginePath, const BriselIcon* icon);
+// enginePath, reads the player's settings (with the command line's options on top),
+// initialises the engine with the title and icon, alternates the scenes until a failure ends
+// the run, then shuts down. Returns the process exit status: 0 when the player quit (closed
+// the window, Ctrl+Q), 1 for any other failure, after one line on standard error.
+int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine);
+
+// What main does with the command line before anything else: --help and --version print and
+// end (status 0; --version 1 when the engine library cannot be loaded), a bad command line
+// prints one line and ends with status 2; otherwise the game runs. Nothing opens a window
+// before the game runs.
+int Main(const std::vector<std::string>& args, const char* enginePath, const BriselIcon* icon);
+
+// The two lines of --version: the game's, and the engine library's at enginePath.
+int PrintVersion(const char* enginePath);
 
 // The status a caught failure ends the run with, and the line printed for it (empty for a
 // plain quit).

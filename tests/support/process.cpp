@@ -16,13 +16,15 @@
 namespace grappix::test {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir,
-                         const std::vector<std::pair<std::string, std::string>>& env, double timeoutSeconds) {
+                         const std::vector<std::pair<std::string, std::string>>& env, double timeoutSeconds,
+                         const std::vector<std::string>& unset) {
     TempDir io;
     const std::string outPath = io / "out", errPath = io / "err";
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         if (chdir(workDir.c_str()) != 0) _exit(127);
+        for (const std::string& name : unset) unsetenv(name.c_str());
         for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

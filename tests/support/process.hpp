@@ -16,9 +16,10 @@ struct ProcessResult {
     std::string err;        // standard error
 };
 
+// env is set on top of this process's environment, after the names in `unset` are removed.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir,
                          const std::vector<std::pair<std::string, std::string>>& env,
-                         double timeoutSeconds = 60.0);
+                         double timeoutSeconds = 60.0, const std::vector<std::string>& unset = {});
 
 // A fresh empty folder under the system's temporary folder, removed by the destructor.
 class TempDir {

@@ -1,0 +1,162 @@
+#include "desktop/command_line.hpp"
+
+#include <algorithm>
+
+#ifndef GRAPPIX_VERSION
+#define GRAPPIX_VERSION "unknown"
+#endif
+
+namespace grappix {
+
+namespace {
+
+std::string Volume(std::string_view value, std::optional<int64_t>& out) {
+    int64_t v = 0;
+    bool digits = !value.empty() && value.size() <= 3;
+    for (char c : value) {
+        if (c < '0' || c > '9') digits = false;
+        v = v * 10 + (c - '0');
+    }
+    if (!digits || v > 100)
+        return "'" + std::string(value) + "' is not a volume (a whole number from 0 to 100)";
+    out = v;
+    return {};
+}
+
+const std::vector<Option> kOptions = {
+    {"--help", "-h", nullptr, "show this help and exit",
+     [](CommandLine& c, std::string_view) {
+         c.action = CommandLine::Action::Help;
+         return std::string();
+     }},
+    {"--version", nullptr, nullptr, "show the game's and the engine's versions and exit",
+     [](CommandLine& c, std::string_view) {
+         c.action = CommandLine::Action::Version;
+         return std::string();
+     }},
+    {"--fullscreen", nullptr, nullptr, "play fullscreen (this run only)",
+     [](CommandLine& c, std::string_view) {
+         c.fullscreen = true;
+         return std::string();
+     }},
+    {"--windowed", nullptr, nullptr, "play in a window (this run only)",
+     [](CommandLine& c, std::string_view) {
+         c.fullscreen = false;
+         return std::string();
+     }},
+    {"--music-volume", nullptr, "N", "music volume, 0 to 100 (this run only)",
+     [](CommandLine& c, std::string_view v) { return Volume(v, c.musicVolume); }},
+    {"--effects-volume", nullptr, "N", "sound effects volume, 0 to 100 (this run only)",
+     [](CommandLine& c, std::string_view v) { return Volume(v, c.effectsVolume); }},
+    {"--mute", nullptr, nullptr, "start with every sound muted (this run only)",
+     [](CommandLine& c, std::string_view) {
+         c.mute = true;
+         return std::string();
+     }},
+    {"--reset-settings", nullptr, nullptr, "start from the default settings and save them",
+     [](CommandLine& c, std::string_view) {
+         c.resetSettings = true;
+         return std::string();
+     }},
+};
+
+const Option* Find(std::string_view name) {
+    for (const Option& o : kOptions)
+        if (name == o.name || (o.shortName != nullptr && name == o.shortName)) return &o;
+    return nullptr;
+}
+
+CommandLine Fail(std::string what) {
+    CommandLine c;
+    c.action = CommandLine::Action::Error;
+    c.error = std::move(what);
+    return c;
+}
+
+}  // namespace
+
+const std::vector<Option>& Options() { return kOptions; }
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    bool help = false, version = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') return Fail("unexpected argument '" + arg + "'");
+        size_t eq = arg.find('=');
+        std::string name = arg.substr(0, eq);
+        const Option* option = Find(name);
+        if (option == nullptr) return Fail("unknown option '" + name + "'");
+        std::string value;
+        if (option->valueName == nullptr) {
+            if (eq != std::string::npos) return Fail("option '" + name + "' takes no value");
+        } else if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return Fail("option '" + name + "' needs a value (" + option->valueName + ")");
+        }
+        std::string problem = option->apply(line, value);
+        if (!problem.empty()) return Fail("option '" + name + "': " + problem);
+        // Help and version win over playing, whatever their place among the options.
+        help |= line.action == CommandLine::Action::Help;
+        version |= line.action == CommandLine::Action::Version;
+        line.action = CommandLine::Action::Play;
+    }
+    if (help)
+        line.action = CommandLine::Action::Help;
+    else if (version)
+        line.action = CommandLine::Action::Version;
+    return line;
+}
+
+std::string UsageErrorLine(const CommandLine& line) {
+    return "grappix: " + line.error + ". Try 'grappix --help' for more information.";
+}
+
+std::string HelpText(const std::string& settingsPath) {
+    std::string text =
+        "Usage: grappix [OPTION]...\n"
+        "A fast 2D action game: swing through an endless stage on a grappling wire.\n"
+        "\n"
+        "Options:\n";
+    for (const Option& o : kOptions) {
+        std::string head = "  ";
+        head += o.shortName != nullptr ? std::string(o.shortName) + ", " : "    ";
+        head += o.name;
+        if (o.valueName != nullptr) head += std::string(" ") + o.valueName;
+        head.resize(std::max<size_t>(head.size() + 2, 26), ' ');
+        text += head + o.help + "\n";
+    }
+    text +=
+        "\n"
+        "Controls (mouse; keyboard; controller):\n"
+        "  shoot the hook, take it back   hold, release left button; Z; X\n"
+        "  reel in, let go of the wire    hold, release right button; X; B\n"
+        "  jump, kick off a pillar        release middle button; Space; A\n"
+        "  pause, resume                  Escape or P; Start\n"
+        "  mute, unmute                   M\n"
+        "  fullscreen on, off             F11 or Alt+Enter\n"
+        "  quit                           Ctrl+Q; on the title also Escape or Back\n"
+        "  menus                          the mouse; on the options screen also\n"
+        "                                 arrows, Enter, Escape; d-pad, A, B\n"
+        "\n"
+        "Files:\n"
+        "  $XDG_CONFIG_HOME/grappix/settings.ini (XDG_CONFIG_HOME is ~/.config\n"
+        "  when unset): the volumes, mute, fullscreen and the window's size.\n"
+        "  For this run: " +
+        (settingsPath.empty() ? std::string("none (no home folder)") : settingsPath) +
+        "\n"
+        "\n"
+        "Environment:\n"
+        "  XDG_CONFIG_HOME                 where the settings file is kept (above)\n"
+        "  SDL_VIDEODRIVER=dummy           run without a window\n"
+        "  SDL_AUDIODRIVER=dummy           run without a sound device\n"
+        "  BRISEL_INPUT, BRISEL_FRAMES ... scripted runs: see grappix(6)\n";
+    return text;
+}
+
+std::string GameVersionLine() { return std::string("grappix ") + GRAPPIX_VERSION; }
+
+}  // namespace grappix

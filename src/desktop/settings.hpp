@@ -1,0 +1,57 @@
+// The player's settings and the file that keeps them between runs.
+//
+// settings.ini holds one "key = value" a line; '#' or ';' starts a comment line, and section
+// lines ("[name]") are allowed and kept. The game's keys:
+//
+//     music-volume = 100      0 to 100
+//     effects-volume = 100    0 to 100
+//     mute = false            true or false (also yes/no, on/off, 1/0)
+//     fullscreen = false
+//     window-width = 1600     the window's size when not fullscreen, in screen pixels
+//     window-height = 900
+//
+// Reading keeps every line as it was; writing changes only the values of these keys (adding
+// the missing ones at the end), so comments and keys written by another version survive.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace grappix {
+
+struct Settings {
+    int64_t musicVolume = 100;  // percent of each music piece's own volume
+    int64_t effectsVolume = 100;
+    bool mute = false;
+    bool fullscreen = false;
+    int64_t windowWidth = 1600;
+    int64_t windowHeight = 900;
+
+    bool operator==(const Settings&) const = default;
+};
+
+inline constexpr int64_t kMinWindowWidth = 200, kMinWindowHeight = 112, kMaxWindowSide = 16384;
+
+class SettingsFile {
+public:
+    explicit SettingsFile(std::string path) : path_(std::move(path)) {}
+
+    // Reads the file. A missing file gives the defaults, silently. Each key that is malformed
+    // keeps its default, with one warning "<file>:<line>: ..." in warnings; a file that exists
+    // but cannot be read gives the defaults with one warning, and Save will not replace it.
+    Settings Load(std::vector<std::string>& warnings);
+
+    // Writes the settings over the file atomically, keeping the lines Load read. Returns an
+    // empty string, or why it could not.
+    std::string Save(const Settings& settings);
+
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::vector<std::string> lines_;  // as read, without line ends
+    bool unreadable_ = false;         // exists but could not be read: never overwritten
+};
+
+}  // namespace grappix

@@ -1,0 +1,76 @@
+#include "desktop/xdg_dirs.hpp"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace grappix {
+
+namespace {
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') return home;
+    // Without HOME (a service, a stripped environment) the password database still knows.
+    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr && pw->pw_dir[0] == '/')
+        return pw->pw_dir;
+    return {};
+}
+
+}  // namespace
+
+std::string XdgHome(XdgKind kind) {
+    const char* variable = "XDG_CONFIG_HOME";
+    const char* fallback = "/.config";
+    switch (kind) {
+    case XdgKind::Config: break;
+    case XdgKind::Data:
+        variable = "XDG_DATA_HOME";
+        fallback = "/.local/share";
+        break;
+    case XdgKind::State:
+        variable = "XDG_STATE_HOME";
+        fallback = "/.local/state";
+        break;
+    }
+    // A relative path is invalid by the rules and must be ignored.
+    const char* value = std::getenv(variable);
+    if (value != nullptr && value[0] == '/') return value;
+    std::string home = HomeFolder();
+    return home.empty() ? home : home + fallback;
+}
+
+std::string GameFolder(XdgKind kind) {
+    std::string base = XdgHome(kind);
+    if (base.empty()) return base;
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    return base + "/grappix";
+}
+
+bool MakeFolders(const std::string& path, std::string& error) {
+    if (path.empty()) {
+        error = "no folder to create";
+        return false;
+    }
+    // Each prefix ending before a slash, then the whole path.
+    for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+        std::string part = at == std::string::npos ? path : path.substr(0, at);
+        struct stat st {};
+        if (stat(part.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                error = part + " is not a folder";
+                return false;
+            }
+        } else if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = part + ": " + std::strerror(errno);
+            return false;
+        }
+        if (at == std::string::npos) return true;
+    }
+}
+
+}  // namespace grappix

@@ -1,0 +1,54 @@
+// The player's side of one run: the settings in force (the settings file's, with this run's
+// command-line options laid over them), applied to the engine and saved whenever they change in
+// the game; and what works on every screen after every frame step: M toggles mute, Ctrl+Q
+// quits, and a fullscreen toggle the window got from its own keys (F11, Alt+Enter) is kept.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "desktop/command_line.hpp"
+#include "desktop/settings.hpp"
+
+namespace grappix {
+
+class Session {
+public:
+    // Reads the settings file at settingsPath (each problem warned about on standard error)
+    // and lays the command line over what it holds; --reset-settings starts from the defaults
+    // and saves them at once.
+    Session(std::string settingsPath, const CommandLine& commandLine);
+
+    void ApplyBeforeInit();  // to the engine: fullscreen, window size, volumes, mute
+    void ApplyAfterInit();   // notes the size the window opened at
+    void AfterFrameStep();   // M, Ctrl+Q, and fullscreen toggled by the window's keys
+    void AtShutdown();       // keeps a window size the player gave the window
+
+    const Settings& Current() const { return current_; }  // what this run uses
+    const Settings& Saved() const { return saved_; }      // what the file holds
+    void SetMusicVolume(int64_t percent);                 // 0..100
+    void SetEffectsVolume(int64_t percent);
+    void SetMute(bool on);
+    void SetFullscreen(bool on);
+
+private:
+    // A change made in the game: this run and the file both take it, then it is saved.
+    template <class Edit>
+    void Change(Edit edit);
+    void ApplySound() const;
+    void Save();
+    static void Warn(const std::string& text);
+
+    SettingsFile file_;
+    Settings saved_;
+    Settings current_;
+    bool saveWarned_ = false;  // an unwritable folder is mentioned once a run
+    int64_t openedWidth_ = 0, openedHeight_ = 0;
+};
+
+// The run's session, for the frame step and the options screen; null when there is none (a
+// test of a single object).
+Session* ActiveSession();
+void SetActiveSession(Session* session);
+
+}  // namespace grappix

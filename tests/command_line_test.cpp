@@ -1,0 +1,121 @@
+// The command line: every option, every way to get one wrong, and --help listing them all.
+#include <gtest/gtest.h>
+
+#include "desktop/command_line.hpp"
+
+namespace grappix {
+namespace {
+
+using Action = CommandLine::Action;
+
+CommandLine Parse(std::vector<std::string> args) { return ParseCommandLine(args); }
+
+TEST(CommandLineTest, EveryOptionSetsWhatItSays) {
+    // Guards against an option read into the wrong field, or not at all.
+    CommandLine none = Parse({});
+    EXPECT_EQ(none.action, Action::Play);
+    EXPECT_FALSE(none.fullscreen.has_value());
+    EXPECT_FALSE(none.musicVolume.has_value());
+    EXPECT_FALSE(none.effectsVolume.has_value());
+    EXPECT_FALSE(none.mute);
+    EXPECT_FALSE(none.resetSettings);
+
+    EXPECT_EQ(Parse({"--help"}).action, Action::Help);
+    EXPECT_EQ(Parse({"-h"}).action, Action::Help);
+    EXPECT_EQ(Parse({"--version"}).action, Action::Version);
+    EXPECT_EQ(Parse({"--fullscreen"}).fullscreen, std::optional<bool>(true));
+    EXPECT_EQ(Parse({"--windowed"}).fullscreen, std::optional<bool>(false));
+    EXPECT_EQ(Parse({"--fullscreen", "--windowed"}).fullscreen, std::optional<bool>(false));  // the last wins
+    EXPECT_EQ(Parse({"--music-volume", "0"}).musicVolume, std::optional<int64_t>(0));
+    EXPECT_EQ(Parse({"--music-volume=100"}).musicVolume, std::optional<int64_t>(100));
+    EXPECT_EQ(Parse({"--effects-volume", "35"}).effectsVolume, std::optional<int64_t>(35));
+    EXPECT_EQ(Parse({"--effects-volume=7"}).effectsVolume, std::optional<int64_t>(7));
+    EXPECT_TRUE(Parse({"--mute"}).mute);
+    EXPECT_TRUE(Parse({"--reset-settings"}).resetSettings);
+
+    CommandLine all = Parse({"--mute", "--music-volume", "20", "--effects-volume=80", "--fullscreen"});
+    EXPECT_EQ(all.action, Action::Play);
+    EXPECT_TRUE(all.mute);
+    EXPECT_EQ(all.musicVolume, std::optional<int64_t>(20));
+    EXPECT_EQ(all.effectsVolume, std::optional<int64_t>(80));
+    EXPECT_EQ(all.fullscreen, std::optional<bool>(true));
+}
+
+TEST(CommandLineTest, HelpAndVersionWinWhereverTheyStand) {
+    // Guards against `grappix --mute --help` starting the game instead of answering.
+    EXPECT_EQ(Parse({"--mute", "--help"}).action, Action::Help);
+    EXPECT_EQ(Parse({"--version", "--fullscreen"}).action, Action::Version);
+    EXPECT_EQ(Parse({"--version", "--help"}).action, Action::Help);
+}
+
+TEST(CommandLineTest, EveryBadArgumentIsOneLineNamingIt) {
+    // Guards against a mistyped option or value being ignored, or reported without its name.
+    struct Case {
+        std::vector<std::string> args;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"--"}, "unknown option '--'"},
+        {{"--Mute"}, "unknown option '--Mute'"},
+        {{"play"}, "unexpected argument 'play'"},
+        {{"-"}, "unexpected argument '-'"},
+        {{"--mute", "loud"}, "unexpected argument 'loud'"},
+        {{"--mute=yes"}, "option '--mute' takes no value"},
+        {{"--help=now"}, "option '--help' takes no value"},
+        {{"--music-volume"}, "option '--music-volume' needs a value (N)"},
+        {{"--effects-volume"}, "option '--effects-volume' needs a value (N)"},
+        {{"--music-volume", "101"},
+         "option '--music-volume': '101' is not a volume (a whole number from 0 to 100)"},
+        {{"--music-volume", "-1"},
+         "option '--music-volume': '-1' is not a volume (a whole number from 0 to 100)"},
+        {{"--music-volume="}, "option '--music-volume': '' is not a volume (a whole number from 0 to 100)"},
+        {{"--music-volume", "50%"},
+         "option '--music-volume': '50%' is not a volume (a whole number from 0 to 100)"},
+        {{"--effects-volume", "4.5"},
+         "option '--effects-volume': '4.5' is not a volume (a whole number from 0 to 100)"},
+        {{"--effects-volume", "0100"},
+         "option '--effects-volume': '0100' is not a volume (a whole number from 0 to 100)"},
+        {{"--effects-volume", "loud"},
+         "option '--effects-volume': 'loud' is not a volume (a whole number from 0 to 100)"},
+        {{"--effects-volume", "99999999999999999999"},
+         "option '--effects-volume': '99999999999999999999' is not a volume (a whole number from 0 to 100)"},
+    };
+    for (const Case& c : cases) {
+        CommandLine line = Parse(c.args);
+        EXPECT_EQ(line.action, Action::Error) << c.args[0];
+        EXPECT_EQ(line.error, c.error);
+        std::string printed = UsageErrorLine(line);
+        EXPECT_EQ(printed,
+                  std::string("grappix: ") + c.error + ". Try 'grappix --help' for more information.");
+        EXPECT_EQ(printed.find('\n'), std::string::npos);
+    }
+    // A bad argument stops the reading even after --help: nothing half-understood runs.
+    EXPECT_EQ(Parse({"--help", "--bogus"}).action, Action::Error);
+}
+
+TEST(CommandLineTest, HelpListsEveryOptionTheControlsAndTheSettingsFile) {
+    // Guards against an option added to the table but missing from --help, or a help text
+    // that does not say where the settings are kept.
+    std::string help = HelpText("/home/ada/.config/grappix/settings.ini");
+    EXPECT_EQ(help.rfind("Usage: grappix [OPTION]...\n", 0), 0u);
+    for (const Option& o : Options()) {
+        std::string head = o.valueName != nullptr ? std::string(o.name) + " " + o.valueName : o.name;
+        EXPECT_NE(help.find(head + " "), std::string::npos) << o.name;
+        EXPECT_NE(help.find(o.help), std::string::npos) << o.name;
+    }
+    EXPECT_NE(help.find("-h, --help"), std::string::npos);
+    EXPECT_NE(help.find("/home/ada/.config/grappix/settings.ini"), std::string::npos);
+    EXPECT_NE(help.find("Ctrl+Q"), std::string::npos);
+    EXPECT_NE(help.find("SDL_VIDEODRIVER=dummy"), std::string::npos);
+    for (size_t start = 0; start < help.size();) {  // fits a terminal of 80 columns
+        size_t end = help.find('\n', start);
+        EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+        start = end + 1;
+    }
+    EXPECT_EQ(GameVersionLine(), "grappix 1.0.0");
+}
+
+}  // namespace
+}  // namespace grappix

@@ -1,0 +1,216 @@
+// The run's settings on the fake engine: what reaches the engine, what is saved and when, and
+// the keys that work on every screen.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fake/fake_engine.hpp"
+#include "frame/media.hpp"
+#include "frame/session.hpp"
+#include "support/process.hpp"
+
+namespace grappix {
+namespace {
+
+using test::FakeEngine;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+CommandLine Line(std::vector<std::string> args) { return ParseCommandLine(args); }
+
+double LastGroupVolume(const FakeEngine& fake, int64_t group) {
+    double v = -1;
+    for (const auto& c : fake.Named("SetGroupVolume"))
+        if (c.args[0] == double(group)) v = c.args[1];
+    return v;
+}
+
+TEST(SessionTest, CommandLineOptionsRuleThisRunButAreNeverSaved) {
+    // Guards against `--mute` or `--music-volume` leaking into the settings file.
+    FakeEngine fake;
+    TempDir dir;
+    const std::string path = dir / "settings.ini";
+    WriteFile(path, "music-volume = 40\neffects-volume = 60\n");
+    Session session(path, Line({"--music-volume", "10", "--mute", "--fullscreen"}));
+    session.ApplyBeforeInit();
+    EXPECT_DOUBLE_EQ(LastGroupVolume(fake, BRISEL_SOUND_MUSIC), 0.10);
+    EXPECT_DOUBLE_EQ(LastGroupVolume(fake, BRISEL_SOUND_EFFECTS), 0.60);
+    EXPECT_TRUE(fake.muted);
+    EXPECT_TRUE(fake.fullscreen);
+    EXPECT_EQ(ReadFile(path), "music-volume = 40\neffects-volume = 60\n") << "starting writes nothing";
+
+    session.SetEffectsVolume(30);  // a change in the game is saved, the options are not
+    std::string text = ReadFile(path);
+    EXPECT_NE(text.find("music-volume = 40\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("effects-volume = 30\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("mute = false\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("fullscreen = false\n"), std::string::npos) << text;
+    EXPECT_DOUBLE_EQ(LastGroupVolume(fake, BRISEL_SOUND_EFFECTS), 0.30);
+    EXPECT_EQ(session.Current().musicVolume, 10);
+}
+
+TEST(SessionTest, MTogglesMuteOnItsPressOnlyAndSavesIt) {
+    // Guards against mute flickering while M is held, or forgotten at the next run.
+    FakeEngine fake;
+    TempDir dir;
+    Session session(dir / "grappix/settings.ini", Line({}));
+    session.ApplyBeforeInit();
+    std::vector<bool> muted;
+    for (int64_t count : {0, 1, 2, 3, 0, 1, 0}) {
+        fake.SetKeyCount(BRISEL_KEY_M, count);
+        session.AfterFrameStep();
+        muted.push_back(fake.muted);
+    }
+    EXPECT_EQ(muted, (std::vector<bool>{false, true, true, true, true, false, false}));
+    fake.SetKeyCount(BRISEL_KEY_M, 1);
+    session.AfterFrameStep();
+    EXPECT_NE(ReadFile(dir / "grappix/settings.ini").find("mute = true\n"), std::string::npos);
+}
+
+TEST(SessionTest, CtrlQQuitsAndQAloneDoesNot) {
+    // Guards against Ctrl+Q ignored, or Q quitting on its own.
+    FakeEngine fake;
+    TempDir dir;
+    Session session(dir / "settings.ini", Line({}));
+    fake.SetKeyCount(BRISEL_KEY_Q, 1);
+    EXPECT_NO_THROW(session.AfterFrameStep());
+    fake.SetKeyCount(BRISEL_KEY_RCTRL, 5);
+    fake.SetKeyCount(BRISEL_KEY_Q, 2);  // Q held from before Ctrl: no new press
+    EXPECT_NO_THROW(session.AfterFrameStep());
+    fake.SetKeyCount(BRISEL_KEY_Q, 1);
+    try {
+        session.AfterFrameStep();
+        FAIL() << "Ctrl+Q must end the run";
+    } catch (const BriselFailure& f) {
+        EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_QUIT));
+    }
+    EXPECT_EQ(fake.Named("Exit").size(), 1u);
+}
+
+TEST(SessionTest, FullscreenToggledByTheWindowsKeysIsKept) {
+    // Guards against F11 working for this run only, when the player expects it remembered.
+    FakeEngine fake;
+    TempDir dir;
+    Session session(dir / "settings.ini", Line({}));
+    session.ApplyBeforeInit();
+    session.AfterFrameStep();
+    EXPECT_FALSE(std::filesystem::exists(dir / "settings.ini")) << "nothing changed, nothing written";
+    fake.fullscreen = true;  // the engine toggled it on F11
+    session.AfterFrameStep();
+    EXPECT_TRUE(session.Current().fullscreen);
+    EXPECT_NE(ReadFile(dir / "settings.ini").find("fullscreen = true\n"), std::string::npos);
+}
+
+TEST(SessionTest, WindowSizeIsKeptOnlyWhenThePlayerChangedIt) {
+    // Guards against the size the engine fitted to a small desktop being saved as the player's
+    // choice, and a size the player chose being forgotten.
+    FakeEngine fake;
+    TempDir dir;
+    {
+        fake.windowW = 1344;  // the engine fitted 1600 x 900 to the desktop
+        fake.windowH = 756;
+        Session session(dir / "settings.ini", Line({}));
+        session.ApplyBeforeInit();
+        fake.windowW = 1344;
+        fake.windowH = 756;
+        session.ApplyAfterInit();
+        session.AtShutdown();
+        EXPECT_FALSE(std::filesystem::exists(dir / "settings.ini"));
+    }
+    Session session(dir / "settings.ini", Line({}));
+    session.ApplyBeforeInit();
+    session.ApplyAfterInit();
+    fake.windowW = 1000;
+    fake.windowH = 560;
+    session.AtShutdown();
+    std::string text = ReadFile(dir / "settings.ini");
+    EXPECT_NE(text.find("window-width = 1000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("window-height = 560\n"), std::string::npos) << text;
+    Session next(dir / "settings.ini", Line({}));
+    fake.ClearCalls();
+    next.ApplyBeforeInit();
+    ASSERT_EQ(fake.Named("SetWindowSize").size(), 1u);
+    EXPECT_EQ(fake.Named("SetWindowSize")[0].args, (std::vector<double>{1000, 560}));
+}
+
+TEST(SessionTest, AnUnwritableSettingsFolderIsWarnedAboutOnceAndPlayGoesOn) {
+    // Guards against a warning on every change, or a failure that ends the game.
+    FakeEngine fake;
+    TempDir dir;
+    WriteFile(dir / "grappix", "a file where the folder should be");
+    Session session(dir / "grappix/settings.ini", Line({}));
+    ::testing::internal::CaptureStderr();
+    session.SetMute(true);
+    session.SetMusicVolume(20);
+    session.SetFullscreen(true);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(err.rfind("grappix: cannot save the settings (", 0), 0u) << err;
+    EXPECT_NE(err.find("is not a folder"), std::string::npos) << err;
+    EXPECT_TRUE(fake.muted);
+    EXPECT_TRUE(fake.fullscreen);
+    EXPECT_DOUBLE_EQ(LastGroupVolume(fake, BRISEL_SOUND_MUSIC), 0.20);
+}
+
+TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefaults) {
+    // Guards against a damaged file going unmentioned, rewritten before anything changed, or
+    // --reset-settings dropping the keys another version keeps there.
+    FakeEngine fake;
+    TempDir dir;
+    const std::string path = dir / "settings.ini";
+    WriteFile(path, "music-volume = 250\nrumble = on\nmute = true\n");
+    ::testing::internal::CaptureStderr();
+    {
+        Session session(path, Line({}));
+        EXPECT_EQ(session.Current().musicVolume, 100);
+        EXPECT_TRUE(session.Current().mute);
+    }
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "grappix: " + path +
+                       ":1: music-volume must be a whole number from 0 to 100, not '250'; using 100\n");
+    EXPECT_EQ(ReadFile(path), "music-volume = 250\nrumble = on\nmute = true\n");
+
+    ::testing::internal::CaptureStderr();
+    Session reset(path, Line({"--reset-settings"}));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(reset.Current(), Settings{});
+    EXPECT_EQ(ReadFile(path),
+              "music-volume = 100\nrumble = on\nmute = false\neffects-volume = 100\nfullscreen = false\n"
+              "window-width = 1600\nwindow-height = 900\n");
+}
+
+TEST(SessionTest, AnEngineWithoutTheExtensionsIsLeftAlone) {
+    // Guards against a call through a null extension on an engine of the 132 names.
+    FakeEngine fake;
+    fake.RemoveExtensions();
+    TempDir dir;
+    Session session(dir / "settings.ini", Line({"--mute", "--fullscreen"}));
+    session.ApplyBeforeInit();
+    session.ApplyAfterInit();
+    for (int i = 0; i < 3; ++i) session.AfterFrameStep();
+    session.SetMusicVolume(50);
+    session.AtShutdown();
+    EXPECT_TRUE(fake.Named("SetMute").empty());
+    EXPECT_TRUE(fake.Named("Key").empty());
+    EXPECT_EQ(session.Current().musicVolume, 50);
+}
+
+TEST(SessionTest, TheFrameStepRunsTheActiveSessionsKeys) {
+    // Guards against M or Ctrl+Q working on some screens and not others: every frame step,
+    // wherever it is taken, passes through the session.
+    FakeEngine fake;
+    TempDir dir;
+    Session session(dir / "settings.ini", Line({}));
+    SetActiveSession(&session);
+    fake.SetKeyCount(BRISEL_KEY_M, 1);
+    NextFrame();
+    SetActiveSession(nullptr);
+    EXPECT_TRUE(fake.muted);
+    fake.SetKeyCount(BRISEL_KEY_M, 1);
+    NextFrame();  // no session: nothing but the step
+    EXPECT_TRUE(fake.muted);
+}
+
+}  // namespace
+}  // namespace grappix
