@@ -8,7 +8,7 @@
 #   P/share/applications/<app id>.desktop          desktop entry
 #   P/share/icons/hicolor/<N>x<N>/apps/grappix.png the icon, N = 16 32 48 64 128 256
 #   P/share/metainfo/<app id>.metainfo.xml         AppStream metadata (software centres)
-#   P/share/doc/grappix/                           licences of what we ship (the font's)
+#   P/share/doc/grappix/                           copyright (ours and the font's), the font's licence
 #   P/share/man/man6/grappix.6.gz                  manual page
 #
 # The game opens "Data/Brisel.vqd" and its assets relative to its working directory, so the
@@ -150,7 +150,12 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/${GRAPPIX_APP_ID}.metainfo.xml.in
                ${GRAPPIX_METAINFO} @ONLY)
 install(FILES ${GRAPPIX_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT game)
 
-# Licences of what we ship that is not ours: the font (its licence file sits beside it in Data/).
+# Licences: ours (MIT, "Expat" in Debian's words) and the font's, in Debian's machine-readable
+# copyright format, where Debian looks for it (share/doc/<package>/copyright); and the font's
+# own licence file, which also sits beside it in Data/.
+set(GRAPPIX_COPYRIGHT ${CMAKE_BINARY_DIR}/packaging/copyright)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${GRAPPIX_COPYRIGHT} @ONLY)
+install(FILES ${GRAPPIX_COPYRIGHT} DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT game)
 install(DIRECTORY ${GRAPPIX_DATA_DIR}/ DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT game
         FILES_MATCHING PATTERN "*LICENSE*" PATTERN "*LICENCE*" PATTERN "*COPYING*")
 

@@ -1,7 +1,11 @@
 // The command line: every option, every way to get one wrong, and --help listing them all.
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+
 #include "desktop/command_line.hpp"
+#include "support/process.hpp"
 
 namespace grappix {
 namespace {
@@ -115,6 +119,44 @@ TEST(CommandLineTest, HelpListsEveryOptionTheControlsAndTheSettingsFile) {
         start = end + 1;
     }
     EXPECT_EQ(GameVersionLine(), "grappix 1.0.0");
+}
+
+// The options a text names: every -x or --name word it holds.
+std::set<std::string> OptionsIn(const std::string& text) {
+    std::set<std::string> found;
+    std::regex word("(^|[ ,])(--?[a-z][a-z-]*)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator(); ++it)
+        found.insert((*it)[2]);
+    return found;
+}
+
+TEST(CommandLineTest, HelpAndTheManualPageListTheSameOptions) {
+    // Guards against an option documented in one place and not the other.
+    std::string help = HelpText("/settings.ini");
+    size_t start = help.find("Options:\n"), end = help.find("\n\n", start);
+    std::set<std::string> inHelp = OptionsIn(help.substr(start, end - start));
+
+    // The manual page's OPTIONS section: the word after each .TP, with groff's \- as -.
+    std::string page = test::ReadFile(GRAPPIX_MANPAGE);
+    ASSERT_FALSE(page.empty()) << GRAPPIX_MANPAGE;
+    size_t section = page.find(".SH OPTIONS\n"), next = page.find("\n.SH ", section + 1);
+    ASSERT_NE(section, std::string::npos);
+    std::string options = page.substr(section, next - section);
+    std::string entries;
+    for (size_t at = options.find(".TP\n"); at != std::string::npos; at = options.find(".TP\n", at + 1)) {
+        size_t lineEnd = options.find('\n', at + 4);
+        entries +=
+            " " + std::regex_replace(options.substr(at + 4, lineEnd - at - 4), std::regex(R"(\\-)"), "-");
+    }
+    std::set<std::string> inPage = OptionsIn(std::regex_replace(entries, std::regex(R"(\.B[IR]? )"), " "));
+
+    std::set<std::string> inTable;
+    for (const Option& o : Options()) {
+        inTable.insert(o.name);
+        if (o.shortName != nullptr) inTable.insert(o.shortName);
+    }
+    EXPECT_EQ(inHelp, inTable);
+    EXPECT_EQ(inPage, inTable);
 }
 
 }  // namespace

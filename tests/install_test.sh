@@ -166,6 +166,23 @@ check_layout() {
         [[ -f $root/$gamedir/Data/font.ttf ]] || fail "font.ttf is missing"
         grep -rqi "dejavu" "$root/share/doc/grappix" 2>/dev/null || fail "the font's licence is not in share/doc/grappix"
     fi
+    # Ours and the font's licence in Debian's machine-readable copyright format: a header
+    # stanza, then stanzas of files, each licence named and its text given.
+    local copyright=$root/share/doc/grappix/copyright
+    if [[ ! -f $copyright ]]; then
+        fail "share/doc/grappix/copyright is missing"
+    else
+        head -1 "$copyright" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+            fail "the copyright file is not in the machine-readable format"
+        ! grep -q "@[A-Z_]*@" "$copyright" || fail "the copyright file has unfilled fields"
+        local licence
+        for licence in Expat bitstream-vera; do
+            grep -qx "License: $licence" "$copyright" || fail "the copyright file names no $licence files"
+            # A stanza of its own gives the licence's text, indented.
+            awk -v l="License: $licence" '$0 == l && prev == "" {found = 1; next} found && /^ / {text++} found && !/^ / {exit} {prev = $0} END {exit !(text > 5)}' "$copyright" ||
+                fail "the copyright file lacks the text of the $licence licence"
+        done
+    fi
 
     # The desktop entry, the icon it names and the AppStream metadata that points at it.
     local desktop=$root/share/applications/$id.desktop metainfo=$root/share/metainfo/$id.metainfo.xml
@@ -186,6 +203,7 @@ check_layout() {
         grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
             fail "the AppStream metadata does not launch $id.desktop"
         grep -q '<content_rating type="oars-1.1"' "$metainfo" || fail "no OARS content rating"
+        grep -q '<project_license>MIT AND Bitstream-Vera</project_license>' "$metainfo" || fail "no project licence"
         grep -q '<screenshot type="default">' "$metainfo" || fail "no default screenshot"
         # Each screenshot is one of ours, at its place in the source tree.
         local url
@@ -406,7 +424,7 @@ deb)
         [[ $f != *.part ]] || continue
         grep -q " ./usr/$GRAPPIX_GAMEDIR/Data/$(basename "$f")\$" <<<"$contents" || fail "the package lacks Data/$(basename "$f")"
     done
-    grep -q " ./usr/share/doc/grappix/" <<<"$contents" || fail "the package has no licence in /usr/share/doc/grappix"
+    grep -q " ./usr/share/doc/grappix/copyright\$" <<<"$contents" || fail "the package has no /usr/share/doc/grappix/copyright"
     grep -E " \./usr/bin/grappix$" <<<"$contents" | grep -q '^-rwxr-xr-x root/root' ||
         fail "/usr/bin/grappix is not an executable owned by root: $(grep ' ./usr/bin/grappix$' <<<"$contents")"
     # What the packed tree holds, as a tree: same checks as an install.
