@@ -7,12 +7,12 @@
 #include "common/backdrop.hpp"
 #include "common/bitmap_font.hpp"
 #include "common/button.hpp"
+#include "common/camera.hpp"
+#include "common/mouse_input.hpp"
 #include "frame/media.hpp"
 #include "game/hud.hpp"
 #include "game/pad_input.hpp"
 #include "game/world.hpp"
-#include "title/camera.hpp"
-#include "title/mouse_input.hpp"
 
 namespace grappix {
 

@@ -2,7 +2,7 @@
 // the title from the pause screen.
 #pragma once
 
-#include "frame/program.hpp"
+#include "common/game_mode.hpp"
 
 namespace grappix {
 

@@ -3,16 +3,10 @@
 #include "actors/moving_actor.hpp"
 #include "actors/player.hpp"
 #include "actors/smog.hpp"
-#include "frame/input.hpp"
+#include "frame/maths.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
-
-namespace {
-
-constexpr double kPi = 3.14159265358979;
-
-}  // namespace
 
 World::World()
     : sndShot(std::make_unique<SoundClip>()),

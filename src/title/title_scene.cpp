@@ -7,9 +7,9 @@
 #include "common/backdrop.hpp"
 #include "common/bitmap_font.hpp"
 #include "common/button.hpp"
+#include "common/camera.hpp"
+#include "common/mouse_input.hpp"
 #include "frame/media.hpp"
-#include "title/camera.hpp"
-#include "title/mouse_input.hpp"
 
 namespace grappix {
 

@@ -1,4 +1,4 @@
-#include "title/mouse_input.hpp"
+#include "common/mouse_input.hpp"
 
 #include "frame/input.hpp"
 
