@@ -5,7 +5,10 @@
 
 namespace grappix {
 
-// 0 "Normal", 1 "No Block", 2 "Free Style".
-using GameMode = int64_t;
+enum class GameMode : int64_t {
+    Normal = 0,     // "Normal": the row of blocks under the roof
+    NoBlock = 1,    // "No Block": ground and roof only
+    FreeStyle = 2,  // "Free Style": no roof; the hook catches in a square at the cursor
+};
 
 }  // namespace grappix

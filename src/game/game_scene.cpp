@@ -18,9 +18,6 @@ namespace grappix {
 
 namespace {
 
-constexpr GameMode kNormal = 0;
-constexpr GameMode kFreeStyle = 2;
-
 constexpr int64_t kOpeningFrames = 101;  // "Start!" shows on frames 0 to 100
 constexpr double kFollowDistance = 700;  // the camera follows a body further right than this
 constexpr int64_t kBlinkPeriod = 30;     // frames per blink of "PAUSE"
@@ -41,7 +38,7 @@ struct CatchRect {
 // Everything one game owns, created in this order and released together when it ends.
 class GameScene {
 public:
-    explicit GameScene(GameMode mode) : mode(mode) {
+    explicit GameScene(GameMode playMode) : mode(playMode) {
         text.LoadDefault();
         resumeButton.InitColors();
         resumeButton.SetRect(400, 500, 800, 100);
@@ -49,7 +46,7 @@ public:
         titleButton.SetRect(400, 620, 800, 100);
         world.Configure(10, -100, -850);
         world.Setup(0, -900, 1600, 900);
-        backdrop.Configure(0, -900, -100, -850, mode != kFreeStyle);
+        backdrop.Configure(0, -900, -100, -850, mode != GameMode::FreeStyle);
         backdrop.LoadSheets(0, -900, 1600, 900);
         blocks.Generate();
         blocks.LoadSheet(0, -900, 1600, 900);
@@ -79,7 +76,7 @@ private:
             NextFrame();
             mouse.Update();
             backdrop.Draw(camera.GetX(), camera.GetY());
-            if (mode == kNormal) blocks.Draw(camera.GetX(), camera.GetY());
+            if (mode == GameMode::Normal) blocks.Draw(camera.GetX(), camera.GetY());
             world.Draw(MouseWorldX(), MouseWorldY(), camera.GetX(), camera.GetY());
             text.DrawText("Start!", 500, 250, 100, 200, 1.0);
         }
@@ -125,7 +122,7 @@ private:
         world.Update(10);
         hud.Update(world.GetBodyX());
 
-        if (mode == kNormal) {
+        if (mode == GameMode::Normal) {
             for (int64_t i = 0; i < blocks.GetCount(); ++i) {
                 double bx = blocks.GetBlockX(i), by = blocks.GetBlockY(i);
                 double bw = blocks.GetBlockW(i), bh = blocks.GetBlockH(i);
@@ -133,7 +130,7 @@ private:
                 world.CatchBlock(bx, by, bw, bh);
             }
             world.CollideGroundRoof();
-        } else if (mode == kFreeStyle) {
+        } else if (mode == GameMode::FreeStyle) {
             world.CatchBlock(catchRect.x, catchRect.y, catchRect.w, catchRect.h);
             world.CollideGround();
         } else {
@@ -142,8 +139,8 @@ private:
         world.ClearReelHeld();
 
         backdrop.Draw(camera.GetX(), camera.GetY());
-        if (mode == kNormal) blocks.Draw(camera.GetX(), camera.GetY());
-        if (mode == kFreeStyle)
+        if (mode == GameMode::Normal) blocks.Draw(camera.GetX(), camera.GetY());
+        if (mode == GameMode::FreeStyle)
             world.DrawFreeMarker(kMarkerHalf, catchRect.x + catchRect.w * 0.5,
                                  catchRect.y + catchRect.h * 0.5, camera.GetX(), camera.GetY());
         world.Draw(MouseWorldX(), MouseWorldY(), camera.GetX(), camera.GetY());
@@ -153,7 +150,7 @@ private:
 
     void DrawFrozenGame() {
         backdrop.Draw(camera.GetX(), camera.GetY());
-        if (mode == kNormal) blocks.Draw(camera.GetX(), camera.GetY());
+        if (mode == GameMode::Normal) blocks.Draw(camera.GetX(), camera.GetY());
         world.Draw(MouseWorldX(), MouseWorldY(), camera.GetX(), camera.GetY());
         hud.Draw();
     }
