@@ -7,8 +7,8 @@
 
 namespace grappix {
 
+// Only for enumerations: underlying_type_t names no type for anything else.
 template <typename E>
-    requires std::is_enum_v<E>
 constexpr std::underlying_type_t<E> ToInt(E value) {
     return static_cast<std::underlying_type_t<E>>(value);
 }
