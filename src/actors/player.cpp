@@ -1,13 +1,11 @@
 #include "actors/player.hpp"
 
-#include "frame/input.hpp"
+#include "frame/maths.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
 
 namespace {
-
-constexpr double kHalfPi = 1.5707963267949;
 
 // A sheet that shows one whole-texture frame under id 100.
 void LoadStill(Anime& sheet, const char* file, double size, double left, double top, double width,

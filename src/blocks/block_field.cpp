@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "frame/input.hpp"
+#include "frame/maths.hpp"
 
 namespace grappix {
 

@@ -1,6 +1,6 @@
 #include "common/backdrop.hpp"
 
-#include "frame/input.hpp"
+#include "frame/maths.hpp"
 
 namespace grappix {
 

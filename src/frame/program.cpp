@@ -11,8 +11,6 @@
 #include "frame/fault.hpp"
 #include "frame/media.hpp"
 #include "frame/session.hpp"
-#include "game/game_scene.hpp"
-#include "title/title_scene.hpp"
 
 namespace grappix {
 
@@ -91,7 +89,8 @@ int PrintVersion(const char* enginePath) {
     return 0;
 }
 
-int Main(const std::vector<std::string>& args, const char* enginePath, const BriselIcon* icon) {
+int Main(const std::vector<std::string>& args, const char* enginePath, const BriselIcon* icon,
+         SceneLoop scenes) {
     CommandLine line = ParseCommandLine(args);
     switch (line.action) {
     case CommandLine::Action::Error:
@@ -101,10 +100,11 @@ int Main(const std::vector<std::string>& args, const char* enginePath, const Bri
     case CommandLine::Action::Version: return PrintVersion(enginePath);
     case CommandLine::Action::Play: break;
     }
-    return RunProgram(enginePath, icon, line);
+    return RunProgram(enginePath, icon, line, scenes);
 }
 
-int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine) {
+int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine,
+               SceneLoop scenes) {
     SetGameFloatingPoint();
     InstallFaultHandlers();
 
@@ -136,10 +136,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         session->ApplyAfterInit();
         SetActiveSession(session.get());
 
-        for (;;) {
-            GameMode mode = RunTitle();
-            RunGame(mode);
-        }
+        scenes();
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
         status = ExitStatusFor(record);

@@ -1,4 +1,4 @@
-// The program's outermost control: start-up, the endless title/game loop, and shutdown.
+// The program's outermost control: start-up, the scene loop it is handed, and shutdown.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,6 @@
 #include "desktop/command_line.hpp"
 
 namespace grappix {
-
-// Which scene follows the title: 0 "Normal", 1 "No Block", 2 "Free Style".
-using GameMode = int64_t;
 
 // The one piece of state that lives for the whole run.
 struct AppState {
@@ -31,18 +28,24 @@ inline constexpr const char* kAppTitle = "Grappix ver1.00";
 // An opaque value fixed at build time and handed to the engine at initialisation.
 inline constexpr uint64_t kBuildConstant = 0x5A17C3E96B0D2F48ull;
 
+// The game's scenes, run once the engine is ready. They never return: a failure ends them
+// (the player closing the window is the engine's quit failure).
+using SceneLoop = void (*)();
+
 // Runs the whole program: sets the floating-point environment, binds the engine library at
 // enginePath, reads the player's settings (with the command line's options on top),
-// initialises the engine with the title and icon, alternates the scenes until a failure ends
-// the run, then shuts down. Returns the process exit status: 0 when the player quit (closed
-// the window, Ctrl+Q), 1 for any other failure, after one line on standard error.
-int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine);
+// initialises the engine with the title and icon, runs the scenes until a failure ends the
+// run, then shuts down. Returns the process exit status: 0 when the player quit (closed the
+// window, Ctrl+Q), 1 for any other failure, after one line on standard error.
+int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine,
+               SceneLoop scenes);
 
 // What main does with the command line before anything else: --help and --version print and
 // end (status 0; --version 1 when the engine library cannot be loaded), a bad command line
 // prints one line and ends with status 2; otherwise the game runs. Nothing opens a window
 // before the game runs.
-int Main(const std::vector<std::string>& args, const char* enginePath, const BriselIcon* icon);
+int Main(const std::vector<std::string>& args, const char* enginePath, const BriselIcon* icon,
+         SceneLoop scenes);
 
 // The two lines of --version: the game's, and the engine library's at enginePath.
 int PrintVersion(const char* enginePath);

@@ -90,16 +90,16 @@ void Hud::Update(double bodyX) {
             }
         }
         if (level == prevLevel) {
-            bannerMode = 0;
+            bannerMode = BannerMode::Steady;
             slideX = bannerX;
             dropY = bannerY;
         } else if (level < prevLevel) {
-            bannerMode = 2;
+            bannerMode = BannerMode::Gained;
             slideX = slideStartX;
             dropY = bannerY;
             sndUp->Play();
         } else {
-            bannerMode = 1;
+            bannerMode = BannerMode::Lost;
             slideX = slideStartX;
             dropY = bannerY;
             sndDown->Play();
@@ -108,8 +108,8 @@ void Hud::Update(double bodyX) {
         newAlpha = 0.0;
     }
     if (frame % period < animFrames) {
-        if (bannerMode == 2) slideX += slideStep;
-        if (bannerMode == 1) dropY += dropStep;
+        if (bannerMode == BannerMode::Gained) slideX += slideStep;
+        if (bannerMode == BannerMode::Lost) dropY += dropStep;
         oldAlpha -= fadeStep;
         newAlpha += fadeStep;
     }
@@ -124,15 +124,15 @@ void Hud::DrawBanner(int64_t lvl, double x, double y, double alpha) const {
 void Hud::Draw() {
     if (font) font->DrawText(label + speedText, textX, textY, charW, charH, 1.0);
     switch (bannerMode) {
-    case 2:  // gained: the new banner slides in over the fading old one
+    case BannerMode::Gained:  // the new banner slides in over the fading old one
         DrawBanner(prevLevel, bannerX, bannerY, oldAlpha);
         DrawBanner(level, slideX, bannerY, 1.0);
         break;
-    case 1:  // lost: the old banner drops and fades while the new one fades in
+    case BannerMode::Lost:  // the old banner drops and fades while the new one fades in
         DrawBanner(prevLevel, bannerX, dropY, oldAlpha);
         DrawBanner(level, bannerX, bannerY, newAlpha);
         break;
-    default: DrawBanner(level, bannerX, bannerY, 1.0); break;
+    case BannerMode::Steady: DrawBanner(level, bannerX, bannerY, 1.0); break;
     }
 }
 

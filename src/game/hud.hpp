@@ -19,6 +19,13 @@ namespace grappix {
 
 class BitmapFont;
 
+// How the banner changed at the last grading.
+enum class BannerMode : int64_t {
+    Steady = 0,  // same level: the banner stands
+    Lost = 1,    // a slower level: the old banner drops away and fades as the new one fades in
+    Gained = 2,  // a faster level: the new banner slides in over the fading old one
+};
+
 class Hud {
 public:
     static constexpr int64_t kHistoryLength = 300;
@@ -37,7 +44,7 @@ public:
     const std::string& GetSpeedText() const { return speedText; }
     int64_t GetLevel() const { return level; }
     int64_t GetPrevLevel() const { return prevLevel; }
-    int64_t GetBannerMode() const { return bannerMode; }
+    BannerMode GetBannerMode() const { return bannerMode; }
     double GetSlideX() const { return slideX; }
     double GetDropY() const { return dropY; }
     double GetOldAlpha() const { return oldAlpha; }
@@ -75,7 +82,7 @@ private:
     std::unique_ptr<SoundClip> sndUp, sndDown;
     int64_t prevLevel = 0;
     int64_t level = 8;
-    int64_t bannerMode = 0;  // 0 steady, 1 level lost, 2 level gained
+    BannerMode bannerMode = BannerMode::Steady;
 };
 
 }  // namespace grappix

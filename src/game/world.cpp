@@ -3,16 +3,11 @@
 #include "actors/moving_actor.hpp"
 #include "actors/player.hpp"
 #include "actors/smog.hpp"
-#include "frame/input.hpp"
+#include "common/to_int.hpp"
+#include "frame/maths.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
-
-namespace {
-
-constexpr double kPi = 3.14159265358979;
-
-}  // namespace
 
 World::World()
     : sndShot(std::make_unique<SoundClip>()),
@@ -47,8 +42,8 @@ void World::Configure(int64_t scale, double ground, double roof) {
         scale = 1;
     }
     timeScale = scale;
-    moveState = 2;
-    wireState = 0;
+    moveState = MoveState::Jumping;
+    wireState = WireState::Stowed;
 
     body = std::make_unique<MovingActor>();
     body->Prepare();
@@ -94,7 +89,7 @@ void World::Fire(double tx, double ty) {
     hookVY = hookSpeed * Sin(wireAngle);
     hookX = body->GetX();
     hookY = body->GetY();
-    wireState = 1;  // a wire already caught or reeling is abandoned
+    wireState = WireState::Flying;  // a wire already caught or reeling is abandoned
     sndShot->Play();
 }
 
@@ -105,7 +100,7 @@ void World::Attach(double x, double y) {
     hookVX = 0;
     hookVY = 0;
     wireLen = Hypot(body->GetX() - x, body->GetY() - y);
-    wireState = 2;
+    wireState = WireState::Caught;
     sndHit->Play();
     // The reel button was already down when the hook caught: reel in from this very frame.
     if (reelHeld) Reel();
@@ -116,29 +111,29 @@ void World::Release() {
     hookY = body->GetY();
     hookVX = 0;
     hookVY = 0;
-    wireState = 0;
-    moveState = 3;
+    wireState = WireState::Stowed;
+    moveState = MoveState::Airborne;
 }
 
 void World::Reel() {
-    if (wireState != 2 && wireState != 3) return;
+    if (wireState != WireState::Caught && wireState != WireState::Reeling) return;
     wireAngle = DirectionTo(hookX, hookY);
     body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
-    wireState = 3;
-    moveState = 4;
+    wireState = WireState::Reeling;
+    moveState = MoveState::Reeling;
 }
 
 void World::Drop() {
     // The hook comes back with the next Update; its velocity no longer matters.
-    moveState = 3;
-    wireState = 0;
+    moveState = MoveState::Airborne;
+    wireState = WireState::Stowed;
 }
 
 void World::Jump() {
-    if ((moveState != 0 && moveState != 1) || jumpWait != 0) return;
+    if ((moveState != MoveState::Standing && moveState != MoveState::Running) || jumpWait != 0) return;
     body->SetMove(body->GetMoveX(), -jumpSpeed);
     jumpWait = jumpWaitFrames;
-    moveState = 2;
+    moveState = MoveState::Jumping;
 }
 
 void World::WallKick(double bx, double by, double bw, double bh) {
@@ -154,7 +149,7 @@ void World::WallKick(double bx, double by, double bw, double bh) {
     else
         body->SetMove(body->GetMoveX() - jumpSpeed, -jumpSpeed);
     jumpWait = jumpWaitFrames;
-    moveState = 2;
+    moveState = MoveState::Jumping;
 }
 
 void World::Update(int64_t ticks) {
@@ -164,7 +159,7 @@ void World::Update(int64_t ticks) {
 
     // Movement.
     switch (moveState) {
-    case 1: {  // running: friction toward a stop
+    case MoveState::Running: {  // friction toward a stop
         if (body->GetMoveX() > 0)
             body->AddMove(-stopSpeed, 0);
         else
@@ -172,31 +167,31 @@ void World::Update(int64_t ticks) {
         if (body->MoveLen() <= stopSpeed) {
             body->SetMove(0, 0);
             clock = 0;  // the stop restarts the step rhythm, and sounds a step now
-            moveState = 0;
+            moveState = MoveState::Standing;
         }
         smog->Emit(clock, body->GetX(), body->GetY() + 2 * r);
         if (clock % stepPeriod == 0) sndStep->Play();
         break;
     }
-    case 2:
-    case 3:
-    case 5:
-    case 6: body->AddMove(0, gravity); break;
-    default:  // standing, reeling: no gravity
-        break;
+    case MoveState::Jumping:
+    case MoveState::Airborne:
+    case MoveState::Swinging:
+    case MoveState::Clinging: body->AddMove(0, gravity); break;
+    case MoveState::Standing:
+    case MoveState::Reeling: break;  // no gravity
     }
 
     // Wire.
     switch (wireState) {
-    case 0:
+    case WireState::Stowed:
         hookX = body->GetX();
         hookY = body->GetY();
         break;
-    case 1:  // flies on until something catches it: there is no range limit
+    case WireState::Flying:  // on until something catches it: there is no range limit
         hookX += hookVX;
         hookY += hookVY;
         break;
-    case 2: {
+    case WireState::Caught: {
         // Where the body would be after this frame's step: if that stretches the wire, take
         // the outward part off the motion. The x component goes first and the y component is
         // taken with the corrected x, so the correction is not a true projection; that is how
@@ -216,7 +211,7 @@ void World::Update(int64_t ticks) {
         }
         break;
     }
-    case 3: {
+    case WireState::Reeling: {
         wireAngle = DirectionTo(hookX, hookY);
         body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
         // Tested before the step: the body still makes this frame's move toward the old hook.
@@ -224,7 +219,6 @@ void World::Update(int64_t ticks) {
         if (clock % reelPeriod == 0) sndReel->Play();
         break;
     }
-    default: break;
     }
 
     if (jumpWait > 0) --jumpWait;
@@ -234,12 +228,13 @@ void World::Update(int64_t ticks) {
     wallSide = 0;
 
     // Airborne unless the wire says otherwise; the collisions give the rest back.
-    if (wireState == 2)
-        moveState = taut ? 5 : (moveState == 2 ? 2 : 3);
-    else if (wireState == 3)
-        moveState = 4;
+    if (wireState == WireState::Caught)
+        moveState = taut ? MoveState::Swinging
+                         : (moveState == MoveState::Jumping ? MoveState::Jumping : MoveState::Airborne);
+    else if (wireState == WireState::Reeling)
+        moveState = MoveState::Reeling;
     else
-        moveState = moveState == 2 ? 2 : 3;
+        moveState = moveState == MoveState::Jumping ? MoveState::Jumping : MoveState::Airborne;
 }
 
 void World::DrawFreeMarker(double half, double x, double y, double viewX, double viewY) {
@@ -247,17 +242,17 @@ void World::DrawFreeMarker(double half, double x, double y, double viewX, double
 }
 
 void World::Draw(double aimX, double aimY, double viewX, double viewY) {
-    animId = 100 * (moveState + 1);
-    if (moveState == 1)
+    animId = 100 * (ToInt(moveState) + 1);
+    if (moveState == MoveState::Running)
         animId += body->GetMoveX() > 0 ? 30 : 40;
     else
         animId += wallSide == 0 ? 30 : 40;
-    markerId = wireState == 2 ? 200 : wireState == 3 ? 300 : 100;
+    markerId = wireState == WireState::Caught ? 200 : wireState == WireState::Reeling ? 300 : 100;
     if (!player) return;  // nothing to draw with before Setup
     const double x = body->GetX();
     const double y = body->GetY();
     player->DrawAim(ringHalf, markerHalf, x, y, markerId, aimX, aimY, viewX, viewY);
-    if (wireState != 0)
+    if (wireState != WireState::Stowed)
         player->DrawWire(wireHalfWidth, shotAngle, anchorOffset, x, y, hookX, hookY, viewX, viewY);
     player->DrawBody(animId, clock, x, y, halfW, halfH, viewX, viewY);
     smog->Draw(viewX, viewY);

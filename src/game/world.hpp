@@ -6,17 +6,32 @@
 // The scene calls, each frame: the commands, Update, the collisions of its mode,
 // ClearReelHeld, then Draw. Update always leaves the body airborne (or swinging, or reeling);
 // the collisions give it back its standing, running and clinging states in the same frame.
-//
-// Movement states (moveState): 0 standing, 1 running, 2 jumping, 3 airborne, 4 reeling in,
-// 5 swinging on a taut wire, 6 clinging to a block's side.
-// Wire states (wireState): 0 no wire out (the hook rides with the body), 1 hook flying,
-// 2 hook caught, 3 reeling in.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 namespace grappix {
+
+// What the body is doing; it picks the character's animation (id 100 x (state + 1), plus the
+// facing), so the numbers are part of the animation table.
+enum class MoveState : int64_t {
+    Standing = 0,
+    Running = 1,
+    Jumping = 2,   // from a jump or a kick, until it lands
+    Airborne = 3,  // falling or flying free
+    Reeling = 4,   // pulled in along the wire
+    Swinging = 5,  // on a wire pulled taut this frame
+    Clinging = 6,  // against a block's side
+};
+
+// Where the hook is.
+enum class WireState : int64_t {
+    Stowed = 0,   // no wire out: the hook rides with the body
+    Flying = 1,   // shot, and flying until something catches it
+    Caught = 2,   // lodged: the wire holds the body at its length
+    Reeling = 3,  // lodged, and the body is reeled in toward it
+};
 
 class MovingActor;
 class Player;
@@ -37,8 +52,8 @@ public:
 
     double GetBodyX() const;
     double GetBodyY() const;
-    int64_t GetMoveState() const { return moveState; }
-    int64_t GetWireState() const { return wireState; }
+    MoveState GetMoveState() const { return moveState; }
+    WireState GetWireState() const { return wireState; }
 
     // ---- commands ----
     void Fire(double tx, double ty);  // shoot the hook toward a world point
@@ -116,9 +131,9 @@ private:
     double hookSpeed = 60;
     double ringHalf = 200;
     double markerHalf = 25;
-    int64_t moveState = 2;
+    MoveState moveState = MoveState::Jumping;
     int64_t wallSide = 0;  // side of the block clung to: 0 or 1
-    int64_t wireState = 0;
+    WireState wireState = WireState::Stowed;
     int64_t clock = 0;  // ticks; reset when a running body stops
     std::unique_ptr<Player> player;
     int64_t animId = 0;

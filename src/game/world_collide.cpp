@@ -53,13 +53,13 @@ bool World::CollideBlock(double bx, double by, double bw, double bh) {
     // Support, with the settled position. A body pushed to a side stands exactly on the
     // standing band's strict edge, so it clings instead.
     if (bx - r < x && x < bx + bw + r && by - 2.2 * r < y && y < by + bh + r) {
-        moveState = 1;
-        if (body->MoveLen() <= stopSpeed) moveState = 0;
+        moveState = MoveState::Running;
+        if (body->MoveLen() <= stopSpeed) moveState = MoveState::Standing;
     } else if (bx - r < x && x < bx + bw + 2 * r && by - 2 * r < y && y < by + bh + r) {
-        moveState = 6;
+        moveState = MoveState::Clinging;
         wallSide = 0;
     } else if (bx - 2 * r < x && x < bx + bw + r && by - 2 * r < y && y < by + bh + r) {
-        moveState = 6;
+        moveState = MoveState::Clinging;
         wallSide = 1;
     }
     return false;
@@ -67,7 +67,7 @@ bool World::CollideBlock(double bx, double by, double bw, double bh) {
 
 bool World::CatchBlock(double bx, double by, double bw, double bh) {
     // Only a flying hook is caught: one already caught or reeling passes untouched.
-    if (bx < hookX && hookX < bx + bw && by < hookY && hookY < by + bh && wireState == 1) {
+    if (bx < hookX && hookX < bx + bw && by < hookY && hookY < by + bh && wireState == WireState::Flying) {
         Attach(hookX, hookY);
         return true;
     }
@@ -79,9 +79,9 @@ void World::SettleOnGround() {
     if (y >= groundY - radius) {
         body->SetPos(body->GetX(), groundY - radius);
         body->SetMove(body->GetMoveX(), 0);
-        if (moveState != 0 && moveState != 1) {
-            moveState = 1;
-            if (body->MoveLen() <= stopSpeed) moveState = 0;
+        if (moveState != MoveState::Standing && moveState != MoveState::Running) {
+            moveState = MoveState::Running;
+            if (body->MoveLen() <= stopSpeed) moveState = MoveState::Standing;
         }
     }
 }
@@ -94,16 +94,16 @@ void World::CollideGroundRoof() {
         body->SetMove(body->GetMoveX(), 0);
     }
     // The hook lodges r below the ground line, or on the roof line.
-    if (hookY > groundY + radius && wireState == 1)
+    if (hookY > groundY + radius && wireState == WireState::Flying)
         Attach(hookX, groundY + radius);
-    else if (hookY < roofY && wireState == 1)
+    else if (hookY < roofY && wireState == WireState::Flying)
         Attach(hookX, roofY);
 }
 
 void World::CollideGround() {
     SettleOnGround();
     // Without a roof the hook is fixed r above the ground line.
-    if (hookY > groundY + radius && wireState == 1) Attach(hookX, groundY - radius);
+    if (hookY > groundY + radius && wireState == WireState::Flying) Attach(hookX, groundY - radius);
 }
 
 }  // namespace grappix

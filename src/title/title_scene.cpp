@@ -7,9 +7,9 @@
 #include "common/backdrop.hpp"
 #include "common/bitmap_font.hpp"
 #include "common/button.hpp"
+#include "common/camera.hpp"
+#include "common/mouse_input.hpp"
 #include "frame/media.hpp"
-#include "title/camera.hpp"
-#include "title/mouse_input.hpp"
 
 namespace grappix {
 
@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kMenuCount = 4;  // Normal, No Block, Free Style, Credit
 constexpr int kCredit = 3;
+constexpr GameMode kModes[kCredit] = {GameMode::Normal, GameMode::NoBlock, GameMode::FreeStyle};
 constexpr double kMenuY[kMenuCount] = {380, 500, 620, 740};
 constexpr const char* kCaptions[kMenuCount] = {"Normal", "No Block", "Free Style", "Credit"};
 constexpr double kCaptionW = 40, kCaptionH = 80;
@@ -127,7 +128,7 @@ public:
             // A mode is chosen by releasing the left button over it; pressing elsewhere does
             // not matter.
             for (int i = 0; i < kCredit; ++i)
-                if (released && buttons[i].Contains(mx, my)) return i;
+                if (released && buttons[i].Contains(mx, my)) return kModes[i];
             if (released && buttons[kCredit].Contains(mx, my)) Credits();
 
             for (Button& b : buttons) b.UpdateHover(mx, my);

@@ -1,14 +1,32 @@
 // Grappix: a fast 2D action game on a grappling wire. The executable runs from the folder
 // that holds Data/ (the engine library and the assets); `grappix --help` lists its options.
+//
+// The entry point sits above every other part of the game: the program frame below knows
+// nothing of the scenes, and is handed the loop that runs them.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "frame/program.hpp"
+#include "game/game_scene.hpp"
+#include "title/title_scene.hpp"
 
 #ifdef GRAPPIX_HAVE_ICON
 extern const BriselIcon kGrappixIcon;
 #endif
+
+namespace {
+
+// The title picks a mode, the game plays it until the player returns to the title, and so on
+// until the run ends. Nothing carries over from one scene to the next.
+void RunScenes() {
+    for (;;) {
+        grappix::GameMode mode = grappix::RunTitle();
+        grappix::RunGame(mode);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
 #ifdef GRAPPIX_HAVE_ICON
@@ -17,7 +35,7 @@ int main(int argc, char** argv) {
     const BriselIcon* icon = nullptr;
 #endif
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    int status = grappix::Main(args, grappix::kEnginePath, icon);
+    int status = grappix::Main(args, grappix::kEnginePath, icon, &RunScenes);
     std::fflush(stdout);
     std::fflush(stderr);
     return status;
