@@ -183,6 +183,93 @@ TEST(DesktopRunTest, F11IsRememberedAsFullscreen) {
     EXPECT_NE(game.Settings().find("fullscreen = true\n"), std::string::npos) << game.Settings();
 }
 
+bool DrawsPause(const test::TraceFrame& f) {  // "PAUSE": 100 x 200 glyphs at (550, 250)
+    for (const test::TexDraw& t : f.TexOf("font_128_64.vqtex"))
+        if (t.dx == 550 && t.dy == 250 && t.dw == 100) return true;
+    return false;
+}
+
+bool DrawsLogo(const test::TraceFrame& f) { return !f.TexOf("title03.vqtex").empty(); }
+
+TEST(DesktopSceneTest, EscapeOrBackOnTheTitleQuitsWithStatusZeroClosingTheCreditsFirst) {
+    // Guards against a title screen with no way out but the window's close button (none at
+    // all in fullscreen without a window manager), and against Escape quitting from under
+    // the credits instead of closing them.
+    Game plain;
+    ProcessResult r = plain.Run("20 down key Escape\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(plain.Trace().size(), 21u) << "ended at step 20";
+
+    Game credits;
+    r = credits.Run(
+        "1 mouse 800 790\n10 down left\n12 up left\n30 down key Escape\n31 up key Escape\n"
+        "40 down key Escape\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<test::TraceFrame> frames = credits.Trace();
+    ASSERT_EQ(frames.size(), 41u) << "the first Escape closed the credits, the second quit";
+    EXPECT_FALSE(DrawsLogo(frames[20])) << "the credits are open";
+    EXPECT_TRUE(DrawsLogo(frames[35])) << "the title is back";
+
+    Game controller;
+    r = controller.Run("25 down pad4\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(controller.Trace().size(), 26u) << "the controller's Back quits too";
+}
+
+TEST(DesktopSceneTest, EscapeInPlayPausesAndDoesNotQuit) {
+    // Guards against the title's Escape leaking into play, where it is the pause key.
+    Game game;
+    ProcessResult r = game.Run(
+        "1 mouse 800 430\n10 down left\n12 up left\n150 down key Escape\n"
+        "150 down pad3\n152 up pad3\n152 up key Escape\n",
+        {}, {{"BRISEL_FRAMES", "200"}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<test::TraceFrame> frames = game.Trace();
+    ASSERT_EQ(frames.size(), 201u) << "ran to the frame limit";
+    EXPECT_TRUE(DrawsPause(frames[160]));
+}
+
+TEST(DesktopSceneTest, AFocusLostWindowEventDuringPlayOpensThePauseScreen) {
+    // Guards against a game that plays on when the player switches to another window.
+    Game game;
+    ProcessResult r = game.Run("1 mouse 800 430\n10 down left\n12 up left\n200 window focus-lost\n", {},
+                               {{"BRISEL_FRAMES", "260"}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<test::TraceFrame> frames = game.Trace();
+    ASSERT_EQ(frames.size(), 261u);
+    // The pause screen's first frame follows the step that lost the focus ("PAUSE" blinks
+    // on a 30-frame rhythm, on from 201 to 209).
+    EXPECT_FALSE(DrawsPause(frames[200]));
+    EXPECT_TRUE(DrawsPause(frames[201]));
+    EXPECT_TRUE(DrawsPause(frames[205]));
+    // Frozen: the character is drawn in the same place from one paused frame to the next.
+    auto body = [](const test::TraceFrame& f) {
+        for (const test::TexDraw& t : f.TexOf("ese_raf.vqtex"))
+            if (t.a == 1.0) return t.dx;
+        return -1.0;
+    };
+    EXPECT_EQ(body(frames[205]), body(frames[255]));
+}
+
+TEST(DesktopSceneTest, OptionsFromTheTitleSetTheEffectsVolumeAndKeepIt) {
+    // Guards against an options screen that cannot be reached from the title, changes nothing
+    // that is kept, or does not return to the title.
+    Game game;
+    ProcessResult r = game.Run(
+        "1 mouse 1400 810\n10 down left\n12 up left\n"                    // the Options entry
+        "20 down pad13\n21 up pad13\n22 down pad13\n23 up pad13\n"        // down to Effects
+        "24 down key Left\n24 down pad14\n25 up pad14\n25 up key Left\n"  // 90
+        "30 down key Escape\n31 up key Escape\n50 quit\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(game.Settings().find("effects-volume = 90\n"), std::string::npos) << game.Settings();
+    std::vector<test::TraceFrame> frames = game.Trace();
+    ASSERT_EQ(frames.size(), 51u);
+    EXPECT_FALSE(DrawsLogo(frames[20])) << "the options are open";
+    EXPECT_TRUE(DrawsLogo(frames[40])) << "back on the title";
+    EXPECT_TRUE(frames[24].Plays("hit_p13_a.ogg")) << "the new effects volume is heard";
+}
+
 #endif
 
 }  // namespace

@@ -37,6 +37,8 @@ void Button::UpdateHover(double px, double py) {
     state = Contains(px, py) ? ButtonState::Hover : ButtonState::Normal;
 }
 
+void Button::SetHover(bool on) { state = on ? ButtonState::Hover : ButtonState::Normal; }
+
 void Button::Draw() const {
     const double t = border;
     // The bars overlap at the corners, so a translucent frame has denser corners; the inside

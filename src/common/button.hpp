@@ -23,6 +23,7 @@ public:
                    double a2);                  // normal, then hover
     bool Contains(double px, double py) const;  // edges count as inside
     void UpdateHover(double px, double py);     // hovered while the point is inside
+    void SetHover(bool on);                     // lit by a menu's highlight instead of the mouse
     void Draw() const;                          // four bars, then the inside
 
     double GetX() const { return x; }

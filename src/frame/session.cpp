@@ -92,8 +92,9 @@ void Session::SetFullscreen(bool on) {
 template <class Edit>
 void Session::Change(Edit edit) {
     edit(current_);
+    const Settings before = saved_;
     edit(saved_);
-    Save();
+    if (saved_ != before) Save();  // a volume already at its end, say, writes nothing
 }
 
 void Session::ApplySound() const {

@@ -1,6 +1,8 @@
 #include "game/controls.hpp"
 
+#include "brisel.h"
 #include "common/mouse_input.hpp"
+#include "frame/input.hpp"
 #include "game/pad_input.hpp"
 
 namespace grappix {
@@ -17,8 +19,14 @@ Controls ReadControls(const MouseInput& mouse, const PadInput& pad) {
     // A jump is the middle button's release but the pad button's press.
     c.jump = mouse.MiddleReleased() || pad.Pressed(kPadJump);
     c.pause = pad.Pressed(kPadPause);
+    c.away = WentAway();
     c.pick = mouse.LeftReleased();
     return c;
+}
+
+bool WentAway() {
+    return IsPressed(WindowStateCount(BRISEL_WINDOW_UNFOCUSED)) ||
+           IsPressed(WindowStateCount(BRISEL_WINDOW_MINIMISED));
 }
 
 }  // namespace grappix

@@ -29,12 +29,17 @@ struct Controls {
     bool letGo = false;     // let go of the wire: right button or pad 2 came up
     bool jump = false;      // jump or kick: middle button came up, or pad 0 went down
     bool pause = false;     // pause, or resume from the pause screen: pad 3 went down
+    bool away = false;      // the window lost the focus or was minimised: play pauses
 
     // Menus.
     bool pick = false;  // the left button came up: picks the entry under the cursor
 };
 
-// This frame's controls, from readers already updated in this frame.
+// This frame's controls, from readers already updated in this frame (and the window's state,
+// which the engine counts like a button).
 Controls ReadControls(const MouseInput& mouse, const PadInput& pad);
+
+// Whether the window lost the focus or was minimised in this frame step.
+bool WentAway();
 
 }  // namespace grappix

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace grappix {
 
@@ -26,6 +27,7 @@ GameScene::GameScene(GameMode playMode) : mode(playMode) {
     resumeButton.SetRect(400, 500, 800, 100);
     titleButton.InitColors();
     titleButton.SetRect(400, 620, 800, 100);
+    InitOptionsEntry(optionsEntry);
     world.Configure(10, -100, -850);
     world.Setup(0, -900, 1600, 900);
     backdrop.Configure(0, -900, -100, -850, mode != GameMode::FreeStyle);
@@ -49,9 +51,12 @@ void GameScene::Run() {
 }
 
 void GameScene::Opening() {
+    // The aim marker shows where the mouse points: the system's pointer would hide it.
+    ShowPointer(false);
     for (int64_t i = 0; i < kOpeningFrames; ++i) {
         NextFrame();
         mouse.Update();
+        awayInOpening = awayInOpening || WentAway();
         backdrop.Draw(camera.GetX(), camera.GetY());
         if (mode == GameMode::Normal) blocks.Draw(camera.GetX(), camera.GetY());
         world.Draw(AimX(), AimY(), camera.GetX(), camera.GetY());
@@ -65,7 +70,9 @@ bool GameScene::PlayFrame() {
     NextFrame();
     ReadInput();
     GiveCommands(controls);
-    if (controls.pause && Pause()) return false;
+    // Losing the window pauses as the pause button does: nobody is playing any more.
+    const bool away = controls.away || std::exchange(awayInOpening, false);
+    if ((controls.pause || away) && Pause()) return false;
     FollowBody();
     blocks.Recycle(world.GetBodyX());
     world.Update(10);
@@ -150,6 +157,7 @@ void GameScene::DrawFrozenGame() {
 
 // Nothing of the world moves while paused; the frame counter runs on, so "PAUSE" blinks.
 bool GameScene::Pause() {
+    ShowPointer(true);
     DrawFrozenGame();
     for (;;) {
         NextFrame();
@@ -157,18 +165,24 @@ bool GameScene::Pause() {
         const Controls& c = controls;
         // Resuming comes first: a pause button pressed in the same frame as a pick of "Return
         // Title" goes back to the game.
-        if (c.pause) return false;
-        if (c.pick && resumeButton.Contains(c.cursorX, c.cursorY)) return false;
+        if (c.pause || (c.pick && resumeButton.Contains(c.cursorX, c.cursorY))) {
+            ShowPointer(false);
+            return false;
+        }
         if (c.pick && titleButton.Contains(c.cursorX, c.cursorY)) return true;
+        // The options open over the frozen game, which stays paused until they close.
+        if (c.pick && optionsEntry.Contains(c.cursorX, c.cursorY)) RunOptions([this] { DrawFrozenGame(); });
         if (FrameCount() % kBlinkPeriod == 0) blinkOn = !blinkOn;
         resumeButton.UpdateHover(c.cursorX, c.cursorY);
         titleButton.UpdateHover(c.cursorX, c.cursorY);
+        optionsEntry.UpdateHover(c.cursorX, c.cursorY);
         DrawFrozenGame();
         DrawRect(0, 0, 1600, 900, 0, 0, 0, 0.5);
         resumeButton.Draw();
         titleButton.Draw();
         text.DrawText(kResumeLabel, LabelX(kResumeLabel), 510, 40, 80, 1.0);
         text.DrawText(kTitleLabel, LabelX(kTitleLabel), 630, 40, 80, 1.0);
+        DrawOptionsEntry(optionsEntry, text);
         if (blinkOn) text.DrawText("PAUSE", 550, 250, 100, 200, 1.0);
     }
 }

@@ -14,6 +14,7 @@
 #include "game/hud.hpp"
 #include "game/pad_input.hpp"
 #include "game/world.hpp"
+#include "options/options_screen.hpp"
 
 namespace grappix {
 
@@ -35,7 +36,7 @@ public:
     GameScene& operator=(const GameScene&) = delete;
 
     void Run();        // the opening, then play until the player picks "Return Title"
-    void Opening();    // "Start!": the stage stands still and reads only the cursor
+    void Opening();    // "Start!": the stage stands still and reads only the cursor (and the window)
     bool PlayFrame();  // one frame of play; false when the player leaves for the title
 
     // Read access for tests (which also place the body through the world).
@@ -61,6 +62,8 @@ private:
     bool blinkOn = true;
     Button resumeButton;
     Button titleButton;
+    Button optionsEntry;
+    bool awayInOpening = false;  // the window went away during "Start!": play begins paused
     World world;
     Backdrop backdrop;
     BlockField blocks;

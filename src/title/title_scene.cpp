@@ -9,7 +9,9 @@
 #include "common/button.hpp"
 #include "common/camera.hpp"
 #include "common/mouse_input.hpp"
+#include "frame/input.hpp"
 #include "frame/media.hpp"
+#include "options/options_screen.hpp"
 
 namespace grappix {
 
@@ -22,6 +24,7 @@ constexpr double kMenuY[kMenuCount] = {380, 500, 620, 740};
 constexpr const char* kCaptions[kMenuCount] = {"Normal", "No Block", "Free Style", "Credit"};
 constexpr double kCaptionW = 40, kCaptionH = 80;
 constexpr double kScrollStep = 5;  // camera pixels per frame, on the menu and the credits
+constexpr int64_t kPadBack = 4;    // the controller's Back button on pad 0
 
 // Credit lines: a heading (size 72), an ordinary or name line (48), a web address (30), or a
 // blank (a single space at 48). Name and address lines start with a space.
@@ -107,6 +110,7 @@ public:
             buttons[i].InitColors();
             buttons[i].SetRect(400, kMenuY[i], 800, 100);
         }
+        InitOptionsEntry(optionsEntry);
         captionFont.LoadDefault();
         logo = LoadTex("title03.vqtex");
         camera.Init(0, -900);
@@ -120,9 +124,11 @@ public:
     }
 
     GameMode Run() {
+        ShowPointer(true);
         for (;;) {
             NextFrame();
             mouse.Update();
+            if (LeavePressed()) Quit();
             double mx = mouse.GetX(), my = mouse.GetY();
             bool released = mouse.LeftReleased();
             // A mode is chosen by releasing the left button over it; pressing elsewhere does
@@ -130,8 +136,10 @@ public:
             for (int i = 0; i < kCredit; ++i)
                 if (released && buttons[i].Contains(mx, my)) return kModes[i];
             if (released && buttons[kCredit].Contains(mx, my)) Credits();
+            if (released && optionsEntry.Contains(mx, my)) RunOptions([this] { Scroll(); });
 
             for (Button& b : buttons) b.UpdateHover(mx, my);
+            optionsEntry.UpdateHover(mx, my);
             Scroll();
             logo.DrawScale(0, 0, 4096, 1024, 30, 20, 1600, 400, 1, 1, 1, 1);
             for (Button& b : buttons) b.Draw();
@@ -140,6 +148,7 @@ public:
                 double x = 800 - static_cast<double>(caption.size()) * kCaptionW * 0.5;
                 captionFont.DrawText(caption, x, kMenuY[i] + 10, kCaptionW, kCaptionH, 1.0);
             }
+            DrawOptionsEntry(optionsEntry, captionFont);
         }
     }
 
@@ -149,13 +158,18 @@ private:
         backdrop.Draw(camera.GetX(), camera.GetY());
     }
 
+    // Escape, or a controller's Back: on the title they close the credits, then quit.
+    static bool LeavePressed() {
+        return IsPressed(KeyCount(BRISEL_KEY_ESCAPE)) || IsPressed(PadCount(0, kPadBack));
+    }
+
     // The credits: a dimmed panel with two columns over the still-scrolling backdrop, until
-    // the left button is released anywhere.
+    // the left button is released anywhere (or the player leaves them by key).
     void Credits() {
         for (;;) {
             NextFrame();
             mouse.Update();
-            if (mouse.LeftReleased()) return;
+            if (mouse.LeftReleased() || LeavePressed()) return;
             Scroll();
             DrawRect(14, 14, 1572, 872, 0, 0, 0, 0.5);
             for (int i = 0; i < kCreditLines; ++i) {
@@ -169,6 +183,7 @@ private:
     }
 
     std::array<Button, kMenuCount> buttons;
+    Button optionsEntry;
     BitmapFont captionFont;
     Tex logo;
     MouseInput mouse;

@@ -1,0 +1,192 @@
+#include "options/options_screen.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "desktop/settings.hpp"
+#include "frame/session.hpp"
+
+namespace grappix {
+
+namespace {
+
+// The small entry that opens the options, in the bottom right corner of the title and the
+// pause screen, clear of their menus.
+constexpr double kEntryX = 1260, kEntryY = 770, kEntryW = 280, kEntryH = 80, kEntryGlyphW = 30;
+
+// The rows of settings, down the left side.
+constexpr double kRowX = 60, kRowW = 600, kRowH = 90;
+constexpr double kRowY[OptionsScreen::kEntryCount] = {200, 310, 420, 530, 700};
+constexpr double kBackW = 280;
+constexpr const char* kLabels[OptionsScreen::kEntryCount] = {"Music", "Effects", "Mute", "Fullscreen",
+                                                             "Back"};
+constexpr double kGlyphW = 30, kGlyphH = 60;
+constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
+constexpr double kArrowReach = 45;       // a click this near an arrow's centre counts for it
+constexpr int64_t kVolumeStep = 10;
+
+// The card of the controls, down the right side: an action, then how the mouse, the keyboard
+// and a controller give it.
+constexpr double kCardX = 700, kCardY = 200, kCardW = 860, kCardH = 590;
+constexpr int64_t kCardSize = 26;  // text line height, pixels
+constexpr double kCardPitch = 42;
+constexpr double kColumnX[4] = {kCardX + 24, kCardX + 260, kCardX + 460, kCardX + 690};
+constexpr const char* kCard[][4] = {
+    {"", "Mouse", "Keyboard", "Controller"},
+    {"Shoot, take back", "left button", "Z", "X"},
+    {"Reel in, let go", "right button", "X", "B"},
+    {"Jump, kick off", "middle button", "Space", "A"},
+    {"Pause, resume", "", "Esc, P", "Start"},
+    {"Menus", "point, click", "arrows, Enter", "d-pad, A"},
+    {"Back", "", "Esc", "B"},
+    {"Mute", "", "M", ""},
+    {"Fullscreen", "", "F11, Alt+Enter", ""},
+    {"Quit", "", "Ctrl+Q", "Back (title)"},
+};
+
+const Settings& Shown() {
+    static const Settings defaults;
+    Session* s = ActiveSession();
+    return s != nullptr ? s->Current() : defaults;
+}
+
+std::string VolumeText(int64_t percent) {
+    std::string n = std::to_string(percent);
+    return "<" + std::string(4 - std::min<size_t>(n.size(), 3), ' ') + n + " >";
+}
+
+}  // namespace
+
+double OptionsScreen::DownArrowX() { return kValueX + kGlyphW * 0.5; }
+double OptionsScreen::UpArrowX() { return kValueX + kGlyphW * 6.5; }
+
+OptionsScreen::OptionsScreen() {
+    for (int i = 0; i < kEntryCount; ++i) {
+        Button& b = entries[static_cast<size_t>(i)];
+        b.InitColors();
+        b.SetRect(kRowX, kRowY[i], i == kBack ? kBackW : kRowW, kRowH);
+    }
+    text.LoadDefault();
+    cardFont = LoadFont("font.ttf");
+    for (size_t row = 0; row < std::size(kCard); ++row)
+        for (size_t column = 0; column < 4; ++column) {
+            const std::string cell = kCard[row][column];
+            if (cell.empty() || cardCount == card.size()) continue;
+            card[cardCount++] = {cardFont.MakeTex(kCardSize, cell, 2), kColumnX[column],
+                                 kCardY + 78 + kCardPitch * static_cast<double>(row)};
+        }
+    footnote = cardFont.MakeTex(22, "These settings are kept between runs; grappix --help says where.", 2);
+    sample.Load("hit_p13_a.ogg", 0.5, false);
+    mouse.Init();
+    nav.Reset();
+}
+
+void OptionsScreen::Run(const std::function<void()>& drawBehind) {
+    ShowPointer(true);
+    for (;;) {
+        NextFrame();
+        if (!Frame()) return;
+        drawBehind();
+        Draw();
+    }
+}
+
+bool OptionsScreen::Frame() {
+    mouse.Update();
+    const MenuInput in = ReadMenuInput(mouse);
+    const MenuNav::Result r = nav.Update(in, entries);
+    if (r.action == MenuNav::Action::Back || (r.action == MenuNav::Action::Choose && r.entry == kBack))
+        return false;
+    Act(r, in);
+    return true;
+}
+
+void OptionsScreen::Act(const MenuNav::Result& r, const MenuInput& in) {
+    const bool volume = r.entry == kMusic || r.entry == kEffects;
+    switch (r.action) {
+    case MenuNav::Action::Left: Step(r.entry, -1); break;
+    case MenuNav::Action::Right: Step(r.entry, +1); break;
+    case MenuNav::Action::Choose:
+        if (!volume) {
+            Step(r.entry, +1);
+        } else if (r.byPointer) {
+            // A volume row moves only by its arrows; a click elsewhere on it just lights it.
+            if (std::abs(in.pointerX - DownArrowX()) <= kArrowReach) Step(r.entry, -1);
+            if (std::abs(in.pointerX - UpArrowX()) <= kArrowReach) Step(r.entry, +1);
+        }
+        break;
+    default: break;
+    }
+}
+
+void OptionsScreen::Step(int entry, int direction) {
+    Session* session = ActiveSession();
+    if (session == nullptr) return;
+    const Settings& now = session->Current();
+    auto next = [direction](int64_t v) {
+        // Back onto the steps from a volume the command line set between them.
+        int64_t stepped = direction > 0 ? (v / kVolumeStep + 1) * kVolumeStep
+                                        : ((v + kVolumeStep - 1) / kVolumeStep - 1) * kVolumeStep;
+        return std::clamp<int64_t>(stepped, 0, 100);
+    };
+    switch (entry) {
+    case kMusic: session->SetMusicVolume(next(now.musicVolume)); break;
+    case kEffects:
+        session->SetEffectsVolume(next(now.effectsVolume));
+        sample.Play();  // the new level, heard
+        break;
+    case kMute: session->SetMute(!now.mute); break;
+    case kFullscreen: session->SetFullscreen(!now.fullscreen); break;
+    default: break;
+    }
+}
+
+void OptionsScreen::Draw() const {
+    DrawRect(0, 0, 1600, 900, 0, 0, 0, 0.7);
+    text.DrawText("Options", kRowX, 50, 60, 120, 1.0);
+    const Settings& s = Shown();
+    const std::string values[kEntryCount] = {VolumeText(s.musicVolume), VolumeText(s.effectsVolume),
+                                             s.mute ? "On" : "Off", s.fullscreen ? "On" : "Off", ""};
+    for (int i = 0; i < kEntryCount; ++i) {
+        const Button& b = entries[static_cast<size_t>(i)];
+        b.Draw();
+        const double y = kRowY[i] + (kRowH - kGlyphH) * 0.5;
+        if (i == kBack) {
+            const std::string label = kLabels[i];
+            text.DrawText(label, kRowX + (kBackW - kGlyphW * static_cast<double>(label.size())) * 0.5, y,
+                          kGlyphW, kGlyphH, 1.0);
+            continue;
+        }
+        text.DrawText(kLabels[i], kRowX + 24, y, kGlyphW, kGlyphH, 1.0);
+        text.DrawText(values[i], kValueX, y, kGlyphW, kGlyphH, 1.0);
+    }
+    DrawRect(kCardX, kCardY, kCardW, kCardH, 0, 0, 0, 0.5);
+    text.DrawText("Controls", kCardX + 24, kCardY + 14, 26, 52, 1.0);
+    for (size_t i = 0; i < cardCount; ++i) {
+        const CardLine& line = card[i];
+        line.tex.Draw(0, 0, line.tex.Width(), line.tex.Height(), line.x, line.y, 1, 1, 1, 1);
+    }
+    footnote.Draw(0, 0, footnote.Width(), footnote.Height(), kColumnX[0], kCardY + kCardH - 50, 1, 1, 1, 0.7);
+}
+
+void InitOptionsEntry(Button& entry) {
+    entry.InitColors();
+    entry.SetRect(kEntryX, kEntryY, kEntryW, kEntryH);
+}
+
+void DrawOptionsEntry(const Button& entry, const BitmapFont& font) {
+    entry.Draw();
+    constexpr const char* kCaption = "Options";
+    font.DrawText(kCaption, kEntryX + (kEntryW - 7 * kEntryGlyphW) * 0.5,
+                  kEntryY + (kEntryH - 2 * kEntryGlyphW) * 0.5, kEntryGlyphW, 2 * kEntryGlyphW, 1.0);
+}
+
+void RunOptions(const std::function<void()>& drawBehind) {
+    // The card's lines are textures: made when the screen opens, released when it closes.
+    auto screen = std::make_unique<OptionsScreen>();
+    screen->Run(drawBehind);
+}
+
+}  // namespace grappix

@@ -1,0 +1,72 @@
+// The options screen: music volume, effects volume, mute and fullscreen, and a card of the
+// controls for the mouse, the keyboard and a controller. It opens over the screen it was
+// opened from (the title, or the pause screen with the game frozen behind it) and returns
+// there when the player leaves it. Every change goes through the run's session, so it takes
+// effect at once and is saved.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "common/bitmap_font.hpp"
+#include "common/button.hpp"
+#include "common/menu_nav.hpp"
+#include "common/mouse_input.hpp"
+#include "frame/media.hpp"
+
+namespace grappix {
+
+class OptionsScreen {
+public:
+    enum Entry { kMusic, kEffects, kMute, kFullscreen, kBack, kEntryCount };
+
+    OptionsScreen();  // loads the lettering and makes the card's lines
+    OptionsScreen(const OptionsScreen&) = delete;
+    OptionsScreen& operator=(const OptionsScreen&) = delete;
+
+    // Runs frames until the player leaves; drawBehind draws, every frame, the screen the
+    // options were opened from.
+    void Run(const std::function<void()>& drawBehind);
+
+    // One frame after the frame step: reads the input and acts on it. False when the player
+    // leaves.
+    bool Frame();
+    void Draw() const;  // the screen over whatever is drawn already
+
+    const Button& EntryButton(int entry) const { return entries[static_cast<size_t>(entry)]; }
+    int Highlighted() const { return nav.Highlighted(); }
+
+    // Where the volume rows' arrows are clicked: x of the "<" and ">" cells' centres.
+    static double DownArrowX();
+    static double UpArrowX();
+
+private:
+    void Act(const MenuNav::Result& r, const MenuInput& in);
+    void Step(int entry, int direction);  // a volume up or down a step, a switch flipped
+
+    std::array<Button, kEntryCount> entries;
+    BitmapFont text;
+    Font cardFont;
+    struct CardLine {
+        Tex tex;
+        double x = 0, y = 0;
+    };
+    std::array<CardLine, 48> card;  // the controls card, cell by cell (empty cells unused)
+    size_t cardCount = 0;
+    Tex footnote;
+    SoundClip sample;  // played at the effects volume when it changes
+    MouseInput mouse;
+    MenuNav nav;
+};
+
+// Opens the options screen over the one drawn by drawBehind, and returns when the player
+// leaves it.
+void RunOptions(const std::function<void()>& drawBehind);
+
+// The small "Options" entry of the title and the pause screen: in the bottom right corner,
+// clear of both screens' own buttons.
+void InitOptionsEntry(Button& entry);
+void DrawOptionsEntry(const Button& entry, const BitmapFont& font);
+
+}  // namespace grappix

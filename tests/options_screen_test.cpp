@@ -1,0 +1,159 @@
+// The options screen on the fake engine: every setting reachable by mouse, keyboard and
+// controller, each change applied and saved at once, and leaving by every way out.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fake/fake_engine.hpp"
+#include "frame/session.hpp"
+#include "options/options_screen.hpp"
+#include "support/process.hpp"
+
+namespace grappix {
+namespace {
+
+using test::FakeEngine;
+using test::ReadFile;
+using test::TempDir;
+
+// The options screen with a session of its own, its settings in a temporary folder.
+struct Options {
+    FakeEngine fake;
+    TempDir dir;
+    Session session{dir / "settings.ini", CommandLine{}};
+    OptionsScreen screen;
+    Options() {
+        SetActiveSession(&session);
+        session.ApplyBeforeInit();
+        screen.Frame();  // the first frame notes where the pointer is
+    }
+    ~Options() { SetActiveSession(nullptr); }
+
+    // One frame with a pad button, a key or a click (each pressed in this frame only).
+    bool Pad(int64_t button) {
+        fake.SetPadCount(button, 1);
+        bool stays = screen.Frame();
+        fake.SetPadCount(button, 0);
+        return stays;
+    }
+    bool Key(int64_t key) {
+        fake.SetKeyCount(key, 1);
+        bool stays = screen.Frame();
+        fake.SetKeyCount(key, 0);
+        return stays;
+    }
+    bool Click(double x, double y) {
+        fake.SetCursor(x, y);
+        fake.SetMouseCount(0, 1);
+        screen.Frame();
+        fake.SetMouseCount(0, 0);
+        return screen.Frame();
+    }
+    double RowY(int entry) const {
+        const Button& b = screen.EntryButton(entry);
+        return b.GetY() + b.GetH() * 0.5;
+    }
+    std::string File() { return ReadFile(dir / "settings.ini"); }
+};
+
+constexpr int64_t kUp = 12, kDown = 13, kLeft = 14, kRight = 15, kPadA = 0, kPadB = 2;
+
+TEST(OptionsScreenTest, TheKeyboardAndControllerSetEveryOptionAndEachIsSavedAtOnce) {
+    // Guards against an option that the keyboard or a controller cannot reach, or a change
+    // that waits for the screen to close before it is heard or kept.
+    Options o;
+    EXPECT_TRUE(o.Pad(kDown));  // the highlight starts on Music
+    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kMusic);
+    EXPECT_TRUE(o.Pad(kRight));
+    EXPECT_FALSE(std::filesystem::exists(o.dir / "settings.ini")) << "100 is the top: nothing changed";
+    EXPECT_TRUE(o.Pad(kLeft));
+    EXPECT_TRUE(o.Pad(kLeft));
+    EXPECT_EQ(o.session.Current().musicVolume, 80);
+    EXPECT_DOUBLE_EQ(o.fake.groupVolume[BRISEL_SOUND_MUSIC], 0.8);
+    EXPECT_NE(o.File().find("music-volume = 80\n"), std::string::npos);
+
+    // An arrow key reaches the menus once, through pad 0: its key count moves nothing again.
+    EXPECT_TRUE(o.Key(BRISEL_KEY_DOWN));
+    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kMusic);
+    EXPECT_TRUE(o.Pad(kDown));
+    o.fake.ClearCalls();
+    EXPECT_TRUE(o.Pad(kLeft));
+    EXPECT_EQ(o.session.Current().effectsVolume, 90);
+    EXPECT_EQ(o.fake.Named("PlaySnd").size(), 1u) << "the new effects volume is heard";
+
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_TRUE(o.Key(BRISEL_KEY_RETURN));  // Mute: Enter flips it
+    EXPECT_TRUE(o.fake.muted);
+    EXPECT_TRUE(o.Pad(kPadA));
+    EXPECT_FALSE(o.fake.muted);
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_TRUE(o.Pad(kRight));  // Fullscreen: sideways flips it too
+    EXPECT_TRUE(o.fake.fullscreen);
+    EXPECT_NE(o.File().find("fullscreen = true\n"), std::string::npos);
+
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kBack);
+    EXPECT_FALSE(o.Key(BRISEL_KEY_KP_ENTER)) << "Back, chosen, leaves";
+}
+
+TEST(OptionsScreenTest, TheMouseClicksTheArrowsAndTheSwitches) {
+    // Guards against a click on a volume row's arrow that does nothing, or a click anywhere
+    // on the row that jumps the volume.
+    Options o;
+    const double music = o.RowY(OptionsScreen::kMusic);
+    EXPECT_TRUE(o.Click(OptionsScreen::DownArrowX(), music));
+    EXPECT_TRUE(o.Click(OptionsScreen::DownArrowX() + 30, music));  // near enough to the arrow
+    EXPECT_EQ(o.session.Current().musicVolume, 80);
+    EXPECT_TRUE(o.Click(OptionsScreen::UpArrowX(), music));
+    EXPECT_EQ(o.session.Current().musicVolume, 90);
+    EXPECT_TRUE(o.Click(150, music));  // the label: lit, unchanged
+    EXPECT_EQ(o.session.Current().musicVolume, 90);
+    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kMusic);
+
+    EXPECT_TRUE(o.Click(300, o.RowY(OptionsScreen::kMute)));
+    EXPECT_TRUE(o.session.Current().mute);
+    EXPECT_TRUE(o.Click(300, o.RowY(OptionsScreen::kFullscreen)));
+    EXPECT_TRUE(o.session.Current().fullscreen);
+    EXPECT_FALSE(o.Click(150, o.RowY(OptionsScreen::kBack)));
+}
+
+TEST(OptionsScreenTest, EscapeBStartAndBackAllLeave) {
+    // Guards against a way out that works on one device and not another.
+    for (auto leave : std::vector<std::function<bool(Options&)>>{
+             [](Options& o) { return o.Key(BRISEL_KEY_ESCAPE); }, [](Options& o) { return o.Pad(kPadB); },
+             [](Options& o) { return o.Pad(3); }, [](Options& o) { return o.Pad(4); }}) {
+        Options o;
+        EXPECT_FALSE(leave(o));
+    }
+    Options o;
+    EXPECT_TRUE(o.Pad(kUp));  // up from nothing lights Back, at the bottom
+    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kBack);
+}
+
+TEST(OptionsScreenTest, RunDrawsOverTheScreenItCameFromAndShowsThePointer) {
+    // Guards against the options drawn under the screen behind them, or with the pointer
+    // hidden (opened from the pause screen of a game, where play hides it).
+    Options o;
+    int behind = 0;
+    o.fake.onAct = [&](int64_t step) {
+        if (step == 3) o.fake.SetKeyCount(BRISEL_KEY_ESCAPE, 1);
+    };
+    o.fake.ClearCalls();
+    o.screen.Run([&] {
+        ++behind;
+        DrawRect(1, 2, 3, 4, 0, 0, 0, 1);
+    });
+    EXPECT_EQ(behind, 2) << "one screen behind per frame drawn (steps 1 and 2)";
+    ASSERT_FALSE(o.fake.Named("ShowPointer").empty());
+    EXPECT_EQ(o.fake.Named("ShowPointer")[0].args, std::vector<double>{1});
+    // In each frame the screen behind comes first, then the dimming over it.
+    std::vector<std::string> order;
+    for (const auto& c : o.fake.calls)
+        if (c.name == "DrawRect") order.push_back(c.args[0] == 1 ? "behind" : "options");
+    ASSERT_GE(order.size(), 2u);
+    EXPECT_EQ(order[0], "behind");
+    EXPECT_EQ(order[1], "options");
+}
+
+}  // namespace
+}  // namespace grappix
