@@ -131,6 +131,24 @@ TEST_F(EngineDesktop, ScriptedKeysAreCountedLikeButtons) {
     EXPECT_EQ(e.Pad(0, 3), 0) << "a scripted key is not the pad's key position";
 }
 
+// Guards against Ctrl+Q typed quickly being missed: Ctrl let go in the same step as Q went
+// down, after it, must still count as held in that step; let go before, it must not.
+TEST_F(EngineDesktop, AModifierDownWhenAKeyWentDownCountsInThatStep) {
+    Script(
+        "2 down key Left Ctrl\n3 down key Q\n3 up key Left Ctrl\n4 up key Q\n"
+        "6 down key Right Ctrl\n7 up key Right Ctrl\n7 down key Q\n");
+    InitEngine();
+    Api& e = Engine();
+    std::vector<int64_t> ctrl, q;
+    for (int step = 1; step <= 7; ++step) {
+        e.Act();
+        ctrl.push_back(e.Key(BRISEL_KEY_LCTRL) + e.Key(BRISEL_KEY_RCTRL));
+        q.push_back(e.Key(BRISEL_KEY_Q));
+    }
+    EXPECT_EQ(ctrl, (std::vector<int64_t>{0, 1, 2, 0, 0, 1, 0}));
+    EXPECT_EQ(q, (std::vector<int64_t>{0, 0, 1, 0, 0, 0, 1}));
+}
+
 // Guards against the real keyboard missing the key counts, counting held repeats, or keys
 // staying down after the window lost focus (their release goes to another window).
 TEST_F(EngineDesktop, KeyboardEventsFeedKeyCountsByLabelAndFocusLossReleasesThem) {

@@ -316,7 +316,8 @@ enum { BRISEL_FAIL_NO_DISPLAY = 1008 };
        any time, before Init too */                                                                 \
     X(const char*, EngineVersion, (void))                                                           \
     /* a key's count (BRISEL_KEY_*), as Pad counts buttons: 0 while up, then 1, 2, 3 ... per frame  \
-       step held; refreshed by Act. F11 and Alt+Return toggle fullscreen and are not counted. */    \
+       step held; refreshed by Act. Ctrl, Shift or Alt down when another key goes down counts       \
+       in that step even if let go before it ends. F11 and Alt+Return toggle fullscreen. */         \
     X(int64_t, Key, (int64_t key))                                                                  \
     /* the window's state (BRISEL_WINDOW_*) as a count refreshed by Act: 0 while it does not hold,  \
        then 1, 2, 3 ... per frame step it has held. While the window is minimised or hidden, Act    \

@@ -3,6 +3,9 @@
 // Every button has a set of sources that hold it (a key, the game controllers, the input
 // script). A frame step counts it as down when any source holds it, or when it went down at
 // any moment since the last step: a click shorter than a frame is still seen once.
+#include <algorithm>
+#include <iterator>
+
 #include "engine.hpp"
 
 using namespace brisel;
@@ -104,6 +107,19 @@ void Hold(ButtonState& b, uint32_t source, bool down) {
     }
 }
 
+constexpr int kModifierKeys[] = {BRISEL_KEY_LCTRL,  BRISEL_KEY_RCTRL, BRISEL_KEY_LSHIFT,
+                                 BRISEL_KEY_RSHIFT, BRISEL_KEY_LALT,  BRISEL_KEY_RALT};
+
+// A key going down or up. A modifier that is down when another key goes down counts as held
+// in that frame step even if it comes up before the step ends: Ctrl+Q typed quickly (Ctrl let
+// go a moment after Q went down) is still Ctrl+Q to the game, which reads counts per step.
+void HoldKey(InputState& in, int key, uint32_t source, bool down) {
+    if (down && std::find(std::begin(kModifierKeys), std::end(kModifierKeys), key) == std::end(kModifierKeys))
+        for (int m : kModifierKeys)
+            if (in.key[m].heldBy != 0) in.key[m].latched = true;
+    Hold(in.key[key], source, down);
+}
+
 // The controllers' share of every pad button, from the per-controller masks.
 void UpdateControllerBits(InputState& in) {
     uint32_t any = 0;
@@ -148,7 +164,7 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
             if (kKeys[i].key == e.key.keysym.scancode)
                 Hold(in.pad[kKeys[i].button], 1u << i, e.type == SDL_KEYDOWN);
         int key = KeyOf(e.key.keysym.sym);
-        if (key >= 0) Hold(in.key[key], kKeyboardBit, e.type == SDL_KEYDOWN);
+        if (key >= 0) HoldKey(in, key, kKeyboardBit, e.type == SDL_KEYDOWN);
         break;
     }
     case SDL_WINDOWEVENT:
@@ -219,10 +235,10 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
                 ++out.fullscreenToggles;
                 break;
             }
-            ButtonState& b = ev.source == Source::Mouse ? in.mouse[ev.button]
-                             : ev.source == Source::Pad ? in.pad[ev.button]
-                                                        : in.key[ev.button];
-            Hold(b, kScriptBit, down);
+            if (ev.source == Source::Key)
+                HoldKey(in, ev.button, kScriptBit, down);
+            else
+                Hold(ev.source == Source::Mouse ? in.mouse[ev.button] : in.pad[ev.button], kScriptBit, down);
             break;
         }
         case Type::Window: {
