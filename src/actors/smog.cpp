@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/sprite_layout.hpp"
+
 namespace grappix {
 
 namespace {
@@ -105,10 +107,11 @@ void Smog::Prepare() {
 
 void Smog::LoadSheet(double viewX, double viewY, double viewW, double viewH) {
     if (!sheet) sheet = std::make_unique<Anime>();
-    sheet->LoadTexture("smog.vqtex");
+    sheet->LoadTexture(layout::kSmogSheet.file);
     sheet->Setup(1, viewX, viewY, viewW, viewH);
     sheet->SetAnime(kPuffAnime, false, 1);
-    sheet->AddFrame(kPuffAnime, 0, 0, 128, 128, 0, 60);
+    const layout::Cell& c = layout::kSmog;
+    sheet->AddFrame(kPuffAnime, c.x, c.y, c.w, c.h, 0, 60);
 }
 
 void Smog::Emit(int64_t clock, double x, double y) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/bitmap_font.hpp"
+#include "common/sprite_layout.hpp"
 
 namespace grappix {
 
@@ -29,7 +30,7 @@ void Hud::Prepare() {
 void Hud::Setup() {
     font = std::make_unique<BitmapFont>();
     font->LoadDefault();
-    banner = LoadTex("combo.vqtex");
+    banner = LoadTex(layout::kBannerSheet.file);
     textX = 50;
     textY = 50;
     charW = 30;
@@ -40,10 +41,10 @@ void Hud::Setup() {
     digits = 5;
     bannerW = 1536;
     bannerH = 192;
-    srcX = 0;
-    for (int64_t i = 0; i < kLevelCount; ++i) srcY[static_cast<std::size_t>(i)] = 128.0 * i;
-    srcW = 1024;
-    srcH = 128;
+    srcX = layout::BannerCell(0).x;
+    for (int i = 0; i < kLevelCount; ++i) srcY[static_cast<std::size_t>(i)] = layout::BannerCell(i).y;
+    srcW = layout::BannerCell(0).w;
+    srcH = layout::BannerCell(0).h;
     bannerX = 0;
     bannerY = 110;
     slideStartX = bannerX - bannerW;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "common/sprite_layout.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
@@ -29,7 +30,7 @@ enum class BannerMode : int64_t {
 class Hud {
 public:
     static constexpr int64_t kHistoryLength = 300;
-    static constexpr int64_t kLevelCount = 8;
+    static constexpr int64_t kLevelCount = layout::kBannerLevels;  // one banner each
 
     Hud();
     ~Hud();

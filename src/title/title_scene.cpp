@@ -9,6 +9,7 @@
 #include "common/button.hpp"
 #include "common/camera.hpp"
 #include "common/mouse_input.hpp"
+#include "common/sprite_layout.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
@@ -108,7 +109,7 @@ public:
             buttons[i].SetRect(400, kMenuY[i], 800, 100);
         }
         captionFont.LoadDefault();
-        logo = LoadTex("title03.vqtex");
+        logo = LoadTex(layout::kLogoSheet.file);
         camera.Init(0, -900);
         backdrop.Configure(0, -900, -100, -850, false);
         backdrop.LoadSheets(0, -900, 1600, 900);
@@ -133,7 +134,8 @@ public:
 
             for (Button& b : buttons) b.UpdateHover(mx, my);
             Scroll();
-            logo.DrawScale(0, 0, 4096, 1024, 30, 20, 1600, 400, 1, 1, 1, 1);
+            const layout::Cell& l = layout::kLogo;
+            logo.DrawScale(l.x, l.y, l.w, l.h, 30, 20, 1600, 400, 1, 1, 1, 1);
             for (Button& b : buttons) b.Draw();
             for (int i = 0; i < kMenuCount; ++i) {
                 std::string caption = kCaptions[i];
