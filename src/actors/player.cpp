@@ -8,6 +8,11 @@ namespace grappix {
 
 namespace {
 
+constexpr double kMarkerSpin = 0.0523598775598299;  // 3 degrees a frame: a full turn in 120 frames
+constexpr double kAnchorScale = 5.0;                // anchor half-size = wire half-width x this
+constexpr int64_t kGhostFrames = 5;                 // the after-image goes off once its count passes this
+constexpr double kGhostAlpha = 0.5;
+
 // A sheet that shows one still picture under id 100.
 void LoadStill(Anime& sprite, const layout::Sheet& sheet, const layout::Cell& cell, double left, double top,
                double width, double height) {
@@ -42,12 +47,7 @@ void AddCycle(Anime& sheet, int64_t id, double angle, const layout::Cell (&cells
 Player::Player() = default;
 Player::~Player() = default;
 
-void Player::Configure(int64_t scale) {
-    timeScale = scale;
-    ghostFrames = 5;
-    ghostAlpha = 0.5;
-    markerSpin = 0.0523598775598299;
-}
+void Player::Configure(int64_t scale) { timeScale = scale; }
 
 void Player::LoadSheets(double left, double top, double width, double height) {
     using namespace layout;
@@ -89,8 +89,6 @@ void Player::LoadSheets(double left, double top, double width, double height) {
     for (int64_t id : {630, 640}) AddCycle(*bodySheet, id, 0, kRunRight, 5, d);  // swinging
     AddCharacter(*bodySheet, 730, 0, {{kClingWallLeft, 300}}, d);
     AddCharacter(*bodySheet, 740, -0.15707963267949, {{kClingWallRight, 300}}, d);
-
-    anchorScale = 5.0;
 }
 
 void Player::DrawAim(double ringHalf, double markerHalf, double bodyX, double bodyY, int64_t markerId,
@@ -98,11 +96,11 @@ void Player::DrawAim(double ringHalf, double markerHalf, double bodyX, double bo
     const double a = InvRot(aimX - bodyX, aimY - bodyY);
     ringSprite->Draw(100, 0, bodyX, bodyY, ringHalf, ringHalf, a, 1.0, viewX, viewY);
     markerSprite->Draw(markerId, 0, aimX, aimY, markerHalf, markerHalf,
-                       static_cast<double>(FrameCount()) * markerSpin, 1.0, viewX, viewY);
+                       static_cast<double>(FrameCount()) * kMarkerSpin, 1.0, viewX, viewY);
 }
 
 void Player::DrawFreeMarker(double half, double x, double y, double viewX, double viewY) {
-    markerSprite->Draw(200, 0, x, y, half, half, static_cast<double>(FrameCount()) * markerSpin, 1.0, viewX,
+    markerSprite->Draw(200, 0, x, y, half, half, static_cast<double>(FrameCount()) * kMarkerSpin, 1.0, viewX,
                        viewY);
 }
 
@@ -115,7 +113,7 @@ void Player::DrawWire(double wireHalfWidth, double anchorAngle, double anchorOff
     wireRotation = InvRot(dx, dy) + kHalfPi;
     wireSprite->Draw(100, 0, bodyX + dx * 0.5, bodyY + dy * 0.5, wireHalfWidth, wireHalfLen, wireRotation,
                      1.0, viewX, viewY);
-    const double anchorHalf = wireHalfWidth * anchorScale;
+    const double anchorHalf = wireHalfWidth * kAnchorScale;
     anchorSprite->Draw(100, 0, hookX + anchorOffset * Cos(anchorAngle),
                        hookY + anchorOffset * Sin(anchorAngle), anchorHalf, anchorHalf, anchorAngle, 1.0,
                        viewX, viewY);
@@ -129,9 +127,9 @@ void Player::DrawBody(int64_t id, int64_t clock, double bodyX, double bodyY, dou
         ghostId = lastId;
     }
     if (ghostOn) {
-        bodySheet->Draw(ghostId, clock, bodyX, bodyY, halfW, halfH, 0, ghostAlpha, viewX, viewY);
-        // Counts 0 to ghostFrames + 1 are shown: 7 frames, the frame of the change included.
-        if (ghostFrames < ghostCount)
+        bodySheet->Draw(ghostId, clock, bodyX, bodyY, halfW, halfH, 0, kGhostAlpha, viewX, viewY);
+        // Counts 0 to kGhostFrames + 1 are shown: 7 frames, the frame of the change included.
+        if (kGhostFrames < ghostCount)
             ghostOn = false;
         else
             ghostCount += 1;

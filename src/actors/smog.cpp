@@ -102,7 +102,6 @@ void Smog::Prepare() {
     pool = std::make_unique<SmogPool>();
     pool->Configure(kSmogSpin, kSmogFade, kSmogLife, kSmogSize, 0.0, 0.0, kSmogCount);
     sheet = std::make_unique<Anime>();
-    interval = kSmogInterval;
 }
 
 void Smog::LoadSheet(double viewX, double viewY, double viewW, double viewH) {
@@ -115,8 +114,8 @@ void Smog::LoadSheet(double viewX, double viewY, double viewW, double viewH) {
 }
 
 void Smog::Emit(int64_t clock, double x, double y) {
-    if (!pool || interval <= 0) return;
-    if (clock % interval == 0) pool->Emit(x, y);
+    if (!pool) return;
+    if (clock % kSmogInterval == 0) pool->Emit(x, y);
 }
 
 void Smog::Update(double dt) {

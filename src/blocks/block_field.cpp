@@ -42,10 +42,9 @@ const Block kNoBlock{};
 
 void BlockField::Generate() {
     count = kBlockCount;
-    spacing = kSpacing;
     blocks.assign(static_cast<size_t>(count), Block{});
     for (int64_t i = 0; i < count; ++i) {
-        blocks[static_cast<size_t>(i)].x = static_cast<double>(i) * spacing + spacing;
+        blocks[static_cast<size_t>(i)].x = static_cast<double>(i) * kSpacing + kSpacing;
         Roll(i);
     }
     for (Block& b : blocks) Derive(b);
@@ -84,6 +83,8 @@ const Block& BlockField::GetBlock(int64_t i) const {
     return InRange(i) ? blocks[static_cast<size_t>(i)] : kNoBlock;
 }
 
+double BlockField::GetSpacing() const { return kSpacing; }
+
 double BlockField::GetBlockX(int64_t i) const { return GetBlock(i).x; }
 double BlockField::GetBlockY(int64_t i) const { return GetBlock(i).y; }
 double BlockField::GetBlockW(int64_t i) const { return GetBlock(i).w; }
@@ -94,8 +95,8 @@ void BlockField::Recycle(double x) {
     // its rhythm as it leapfrogs forward.
     for (int64_t i = 0; i < count; ++i) {
         Block& b = blocks[static_cast<size_t>(i)];
-        if (x > b.x && x - b.x > spacing * 10) {
-            b.x += spacing * 20;
+        if (x > b.x && x - b.x > kSpacing * 10) {
+            b.x += kSpacing * 20;
             Roll(i);
             Derive(b);
         }

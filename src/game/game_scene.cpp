@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "common/stage.hpp"
+
 namespace grappix {
 
 namespace {
@@ -26,13 +28,14 @@ GameScene::GameScene(GameMode playMode) : mode(playMode) {
     resumeButton.SetRect(400, 500, 800, 100);
     titleButton.InitColors();
     titleButton.SetRect(400, 620, 800, 100);
-    world.Configure(10, -100, -850);
-    world.Setup(0, -900, 1600, 900);
-    backdrop.Configure(0, -900, -100, -850, mode != GameMode::FreeStyle);
-    backdrop.LoadSheets(0, -900, 1600, 900);
+    using namespace stage;
+    world.Configure(kTimeScale, kGroundLine, kRoofLine);
+    world.Setup(kViewX, kViewY, kScreenW, kScreenH);
+    backdrop.Configure(kViewX, kViewY, kGroundLine, kRoofLine, mode != GameMode::FreeStyle);
+    backdrop.LoadSheets(kViewX, kViewY, kScreenW, kScreenH);
     blocks.Generate();
-    blocks.LoadSheet(0, -900, 1600, 900);
-    camera.Init(0, -900);
+    blocks.LoadSheet(kViewX, kViewY, kScreenW, kScreenH);
+    camera.Init(kViewX, kViewY);
     hud.Prepare();
     hud.Setup();
     mouse.Init();
@@ -68,7 +71,7 @@ bool GameScene::PlayFrame() {
     if (controls.pause && Pause()) return false;
     FollowBody();
     blocks.Recycle(world.GetBodyX());
-    world.Update(10);
+    world.Update(stage::kTimeScale);
     hud.Update(world.GetBodyX());
     CollideByMode();
     world.ClearReelHeld();
@@ -164,7 +167,7 @@ bool GameScene::Pause() {
         resumeButton.UpdateHover(c.cursorX, c.cursorY);
         titleButton.UpdateHover(c.cursorX, c.cursorY);
         DrawFrozenGame();
-        DrawRect(0, 0, 1600, 900, 0, 0, 0, 0.5);
+        DrawRect(0, 0, stage::kScreenW, stage::kScreenH, 0, 0, 0, 0.5);
         resumeButton.Draw();
         titleButton.Draw();
         text.DrawText(kResumeLabel, LabelX(kResumeLabel), 510, 40, 80, 1.0);

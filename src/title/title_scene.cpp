@@ -10,6 +10,7 @@
 #include "common/camera.hpp"
 #include "common/mouse_input.hpp"
 #include "common/sprite_layout.hpp"
+#include "common/stage.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
@@ -110,9 +111,9 @@ public:
         }
         captionFont.LoadDefault();
         logo = LoadTex(layout::kLogoSheet.file);
-        camera.Init(0, -900);
-        backdrop.Configure(0, -900, -100, -850, false);
-        backdrop.LoadSheets(0, -900, 1600, 900);
+        camera.Init(stage::kViewX, stage::kViewY);
+        backdrop.Configure(stage::kViewX, stage::kViewY, stage::kGroundLine, stage::kRoofLine, false);
+        backdrop.LoadSheets(stage::kViewX, stage::kViewY, stage::kScreenW, stage::kScreenH);
         creditsFont = LoadFont("font.ttf");
         for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
         for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
