@@ -139,14 +139,25 @@ void World::WallKick(double bx, double by, double bw, double bh) {
     moveState = MoveState::Jumping;
 }
 
+// One frame: the movement state's own force, the wire's pull, then the step itself, and the
+// state the body is left in. The collisions, run next by the scene, settle the rest.
 void World::Update(int64_t ticks) {
     const double dt = static_cast<double>(ticks) / static_cast<double>(timeScale);
-    const double r = kRadius;
     taut = false;
+    MovementStep();
+    WireStep();
+    if (jumpWait > 0) --jumpWait;
+    smog->Update(dt);
+    clock += ticks;
+    body->Step(dt);
+    wallSide = 0;
+    SettleState();
+}
 
-    // Movement.
+// Gravity, or on the ground the friction that brings a running body to a stop.
+void World::MovementStep() {
     switch (moveState) {
-    case MoveState::Running: {  // friction toward a stop
+    case MoveState::Running: {
         if (body->GetMoveX() > 0)
             body->AddMove(-kStopSpeed, 0);
         else
@@ -156,7 +167,7 @@ void World::Update(int64_t ticks) {
             clock = 0;  // the stop restarts the step rhythm, and sounds a step now
             moveState = MoveState::Standing;
         }
-        smog->Emit(clock, body->GetX(), body->GetY() + 2 * r);
+        smog->Emit(clock, body->GetX(), body->GetY() + 2 * kRadius);
         if (clock % stepPeriod == 0) sndStep->Play();
         break;
     }
@@ -165,10 +176,12 @@ void World::Update(int64_t ticks) {
     case MoveState::Swinging:
     case MoveState::Clinging: body->AddMove(0, kGravity); break;
     case MoveState::Standing:
-    case MoveState::Reeling: break;  // no kGravity
+    case MoveState::Reeling: break;  // no gravity
     }
+}
 
-    // Wire.
+// The hook rides with the body, flies on, holds the body on the wire, or reels it in.
+void World::WireStep() {
     switch (wireState) {
     case WireState::Stowed:
         hookX = body->GetX();
@@ -202,19 +215,16 @@ void World::Update(int64_t ticks) {
         wireAngle = DirectionTo(hookX, hookY);
         body->SetMove(kReelSpeed * Cos(wireAngle), kReelSpeed * Sin(wireAngle));
         // Tested before the step: the body still makes this frame's move toward the old hook.
-        if (Hypot(body->GetX() - hookX, body->GetY() - hookY) < 2 * r) Release();
+        if (Hypot(body->GetX() - hookX, body->GetY() - hookY) < 2 * kRadius) Release();
         if (clock % reelPeriod == 0) sndReel->Play();
         break;
     }
     }
+}
 
-    if (jumpWait > 0) --jumpWait;
-    smog->Update(dt);
-    clock += ticks;
-    body->Step(dt);
-    wallSide = 0;
-
-    // Airborne unless the wire says otherwise; the collisions give the rest back.
+// Airborne unless the wire says otherwise (a jump stays a jump until it lands); the
+// collisions give the standing, running and clinging states back.
+void World::SettleState() {
     if (wireState == WireState::Caught)
         moveState = taut ? MoveState::Swinging
                          : (moveState == MoveState::Jumping ? MoveState::Jumping : MoveState::Airborne);

@@ -127,6 +127,10 @@ public:
 private:
     double DirectionTo(double x, double y) const;  // from the body toward (x, y)
     void SettleOnGround();                         // ground part of both ground tests
+    // The steps of Update, in order.
+    void MovementStep();
+    void WireStep();
+    void SettleState();
 
     // Set by Configure.
     double groundY = 0;
