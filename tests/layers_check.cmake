@@ -2,9 +2,11 @@
 # listed for it here, never one above or beside it (desktop, the command line and the settings
 # file, knows not even the engine), so that the program frame knows no scene
 # and every object can be built and tested without what sits on top of it. Nothing in the game
-# includes SDL: the engine's contract header brisel.h is the only way down.
+# includes SDL: the engine's contract header brisel.h is the only way down. The sheets' layout
+# (common/sprite_layout.hpp) includes nothing at all, and it is the one header of the game the
+# asset generator may include.
 #
-#   cmake -DGRAPPIX_SRC=<the src folder> -P layers_check.cmake
+#   cmake -DGRAPPIX_SRC=<the src folder> [-DGRAPPIX_ASSETS=<the assets/src folder>] -P layers_check.cmake
 #
 # Fails naming every include that reaches up or sideways.
 set(allowed_desktop desktop)
@@ -42,6 +44,26 @@ foreach(layer IN LISTS layers)
     endforeach()
   endforeach()
 endforeach()
+
+file(STRINGS "${GRAPPIX_SRC}/common/sprite_layout.hpp" layout_includes REGEX "^[ \t]*#[ \t]*include")
+if(layout_includes)
+  string(APPEND faults "\n  common/sprite_layout.hpp: ${layout_includes} (it depends on nothing)")
+endif()
+
+if(GRAPPIX_ASSETS)
+  file(GLOB sources "${GRAPPIX_ASSETS}/*.cpp" "${GRAPPIX_ASSETS}/*.hpp")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include")
+    foreach(line IN LISTS includes)
+      if(line MATCHES "\"([a-z_]+)/[^\"]+\"" AND NOT line MATCHES "\"common/sprite_layout.hpp\"")
+        list(FIND layers "${CMAKE_MATCH_1}" known)
+        if(known GREATER_EQUAL 0)
+          string(APPEND faults "\n  ${source}: ${line} (the generator takes only common/sprite_layout.hpp from the game)")
+        endif()
+      endif()
+    endforeach()
+  endforeach()
+endif()
 
 if(checked EQUAL 0)
   message(FATAL_ERROR "layers_check: no sources found under ${GRAPPIX_SRC}")

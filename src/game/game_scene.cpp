@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "common/stage.hpp"
+
 namespace grappix {
 
 namespace {
@@ -28,13 +30,14 @@ GameScene::GameScene(GameMode playMode) : mode(playMode) {
     titleButton.InitColors();
     titleButton.SetRect(400, 620, 800, 100);
     InitOptionsEntry(optionsEntry);
-    world.Configure(10, -100, -850);
-    world.Setup(0, -900, 1600, 900);
-    backdrop.Configure(0, -900, -100, -850, mode != GameMode::FreeStyle);
-    backdrop.LoadSheets(0, -900, 1600, 900);
+    using namespace stage;
+    world.Configure(kTimeScale, kGroundLine, kRoofLine);
+    world.Setup(kViewX, kViewY, kScreenW, kScreenH);
+    backdrop.Configure(kViewX, kViewY, kGroundLine, kRoofLine, mode != GameMode::FreeStyle);
+    backdrop.LoadSheets(kViewX, kViewY, kScreenW, kScreenH);
     blocks.Generate();
-    blocks.LoadSheet(0, -900, 1600, 900);
-    camera.Init(0, -900);
+    blocks.LoadSheet(kViewX, kViewY, kScreenW, kScreenH);
+    camera.Init(kViewX, kViewY);
     hud.Prepare();
     hud.Setup();
     mouse.Init();
@@ -75,7 +78,7 @@ bool GameScene::PlayFrame() {
     if ((controls.pause || away) && Pause()) return false;
     FollowBody();
     blocks.Recycle(world.GetBodyX());
-    world.Update(10);
+    world.Update(stage::kTimeScale);
     hud.Update(world.GetBodyX());
     CollideByMode();
     world.ClearReelHeld();
@@ -177,7 +180,7 @@ bool GameScene::Pause() {
         titleButton.UpdateHover(c.cursorX, c.cursorY);
         optionsEntry.UpdateHover(c.cursorX, c.cursorY);
         DrawFrozenGame();
-        DrawRect(0, 0, 1600, 900, 0, 0, 0, 0.5);
+        DrawRect(0, 0, stage::kScreenW, stage::kScreenH, 0, 0, 0, 0.5);
         resumeButton.Draw();
         titleButton.Draw();
         text.DrawText(kResumeLabel, LabelX(kResumeLabel), 510, 40, 80, 1.0);

@@ -18,21 +18,6 @@ World::World()
 World::~World() = default;
 
 void World::Configure(int64_t scale, double ground, double roof) {
-    halfW = 100;
-    halfH = 100;
-    radius = 40;
-    gravity = 0.5;
-    stopSpeed = 0.5;
-    reelSpeed = 20;
-    jumpSpeed = 8;
-    kickReach = jumpSpeed * 0.8 + radius;
-    jumpWait = 0;
-    jumpWaitFrames = 60;
-    hookSpeed = 60;
-    anchorOffset = 10;
-    wireHalfWidth = 5;
-    ringHalf = 200;
-    markerHalf = 25;
     groundY = ground;
     roofY = roof;
     // The sound rhythms take the clock modulo multiples of the time scale, and a frame's time
@@ -42,19 +27,20 @@ void World::Configure(int64_t scale, double ground, double roof) {
         scale = 1;
     }
     timeScale = scale;
+    jumpWait = 0;
     moveState = MoveState::Jumping;
     wireState = WireState::Stowed;
 
     body = std::make_unique<MovingActor>();
     body->Prepare();
-    body->SetPos(-200, -500);
-    body->SetMove(10, -10);
+    body->SetPos(kStartX, kStartY);
+    body->SetMove(kStartMoveX, kStartMoveY);
 
     smog = std::make_unique<Smog>();
     smog->Prepare();
 
-    stepPeriod = 30 * timeScale;
-    reelPeriod = 5 * timeScale;
+    stepPeriod = kStepFrames * timeScale;
+    reelPeriod = kReelFrames * timeScale;
 }
 
 void World::Setup(double viewX, double viewY, double viewW, double viewH) {
@@ -85,8 +71,8 @@ double World::DirectionTo(double x, double y) const {
 void World::Fire(double tx, double ty) {
     wireAngle = DirectionTo(tx, ty);
     shotAngle = DirectionTo(tx, ty);
-    hookVX = hookSpeed * Cos(wireAngle);
-    hookVY = hookSpeed * Sin(wireAngle);
+    hookVX = kHookSpeed * Cos(wireAngle);
+    hookVY = kHookSpeed * Sin(wireAngle);
     hookX = body->GetX();
     hookY = body->GetY();
     wireState = WireState::Flying;  // a wire already caught or reeling is abandoned
@@ -118,7 +104,7 @@ void World::Release() {
 void World::Reel() {
     if (wireState != WireState::Caught && wireState != WireState::Reeling) return;
     wireAngle = DirectionTo(hookX, hookY);
-    body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
+    body->SetMove(kReelSpeed * Cos(wireAngle), kReelSpeed * Sin(wireAngle));
     wireState = WireState::Reeling;
     moveState = MoveState::Reeling;
 }
@@ -131,8 +117,8 @@ void World::Drop() {
 
 void World::Jump() {
     if ((moveState != MoveState::Standing && moveState != MoveState::Running) || jumpWait != 0) return;
-    body->SetMove(body->GetMoveX(), -jumpSpeed);
-    jumpWait = jumpWaitFrames;
+    body->SetMove(body->GetMoveX(), -kJumpSpeed);
+    jumpWait = kJumpWaitFrames;
     moveState = MoveState::Jumping;
 }
 
@@ -140,48 +126,62 @@ void World::WallKick(double bx, double by, double bw, double bh) {
     if (jumpWait != 0) return;
     const double x = body->GetX();
     const double y = body->GetY();
-    const double r = radius;
-    if (!(x > bx - r - kickReach && x < bx + bw + r + kickReach && y > by - 2 * r - kickReach && y < by + bh))
+    const double r = kRadius;
+    if (!(x > bx - r - kKickReach && x < bx + bw + r + kKickReach && y > by - 2 * r - kKickReach &&
+          y < by + bh))
         return;
     // Kick away from the block's nearer half.
     if (x > bx + bw * 0.5)
-        body->SetMove(body->GetMoveX() + jumpSpeed, -jumpSpeed);
+        body->SetMove(body->GetMoveX() + kJumpSpeed, -kJumpSpeed);
     else
-        body->SetMove(body->GetMoveX() - jumpSpeed, -jumpSpeed);
-    jumpWait = jumpWaitFrames;
+        body->SetMove(body->GetMoveX() - kJumpSpeed, -kJumpSpeed);
+    jumpWait = kJumpWaitFrames;
     moveState = MoveState::Jumping;
 }
 
+// One frame: the movement state's own force, the wire's pull, then the step itself, and the
+// state the body is left in. The collisions, run next by the scene, settle the rest.
 void World::Update(int64_t ticks) {
     const double dt = static_cast<double>(ticks) / static_cast<double>(timeScale);
-    const double r = radius;
     taut = false;
+    MovementStep();
+    WireStep();
+    if (jumpWait > 0) --jumpWait;
+    smog->Update(dt);
+    clock += ticks;
+    body->Step(dt);
+    wallSide = 0;
+    SettleState();
+}
 
-    // Movement.
+// Gravity, or on the ground the friction that brings a running body to a stop.
+void World::MovementStep() {
     switch (moveState) {
-    case MoveState::Running: {  // friction toward a stop
+    case MoveState::Running: {
         if (body->GetMoveX() > 0)
-            body->AddMove(-stopSpeed, 0);
+            body->AddMove(-kStopSpeed, 0);
         else
-            body->AddMove(stopSpeed, 0);
-        if (body->MoveLen() <= stopSpeed) {
+            body->AddMove(kStopSpeed, 0);
+        if (body->MoveLen() <= kStopSpeed) {
             body->SetMove(0, 0);
             clock = 0;  // the stop restarts the step rhythm, and sounds a step now
             moveState = MoveState::Standing;
         }
-        smog->Emit(clock, body->GetX(), body->GetY() + 2 * r);
+        smog->Emit(clock, body->GetX(), body->GetY() + 2 * kRadius);
         if (clock % stepPeriod == 0) sndStep->Play();
         break;
     }
     case MoveState::Jumping:
     case MoveState::Airborne:
     case MoveState::Swinging:
-    case MoveState::Clinging: body->AddMove(0, gravity); break;
+    case MoveState::Clinging: body->AddMove(0, kGravity); break;
     case MoveState::Standing:
     case MoveState::Reeling: break;  // no gravity
     }
+}
 
-    // Wire.
+// The hook rides with the body, flies on, holds the body on the wire, or reels it in.
+void World::WireStep() {
     switch (wireState) {
     case WireState::Stowed:
         hookX = body->GetX();
@@ -213,21 +213,18 @@ void World::Update(int64_t ticks) {
     }
     case WireState::Reeling: {
         wireAngle = DirectionTo(hookX, hookY);
-        body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
+        body->SetMove(kReelSpeed * Cos(wireAngle), kReelSpeed * Sin(wireAngle));
         // Tested before the step: the body still makes this frame's move toward the old hook.
-        if (Hypot(body->GetX() - hookX, body->GetY() - hookY) < 2 * r) Release();
+        if (Hypot(body->GetX() - hookX, body->GetY() - hookY) < 2 * kRadius) Release();
         if (clock % reelPeriod == 0) sndReel->Play();
         break;
     }
     }
+}
 
-    if (jumpWait > 0) --jumpWait;
-    smog->Update(dt);
-    clock += ticks;
-    body->Step(dt);
-    wallSide = 0;
-
-    // Airborne unless the wire says otherwise; the collisions give the rest back.
+// Airborne unless the wire says otherwise (a jump stays a jump until it lands); the
+// collisions give the standing, running and clinging states back.
+void World::SettleState() {
     if (wireState == WireState::Caught)
         moveState = taut ? MoveState::Swinging
                          : (moveState == MoveState::Jumping ? MoveState::Jumping : MoveState::Airborne);
@@ -251,10 +248,10 @@ void World::Draw(double aimX, double aimY, double viewX, double viewY) {
     if (!player) return;  // nothing to draw with before Setup
     const double x = body->GetX();
     const double y = body->GetY();
-    player->DrawAim(ringHalf, markerHalf, x, y, markerId, aimX, aimY, viewX, viewY);
+    player->DrawAim(kRingHalf, kMarkerHalf, x, y, markerId, aimX, aimY, viewX, viewY);
     if (wireState != WireState::Stowed)
-        player->DrawWire(wireHalfWidth, shotAngle, anchorOffset, x, y, hookX, hookY, viewX, viewY);
-    player->DrawBody(animId, clock, x, y, halfW, halfH, viewX, viewY);
+        player->DrawWire(kWireHalfWidth, shotAngle, kAnchorOffset, x, y, hookX, hookY, viewX, viewY);
+    player->DrawBody(animId, clock, x, y, kHalfW, kHalfH, viewX, viewY);
     smog->Draw(viewX, viewY);
 }
 

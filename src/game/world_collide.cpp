@@ -10,7 +10,7 @@
 namespace grappix {
 
 bool World::CollideBlock(double bx, double by, double bw, double bh) {
-    const double r = radius;
+    const double r = kRadius;
     hitTop = hitBottom = hitRight = hitLeft = hitAny = false;
 
     double x = body->GetX();
@@ -54,7 +54,7 @@ bool World::CollideBlock(double bx, double by, double bw, double bh) {
     // standing band's strict edge, so it clings instead.
     if (bx - r < x && x < bx + bw + r && by - 2.2 * r < y && y < by + bh + r) {
         moveState = MoveState::Running;
-        if (body->MoveLen() <= stopSpeed) moveState = MoveState::Standing;
+        if (body->MoveLen() <= kStopSpeed) moveState = MoveState::Standing;
     } else if (bx - r < x && x < bx + bw + 2 * r && by - 2 * r < y && y < by + bh + r) {
         moveState = MoveState::Clinging;
         wallSide = 0;
@@ -76,26 +76,26 @@ bool World::CatchBlock(double bx, double by, double bw, double bh) {
 
 void World::SettleOnGround() {
     const double y = body->GetY();
-    if (y >= groundY - radius) {
-        body->SetPos(body->GetX(), groundY - radius);
+    if (y >= groundY - kRadius) {
+        body->SetPos(body->GetX(), groundY - kRadius);
         body->SetMove(body->GetMoveX(), 0);
         if (moveState != MoveState::Standing && moveState != MoveState::Running) {
             moveState = MoveState::Running;
-            if (body->MoveLen() <= stopSpeed) moveState = MoveState::Standing;
+            if (body->MoveLen() <= kStopSpeed) moveState = MoveState::Standing;
         }
     }
 }
 
 void World::CollideGroundRoof() {
-    if (body->GetY() >= groundY - radius) {
+    if (body->GetY() >= groundY - kRadius) {
         SettleOnGround();
-    } else if (body->GetY() <= roofY + radius) {
-        body->SetPos(body->GetX(), roofY + radius);
+    } else if (body->GetY() <= roofY + kRadius) {
+        body->SetPos(body->GetX(), roofY + kRadius);
         body->SetMove(body->GetMoveX(), 0);
     }
     // The hook lodges r below the ground line, or on the roof line.
-    if (hookY > groundY + radius && wireState == WireState::Flying)
-        Attach(hookX, groundY + radius);
+    if (hookY > groundY + kRadius && wireState == WireState::Flying)
+        Attach(hookX, groundY + kRadius);
     else if (hookY < roofY && wireState == WireState::Flying)
         Attach(hookX, roofY);
 }
@@ -103,7 +103,7 @@ void World::CollideGroundRoof() {
 void World::CollideGround() {
     SettleOnGround();
     // Without a roof the hook is fixed r above the ground line.
-    if (hookY > groundY + radius && wireState == WireState::Flying) Attach(hookX, groundY - radius);
+    if (hookY > groundY + kRadius && wireState == WireState::Flying) Attach(hookX, groundY - kRadius);
 }
 
 }  // namespace grappix

@@ -9,6 +9,8 @@
 #include "common/button.hpp"
 #include "common/camera.hpp"
 #include "common/mouse_input.hpp"
+#include "common/sprite_layout.hpp"
+#include "common/stage.hpp"
 #include "frame/input.hpp"
 #include "frame/media.hpp"
 #include "options/options_screen.hpp"
@@ -112,10 +114,10 @@ public:
         }
         InitOptionsEntry(optionsEntry);
         captionFont.LoadDefault();
-        logo = LoadTex("title03.vqtex");
-        camera.Init(0, -900);
-        backdrop.Configure(0, -900, -100, -850, false);
-        backdrop.LoadSheets(0, -900, 1600, 900);
+        logo = LoadTex(layout::kLogoSheet.file);
+        camera.Init(stage::kViewX, stage::kViewY);
+        backdrop.Configure(stage::kViewX, stage::kViewY, stage::kGroundLine, stage::kRoofLine, false);
+        backdrop.LoadSheets(stage::kViewX, stage::kViewY, stage::kScreenW, stage::kScreenH);
         creditsFont = LoadFont("font.ttf");
         for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
         for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
@@ -141,7 +143,8 @@ public:
             for (Button& b : buttons) b.UpdateHover(mx, my);
             optionsEntry.UpdateHover(mx, my);
             Scroll();
-            logo.DrawScale(0, 0, 4096, 1024, 30, 20, 1600, 400, 1, 1, 1, 1);
+            const layout::Cell& l = layout::kLogo;
+            logo.DrawScale(l.x, l.y, l.w, l.h, 30, 20, 1600, 400, 1, 1, 1, 1);
             for (Button& b : buttons) b.Draw();
             for (int i = 0; i < kMenuCount; ++i) {
                 std::string caption = kCaptions[i];
