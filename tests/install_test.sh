@@ -376,6 +376,13 @@ play)
     note "the installed launcher, started from another folder"
     play_installed "$prefix/bin/grappix" "$tmp/elsewhere"
     same_game "$reference" "$tmp/elsewhere/game.trace" "the installed game"
+    # The launcher hands its options to the game: the versions, and a bad option's status.
+    out=$("$prefix/bin/grappix" --version 2>&1) || fail "grappix --version ended with status $?: $out"
+    [[ $(head -1 <<<"$out") == "grappix 1.0.0" && $(sed -n 2p <<<"$out") == "Brisel 1."* ]] ||
+        fail "grappix --version said: $out"
+    status=0
+    "$prefix/bin/grappix" --no-such-option >/dev/null 2>&1 || status=$?
+    ((status == 2)) || fail "a bad option ended the installed game with status $status, not 2"
     # The whole tree moved elsewhere after installing still plays.
     mv "$prefix" "$tmp/moved"
     play_installed "$tmp/moved/bin/grappix" "$tmp/elsewhere2"
