@@ -11,11 +11,12 @@ namespace grappix {
 namespace {
 
 std::string Volume(std::string_view value, std::optional<int64_t>& out) {
-    int64_t v = 0;
+    // At most three digits: anything longer is no volume, and is never added up.
     bool digits = !value.empty() && value.size() <= 3;
-    for (char c : value) {
-        if (c < '0' || c > '9') digits = false;
-        v = v * 10 + (c - '0');
+    int64_t v = 0;
+    for (size_t i = 0; digits && i < value.size(); ++i) {
+        digits = value[i] >= '0' && value[i] <= '9';
+        v = v * 10 + (value[i] - '0');
     }
     if (!digits || v > 100)
         return "'" + std::string(value) + "' is not a volume (a whole number from 0 to 100)";
