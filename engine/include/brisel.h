@@ -24,8 +24,9 @@
  *
  * Runs without a screen (SDL_VIDEODRIVER=dummy, SDL_AUDIODRIVER=dummy) are steered by the
  * engine's own environment settings, read at Init: BRISEL_INPUT (scripted input), BRISEL_FRAMES,
- * BRISEL_SEED, BRISEL_NOPACE, BRISEL_SHOTS with BRISEL_SHOT_FRAMES, BRISEL_TRACE, BRISEL_DEBUG.
- * engine/README.md gives their formats and the keyboard and controller mapping of pad 0.
+ * BRISEL_SEED, BRISEL_NOPACE, BRISEL_SHOTS with BRISEL_SHOT_FRAMES, BRISEL_TRACE, BRISEL_DEBUG,
+ * and BRISEL_TIMES=file (one line per shown frame: "<frame> <milliseconds since Init>", three
+ * decimals). engine/README.md gives their formats and the keyboard and controller mapping of pad 0.
  */
 #ifndef BRISEL_H
 #define BRISEL_H

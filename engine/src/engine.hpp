@@ -75,6 +75,7 @@ struct Config {
     std::string shotDir;           // BRISEL_SHOTS
     std::set<int64_t> shotFrames;  // BRISEL_SHOT_FRAMES
     std::string tracePath;         // BRISEL_TRACE
+    std::string timesPath;         // BRISEL_TIMES
     bool debug = false;            // BRISEL_DEBUG=1
 };
 Config ReadConfig();  // raises BRISEL_FAIL_ARGUMENT for a malformed value
@@ -146,6 +147,8 @@ struct Engine {
     double masterVolume = 1.0;
 
     FILE* trace = nullptr;
+    FILE* times = nullptr;  // BRISEL_TIMES: when each frame was shown
+    int64_t initNs = 0;     // CLOCK_MONOTONIC at the call of Init
 
     std::unordered_map<const void*, Kind> handles;
 
@@ -167,6 +170,12 @@ bool IsLive(const void* handle, Kind kind);
 void Unregister(const void* handle);
 
 void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// BRISEL_TIMES: opened at Init, one line per shown frame, closed with the trace.
+void OpenTimes(Engine& e);
+void WriteShownTime(Engine& e);
+void CloseTimes(Engine& e);
+int64_t MonotonicNs();
 
 // Release of each handle kind (used by FreeMem and by Free).
 void ReleaseTex(BriselTex* tex);

@@ -161,6 +161,7 @@ void Shutdown() {
     // The trace ends with the last frame: closing down is not something the game did.
     if (e.trace != nullptr) std::fclose(e.trace);
     e.trace = nullptr;
+    CloseTimes(e);
     // Handles first: sounds need the mixer, textures and fonts need nothing but memory.
     std::vector<std::pair<const void*, Kind>> handles(e.handles.begin(), e.handles.end());
     for (auto& [handle, kind] : handles) {
@@ -297,6 +298,7 @@ int64_t Init(const BriselInitRecord* record) {
     if (record == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "Init: no initialisation record");
     if (e.initialised) Raise(BRISEL_FAIL_ARGUMENT, "Init: the engine is already initialised");
     e.exceptionPlace = record->exceptionPlace;
+    e.initNs = MonotonicNs();
     try {
         e.config = ReadConfig();
         if (e.config.debug) SDL_LogSetAllPriority(SDL_LOG_PRIORITY_INFO);
@@ -307,6 +309,7 @@ int64_t Init(const BriselInitRecord* record) {
                 Raise(BRISEL_FAIL_SYSTEM,
                       e.config.tracePath + ": cannot write the trace (" + std::strerror(errno) + ")");
         }
+        OpenTimes(e);
         MainRng().Seed(e.config.haveSeed ? e.config.seed : uint64_t(NowNs()) ^ uint64_t(time(nullptr)));
 
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0)
@@ -363,6 +366,7 @@ int64_t Act(void) {
     if (e.quitRequested) Raise(BRISEL_FAIL_QUIT, "Act: the window was closed");
     ++e.step;
     Present(e);
+    WriteShownTime(e);
     e.canvas.EndFrame();
     if (e.config.shotFrames.count(e.step) != 0) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));
