@@ -46,8 +46,9 @@ Run Spawn(const std::string& dir, const std::vector<std::string>& argv,
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(126);
-        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES", "BRISEL_SHOTS",
-                                 "BRISEL_SHOT_FRAMES", "BRISEL_DEBUG", "DISPLAY", "WAYLAND_DISPLAY"})
+        for (const char* name :
+             {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES", "BRISEL_SHOTS",
+              "BRISEL_SHOT_FRAMES", "BRISEL_DEBUG", "DISPLAY", "WAYLAND_DISPLAY"})
             unsetenv(name);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -91,8 +92,8 @@ constexpr int kSceneFrames = 420;
 std::string SceneScript() {
     std::string s = Click(10, 800, 430);
     for (int t = 130; t < 290; t += 40)
-        s += At(t, "mouse 1100 200") + At(t, "down left") + At(t + 10, "down right") + At(t + 25, "up right") +
-             At(t + 30, "up left");
+        s += At(t, "mouse 1100 200") + At(t, "down left") + At(t + 10, "down right") +
+             At(t + 25, "up right") + At(t + 30, "up left");
     s += At(300, "down pad3") + At(302, "up pad3") + Click(310, 800, 670);
     return s;
 }
@@ -225,7 +226,8 @@ int main(int argc, char** argv) {
             std::vector<double> v;
             for (const Gaps& g : gaps[d]) v.push_back(g.*field);
             char text[64];
-            std::snprintf(text, sizeof text, "%6.1f ms (%6.1f)", Median(v), *std::max_element(v.begin(), v.end()));
+            std::snprintf(text, sizeof text, "%6.1f ms (%6.1f)", Median(v),
+                          *std::max_element(v.begin(), v.end()));
             return std::string(text);
         };
         std::printf("  %-24s entering a game %s  returning to the title %s  elsewhere %s\n",
@@ -243,7 +245,8 @@ int main(int argc, char** argv) {
         ok &= g.status == 0;
         std::printf("  %-24s %8.1f MiB\n", dirs[d].first.c_str(), g.peakKiB / 1024.0);
     }
-    for (const char* f : {"scenes.txt", "normal.txt", "trace.txt", "times.txt"}) std::remove((work + "/" + f).c_str());
+    for (const char* f : {"scenes.txt", "normal.txt", "trace.txt", "times.txt"})
+        std::remove((work + "/" + f).c_str());
     rmdir(work.c_str());
     if (!ok) std::fprintf(stderr, "startup_bench: a run failed\n");
     return ok ? 0 : 1;

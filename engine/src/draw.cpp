@@ -1,6 +1,5 @@
 // draw.cpp -- textures, fonts and the 2D drawing entry points.
 #include <SDL_image.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,10 +9,6 @@
 using namespace brisel;
 
 namespace {
-
-// No picture the game draws comes near this; a header claiming more is a damaged file (or a
-// decompression bomb), refused before anything is allocated for it.
-constexpr png_uint_32 kMaxTextureSide = 16384;
 
 BriselTex* LiveTex(BriselTex* tex, const char* entry) {
     if (!IsLive(tex, Kind::Tex)) Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live texture");
@@ -57,7 +52,11 @@ Image ToImage(SDL_Surface* surface) {
 }
 
 BriselTex* NewTex(Image image, std::string name) {
-    auto* tex = new BriselTex{std::move(image), std::move(name)};
+    auto* tex = new BriselTex;
+    tex->width = image.width;
+    tex->height = image.height;
+    tex->image = std::move(image);
+    tex->name = std::move(name);
     Register(tex, Kind::Tex);
     return tex;
 }
@@ -75,6 +74,7 @@ namespace brisel {
 
 void ReleaseTex(BriselTex* tex) {
     Unregister(tex);
+    ForgetTexture(tex);
     delete tex;
 }
 
@@ -143,42 +143,13 @@ BriselTex* LoadTex(const char* path) {
     RequireInit("LoadTex");
     if (path == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "LoadTex: no file name");
     const uint64_t start = SDL_GetPerformanceCounter();
-    std::string file = DataPath(path);
-    std::vector<uint8_t> data = ReadWholeFile(file);
-    SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
-    if (rw == nullptr) Raise(BRISEL_FAIL_SYSTEM, file + ": " + SDL_GetError());
-    if (!IMG_isPNG(rw)) {
-        SDL_RWclose(rw);
-        Raise(BRISEL_FAIL_LOAD, file + ": not a PNG image");
-    }
-    SDL_RWclose(rw);
-    // libpng's simplified interface, not SDL_image: on a damaged file SDL_image lets libpng
-    // print its own "libpng error: ..." line on standard error before failing, and it would
-    // allocate whatever size the header claims.
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, data.data(), data.size()))
-        Raise(BRISEL_FAIL_LOAD, file + ": corrupt PNG image (" + png.message + ")");
-    if (png.width > kMaxTextureSide || png.height > kMaxTextureSide) {
-        png_image_free(&png);
-        Raise(BRISEL_FAIL_LOAD, file + ": the image is " + std::to_string(png.width) + " x " +
-                                    std::to_string(png.height) + " pixels, more than " +
-                                    std::to_string(kMaxTextureSide) + " a side");
-    }
-    png.format = PNG_FORMAT_RGBA;  // straight alpha, R, G, B, A bytes
-    // A 16-bit file without gamma information is taken as sRGB, like an 8-bit one (libpng
-    // would otherwise take it as linear and brighten it), so 16 bits look as 8 bits do.
-    png.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
-    std::vector<uint32_t> pixels(size_t(png.width) * png.height);
-    if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr))
-        Raise(BRISEL_FAIL_LOAD, file + ": corrupt or truncated PNG image (" + png.message + ")");
-    Image image = Image::FromStraight(int(png.width), int(png.height), pixels.data(), int(png.width), true);
+    BriselTex* tex = LoadTexture(path);
     if (E().config.debug)
         std::fprintf(
-            stderr, "brisel: %s: %d x %d%s in %.1f ms\n", file.c_str(), image.width, image.height,
-            image.translucent ? " translucent" : "",
+            stderr, "brisel: %s: %d x %d %s in %.1f ms\n", tex->file.c_str(), tex->width, tex->height,
+            tex->decoding != nullptr ? "checked and queued" : "taken from the last scene",
             double(SDL_GetPerformanceCounter() - start) * 1000.0 / double(SDL_GetPerformanceFrequency()));
-    return NewTex(std::move(image), path);
+    return tex;
 }
 
 void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
@@ -187,7 +158,7 @@ void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double 
     RequireInit("DrawTex");
     LiveTex(tex, "DrawTex");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
-    E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
 }
 
 void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
@@ -196,17 +167,17 @@ void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, doub
     RequireInit("DrawTexRot");
     LiveTex(tex, "DrawTexRot");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
-    E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
 }
 
 double GetTexW(BriselTex* tex) {
     BRISEL_ENTRY;
-    return LiveTex(tex, "GetTexW")->image.width;
+    return LiveTex(tex, "GetTexW")->width;
 }
 
 double GetTexH(BriselTex* tex) {
     BRISEL_ENTRY;
-    return LiveTex(tex, "GetTexH")->image.height;
+    return LiveTex(tex, "GetTexH")->height;
 }
 
 BriselFont* LoadFont(const char* path) {

@@ -27,6 +27,7 @@
 
 #include "canvas.hpp"
 #include "input_script.hpp"
+#include "texture_loader.hpp"
 
 namespace brisel {
 
@@ -189,8 +190,13 @@ void CloseAudio();  // releases every sound too
 
 // Handle types, named by the contract header.
 struct BriselTex {
-    brisel::Image image;
-    std::string name;  // file name as passed to LoadTex, or "text:<text>"
+    brisel::Image image;                          // empty while `decoding` is set: use brisel::TexImage
+    std::string name;                             // file name as passed to LoadTex, or "text:<text>"
+    int width = 0, height = 0;                    // known from the file's header at once
+    std::shared_ptr<brisel::DecodeJob> decoding;  // the picture still being decoded, or null
+    std::string file;                             // the path it was read from; empty for text
+    uint32_t fileCrc = 0;                         // and its bytes' checksum, for the cache
+    size_t fileSize = 0;
 };
 
 struct BriselFont {

@@ -174,6 +174,7 @@ void Shutdown() {
         }
     }
     e.handles.clear();
+    StopTextureLoader();
     CloseAudio();
     CloseControllers(e.input);
     if (TTF_WasInit()) TTF_Quit();
@@ -368,6 +369,7 @@ int64_t Act(void) {
     Present(e);
     WriteShownTime(e);
     e.canvas.EndFrame();
+    AgeTextureCache(e.step);
     if (e.config.shotFrames.count(e.step) != 0) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));
     if (e.trace != nullptr) std::fflush(e.trace);

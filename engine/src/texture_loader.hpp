@@ -1,0 +1,47 @@
+// texture_loader.hpp -- textures decoded on the second core, and kept across a scene change.
+//
+// LoadTex reads and checks the whole file at once (so a missing or damaged file still fails
+// in LoadTex, naming it) and hands the decoding to a worker thread; the texture's size is
+// known from its header. The first draw of a texture that is not decoded yet decodes it
+// right there if the worker has not begun it, or waits for the worker: a texture is drawn
+// whole or not at all, never half-decoded, and every frame shows what the game drew.
+//
+// A texture released stays decoded until the second frame step after its release: a scene
+// that loads again what the scene before it released (the font, the scenery) takes it
+// without decoding it again.
+#ifndef BRISEL_TEXTURE_LOADER_HPP
+#define BRISEL_TEXTURE_LOADER_HPP
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "canvas.hpp"
+
+struct BriselTex;
+
+namespace brisel {
+
+struct DecodeJob;
+
+// The decoded picture of a texture, waiting for (or decoding) it first. Raises
+// BRISEL_FAIL_LOAD naming the file when the picture data turns out damaged.
+const Image& TexImage(BriselTex* tex);
+
+// Loads a texture file as LoadTex does: reads it, checks it whole (raising BRISEL_FAIL_LOAD
+// "<file>: <what>"), then takes a cached picture or queues the decoding.
+BriselTex* LoadTexture(const char* name);
+
+// A released texture: its decoding is cancelled, or its picture kept for the next scene.
+void ForgetTexture(BriselTex* tex);
+
+// Called at every frame step: drops the pictures released before the previous step.
+void AgeTextureCache(int64_t step);
+
+// Stops the worker (waiting for a decoding under way) and drops everything queued or kept.
+void StopTextureLoader();
+
+}  // namespace brisel
+
+#endif
