@@ -143,8 +143,6 @@ struct Engine {
     int audioFrequency = 0;
     uint16_t audioFormat = 0;
     int audioChannels = 0;
-    std::vector<int> freeChannels;  // mixer channels of released sounds
-    int channelCount = 0;
     double masterVolume = 1.0;
 
     FILE* trace = nullptr;
@@ -208,10 +206,9 @@ struct BriselFont {
 };
 
 struct BriselSnd {
-    Mix_Chunk* chunk = nullptr;    // null when the engine runs without any audio device
-    Mix_Chunk* partial = nullptr;  // the tail played by a start offset
-    int channel = -1;
+    uint64_t mixId = 0;  // the sound in the engine's mixer; 0 when running without any device
     double volume = 1.0;
+    double pan = 0.0;
     double seconds = 0.0;
     bool looping = false;  // last started to repeat, and not stopped since
     std::string name;

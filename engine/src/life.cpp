@@ -195,8 +195,6 @@ void Shutdown() {
     e.quitRequested = false;
     e.recentFrames.clear();
     e.canvas.Reset();
-    e.freeChannels.clear();
-    e.channelCount = 0;
     e.masterVolume = 1.0;
 }
 

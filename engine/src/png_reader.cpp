@@ -24,7 +24,9 @@ namespace {
 // decompression bomb), refused before anything is allocated for it.
 constexpr uint32_t kMaxSide = 16384;
 
-uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint32_t Be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
 
 const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
@@ -116,7 +118,8 @@ bool Unfilter(int filter, const uint8_t* in, const uint8_t* prior, uint8_t* out,
         return true;
     case 4:
         for (size_t i = 0; i < size_t(bpp) && i < n; ++i) out[i] = uint8_t(in[i] + prior[i]);
-        for (size_t i = bpp; i < n; ++i) out[i] = uint8_t(in[i] + Paeth(out[i - bpp], prior[i], prior[i - bpp]));
+        for (size_t i = bpp; i < n; ++i)
+            out[i] = uint8_t(in[i] + Paeth(out[i - bpp], prior[i], prior[i - bpp]));
         return true;
     default: return false;
     }
@@ -126,8 +129,10 @@ bool Unfilter(int filter, const uint8_t* in, const uint8_t* prior, uint8_t* out,
 // each colour times alpha / 255 rounded, the alpha times 255 / 255, which for an opaque pixel
 // leaves every byte as it is.
 inline __m128i Premultiply2(__m128i px) {  // two pixels in 16-bit lanes R, G, B, A
-    const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 0, 1, 2)), _MM_SHUFFLE(3, 0, 1, 2));
-    __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    const __m128i swapped =
+        _mm_shufflehi_epi16(_mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 0, 1, 2)), _MM_SHUFFLE(3, 0, 1, 2));
+    __m128i alpha =
+        _mm_shufflehi_epi16(_mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
     const __m128i alphaLane = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
     alpha = Select(alphaLane, _mm_set1_epi16(255), alpha);
     __m128i t = _mm_add_epi16(_mm_mullo_epi16(swapped, alpha), _mm_set1_epi16(128));
@@ -197,8 +202,8 @@ bool CheckPng(const uint8_t* data, size_t size, PngInfo& info, std::string& erro
         const uint8_t* type = data + pos + 4;
         const uint32_t crc = uint32_t(libdeflate_crc32(0, type, size_t(length) + 4));
         if (crc != Be32(data + pos + 8 + length)) {
-            error = "corrupt PNG image (the checksum of its " + std::string(reinterpret_cast<const char*>(type), 4) +
-                    " chunk is wrong)";
+            error = "corrupt PNG image (the checksum of its " +
+                    std::string(reinterpret_cast<const char*>(type), 4) + " chunk is wrong)";
             return false;
         }
         if (!header) {
@@ -273,7 +278,8 @@ bool DecodePngWithLibpng(const uint8_t* data, size_t size, Image& out, std::stri
 }
 
 bool DecodePng(const uint8_t* data, size_t size, const PngInfo& info, Image& out, std::string& error) {
-    const bool fast = info.bitDepth == 8 && (info.colourType == 6 || info.colourType == 2) && info.interlace == 0;
+    const bool fast =
+        info.bitDepth == 8 && (info.colourType == 6 || info.colourType == 2) && info.interlace == 0;
     if (!fast) return DecodePngWithLibpng(data, size, out, error);
 
     const int bpp = info.colourType == 6 ? 4 : 3;
@@ -306,7 +312,8 @@ bool DecodePng(const uint8_t* data, size_t size, const PngInfo& info, Image& out
         return false;
     }
     size_t got = 0;
-    const libdeflate_result r = libdeflate_zlib_decompress(z.d, stream.data(), stream.size(), in, filtered, &got);
+    const libdeflate_result r =
+        libdeflate_zlib_decompress(z.d, stream.data(), stream.size(), in, filtered, &got);
     if (r != LIBDEFLATE_SUCCESS || got != filtered) {
         error = r == LIBDEFLATE_INSUFFICIENT_SPACE ? "corrupt PNG image (more image data than its size)"
                 : r == LIBDEFLATE_SUCCESS          ? "the PNG image's data is cut short"
