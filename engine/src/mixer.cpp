@@ -21,7 +21,9 @@ struct OggCallbacks {
     }
     static int Seek(void* source, ogg_int64_t offset, int whence) {
         auto* r = static_cast<OggReader*>(source);
-        int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? int64_t(r->pos_) : int64_t(r->file_->size());
+        int64_t base = whence == SEEK_SET   ? 0
+                       : whence == SEEK_CUR ? int64_t(r->pos_)
+                                            : int64_t(r->file_->size());
         int64_t to = base + offset;
         if (to < 0 || to > int64_t(r->file_->size())) return -1;
         r->pos_ = size_t(to);
@@ -37,7 +39,8 @@ OggReader::~OggReader() {
     }
 }
 
-std::unique_ptr<OggReader> OggReader::Open(std::shared_ptr<const std::vector<uint8_t>> file, std::string& error) {
+std::unique_ptr<OggReader> OggReader::Open(std::shared_ptr<const std::vector<uint8_t>> file,
+                                           std::string& error) {
     std::unique_ptr<OggReader> r(new OggReader);
     r->file_ = std::move(file);
     auto* vf = new OggVorbis_File{};
@@ -50,8 +53,8 @@ std::unique_ptr<OggReader> OggReader::Open(std::shared_ptr<const std::vector<uin
     r->vf_ = vf;
     const vorbis_info* info = ov_info(vf, -1);
     const ogg_int64_t total = ov_pcm_total(vf, -1);
-    if (info == nullptr || info->channels < 1 || info->channels > 8 || info->rate < 8000 || info->rate > 192000 ||
-        total < 0) {
+    if (info == nullptr || info->channels < 1 || info->channels > 8 || info->rate < 8000 ||
+        info->rate > 192000 || total < 0) {
         error = "not a playable Ogg Vorbis stream";
         return nullptr;
     }

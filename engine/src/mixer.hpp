@@ -37,7 +37,8 @@ class OggReader {
 public:
     ~OggReader();
     // Null with `error` set when the stream's headers cannot be read.
-    static std::unique_ptr<OggReader> Open(std::shared_ptr<const std::vector<uint8_t>> file, std::string& error);
+    static std::unique_ptr<OggReader> Open(std::shared_ptr<const std::vector<uint8_t>> file,
+                                           std::string& error);
     size_t Read(float* stereo, size_t frames);  // fewer than asked only at the end (or on damage)
     bool Seek(int64_t frame);
     int64_t Frames() const { return frames_; }
