@@ -8,12 +8,12 @@
 #define BRISEL_ENGINE_HPP
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 #include <SDL_ttf.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -181,6 +181,21 @@ void ReleaseTex(BriselTex* tex);
 void ReleaseFont(BriselFont* font);
 void ReleaseSnd(BriselSnd* snd);
 
+// A TrueType font as SDL_ttf holds it. Text is rendered on the decoding worker too, so every
+// SDL_ttf call on any font holds FontLock().
+struct FontCore {
+    std::vector<uint8_t> data;  // the font file, which SDL_ttf reads lazily
+    TTF_Font* font = nullptr;
+    int size = 0;      // current point size of font
+    int lineSize = 0;  // line height in pixels that size was chosen for
+    std::string name;
+    FontCore() = default;
+    FontCore(const FontCore&) = delete;
+    FontCore& operator=(const FontCore&) = delete;
+    ~FontCore();
+};
+std::mutex& FontLock();
+
 void OpenAudio();   // after SDL_Init: real device, else the dummy driver, else silent
 void CloseAudio();  // releases every sound too
 
@@ -188,21 +203,17 @@ void CloseAudio();  // releases every sound too
 
 // Handle types, named by the contract header.
 struct BriselTex {
-    brisel::Image image;                          // empty while `decoding` is set: use brisel::TexImage
-    std::string name;                             // file name as passed to LoadTex, or "text:<text>"
-    int width = 0, height = 0;                    // known from the file's header at once
-    std::shared_ptr<brisel::DecodeJob> decoding;  // the picture still being decoded, or null
+    std::shared_ptr<brisel::Image> picture;  // null while `decoding` is set: use brisel::TexImage
+    std::string name;                        // file name as passed to LoadTex, or "text:<text>"
+    int width = 0, height = 0;  // known from the file's header at once (-1 for text not rendered yet)
+    std::shared_ptr<brisel::DecodeJob> decoding;  // the picture still being made, or null
     std::string file;                             // the path it was read from; empty for text
-    uint32_t fileCrc = 0;                         // and its bytes' checksum, for the cache
+    uint32_t fileCrc = 0;                         // and its bytes' checksum, to share and keep
     size_t fileSize = 0;
 };
 
 struct BriselFont {
-    std::vector<uint8_t> data;  // the font file, which SDL_ttf reads lazily
-    TTF_Font* font = nullptr;
-    int size = 0;      // current point size of font
-    int lineSize = 0;  // line height in pixels that size was chosen for
-    std::string name;
+    std::shared_ptr<brisel::FontCore> core;  // shared with its text renderings still queued
 };
 
 struct BriselSnd {

@@ -1,6 +1,6 @@
 // life.cpp -- the engine's life cycle and frame step: Init opens the window, Act shows a
 // frame, reads input and paces the loop, Free closes everything.
-#include <SDL_image.h>
+#include <png.h>
 
 #include <sys/stat.h>
 #include <algorithm>
@@ -178,7 +178,6 @@ void Shutdown() {
     CloseAudio();
     CloseControllers(e.input);
     if (TTF_WasInit()) TTF_Quit();
-    IMG_Quit();
     if (e.screen != nullptr) SDL_DestroyTexture(e.screen);
     if (e.renderer != nullptr) SDL_DestroyRenderer(e.renderer);
     if (e.window != nullptr) SDL_DestroyWindow(e.window);
@@ -198,19 +197,33 @@ void Shutdown() {
     e.masterVolume = 1.0;
 }
 
+// The frame as an RGB PNG, written beside its name and renamed into place, so a picture that
+// exists is whole.
 void SaveShot(Engine& e) {
     const std::string& dir = e.config.shotDir;
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
         Raise(BRISEL_FAIL_SYSTEM,
               dir + ": cannot create the screenshot folder (" + std::strerror(errno) + ")");
     std::string path = dir + "/frame-" + std::to_string(e.step) + ".png";
-    SDL_Surface* surface =
-        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(e.canvas.Pixels()), Canvas::kWidth,
-                                           Canvas::kHeight, 32, Canvas::kWidth * 4, SDL_PIXELFORMAT_RGB888);
-    if (surface == nullptr) Raise(BRISEL_FAIL_SYSTEM, SdlError(path.c_str()));
-    int rc = IMG_SavePNG(surface, path.c_str());
-    SDL_FreeSurface(surface);
-    if (rc != 0) Raise(BRISEL_FAIL_SYSTEM, path + ": cannot write the screenshot: " + IMG_GetError());
+    std::string part = path + ".part";
+    std::vector<uint8_t> rgb(size_t(Canvas::kWidth) * Canvas::kHeight * 3);
+    const uint32_t* px = e.canvas.Pixels();
+    for (size_t i = 0; i < size_t(Canvas::kWidth) * Canvas::kHeight; ++i) {
+        rgb[3 * i] = uint8_t(px[i] >> 16);
+        rgb[3 * i + 1] = uint8_t(px[i] >> 8);
+        rgb[3 * i + 2] = uint8_t(px[i]);
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = Canvas::kWidth;
+    png.height = Canvas::kHeight;
+    png.format = PNG_FORMAT_RGB;
+    if (!png_image_write_to_file(&png, part.c_str(), 0, rgb.data(), 0, nullptr) ||
+        std::rename(part.c_str(), path.c_str()) != 0) {
+        std::string why = png.message[0] != '\0' ? png.message : std::strerror(errno);
+        std::remove(part.c_str());
+        Raise(BRISEL_FAIL_SYSTEM, path + ": cannot write the screenshot: " + why);
+    }
 }
 
 void Present(Engine& e) {
@@ -328,8 +341,6 @@ int64_t Init(const BriselInitRecord* record) {
         CreateRenderer(e);
         e.canvas.Reset();
 
-        if (IMG_Init(IMG_INIT_PNG) == 0)
-            Raise(BRISEL_FAIL_SYSTEM, std::string("Init: no PNG support: ") + IMG_GetError());
         if (TTF_Init() != 0)
             Raise(BRISEL_FAIL_SYSTEM, std::string("Init: cannot start the font renderer: ") + TTF_GetError());
         OpenAudio();

@@ -1,7 +1,7 @@
 // mixer.hpp -- the engine's own sound mixer: every sound the game plays, mixed in floating
 // point at 44.1 kHz stereo, with no SDL in sight (the engine hands the result to the device).
 //
-// Why not one SDL_mixer channel per sound: a channel can only cut a sound off (a click), its
+// Why not SDL_mixer's channels, one per sound: a channel can only cut a sound off (a click), its
 // fades move once per device buffer (23 ms), and it plays only what was decoded whole, which
 // for a 40-second piece of music is 7 MB held for nothing. Here:
 //   - a sound starts on its very first sample, at full strength (effects keep their attack);

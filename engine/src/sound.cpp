@@ -1,5 +1,5 @@
 // sound.cpp -- sounds checked at load and played through the engine's own mixer (mixer.hpp),
-// which SDL_mixer's device feeds through its music hook.
+// which feeds an SDL audio device.
 //
 // Short sounds are decoded at load; long ones (music) keep only their compressed file and are
 // decoded as they play. Every sound keeps its own volume and panning, and "stop, then play"
@@ -23,17 +23,8 @@ BriselSnd* LiveSnd(BriselSnd* snd, const char* entry) {
     return snd;
 }
 
-bool TryOpenMixer() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    return true;
-}
-
 // Whether an Ogg file holds its whole stream: its pages, walked from the start, run to one
-// flagged end-of-stream. SDL_mixer decodes a file cut anywhere after its headers to the part
+// flagged end-of-stream. A decoder reads a file cut anywhere after its headers to the part
 // that is there, so without this a damaged sound would play cut off instead of not at all.
 bool OggComplete(const std::vector<uint8_t>& d) {
     size_t pos = 0;
@@ -94,12 +85,16 @@ constexpr double kStreamSeconds = 4.0;
 
 // ---- the device side of the mixer ----------------------------------------------------------
 
+SDL_AudioDeviceID g_device = 0;
 Mixer* g_mixer = nullptr;
 SDL_AudioStream* g_toDevice = nullptr;  // float stereo 44.1 kHz -> the device's format, if it differs
 std::vector<float> g_mixBuffer;
 
 void Feed(void*, Uint8* stream, int len) {
-    if (g_mixer == nullptr) return;
+    if (g_mixer == nullptr) {
+        std::memset(stream, 0, size_t(len));
+        return;
+    }
     if (g_toDevice == nullptr) {  // the device takes 16-bit stereo at 44.1 kHz: convert here
         const size_t frames = size_t(len) / 4;
         g_mixBuffer.resize(2 * frames);
@@ -119,17 +114,39 @@ void Feed(void*, Uint8* stream, int len) {
     if (SDL_AudioStreamGet(g_toDevice, stream, len) != len) std::memset(stream, 0, size_t(len));
 }
 
+// A device of SDL's own, fed by the mixer: 16-bit stereo at 44.1 kHz where the device takes it.
+bool TryOpenDevice(Engine& e) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    SDL_AudioSpec want{}, have{};
+    want.freq = kMixRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = Feed;
+    g_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+                                   SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (g_device == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    e.audioFrequency = have.freq;
+    e.audioFormat = have.format;
+    e.audioChannels = have.channels;
+    return true;
+}
+
 void StartMixer(Engine& e) {
     if (!(e.audioFrequency == kMixRate && e.audioChannels == 2 && e.audioFormat == AUDIO_S16SYS))
         g_toDevice = SDL_NewAudioStream(AUDIO_F32SYS, 2, kMixRate, e.audioFormat, Uint8(e.audioChannels),
                                         e.audioFrequency);
     g_mixer = new Mixer;
     g_mixer->SetMaster(float(e.masterVolume));
-    Mix_HookMusic(Feed, nullptr);
+    SDL_PauseAudioDevice(g_device, 0);
 }
 
 void StopMixer() {
-    Mix_HookMusic(nullptr, nullptr);  // waits for the device's thread to leave Feed
+    SDL_CloseAudioDevice(g_device);  // waits for the device's thread to leave Feed
+    g_device = 0;
     delete g_mixer;
     g_mixer = nullptr;
     if (g_toDevice != nullptr) SDL_FreeAudioStream(g_toDevice);
@@ -209,24 +226,16 @@ namespace brisel {
 
 void OpenAudio() {
     Engine& e = E();
-    Mix_Init(MIX_INIT_OGG);
-    bool open = TryOpenMixer();
+    bool open = TryOpenDevice(e);
     if (!open) {
         if (e.config.debug)
-            std::fprintf(stderr, "brisel: no sound device (%s); running silent\n", Mix_GetError());
+            std::fprintf(stderr, "brisel: no sound device (%s); running silent\n", SDL_GetError());
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-        open = TryOpenMixer();
+        open = TryOpenDevice(e);
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     }
     e.audioOpen = open;
     if (!open) return;  // not even the dummy driver: sounds are checked and kept silent
-    int frequency = 0, channels = 0;
-    Uint16 format = 0;
-    Mix_QuerySpec(&frequency, &format, &channels);
-    e.audioFrequency = frequency;
-    e.audioFormat = format;
-    e.audioChannels = channels;
-    Mix_MasterVolume(int(std::lround(e.masterVolume * MIX_MAX_VOLUME)));
     StartMixer(e);
 }
 
@@ -234,10 +243,8 @@ void CloseAudio() {
     Engine& e = E();
     if (e.audioOpen) {
         StopMixer();
-        Mix_CloseAudio();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    Mix_Quit();
     e.audioOpen = false;
 }
 
@@ -353,7 +360,6 @@ void SetMasterVolume(double volume) {
     BRISEL_ENTRY;
     Engine& e = E();
     e.masterVolume = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
-    if (e.audioOpen) Mix_MasterVolume(int(std::lround(e.masterVolume * MIX_MAX_VOLUME)));
     if (g_mixer != nullptr) g_mixer->SetMaster(float(e.masterVolume));
 }
 

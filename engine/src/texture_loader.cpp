@@ -19,8 +19,12 @@ struct DecodeJob {
     std::vector<uint8_t> data;    // the file, checked whole
     PngInfo info;
     std::string file;
-    Image image;  // the result, once Done
+    RenderFn render;                 // or anything else made on the worker
+    Image image;                     // the result, once Done
+    std::shared_ptr<Image> picture;  // the same, handed to every texture waiting for it
+    int holders = 0;                 // textures waiting for it (game thread only)
     std::string error;
+    uint32_t code = BRISEL_FAIL_LOAD;
     bool ok = false;
 };
 
@@ -80,7 +84,13 @@ public:
 
 private:
     static void Decode(DecodeJob& job) {
+        if (job.render) {
+            job.ok = job.render(job.image, job.code, job.error);
+            job.render = nullptr;  // lets go of what it holds (the font) on this thread
+            return;
+        }
         job.ok = DecodePng(job.data.data(), job.data.size(), job.info, job.image, job.error);
+        if (!job.ok) job.error = job.file + ": " + job.error;
         job.data = {};
     }
 
@@ -123,15 +133,31 @@ Loader& TheLoader() {
     return loader;
 }
 
+// A picture by the file it came from.
+struct Key {
+    std::string file;
+    size_t size = 0;
+    uint32_t crc = 0;
+    bool operator==(const Key&) const = default;
+};
+
 // Pictures of released textures, kept for the scene that follows.
 struct Kept {
-    std::string file;
-    size_t size;
-    uint32_t crc;
+    Key key;
     int64_t releasedAt;  // frame step
-    Image image;
+    std::shared_ptr<Image> picture;
 };
 std::vector<Kept> g_kept;
+
+// Pictures and decodings of live textures, so a second texture of a file shares them.
+struct Shared {
+    Key key;
+    std::weak_ptr<Image> picture;
+    std::weak_ptr<DecodeJob> job;
+};
+std::vector<Shared> g_shared;
+
+Key KeyOf(const BriselTex* tex) { return Key{tex->file, tex->fileSize, tex->fileCrc}; }
 
 }  // namespace
 
@@ -139,15 +165,13 @@ const Image& TexImage(BriselTex* tex) {
     if (tex->decoding != nullptr) {
         std::shared_ptr<DecodeJob> job = tex->decoding;
         TheLoader().Finish(*job);
+        if (!job->ok) Raise(job->code, job->error);  // stays failed: every later draw says so too
+        if (job->picture == nullptr) job->picture = std::make_shared<Image>(std::move(job->image));
+        tex->picture = job->picture;
         tex->decoding.reset();
-        if (!job->ok) {
-            tex->image = Image{};
-            tex->decoding = job;  // stays failed: every later draw says so too
-            Raise(BRISEL_FAIL_LOAD, job->file + ": " + job->error);
-        }
-        tex->image = std::move(job->image);
+        --job->holders;
     }
-    return tex->image;
+    return *tex->picture;
 }
 
 BriselTex* LoadTexture(const char* name) {
@@ -163,13 +187,22 @@ BriselTex* LoadTexture(const char* name) {
     tex->height = int(info.height);
     tex->fileSize = data.size();
     tex->fileCrc = uint32_t(libdeflate_crc32(0, data.data(), data.size()));
-    for (auto it = g_kept.begin(); it != g_kept.end(); ++it)
-        if (it->file == file && it->size == tex->fileSize && it->crc == tex->fileCrc) {
-            tex->image = std::move(it->image);
-            g_kept.erase(it);
+    const Key key = KeyOf(tex.get());
+    std::erase_if(g_shared, [](const Shared& s) { return s.picture.expired() && s.job.expired(); });
+    for (const Shared& s : g_shared)
+        if (s.key == key) {
+            tex->picture = s.picture.lock();
+            if (tex->picture == nullptr) tex->decoding = s.job.lock();
             break;
         }
-    if (tex->image.width == 0) {
+    if (tex->picture == nullptr && tex->decoding == nullptr)
+        for (auto it = g_kept.begin(); it != g_kept.end(); ++it)
+            if (it->key == key) {
+                tex->picture = std::move(it->picture);
+                g_kept.erase(it);
+                break;
+            }
+    if (tex->picture == nullptr && tex->decoding == nullptr) {
         auto job = std::make_shared<DecodeJob>();
         job->data = std::move(data);
         job->info = info;
@@ -177,29 +210,61 @@ BriselTex* LoadTexture(const char* name) {
         tex->decoding = job;
         TheLoader().Queue(job);
     }
+    if (tex->decoding != nullptr) ++tex->decoding->holders;
+    g_shared.push_back(Shared{key, tex->picture, tex->decoding});
     BriselTex* handle = tex.release();
     Register(handle, Kind::Tex);
     return handle;
 }
 
+BriselTex* QueueTexture(std::string name, RenderFn render) {
+    auto tex = std::make_unique<BriselTex>();
+    tex->name = std::move(name);
+    tex->width = tex->height = -1;  // known once rendered
+    auto job = std::make_shared<DecodeJob>();
+    job->render = std::move(render);
+    job->holders = 1;
+    tex->decoding = job;
+    TheLoader().Queue(job);
+    BriselTex* handle = tex.release();
+    Register(handle, Kind::Tex);
+    return handle;
+}
+
+int TexWidth(BriselTex* tex) {
+    if (tex->width < 0) {
+        const Image& image = TexImage(tex);
+        tex->width = image.width;
+        tex->height = image.height;
+    }
+    return tex->width;
+}
+
+int TexHeight(BriselTex* tex) {
+    TexWidth(tex);
+    return tex->height;
+}
+
 void ForgetTexture(BriselTex* tex) {
     if (tex->decoding != nullptr) {
-        TheLoader().Cancel(*tex->decoding);
+        if (--tex->decoding->holders == 0) TheLoader().Cancel(*tex->decoding);
         tex->decoding.reset();
         return;
     }
-    if (tex->file.empty() || tex->image.width == 0) return;
-    tex->image.scaled.clear();  // copies at the old scene's sizes go; the picture stays
-    g_kept.push_back(Kept{tex->file, tex->fileSize, tex->fileCrc, E().step, std::move(tex->image)});
+    // The last texture of a file: its picture is kept for the next scene.
+    if (tex->file.empty() || tex->picture == nullptr || tex->picture.use_count() > 1) return;
+    tex->picture->scaled.clear();  // copies at the old scene's sizes go; the picture stays
+    g_kept.push_back(Kept{KeyOf(tex), E().step, std::move(tex->picture)});
 }
 
 void AgeTextureCache(int64_t step) {
-    std::erase_if(g_kept, [&](const Kept& k) { return k.releasedAt < step - 1; });
+    std::erase_if(g_kept, [&](const Kept& k) { return k.releasedAt < step; });
 }
 
 void StopTextureLoader() {
     TheLoader().Stop();
     g_kept.clear();
+    g_shared.clear();
 }
 
 }  // namespace brisel

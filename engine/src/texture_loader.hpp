@@ -6,13 +6,14 @@
 // right there if the worker has not begun it, or waits for the worker: a texture is drawn
 // whole or not at all, never half-decoded, and every frame shows what the game drew.
 //
-// A texture released stays decoded until the second frame step after its release: a scene
-// that loads again what the scene before it released (the font, the scenery) takes it
-// without decoding it again.
+// Textures of the same file share one picture (a scene that loads a sheet twice holds it
+// once), and a texture released stays decoded until the next frame step: a scene that loads
+// again what the scene before it released (the font, the scenery) takes it without decoding.
 #ifndef BRISEL_TEXTURE_LOADER_HPP
 #define BRISEL_TEXTURE_LOADER_HPP
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,10 +34,19 @@ const Image& TexImage(BriselTex* tex);
 // "<file>: <what>"), then takes a cached picture or queues the decoding.
 BriselTex* LoadTexture(const char* name);
 
+// A texture made by `render` on the worker (text: the font's glyphs are drawn there), named
+// `name`. `render` returns false with a failure code and the whole message.
+using RenderFn = std::function<bool(Image& out, uint32_t& code, std::string& message)>;
+BriselTex* QueueTexture(std::string name, RenderFn render);
+
+// The texture's size: known at once for a file, once rendered for text.
+int TexWidth(BriselTex* tex);
+int TexHeight(BriselTex* tex);
+
 // A released texture: its decoding is cancelled, or its picture kept for the next scene.
 void ForgetTexture(BriselTex* tex);
 
-// Called at every frame step: drops the pictures released before the previous step.
+// Called at every frame step: drops the pictures released before it.
 void AgeTextureCache(int64_t step);
 
 // Stops the worker (waiting for a decoding under way) and drops everything queued or kept.
