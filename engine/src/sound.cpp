@@ -187,8 +187,8 @@ SoundSource Decode(const std::string& file, std::vector<uint8_t> data, bool ogg)
         std::unique_ptr<OggReader> reader = OggReader::Open(bytes, error);
         if (reader == nullptr) Raise(BRISEL_FAIL_LOAD, file + ": not a playable sound (" + error + ")");
         if (reader->Frames() == 0) Raise(BRISEL_FAIL_LOAD, file + ": no sound data (the file is cut short)");
+        if (!OggPagesIntact(*bytes)) Raise(BRISEL_FAIL_LOAD, file + ": the Ogg stream is damaged");
         if (reader->Rate() == kMixRate && reader->Frames() > int64_t(kStreamSeconds * kMixRate)) {
-            if (!OggPagesIntact(*bytes)) Raise(BRISEL_FAIL_LOAD, file + ": the Ogg stream is damaged");
             source.ogg = bytes;
             source.frames = reader->Frames();
             return source;
