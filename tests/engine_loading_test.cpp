@@ -150,3 +150,30 @@ TEST_F(EngineLoading, LongMusicIsCheckedWholeAtLoad) {
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_LOAD));
     EXPECT_EQ(MessageOf(f).rfind("Data/damaged.ogg: ", 0), 0u) << MessageOf(f);
 }
+
+// Guards against the pictures decoded ahead at Init being drawn after their files changed,
+// a bad file on the list stopping Init, or the list's failures going unnamed at LoadTex.
+TEST(EngineLoadingAhead, PicturesListedForTheFirstSceneAreDecodedAheadButNeverStale) {
+    Sandbox box;
+    WritePng(box.Data("early.vqtex"), Solid(64, 64, kRed));
+    WritePng(box.Data("changed.vqtex"), Solid(64, 64, kRed));
+    box.Write("Data/broken.vqtex", "not a picture at all");
+    box.Write("Data/preload.txt",
+              "# first scene\nearly.vqtex\nchanged.vqtex\nbroken.vqtex\nmissing.vqtex\n../x\n");
+    setenv("BRISEL_SHOTS", box.Path("shots").c_str(), 1);
+    setenv("BRISEL_SHOT_FRAMES", "1", 1);
+    InitEngine();
+    Api& e = Engine();
+    WritePng(box.Data("changed.vqtex"), Solid(64, 64, kBlue));
+    BriselTex* early = e.LoadTex("early.vqtex");
+    BriselTex* changed = e.LoadTex("changed.vqtex");
+    EXPECT_EQ(MessageOf(Failure([&] { e.LoadTex("broken.vqtex"); })).rfind("Data/broken.vqtex: ", 0), 0u);
+    EXPECT_EQ(MessageOf(Failure([&] { e.LoadTex("missing.vqtex"); })).rfind("Data/missing.vqtex: ", 0), 0u);
+    e.DrawTex(early, 0, 0, 64, 64, 0, 0, 64, 64, 1, 1, 1, 1);
+    e.DrawTex(changed, 0, 0, 64, 64, 100, 0, 64, 64, 1, 1, 1, 1);
+    e.Act();
+    Picture p = ReadPng(box.Path("shots/frame-1.png"));
+    EXPECT_EQ(p.At(30, 30), kRed);
+    EXPECT_EQ(p.At(130, 30), kBlue);
+    e.Free();
+}

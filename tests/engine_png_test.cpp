@@ -22,8 +22,9 @@ std::vector<uint8_t> PngWithFilter(int w, int h, int filter, bool alpha) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8,
+                 alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
     png_write_info(png, info);
     const int channels = alpha ? 4 : 3;
@@ -49,8 +50,8 @@ std::vector<uint8_t> PngWithFilter(int w, int h, int filter, bool alpha) {
 // Offset of the first chunk of this type.
 size_t ChunkAt(const std::vector<uint8_t>& png, const char* type) {
     for (size_t pos = 8; pos + 12 <= png.size();) {
-        const uint32_t length = uint32_t(png[pos]) << 24 | uint32_t(png[pos + 1]) << 16 | uint32_t(png[pos + 2]) << 8 |
-                                png[pos + 3];
+        const uint32_t length = uint32_t(png[pos]) << 24 | uint32_t(png[pos + 1]) << 16 |
+                                uint32_t(png[pos + 2]) << 8 | png[pos + 3];
         if (std::memcmp(&png[pos + 4], type, 4) == 0) return pos;
         pos += length + 12;
     }
@@ -78,7 +79,8 @@ TEST(EnginePng, FastPathDecodesEveryRowFilterExactlyAsLibpng) {
             EXPECT_EQ(fast.translucent, reference.translucent);
             EXPECT_EQ(fast.translucent, alpha);
             ASSERT_EQ(fast.texels.size(), reference.texels.size());
-            for (size_t i = 0; i < fast.texels.size(); ++i) ASSERT_EQ(fast.texels[i], reference.texels[i]) << i;
+            for (size_t i = 0; i < fast.texels.size(); ++i)
+                ASSERT_EQ(fast.texels[i], reference.texels[i]) << i;
         }
 }
 
@@ -114,7 +116,8 @@ TEST(EnginePng, DamageAnywhereInTheFileIsFoundBeforeDecoding) {
 TEST(EnginePng, ImageDataThatDoesNotInflateFailsCleanly) {
     std::vector<uint8_t> png = PngWithFilter(16, 16, PNG_FILTER_NONE, true);
     const size_t at = ChunkAt(png, "IDAT");
-    const uint32_t length = uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 | png[at + 3];
+    const uint32_t length =
+        uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 | png[at + 3];
     for (uint32_t i = 2; i < length; ++i) png[at + 8 + i] = uint8_t(i * 37);
     const uint32_t crc = uint32_t(libdeflate_crc32(0, &png[at + 4], length + 4));
     for (int k = 0; k < 4; ++k) png[at + 8 + length + size_t(k)] = uint8_t(crc >> (24 - 8 * k));

@@ -323,6 +323,8 @@ int64_t Init(const BriselInitRecord* record) {
         }
         OpenTimes(e);
         MainRng().Seed(e.config.haveSeed ? e.config.seed : uint64_t(NowNs()) ^ uint64_t(time(nullptr)));
+        // The first scene's pictures decode on the second core while the window opens.
+        PreloadTextures(DataPath("preload.txt"));
 
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0)
             Raise(BRISEL_FAIL_SYSTEM, SdlError("Init: cannot start SDL video"));

@@ -3,8 +3,10 @@
 #include <libdeflate.h>
 #include <xmmintrin.h>
 
+#include <cctype>
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -159,12 +161,23 @@ std::vector<Shared> g_shared;
 
 Key KeyOf(const BriselTex* tex) { return Key{tex->file, tex->fileSize, tex->fileCrc}; }
 
+// Decodings started at Init for the first scene, not yet taken by a LoadTex.
+struct Preloaded {
+    Key key;
+    std::shared_ptr<DecodeJob> job;
+};
+std::vector<Preloaded> g_preloaded;
+
 }  // namespace
 
 const Image& TexImage(BriselTex* tex) {
     if (tex->decoding != nullptr) {
         std::shared_ptr<DecodeJob> job = tex->decoding;
+        const int64_t start = MonotonicNs();
         TheLoader().Finish(*job);
+        if (E().config.debug)
+            std::fprintf(stderr, "brisel: %s: drawn after %.1f ms of decoding or waiting\n",
+                         tex->name.c_str(), double(MonotonicNs() - start) / 1.0e6);
         if (!job->ok) Raise(job->code, job->error);  // stays failed: every later draw says so too
         if (job->picture == nullptr) job->picture = std::make_shared<Image>(std::move(job->image));
         tex->picture = job->picture;
@@ -195,6 +208,13 @@ BriselTex* LoadTexture(const char* name) {
             if (tex->picture == nullptr) tex->decoding = s.job.lock();
             break;
         }
+    if (tex->picture == nullptr && tex->decoding == nullptr)
+        for (auto it = g_preloaded.begin(); it != g_preloaded.end(); ++it)
+            if (it->key == key) {
+                tex->decoding = std::move(it->job);
+                g_preloaded.erase(it);
+                break;
+            }
     if (tex->picture == nullptr && tex->decoding == nullptr)
         for (auto it = g_kept.begin(); it != g_kept.end(); ++it)
             if (it->key == key) {
@@ -257,14 +277,41 @@ void ForgetTexture(BriselTex* tex) {
     g_kept.push_back(Kept{KeyOf(tex), E().step, std::move(tex->picture)});
 }
 
+void PreloadTextures(const std::string& listPath) {
+    std::ifstream list(listPath);
+    std::string line;
+    while (std::getline(list, line)) {
+        line = line.substr(0, line.find('#'));
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+        if (line.empty() || line.find('/') != std::string::npos) continue;
+        const std::string file = DataPath(line.c_str());
+        std::ifstream in(file, std::ios::binary);
+        std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        PngInfo info;
+        std::string error;
+        if (!in.good() && !in.eof()) continue;
+        if (data.empty() || !CheckPng(data.data(), data.size(), info, error)) continue;
+        Key key{file, data.size(), uint32_t(libdeflate_crc32(0, data.data(), data.size()))};
+        auto job = std::make_shared<DecodeJob>();
+        job->data = std::move(data);
+        job->info = info;
+        job->file = file;
+        TheLoader().Queue(job);
+        g_preloaded.push_back(Preloaded{std::move(key), std::move(job)});
+    }
+}
+
 void AgeTextureCache(int64_t step) {
     std::erase_if(g_kept, [&](const Kept& k) { return k.releasedAt < step; });
+    for (Preloaded& p : g_preloaded) TheLoader().Cancel(*p.job);
+    g_preloaded.clear();
 }
 
 void StopTextureLoader() {
     TheLoader().Stop();
     g_kept.clear();
     g_shared.clear();
+    g_preloaded.clear();
 }
 
 }  // namespace brisel

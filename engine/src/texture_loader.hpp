@@ -46,6 +46,13 @@ int TexHeight(BriselTex* tex);
 // A released texture: its decoding is cancelled, or its picture kept for the next scene.
 void ForgetTexture(BriselTex* tex);
 
+// At Init, before anything else: starts decoding the pictures listed in `listPath` (one file
+// name a line, `#` comments; a missing list is no list), which the game's first scene will
+// ask for, so they decode while the window opens. LoadTex then takes them when the file is
+// the same; a picture not asked for by the first frame step is dropped. Nothing here raises:
+// a bad file is reported by its LoadTex as ever.
+void PreloadTextures(const std::string& listPath);
+
 // Called at every frame step: drops the pictures released before it.
 void AgeTextureCache(int64_t step);
 
