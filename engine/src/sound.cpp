@@ -73,8 +73,14 @@ bool OggPagesIntact(const std::vector<uint8_t>& d) {
         ogg_sync_wrote(&sync, long(d.size()));
         ogg_page page;
         int r;
-        while ((r = ogg_sync_pageout(&sync, &page)) != 0)
-            if (r < 0) intact = false;  // bytes skipped: a page failed its checksum
+        // Up to the end of the stream: whatever follows it is never read.
+        while ((r = ogg_sync_pageout(&sync, &page)) != 0) {
+            if (r < 0) {
+                intact = false;  // bytes skipped: a page failed its checksum
+                break;
+            }
+            if (ogg_page_eos(&page)) break;
+        }
     }
     ogg_sync_clear(&sync);
     return intact;
