@@ -37,6 +37,7 @@ namespace {
 
 struct Run {
     double wallMs = 0;
+    double cpuMs = 0;  // user + system time of the child: what the machine's load does not inflate
     long peakKiB = 0;
     int status = -1;
 };
@@ -72,6 +73,8 @@ Run Spawn(const std::string& dir, const std::vector<std::string>& argv,
     wait4(pid, &status, 0, &usage);
     Run r;
     r.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    r.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
     r.peakKiB = usage.ru_maxrss;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
@@ -182,24 +185,30 @@ int main(int argc, char** argv) {
 
     // ---- 1. start-up ------------------------------------------------------------------------
     const int rounds = 7;
-    std::vector<double> bareMs;
-    std::vector<std::vector<double>> gameMs(dirs.size());
+    std::vector<double> bareMs, bareCpu;
+    std::vector<std::vector<double>> gameMs(dirs.size()), gameCpu(dirs.size());
     for (int r = 0; r < rounds; ++r) {
         Run b = Spawn("/", {bare}, {});
         ok &= b.status == 0;
         bareMs.push_back(b.wallMs);
+        bareCpu.push_back(b.cpuMs);
         for (size_t d = 0; d < dirs.size(); ++d) {
             Run g = Spawn(dirs[d].second, {"./grappix"}, {{"BRISEL_FRAMES", "2"}});
             ok &= g.status == 0;
             gameMs[d].push_back(g.wallMs);
+            gameCpu[d].push_back(g.cpuMs);
         }
     }
     std::printf("start-up to the first frame of the title and exit, median of %d (headless, unpaced)\n",
                 rounds);
-    std::printf("  %-24s %8.1f ms\n", "bare SDL program", Median(bareMs));
+    std::printf("  %-24s %8.1f ms                          (CPU %6.1f ms)\n", "bare SDL program",
+                Median(bareMs), Median(bareCpu));
     for (size_t d = 0; d < dirs.size(); ++d)
-        std::printf("  %-24s %8.1f ms   %.2fx the bare program\n", dirs[d].first.c_str(), Median(gameMs[d]),
-                    Median(gameMs[d]) / Median(bareMs));
+        std::printf("  %-24s %8.1f ms   %5.2fx the bare program  (CPU %6.1f ms, %5.2fx)\n",
+                    dirs[d].first.c_str(), Median(gameMs[d]), Median(gameMs[d]) / Median(bareMs),
+                    Median(gameCpu[d]), Median(gameCpu[d]) / Median(bareCpu));
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) > 0) std::printf("  (load average %.2f on this machine)\n", load[0]);
 
     // ---- 2. scene changes ---------------------------------------------------------------------
     char tmp[] = "/tmp/grappix-startup-bench-XXXXXX";
