@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/sprite_layout.hpp"
+
 namespace {
 
 const std::string kData = GX_DATA_DIR;
@@ -102,71 +104,62 @@ private:
     std::vector<Px> px_;
 };
 
-struct Rect {
-    int x, y, w, h;
+using grappix::layout::Cell;
+using grappix::layout::Sheet;
+
+// Every rectangle the game cuts from each sheet, from the layout the game's objects read.
+struct Use {
+    Sheet sheet;
+    std::vector<Cell> cells;
 };
 
-// Every source rectangle the game's code cuts from each sheet, written out here from the
-// game's own tables (sprite set-ups, glyph cells, banner rows), not from the generator.
-struct Use {
-    std::string file;
-    std::vector<Rect> rects;
-};
+std::vector<Cell> BlockCells() {
+    using namespace grappix::layout;
+    return {kHanging200,   kHanging400A,  kHanging400B,  kStanding200,
+            kStanding400A, kStanding400B, kStanding600A, kStanding600B};
+}
 
 std::vector<Use> GameUses() {
-    std::vector<Rect> glyphs, banners, body;
-    for (int k = 33; k <= 126; ++k) glyphs.push_back({((k - 32) % 16) * 64, ((k - 32) / 16) * 128, 64, 128});
-    for (int i = 0; i < 8; ++i) banners.push_back({0, 128 * i, 1024, 128});
-    for (int x : {1280, 1536, 1792}) body.push_back({x, 0, 256, 256});
-    for (int y : {256, 512, 768})
-        for (int x = 1024; x <= 1792; x += 256) body.push_back({x, y, 256, 256});
-    for (int y : {256, 512})
-        for (int x = 0; x <= 768; x += 256) body.push_back({x, y, 256, 256});
-    body.push_back({0, 768, 256, 256});
-    body.push_back({512, 768, 256, 256});
+    using namespace grappix::layout;
+    std::vector<Cell> glyphs, banners, runner;
+    for (int code = kFirstGlyph + 1; code <= kLastGlyph; ++code) glyphs.push_back(GlyphCell(code));
+    for (int i = 0; i < kBannerLevels; ++i) banners.push_back(BannerCell(i));
+    for (const Cell& c : kStand) runner.push_back(c);
+    for (const auto* cycle : {&kReel, &kAir, &kRunLeft, &kRunRight, &kJump})
+        for (const Cell& c : *cycle) runner.push_back(c);
+    runner.push_back(kClingWallLeft);
+    runner.push_back(kClingWallRight);
     return {
-        {"title03.vqtex", {{0, 0, 4096, 1024}}},
-        {"font_128_64.vqtex", glyphs},
-        {"distant_view.vqtex", {{0, 0, 2048, 512}}},
-        {"lake.vqtex", {{0, 0, 2048, 512}}},
-        {"ground.vqtex", {{0, 0, 1024, 128}}},
-        {"roof.vqtex", {{0, 0, 1024, 128}}},
-        {"block.vqtex",
-         {{0, 0, 256, 256},
-          {256, 0, 256, 512},
-          {512, 0, 256, 512},
-          {768, 768, 256, 256},
-          {512, 512, 256, 512},
-          {256, 512, 256, 512},
-          {0, 258, 256, 768},
-          {768, 0, 256, 768}}},
-        {"combo.vqtex", banners},
-        {"wire.vqtex", {{0, 0, 256, 256}}},
-        {"anchor.vqtex", {{0, 0, 1024, 1024}}},
-        {"ring.vqtex", {{0, 0, 512, 512}}},
-        {"hookpoint.vqtex", {{0, 0, 64, 64}, {64, 0, 64, 64}, {0, 64, 64, 64}}},
-        {"ese_raf.vqtex", body},
-        {"smog.vqtex", {{0, 0, 128, 128}}},
+        {kLogoSheet, {kLogo}},       {kFontSheet, glyphs},
+        {kDistantSheet, {kDistant}}, {kLakeSheet, {kLake}},
+        {kGroundSheet, {kGround}},   {kRoofSheet, {kRoof}},
+        {kBlockSheet, BlockCells()}, {kBannerSheet, banners},
+        {kWireSheet, {kWire}},       {kAnchorSheet, {kAnchor}},
+        {kRingSheet, {kRing}},       {kHookPointSheet, {kMarkerAiming, kMarkerCaught, kMarkerReeling}},
+        {kRunnerSheet, runner},      {kSmogSheet, {kSmog}},
     };
 }
 
 TEST(AssetSheets, EveryRectangleTheGameCutsLiesInsideItsSheetAndShowsSomething) {
     // Guards against a sheet drawn too small or a cell left blank at a place the game reads.
     for (const Use& use : GameUses()) {
-        Image img(use.file);
-        ASSERT_TRUE(img.ok()) << use.file;
-        for (const Rect& r : use.rects) {
-            SCOPED_TRACE(use.file + " (" + std::to_string(r.x) + ", " + std::to_string(r.y) + ", " +
+        const std::string file = use.sheet.file;
+        Image img(file);
+        ASSERT_TRUE(img.ok()) << file;
+        EXPECT_EQ(img.w(), use.sheet.width) << file;
+        EXPECT_EQ(img.h(), use.sheet.height) << file;
+        for (const Cell& r : use.cells) {
+            SCOPED_TRACE(file + " (" + std::to_string(r.x) + ", " + std::to_string(r.y) + ", " +
                          std::to_string(r.w) + ", " + std::to_string(r.h) + ")");
             EXPECT_GE(r.x, 0);
             EXPECT_GE(r.y, 0);
             EXPECT_LE(r.x + r.w, img.w());
             // The tall block is read from row 258, two rows past the sheet's end on purpose.
-            if (use.file == "block.vqtex" && r.x == 0 && r.y == 258)
+            if (file == "block.vqtex" && r.x == 0 && r.y == 258)
                 EXPECT_EQ(r.y + r.h, img.h() + 2);
             else
                 EXPECT_LE(r.y + r.h, img.h());
-            EXPECT_GT(img.Coverage(r.x, r.y, r.w, r.h), use.file == "font_128_64.vqtex" ? 0.01 : 0.03);
+            EXPECT_GT(img.Coverage(r.x, r.y, r.w, r.h), file == "font_128_64.vqtex" ? 0.01 : 0.03);
         }
     }
 }
@@ -264,10 +257,9 @@ TEST(AssetSheets, RoofAndBlocksAreSolidAndOutlinedWhereBodiesTouchThem) {
     }
     Image block("block.vqtex");
     ASSERT_TRUE(block.ok());
-    const Rect rects[] = {{0, 0, 256, 256},     {256, 0, 256, 512},   {512, 0, 256, 512},
-                          {768, 768, 256, 256}, {512, 512, 256, 512}, {256, 512, 256, 512},
-                          {0, 258, 256, 766},   {768, 0, 256, 768}};
-    for (const Rect& r : rects) {
+    for (const Cell& cell : BlockCells()) {
+        // The picture ends at the sheet's edge (the tall block's last rows lie past it).
+        const Cell r{cell.x, cell.y, cell.w, std::min(cell.h, block.h() - cell.y)};
         for (Px p : {block.at(r.x + 2, r.y + r.h / 2), block.at(r.x + r.w - 3, r.y + r.h / 2),
                      block.at(r.x + r.w / 2, r.y + 2), block.at(r.x + r.w / 2, r.y + r.h - 3)}) {
             EXPECT_EQ(p.a, 255) << r.x << "," << r.y;
@@ -282,7 +274,7 @@ TEST(AssetSheets, TallBlocksAreBuiltOfTheSameBricksNotStretched) {
     // tall. Count the mortar courses down the middle: they scale with the block's height.
     Image img("block.vqtex");
     ASSERT_TRUE(img.ok());
-    auto courses = [&](const Rect& r) {
+    auto courses = [&](const Cell& r) {
         int n = 0;
         bool inMortar = false;
         for (int y = r.y + 30; y < r.y + r.h - 30; ++y) {
@@ -293,7 +285,7 @@ TEST(AssetSheets, TallBlocksAreBuiltOfTheSameBricksNotStretched) {
         }
         return n;
     };
-    int shortOne = courses({768, 768, 256, 256}), tallOne = courses({768, 0, 256, 768});
+    int shortOne = courses(grappix::layout::kStanding200), tallOne = courses(grappix::layout::kStanding600B);
     EXPECT_GE(shortOne, 3);
     EXPECT_GE(tallOne, 3 * shortOne - 2);
 }

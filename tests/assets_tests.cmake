@@ -7,7 +7,8 @@ add_executable(assets_tests
   ${CMAKE_CURRENT_LIST_DIR}/assets_sounds_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/assets_generator_test.cpp
   ${GRAPPIX_ICON_SOURCE})
-target_include_directories(assets_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../engine/include)
+target_include_directories(assets_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../engine/include
+                                                ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(assets_tests PRIVATE PkgConfig::GX_ASSET_TEST_LIBS GTest::gtest GTest::gtest_main)
 target_compile_definitions(assets_tests PRIVATE
   GX_DATA_DIR="${GRAPPIX_DATA_DIR}"

@@ -35,7 +35,7 @@ TEST(ButtonTest, DrawsFourBarsAndTheInside) {
     FakeEngine fake;
     Button b = MenuButton();
     EXPECT_EQ(b.GetBorder(), 10.0);
-    EXPECT_EQ(b.GetState(), 0);
+    EXPECT_EQ(b.GetState(), ButtonState::Normal);
     b.Draw();
     auto rects = fake.Named("DrawRect");
     ASSERT_EQ(rects.size(), 5u);
@@ -56,7 +56,7 @@ TEST(ButtonTest, HoverLightsTheInsideOnlyWhileTheMouseIsOver) {
     FakeEngine fake;
     Button b = MenuButton();
     b.UpdateHover(1200, 600);
-    EXPECT_EQ(b.GetState(), 1);
+    EXPECT_EQ(b.GetState(), ButtonState::Hover);
     b.Draw();
     auto rects = fake.Named("DrawRect");
     EXPECT_EQ(rects[0].args[4], 0.0);  // the frame keeps the normal colour
@@ -64,7 +64,7 @@ TEST(ButtonTest, HoverLightsTheInsideOnlyWhileTheMouseIsOver) {
 
     fake.ClearCalls();
     b.UpdateHover(1201, 600);
-    EXPECT_EQ(b.GetState(), 0);
+    EXPECT_EQ(b.GetState(), ButtonState::Normal);
     b.Draw();
     EXPECT_EQ(fake.Named("DrawRect")[4].args, (Args{410, 510, 780, 80, 0, 0, 1, 0.5}));
 }

@@ -109,7 +109,9 @@ TEST_F(EngineScripted, ButtonCountsFollowTheScript) {
         left.push_back(e.Mouse(0));
         pad3.push_back(e.Pad(0, 3));
         right.push_back(e.Mouse(1));
-        if (step == 4) EXPECT_EQ(e.MouseX(), 0);
+        if (step == 4) {
+            EXPECT_EQ(e.MouseX(), 0);
+        }
         if (step == 5) {
             EXPECT_EQ(e.MouseX(), 400);
             EXPECT_EQ(e.MouseY(), 300);

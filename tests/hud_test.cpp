@@ -103,7 +103,7 @@ TEST(HudTest, FirstGradingIsAgainstNoLevel) {
     Rig still;
     still.At(50, 0);
     EXPECT_EQ(still.hud.GetLevel(), 8);
-    EXPECT_EQ(still.hud.GetBannerMode(), 0);
+    EXPECT_EQ(still.hud.GetBannerMode(), BannerMode::Steady);
     EXPECT_EQ(still.fake.Named("PlaySnd").size(), 0u);
     EXPECT_TRUE(still.Banners().empty());
 
@@ -111,7 +111,7 @@ TEST(HudTest, FirstGradingIsAgainstNoLevel) {
     fast.At(50, 3001);  // 6002: any level at all is a gain over the initial 8
     EXPECT_EQ(fast.hud.GetPrevLevel(), 8);
     EXPECT_EQ(fast.hud.GetLevel(), 7);
-    EXPECT_EQ(fast.hud.GetBannerMode(), 2);
+    EXPECT_EQ(fast.hud.GetBannerMode(), BannerMode::Gained);
     EXPECT_EQ(fast.Plays("power32.ogg"), 1);
     EXPECT_EQ(fast.Plays("down.ogg"), 0);
 }
@@ -134,7 +134,7 @@ TEST(HudTest, GainSlidesTheNewBannerInOverTwentyFrames) {
     EXPECT_NEAR(r.hud.GetNewAlpha(), 1, 1e-9);
     EXPECT_EQ(r.Plays("power32.ogg"), 0);  // played once, at frame 50 (calls cleared since)
     r.At(100, 4900);                       // same level: steady
-    EXPECT_EQ(r.hud.GetBannerMode(), 0);
+    EXPECT_EQ(r.hud.GetBannerMode(), BannerMode::Steady);
     auto steady = r.Banners();
     ASSERT_EQ(steady.size(), 1u);
     EXPECT_EQ(steady[0].args[4], 0);
@@ -147,7 +147,7 @@ TEST(HudTest, LossToNoLevelDropsAndFadesTheOldBanner) {
     r.fake.ClearCalls();
     r.At(100, 1);  // 2: no level
     EXPECT_EQ(r.hud.GetLevel(), 8);
-    EXPECT_EQ(r.hud.GetBannerMode(), 1);
+    EXPECT_EQ(r.hud.GetBannerMode(), BannerMode::Lost);
     EXPECT_EQ(r.Plays("down.ogg"), 1);
     EXPECT_EQ(r.Plays("power32.ogg"), 0);
     for (int64_t frame = 100; frame < 150; ++frame) {

@@ -1,7 +1,10 @@
 // The media and input wrappers: what the game hands the engine, and how it reads buttons.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "fake/fake_engine.hpp"
+#include "frame/fault.hpp"
 #include "frame/input.hpp"
 #include "frame/media.hpp"
 
@@ -26,6 +29,22 @@ TEST(SoundClipTest, FailedLoadStaysSilentAndSwallowsTheFailure) {
     SoundClip never;
     never.Play();  // never loaded: nothing at all
     EXPECT_TRUE(fake.Named("PlaySnd").empty());
+}
+
+TEST(SoundClipTest, SwallowedFailureTakesItsPlaceWithIt) {
+    // Guards against a sound that failed to load leaving its place in the exception place:
+    // the next real failure would then be reported at the sound loader's address.
+    FakeEngine fake;
+    fake.FailLoad("missing.ogg");
+    fake.failurePlace = 0x5000;
+    SoundClip clip;
+    clip.Load("missing.ogg", 0.5, false);
+    EXPECT_EQ(ExceptionPlace(), 0u);
+
+    fake.FailLoad("missing.vqtex");
+    fake.failurePlace = 0x7000;
+    EXPECT_THROW(LoadTex("missing.vqtex"), BriselFailure);
+    EXPECT_EQ(ExceptionPlace(), 0x7000u) << "the texture's failure is reported where it was raised";
 }
 
 TEST(SoundClipTest, PlayRestartsFromTheStartWithVolumeAndLoop) {
@@ -83,6 +102,26 @@ TEST(TexTest, DrawUsesTheSourceSizeAndHandlesAreFreedOnce) {
     EXPECT_EQ(fake.Named("FreeMem").size(), 1u);
 }
 
+TEST(TexTest, ReleaseThatFailsLeavesTheExceptionPlaceAsItWas) {
+    // Guards against a release that swallows a failure leaving that failure's place behind
+    // (the next failure would be reported there), or wiping the place of a failure that is
+    // unwinding the stack when the release happens.
+    FakeEngine fake;
+    fake.failFree = true;
+    EXPECT_NO_THROW({ Tex tex = LoadTex("ground.vqtex"); });
+    EXPECT_EQ(fake.Named("FreeMem").size(), 1u);
+    EXPECT_EQ(ExceptionPlace(), 0u);
+
+    try {
+        Tex tex = LoadTex("ground.vqtex");
+        Raise(BRISEL_FAIL_SYSTEM, "a failure on its way up");
+    } catch (const BriselFailure&) {
+        EXPECT_EQ(fake.Named("FreeMem").size(), 2u);  // released while unwinding
+        EXPECT_NE(ExceptionPlace(), 0u);
+        EXPECT_NE(ExceptionPlace(), fake.failurePlace) << "the unwinding failure keeps its own place";
+    }
+}
+
 TEST(FrameTest, NextFrameCountsAndStepsTheEngine) {
     FakeEngine fake;
     for (int i = 0; i < 7; ++i) NextFrame();
@@ -107,9 +146,35 @@ TEST(ButtonFlagsTest, CountsGivePressedHeldAndReleased) {
     EXPECT_FALSE(IsPressed(2));  // a missed frame (0 to 2) is held, not pressed
 }
 
+// The game's floating-point setting for the life of a test, whatever the test does.
+class GameFloatingPoint {
+public:
+    GameFloatingPoint() : saved_(ReadMxcsr()) { SetGameFloatingPoint(); }
+    ~GameFloatingPoint() { WriteMxcsr(saved_); }
+    GameFloatingPoint(const GameFloatingPoint&) = delete;
+    GameFloatingPoint& operator=(const GameFloatingPoint&) = delete;
+
+private:
+    uint32_t saved_;
+};
+
 TEST(ConversionTest, TruncatesTowardZeroUnderTheGameSetting) {
-    volatile double v = -2.7;
-    EXPECT_EQ(static_cast<int64_t>(v), -2);
+    // Guards against a game setting that rounds: every conversion to an integer, a cast or one
+    // that follows the current rounding (as the engine's maths may), truncates toward zero.
+    volatile double down = -2.7, up = 2.7, half = 2.5;
+    int64_t cast = 0;
+    long rounded[3] = {};
+    {
+        GameFloatingPoint game;
+        cast = static_cast<int64_t>(down);
+        rounded[0] = std::lrint(down);
+        rounded[1] = std::lrint(up);
+        rounded[2] = std::lrint(half);
+    }
+    EXPECT_EQ(cast, -2);
+    EXPECT_EQ(rounded[0], -2);
+    EXPECT_EQ(rounded[1], 2);
+    EXPECT_EQ(rounded[2], 2);
 }
 
 }  // namespace

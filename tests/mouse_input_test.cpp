@@ -1,9 +1,9 @@
 // MouseInput and Camera: the per-frame mouse flags and the view position.
 #include <gtest/gtest.h>
 
+#include "common/camera.hpp"
+#include "common/mouse_input.hpp"
 #include "fake/fake_engine.hpp"
-#include "title/camera.hpp"
-#include "title/mouse_input.hpp"
 
 namespace grappix {
 namespace {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/to_int.hpp"
 #include "fake/fake_engine.hpp"
 #include "frame/media.hpp"
 #include "game/world.hpp"
@@ -116,8 +117,8 @@ TEST(WorldFlightTest, ScriptedFlightMatchesTheReference) {
         EXPECT_NEAR(world.GetBodyY(), c.y, 1e-6);
         EXPECT_NEAR(world.GetMoveX(), c.mx, 1e-6);
         EXPECT_NEAR(world.GetMoveY(), c.my, 1e-6);
-        EXPECT_EQ(world.GetMoveState(), c.moveState);
-        EXPECT_EQ(world.GetWireState(), c.wireState);
+        EXPECT_EQ(ToInt(world.GetMoveState()), c.moveState);
+        EXPECT_EQ(ToInt(world.GetWireState()), c.wireState);
         EXPECT_NEAR(world.GetHookX(), c.hookX, 1e-6);
         EXPECT_NEAR(world.GetHookY(), c.hookY, 1e-6);
     }

@@ -52,8 +52,8 @@ TEST(WorldTest, OpeningFlightRisesThenFallsAndLandsRunning) {
     Stage s;
     EXPECT_EQ(s.world.GetBodyX(), -200);
     EXPECT_EQ(s.world.GetBodyY(), -500);
-    EXPECT_EQ(s.world.GetMoveState(), 2);
-    EXPECT_EQ(s.world.GetWireState(), 0);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Jumping);
+    EXPECT_EQ(s.world.GetWireState(), WireState::Stowed);
     s.Frame();
     EXPECT_DOUBLE_EQ(s.world.GetBodyX(), -190);
     EXPECT_DOUBLE_EQ(s.world.GetBodyY(), -509.5);
@@ -61,7 +61,7 @@ TEST(WorldTest, OpeningFlightRisesThenFallsAndLandsRunning) {
     EXPECT_EQ(s.world.GetHookX(), -200);  // the hook rides with the body, before its step
     for (int frame = 2; frame <= 62; ++frame) {
         s.Frame();
-        EXPECT_EQ(s.world.GetMoveState(), 2) << frame;  // a jump stays a jump until it lands
+        EXPECT_EQ(s.world.GetMoveState(), MoveState::Jumping) << frame;  // a jump stays a jump until it lands
         if (frame == 20) {
             EXPECT_DOUBLE_EQ(s.world.GetBodyY(), -595);
             EXPECT_DOUBLE_EQ(s.world.GetMoveY(), 0);
@@ -72,7 +72,7 @@ TEST(WorldTest, OpeningFlightRisesThenFallsAndLandsRunning) {
     EXPECT_DOUBLE_EQ(s.world.GetBodyX(), 430);
     EXPECT_DOUBLE_EQ(s.world.GetBodyY(), -140);
     EXPECT_EQ(s.world.GetMoveY(), 0);
-    EXPECT_EQ(s.world.GetMoveState(), 1);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Running);
 }
 
 TEST(WorldTest, FrictionSlowsARunnerAndStopsIt) {
@@ -80,10 +80,10 @@ TEST(WorldTest, FrictionSlowsARunnerAndStopsIt) {
     Stage s;
     s.Place(0, -140, 3, 0);
     s.world.CollideGroundRoof();
-    ASSERT_EQ(s.world.GetMoveState(), 1);
+    ASSERT_EQ(s.world.GetMoveState(), MoveState::Running);
     s.Frame();
     EXPECT_DOUBLE_EQ(s.world.GetMoveX(), 2.5);
-    EXPECT_EQ(s.world.GetMoveState(), 1);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Running);
 
     s.Body().SetMove(-3, 0);
     s.Frame();
@@ -94,7 +94,7 @@ TEST(WorldTest, FrictionSlowsARunnerAndStopsIt) {
     s.Frame();  // 0.4 is at most the stop speed
     EXPECT_EQ(s.world.GetMoveX(), 0);
     EXPECT_EQ(s.world.GetMoveY(), 0);
-    EXPECT_EQ(s.world.GetMoveState(), 0);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Standing);
     EXPECT_EQ(s.world.GetClock(), 10);      // reset by the stop, then this frame's ticks
     EXPECT_EQ(s.Plays("attack00.ogg"), 1);  // the stop sounds a step
 
@@ -104,7 +104,7 @@ TEST(WorldTest, FrictionSlowsARunnerAndStopsIt) {
     s.world.CollideGroundRoof();
     s.Body().SetMove(0, 0);
     s.Frame();
-    EXPECT_EQ(s.world.GetMoveState(), 0);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Standing);
 }
 
 TEST(WorldTest, RunningSoundEveryThirtyFramesAndAtTheStop) {
@@ -119,7 +119,7 @@ TEST(WorldTest, RunningSoundEveryThirtyFramesAndAtTheStop) {
     }
     // Clock 0 and 300 while running; the stop in frame 39 (20 - 39 x 0.5 = 0.5); then silence.
     EXPECT_EQ(frames, (std::vector<int>{1, 31, 39}));
-    EXPECT_EQ(s.world.GetMoveState(), 0);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Standing);
 }
 
 TEST(WorldTest, TautWireCorrectsXFirstThenYWithTheCorrectedX) {
@@ -131,13 +131,13 @@ TEST(WorldTest, TautWireCorrectsXFirstThenYWithTheCorrectedX) {
     ASSERT_DOUBLE_EQ(s.world.GetWireLen(), 300);
     s.Place(212.13, 212.13, 0, 0);
     s.world.CollideGroundRoof();
-    ASSERT_EQ(s.world.GetMoveState(), 0);
+    ASSERT_EQ(s.world.GetMoveState(), MoveState::Standing);
     s.Body().SetMove(10, 0);
     s.world.Update(10);
     EXPECT_NEAR(s.world.GetMoveX(), 5, 1e-9);
     EXPECT_NEAR(s.world.GetMoveY(), -2.5, 1e-9);
     EXPECT_TRUE(s.world.IsTaut());
-    EXPECT_EQ(s.world.GetMoveState(), 5);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Swinging);
     // The position steps with the corrected motion and is not pulled back onto the circle.
     EXPECT_NEAR(s.world.GetBodyX(), 217.13, 1e-9);
     EXPECT_NEAR(s.world.GetBodyY(), 209.63, 1e-9);
@@ -148,7 +148,7 @@ TEST(WorldTest, TautWireStopsABodyMovingStraightAway) {
     s.Place(300, 0, 0, 0);
     s.world.Attach(0, 0);
     s.world.CollideGroundRoof();
-    ASSERT_EQ(s.world.GetMoveState(), 0);
+    ASSERT_EQ(s.world.GetMoveState(), MoveState::Standing);
     s.Body().SetMove(10, 0);
     s.world.Update(10);
     EXPECT_NEAR(s.world.GetMoveX(), 0, 1e-9);
@@ -161,7 +161,7 @@ TEST(WorldTest, TautWireStopsABodyMovingStraightAway) {
     s.world.Update(10);
     EXPECT_EQ(s.world.GetMoveX(), 10);
     EXPECT_FALSE(s.world.IsTaut());
-    EXPECT_EQ(s.world.GetMoveState(), 3);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Airborne);
 }
 
 TEST(WorldTest, ReelingFrom500PixelsLetsGoInThe23rdFrameAt60) {
@@ -171,21 +171,21 @@ TEST(WorldTest, ReelingFrom500PixelsLetsGoInThe23rdFrameAt60) {
     s.Place(0, 0, 0, 0);
     s.world.Attach(500, 0);
     s.world.Reel();
-    ASSERT_EQ(s.world.GetWireState(), 3);
-    ASSERT_EQ(s.world.GetMoveState(), 4);
+    ASSERT_EQ(s.world.GetWireState(), WireState::Reeling);
+    ASSERT_EQ(s.world.GetMoveState(), MoveState::Reeling);
     std::vector<int> ticks;
     for (int frame = 1; frame <= 22; ++frame) {
         s.fake.ClearCalls();
         s.Frame();
-        ASSERT_EQ(s.world.GetWireState(), 3) << frame;
-        EXPECT_EQ(s.world.GetMoveState(), 4);
+        ASSERT_EQ(s.world.GetWireState(), WireState::Reeling) << frame;
+        EXPECT_EQ(s.world.GetMoveState(), MoveState::Reeling);
         EXPECT_NEAR(s.world.GetBodyX(), 20.0 * frame, 1e-9);
         if (s.Plays("hit_p13_a.ogg") > 0) ticks.push_back(frame);
     }
     EXPECT_EQ(ticks, (std::vector<int>{1, 6, 11, 16, 21}));  // every 5 frames
     s.Frame();
-    EXPECT_EQ(s.world.GetWireState(), 0);
-    EXPECT_EQ(s.world.GetMoveState(), 3);
+    EXPECT_EQ(s.world.GetWireState(), WireState::Stowed);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Airborne);
     EXPECT_NEAR(s.world.GetHookX(), 440, 1e-9);  // released 60 pixels short of the hook
     EXPECT_NEAR(s.world.GetBodyX(), 460, 1e-9);  // and still made this frame's step
     EXPECT_NEAR(s.world.GetMoveX(), 20, 1e-9);   // flying on with the last reel speed
@@ -197,18 +197,18 @@ TEST(WorldTest, ReelAndDropOnlyActOnACaughtWire) {
     Stage s;
     s.world.Fire(0, -500);
     s.world.Reel();  // still flying: nothing
-    EXPECT_EQ(s.world.GetWireState(), 1);
-    EXPECT_EQ(s.world.GetMoveState(), 2);
+    EXPECT_EQ(s.world.GetWireState(), WireState::Flying);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Jumping);
     s.world.Drop();
-    EXPECT_EQ(s.world.GetWireState(), 0);
-    EXPECT_EQ(s.world.GetMoveState(), 3);
+    EXPECT_EQ(s.world.GetWireState(), WireState::Stowed);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Airborne);
     // A release with no wire out still makes the body airborne for a frame.
     s.Place(0, -140, 0, 0);
     s.world.CollideGroundRoof();
     s.world.Release();
-    EXPECT_EQ(s.world.GetMoveState(), 3);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Airborne);
     s.Frame();
-    EXPECT_EQ(s.world.GetMoveState(), 0);  // one frame of gravity, put back on the ground
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Standing);  // one frame of gravity, put back on the ground
     EXPECT_DOUBLE_EQ(s.world.GetBodyY(), -140);
 }
 
@@ -219,12 +219,12 @@ TEST(WorldTest, HookShotStraightUpIsFixedAtTheRoofAfterSixFrames) {
     EXPECT_NEAR(s.world.GetShotAngle(), 3 * 3.14159265358979 / 2, 1e-12);
     for (int frame = 1; frame <= 5; ++frame) {
         s.Frame();
-        ASSERT_EQ(s.world.GetWireState(), 1) << frame;
+        ASSERT_EQ(s.world.GetWireState(), WireState::Flying) << frame;
         EXPECT_NEAR(s.world.GetHookY(), -500 - 60.0 * frame, 1e-9);
     }
     EXPECT_EQ(s.Plays("hit_p13_a.ogg"), 0);
     s.Frame();  // the hook reaches y = -860, past the roof line
-    EXPECT_EQ(s.world.GetWireState(), 2);
+    EXPECT_EQ(s.world.GetWireState(), WireState::Caught);
     EXPECT_NEAR(s.world.GetHookX(), -200, 1e-9);
     EXPECT_EQ(s.world.GetHookY(), -850);
     EXPECT_EQ(s.world.GetHookVX(), 0);
@@ -239,7 +239,7 @@ TEST(WorldTest, HookIntoTheGroundLodgesBelowItsLine) {
     s.Place(0, -500, 0, 0);
     s.world.Fire(0, 0);
     for (int frame = 1; frame <= 8; ++frame) s.Frame();  // hook at y = -20 after 8 frames
-    EXPECT_EQ(s.world.GetWireState(), 2);
+    EXPECT_EQ(s.world.GetWireState(), WireState::Caught);
     EXPECT_NEAR(s.world.GetHookY(), -60, 1e-9);
 
     // Without a roof (free style) it is fixed r above the ground line instead.
@@ -250,7 +250,7 @@ TEST(WorldTest, HookIntoTheGroundLodgesBelowItsLine) {
         f.world.Update(10);
         f.world.CollideGround();
     }
-    EXPECT_EQ(f.world.GetWireState(), 2);
+    EXPECT_EQ(f.world.GetWireState(), WireState::Caught);
     EXPECT_NEAR(f.world.GetHookY(), -140, 1e-9);
 }
 
@@ -267,12 +267,12 @@ TEST(WorldTest, CatchWhileTheReelButtonIsHeldReelsInTheSameFrame) {
         }
         ASSERT_NEAR(s.world.GetHookX(), -20, 1e-9);
         if (!held) {
-            EXPECT_EQ(s.world.GetWireState(), 2);
-            EXPECT_EQ(s.world.GetMoveState(), 2);
+            EXPECT_EQ(s.world.GetWireState(), WireState::Caught);
+            EXPECT_EQ(s.world.GetMoveState(), MoveState::Jumping);
             continue;
         }
-        EXPECT_EQ(s.world.GetWireState(), 3);
-        EXPECT_EQ(s.world.GetMoveState(), 4);
+        EXPECT_EQ(s.world.GetWireState(), WireState::Reeling);
+        EXPECT_EQ(s.world.GetMoveState(), MoveState::Reeling);
         // Body at (-170, -527): 20 pixels a frame toward the hook at (-20, -500).
         const double len = std::hypot(150.0, 27.0);
         EXPECT_NEAR(s.world.GetMoveX(), 20 * 150 / len, 1e-9);
@@ -292,7 +292,7 @@ TEST(WorldTest, HookIsCaughtOnlyWhileFlyingAndCanPassAThinBlock) {
             caught = s.world.CatchBlock(130, -550, width, 100) || caught;
         }
         EXPECT_EQ(caught, width > 50) << width;
-        EXPECT_EQ(s.world.GetWireState(), width > 50 ? 2 : 1);
+        EXPECT_EQ(s.world.GetWireState(), width > 50 ? WireState::Caught : WireState::Flying);
     }
     // A caught or reeling hook lying in a block is not caught again.
     Stage s(kFar, -kFar);
@@ -302,7 +302,7 @@ TEST(WorldTest, HookIsCaughtOnlyWhileFlyingAndCanPassAThinBlock) {
     EXPECT_FALSE(s.world.CatchBlock(50, -50, 100, 100));
     s.world.Reel();
     EXPECT_FALSE(s.world.CatchBlock(50, -50, 100, 100));
-    EXPECT_EQ(s.world.GetWireState(), 3);
+    EXPECT_EQ(s.world.GetWireState(), WireState::Reeling);
     EXPECT_EQ(s.Plays("hit_p13_a.ogg"), 0);
 }
 
@@ -323,7 +323,7 @@ TEST(WorldCollideTest, SlowLandingStandsAtOnce) {
     EXPECT_TRUE(s.world.HitAny());
     EXPECT_DOUBLE_EQ(s.world.GetBodyY(), -85.5);  // 2r above the top, less the fall step
     EXPECT_EQ(s.world.GetMoveY(), 0);
-    EXPECT_EQ(s.world.GetMoveState(), 0);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Standing);
 }
 
 TEST(WorldCollideTest, FastLandingBouncesUpAndSettlesLater) {
@@ -333,20 +333,20 @@ TEST(WorldCollideTest, FastLandingBouncesUpAndSettlesLater) {
     s.Place(100, -87.5, 0, 7.5);
     BlockFrame(s);  // a fall of exactly 8: put at -88, which the strict test excludes
     EXPECT_DOUBLE_EQ(s.world.GetBodyY(), -88);
-    EXPECT_EQ(s.world.GetMoveState(), 2);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Jumping);
 
     Stage f(kFar, -kFar);
     f.Place(100, -90, 0, 11.5);
     BlockFrame(f);  // falls 12: put at -92
     EXPECT_TRUE(f.world.HitTop());
     EXPECT_DOUBLE_EQ(f.world.GetBodyY(), -92);
-    EXPECT_EQ(f.world.GetMoveState(), 2);
+    EXPECT_EQ(f.world.GetMoveState(), MoveState::Jumping);
     for (int frame = 2; frame <= 4; ++frame) {
         BlockFrame(f);
-        EXPECT_EQ(f.world.GetMoveState(), 2) << frame;
+        EXPECT_EQ(f.world.GetMoveState(), MoveState::Jumping) << frame;
     }
     for (int frame = 5; frame <= 12; ++frame) BlockFrame(f);
-    EXPECT_EQ(f.world.GetMoveState(), 0);
+    EXPECT_EQ(f.world.GetMoveState(), MoveState::Standing);
     EXPECT_EQ(f.world.GetMoveY(), 0);
     EXPECT_GT(f.world.GetBodyY(), -88);
     EXPECT_LE(f.world.GetBodyY(), -80);
@@ -359,7 +359,7 @@ TEST(WorldCollideTest, BodyOnTheOverlapBoundaryIsNotTouched) {
     EXPECT_FALSE(s.world.HitAny());
     EXPECT_EQ(s.world.GetBodyX(), -40);
     // ... but it is within the left clinging band.
-    EXPECT_EQ(s.world.GetMoveState(), 6);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Clinging);
     EXPECT_EQ(s.world.GetWallSide(), 1);
 }
 
@@ -371,24 +371,24 @@ TEST(WorldCollideTest, ClingingToARightSideSlidesDownEverFaster) {
     EXPECT_EQ(s.world.GetBodyX(), 240);
     EXPECT_EQ(s.world.GetMoveX(), 0);
     EXPECT_DOUBLE_EQ(s.world.GetMoveY(), 0.5);
-    EXPECT_EQ(s.world.GetMoveState(), 6);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Clinging);
     EXPECT_EQ(s.world.GetWallSide(), 0);
     s.world.Draw(0, 0, 0, -900);
     EXPECT_EQ(s.world.GetAnimId(), 730);
 
     double lastStep = 0.5;
     int frames = 1;
-    while (s.world.GetMoveState() == 6 && frames < 100) {
+    while (s.world.GetMoveState() == MoveState::Clinging && frames < 100) {
         const double y = s.world.GetBodyY();
         BlockFrame(s);
         ++frames;
         EXPECT_EQ(s.world.GetBodyX(), 240);
-        if (s.world.GetMoveState() == 6) {
+        if (s.world.GetMoveState() == MoveState::Clinging) {
             EXPECT_DOUBLE_EQ(s.world.GetBodyY() - y, lastStep + 0.5);  // gravity keeps acting
             lastStep += 0.5;
         }
     }
-    EXPECT_EQ(s.world.GetMoveState(), 3);  // slid off the bottom of the side band
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Airborne);  // slid off the bottom of the side band
     EXPECT_GE(s.world.GetBodyY(), kBy + kBh + 40);
 }
 
@@ -398,7 +398,7 @@ TEST(WorldCollideTest, ClingingToALeftSideFacesTheOtherWay) {
     BlockFrame(s);
     EXPECT_TRUE(s.world.HitLeft());
     EXPECT_EQ(s.world.GetBodyX(), -40);
-    EXPECT_EQ(s.world.GetMoveState(), 6);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Clinging);
     EXPECT_EQ(s.world.GetWallSide(), 1);
     s.world.Draw(0, 0, 0, -900);
     EXPECT_EQ(s.world.GetAnimId(), 740);
@@ -419,10 +419,10 @@ TEST(WorldCollideTest, GroundOverridesAClingFoundOnABlockInTheSameFrame) {
     s.Place(245, -145, -10, 6);
     s.world.Update(10);
     s.world.CollideBlock(0, -400, 200, 400);
-    ASSERT_EQ(s.world.GetMoveState(), 6);
+    ASSERT_EQ(s.world.GetMoveState(), MoveState::Clinging);
     s.world.CollideGroundRoof();
     EXPECT_EQ(s.world.GetBodyY(), -140);
-    EXPECT_EQ(s.world.GetMoveState(), 0);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Standing);
 }
 
 TEST(WorldCollideTest, RoofHoldsTheBodyBelowIt) {
@@ -449,7 +449,7 @@ TEST(WorldKickTest, KickNearABlockOncePerPress) {
     s.world.Jump();
     EXPECT_EQ(s.world.GetMoveX(), 11);  // pushed right, away from the block's middle
     EXPECT_EQ(s.world.GetMoveY(), -8);
-    EXPECT_EQ(s.world.GetMoveState(), 2);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Jumping);
     EXPECT_EQ(s.world.GetJumpWait(), 60);
     for (int frame = 1; frame <= 59; ++frame) s.world.Update(10);
     s.Place(250, 100, 3, 5);
@@ -486,7 +486,7 @@ TEST(WorldKickTest, JumpOnlyFromStandingOrRunning) {
     s.world.Jump();
     EXPECT_EQ(s.world.GetMoveX(), 2);
     EXPECT_EQ(s.world.GetMoveY(), -8);
-    EXPECT_EQ(s.world.GetMoveState(), 2);
+    EXPECT_EQ(s.world.GetMoveState(), MoveState::Jumping);
     EXPECT_EQ(s.world.GetJumpWait(), 60);
 }
 

@@ -429,21 +429,22 @@ Pose ClingWallAhead() {
 }  // namespace
 
 Canvas DrawCharacter() {
-    Canvas c(2048, 1024);
+    using namespace layout;
+    Canvas c(kRunnerSheet.width, kRunnerSheet.height);
     cairo_t* cr = c.cr();
     const double runLean = kPi / 10;    // the game tilts the right-running frames by this
     const double clingTilt = kPi / 20;  // and the wall-on-the-right frame back by this
 
-    for (int i = 0; i < 3; ++i) DrawCell(cr, 1280 + 256 * i, 0, Standing(i));
-    for (int i = 0; i < 4; ++i) DrawCell(cr, 256 * i, 256, Reeling(i));
-    for (int i = 0; i < 4; ++i) DrawCell(cr, 1024 + 256 * i, 256, Airborne(i));
+    for (int i = 0; i < 3; ++i) DrawCell(cr, kStand[i].x, kStand[i].y, Standing(i));
+    for (int i = 0; i < 4; ++i) DrawCell(cr, kReel[i].x, kReel[i].y, Reeling(i));
+    for (int i = 0; i < 4; ++i) DrawCell(cr, kAir[i].x, kAir[i].y, Airborne(i));
     // Running left is the right-running cycle tilted as the game tilts it, then mirrored:
     // the game draws it without a tilt of its own.
-    for (int i = 0; i < 4; ++i) DrawCell(cr, 256 * i, 512, Running(i), runLean, true);
-    for (int i = 0; i < 4; ++i) DrawCell(cr, 1024 + 256 * i, 512, Running(i));
-    DrawCell(cr, 0, 768, ClingWallBehind());
-    DrawCell(cr, 512, 768, ClingWallAhead(), clingTilt);
-    for (int i = 0; i < 4; ++i) DrawCell(cr, 1024 + 256 * i, 768, Jumping(i));
+    for (int i = 0; i < 4; ++i) DrawCell(cr, kRunLeft[i].x, kRunLeft[i].y, Running(i), runLean, true);
+    for (int i = 0; i < 4; ++i) DrawCell(cr, kRunRight[i].x, kRunRight[i].y, Running(i));
+    DrawCell(cr, kClingWallLeft.x, kClingWallLeft.y, ClingWallBehind());
+    DrawCell(cr, kClingWallRight.x, kClingWallRight.y, ClingWallAhead(), clingTilt);
+    for (int i = 0; i < 4; ++i) DrawCell(cr, kJump[i].x, kJump[i].y, Jumping(i));
     return c;
 }
 

@@ -70,57 +70,58 @@ void StagePreview(cairo_t* cr, std::map<std::string, Surface>& tex, double ox, d
     cairo_scale(cr, scale, scale);
     cairo_rectangle(cr, 0, 0, 1600, 900);
     cairo_clip(cr);
-    auto t = [&](const char* f) { return tex.at(f).get(); };
-    auto sprite = [&](const char* f, double sx, double sy, double sw, double sh, double cx, double cy,
-                      double hw, double hh, double angle = 0, double alpha = 1) {
-        Blit(cr, t(f), sx, sy, sw, sh, cx - hw, cy + 900 - hh, 2 * hw, 2 * hh, angle, alpha);
+    using namespace layout;
+    auto t = [&](const layout::Sheet& sheet) { return tex.at(sheet.file).get(); };
+    auto sprite = [&](const layout::Sheet& sheet, const layout::Cell& c, double cx, double cy, double hw,
+                      double hh, double angle = 0, double alpha = 1) {
+        Blit(cr, t(sheet), c.x, c.y, c.w, c.h, cx - hw, cy + 900 - hh, 2 * hw, 2 * hh, angle, alpha);
     };
     // Camera x of 700 so tile seams (every 2000 px of ground, 2200 of far view) are on screen.
     const double cam = 700;
     cairo_translate(cr, -cam, 0);
     const double dv = cam - 0.1 * std::fmod(cam, 22000), lk = cam - 0.3 * std::fmod(cam, 4400 / 0.3);
     const double gr = cam - std::fmod(cam, 2000);
-    for (int k = -1; k <= 2; ++k)
-        sprite("distant_view.vqtex", 0, 0, 2048, 512, dv + k * 2200, -600, 1100, 300);
-    for (int k = -1; k <= 2; ++k)
-        sprite("distant_view.vqtex", 0, 512, 2048, -512, dv + k * 2200, 0, 1100, 300);
-    for (int k = -1; k <= 2; ++k) sprite("lake.vqtex", 0, 0, 2048, 512, lk + k * 4400, 0, 2200, 300);
-    for (int k = -1; k <= 2; ++k) sprite("ground.vqtex", 0, 0, 1024, 128, gr + k * 2000, -25, 1000, 50);
-    for (int k = -2; k <= 2; ++k) sprite("roof.vqtex", 0, 0, 1024, 128, gr + k * 2000, -900, 1000, 50);
+    const layout::Cell reflection{kDistant.x, kDistant.y + kDistant.h, kDistant.w, -kDistant.h};
+    for (int k = -1; k <= 2; ++k) sprite(kDistantSheet, kDistant, dv + k * 2200, -600, 1100, 300);
+    for (int k = -1; k <= 2; ++k) sprite(kDistantSheet, reflection, dv + k * 2200, 0, 1100, 300);
+    for (int k = -1; k <= 2; ++k) sprite(kLakeSheet, kLake, lk + k * 4400, 0, 2200, 300);
+    for (int k = -1; k <= 2; ++k) sprite(kGroundSheet, kGround, gr + k * 2000, -25, 1000, 50);
+    for (int k = -2; k <= 2; ++k) sprite(kRoofSheet, kRoof, gr + k * 2000, -900, 1000, 50);
     // A standing block (kind 600) and a hanging one (kind 200), a tall one (800).
-    sprite("block.vqtex", 512, 512, 256, 512, 900, -200, 100, 200);
-    sprite("block.vqtex", 256, 0, 256, 512, 1400, -700, 100, 200);
-    sprite("block.vqtex", 0, 258, 256, 768, 2000, -300, 100, 300);
+    sprite(kBlockSheet, kStanding400A, 900, -200, 100, 200);
+    sprite(kBlockSheet, kHanging400A, 1400, -700, 100, 200);
+    sprite(kBlockSheet, kStanding600A, 2000, -300, 100, 300);
     // Bodies where the collisions put them.
-    const char* ch = "ese_raf.vqtex";
-    sprite(ch, 1280, 0, 256, 256, 780, -140, 100, 100);                            // standing on the ground
-    sprite(ch, 1024, 512, 256, 256, 1700, -140, 100, 100, 3.14159265358979 / 10);  // running right
-    sprite(ch, 256, 512, 256, 256, 2250, -140, 100, 100);                          // running left
-    sprite(ch, 1536, 0, 256, 256, 900, -480, 100, 100);                            // on the block's top
-    sprite(ch, 0, 768, 256, 256, 1040, -250, 100, 100);  // clinging, wall on the left
-    sprite(ch, 512, 768, 256, 256, 1260, -540, 100, 100, -3.14159265358979 / 20);  // wall on the right
-    sprite(ch, 0, 256, 256, 256, 1700, -810, 100, 100);     // reeling, held by the roof
-    sprite(ch, 1024, 256, 256, 256, 2060, -810, 100, 100);  // airborne under the roof
-    sprite(ch, 1024, 768, 256, 256, 2000, -710, 100, 100);  // jumping, on top of block 800
+    const layout::Sheet& ch = kRunnerSheet;
+    sprite(ch, kStand[0], 780, -140, 100, 100);                                 // standing on the ground
+    sprite(ch, kRunRight[0], 1700, -140, 100, 100, 3.14159265358979 / 10);      // running right
+    sprite(ch, kRunLeft[1], 2250, -140, 100, 100);                              // running left
+    sprite(ch, kStand[1], 900, -480, 100, 100);                                 // on the block's top
+    sprite(ch, kClingWallLeft, 1040, -250, 100, 100);                           // clinging, wall on the left
+    sprite(ch, kClingWallRight, 1260, -540, 100, 100, -3.14159265358979 / 20);  // wall on the right
+    sprite(ch, kReel[0], 1700, -810, 100, 100);                                 // reeling, held by the roof
+    sprite(ch, kAir[0], 2060, -810, 100, 100);                                  // airborne under the roof
+    sprite(ch, kJump[0], 2000, -710, 100, 100);  // jumping, on top of block 800
     // Wire from the reeling body to a hook in the roof, with anchor, ring and marker.
     const double bx = 1700, by = -810, hx = 1840, hy = -850;
     const double dx = hx - bx, dy = hy - by, ang = std::atan2(dy, dx);
-    sprite("wire.vqtex", 0, 0, 256, 256, bx + dx / 2, by + dy / 2, 5, std::hypot(dx, dy) / 2,
+    sprite(kWireSheet, kWire, bx + dx / 2, by + dy / 2, 5, std::hypot(dx, dy) / 2,
            ang + 3.14159265358979 / 2);
-    sprite("anchor.vqtex", 0, 0, 1024, 1024, hx + 10 * std::cos(ang), hy + 10 * std::sin(ang), 25, 25, ang);
-    sprite("ring.vqtex", 0, 0, 512, 512, 780, -140, 200, 200, -0.6);
-    sprite("hookpoint.vqtex", 0, 0, 64, 64, 1000, -800, 25, 25, 0.3);
-    sprite("hookpoint.vqtex", 64, 0, 64, 64, 1100, -800, 25, 25, 0.3);
-    sprite("hookpoint.vqtex", 0, 64, 64, 64, 1200, -800, 25, 25, 0.3);
-    sprite("smog.vqtex", 0, 0, 128, 128, 1680, -60, 30, 30, 0.5, 0.8);
-    sprite("smog.vqtex", 0, 0, 128, 128, 1630, -60, 30, 30, 1.5, 0.55);
+    sprite(kAnchorSheet, kAnchor, hx + 10 * std::cos(ang), hy + 10 * std::sin(ang), 25, 25, ang);
+    sprite(kRingSheet, kRing, 780, -140, 200, 200, -0.6);
+    sprite(kHookPointSheet, kMarkerAiming, 1000, -800, 25, 25, 0.3);
+    sprite(kHookPointSheet, kMarkerCaught, 1100, -800, 25, 25, 0.3);
+    sprite(kHookPointSheet, kMarkerReeling, 1200, -800, 25, 25, 0.3);
+    sprite(kSmogSheet, kSmog, 1680, -60, 30, 30, 0.5, 0.8);
+    sprite(kSmogSheet, kSmog, 1630, -60, 30, 30, 1.5, 0.55);
     cairo_translate(cr, cam, 0);
     // Heads-up display: speed readout and a banner.
-    Blit(cr, t("combo.vqtex"), 0, 128 * 3, 1024, 128, 0, 110, 1536, 192);
+    const layout::Cell banner = BannerCell(3);
+    Blit(cr, t(kBannerSheet), banner.x, banner.y, banner.w, banner.h, 0, 110, 1536, 192);
     const std::string speed = "SPEED 9600";
     for (size_t i = 0; i < speed.size(); ++i) {
-        int k = speed[i] - 32;
-        Blit(cr, t("font_128_64.vqtex"), (k % 16) * 64, (k / 16) * 128, 64, 128, 50 + 30 * i, 50, 30, 60);
+        const layout::Cell g = GlyphCell(speed[i]);
+        Blit(cr, t(kFontSheet), g.x, g.y, g.w, g.h, 50 + 30 * i, 50, 30, 60);
     }
     cairo_restore(cr);
 }

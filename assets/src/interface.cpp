@@ -19,25 +19,24 @@ void TextPath(cairo_t* cr, const std::string& text, double x, double y) {
 }  // namespace
 
 Canvas DrawGlyphs(const FontFiles& fonts) {
-    // 16 cells a row from code 32, each 64 x 128 texels: white glyphs with a dark outline.
-    const SheetLayout& layout = SheetNamed("font_128_64.vqtex");
-    Canvas c(layout.width, layout.height);
+    // White glyphs with a dark outline, each in its cell (16 a row from code 32, 64 x 128).
+    Canvas c(layout::kFontSheet.width, layout::kFontSheet.height);
     cairo_t* cr = c.cr();
     FontFace face(fonts.monoBold);
     // The font's advance is 0.602 em: 92 texels wide glyphs, stretched tall to 112 so the
     // narrow cell is filled like the screen cells (twice as high as wide) it is drawn into.
     face.Use(cr, 92, 112);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    for (int code = 33; code <= 126; ++code) {
-        int k = code - 32;
-        double cx = (k % 16) * 64.0, cy = (k / 16) * 128.0;
+    for (int code = layout::kFirstGlyph + 1; code <= layout::kLastGlyph; ++code) {
+        const layout::Cell cell = layout::GlyphCell(code);
+        double cx = cell.x, cy = cell.y;
         char s[2] = {static_cast<char>(code), 0};
         cairo_text_extents_t e;
         cairo_text_extents(cr, s, &e);
         double x = cx + 32 - e.x_advance / 2;
         double baseline = cy + 98;
         cairo_save(cr);
-        cairo_rectangle(cr, cx, cy, 64, 128);
+        cairo_rectangle(cr, cx, cy, cell.w, cell.h);
         cairo_clip(cr);
         TextPath(cr, s, x, baseline);
         SetColor(cr, kInk);
@@ -53,7 +52,7 @@ Canvas DrawGlyphs(const FontFiles& fonts) {
 Canvas DrawLogo(const FontFiles& fonts) {
     // "GRAPPIX" in heavy gold letters with a wire running through them to a hook, on a
     // transparent background. The sheet is drawn 1600 x 400 px, so 1 px = 2.56 texels.
-    Canvas c(4096, 1024);
+    Canvas c(layout::kLogoSheet.width, layout::kLogoSheet.height);
     cairo_t* cr = c.cr();
     FontFace face(fonts.sansBold);
     const std::string word = "GRAPPIX";
@@ -138,18 +137,19 @@ Canvas DrawLogo(const FontFiles& fonts) {
 Canvas DrawBanners(const FontFiles& fonts) {
     // Eight ribbons of 1024 x 128, row 0 the fastest. Colours run from hot (level 0) to
     // cool (level 7); each carries its rank word and as many chevrons as it is fast.
-    static const char* kWords[8] = {"LIGHTSPEED", "SONIC", "HYPER", "TURBO",
-                                    "RAPID",      "FAST",  "QUICK", "CRUISE"};
-    static const uint32_t kColours[8] = {0xff2f5f, 0xff5a24, 0xff8f1c, 0xffc41e,
-                                         0xb4e032, 0x3ed67a, 0x22c4d8, 0x3a7cf0};
-    Canvas c(1024, 1024);
+    static const char* kWords[layout::kBannerLevels] = {"LIGHTSPEED", "SONIC", "HYPER", "TURBO",
+                                                        "RAPID",      "FAST",  "QUICK", "CRUISE"};
+    static const uint32_t kColours[layout::kBannerLevels] = {0xff2f5f, 0xff5a24, 0xff8f1c, 0xffc41e,
+                                                             0xb4e032, 0x3ed67a, 0x22c4d8, 0x3a7cf0};
+    Canvas c(layout::kBannerSheet.width, layout::kBannerSheet.height);
     cairo_t* cr = c.cr();
     FontFace face(fonts.sansBoldOblique);
-    for (int i = 0; i < 8; ++i) {
-        const double y = i * 128.0;
+    for (int i = 0; i < layout::kBannerLevels; ++i) {
+        const layout::Cell cell = layout::BannerCell(i);
+        const double y = cell.y;
         const Rgba col = Hex(kColours[i]);
         cairo_save(cr);
-        cairo_rectangle(cr, 0, y, 1024, 128);
+        cairo_rectangle(cr, cell.x, y, cell.w, cell.h);
         cairo_clip(cr);
         // Ribbon: square on the left (it slides in from the screen's edge), a swept tip on
         // the right; it leaves the right part of the screen free.

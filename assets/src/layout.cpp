@@ -6,69 +6,68 @@ namespace gx {
 
 namespace {
 
-std::vector<Cell> CharacterCells() {
+Cell Labelled(const layout::Cell& c, const std::string& label) { return {c.x, c.y, c.w, c.h, label}; }
+
+SheetLayout Sheet(const layout::Sheet& s, std::vector<Cell> cells) {
+    return {s.file, s.width, s.height, std::move(cells)};
+}
+
+std::vector<Cell> RunnerCells() {
+    using namespace layout;
     std::vector<Cell> c;
     const char* stand[] = {"stand 1", "stand 2 (breath in)", "stand 3 (held)"};
-    for (int i = 0; i < 3; ++i) c.push_back({1280 + 256 * i, 0, 256, 256, stand[i]});
-    for (int i = 0; i < 4; ++i) c.push_back({256 * i, 256, 256, 256, "reel " + std::to_string(i + 1)});
-    for (int i = 0; i < 4; ++i) c.push_back({1024 + 256 * i, 256, 256, 256, "air " + std::to_string(i + 1)});
-    for (int i = 0; i < 4; ++i) c.push_back({256 * i, 512, 256, 256, "run left " + std::to_string(i + 1)});
+    for (int i = 0; i < 3; ++i) c.push_back(Labelled(kStand[i], stand[i]));
+    for (int i = 0; i < 4; ++i) c.push_back(Labelled(kReel[i], "reel " + std::to_string(i + 1)));
+    for (int i = 0; i < 4; ++i) c.push_back(Labelled(kAir[i], "air " + std::to_string(i + 1)));
+    for (int i = 0; i < 4; ++i) c.push_back(Labelled(kRunLeft[i], "run left " + std::to_string(i + 1)));
     for (int i = 0; i < 4; ++i)
-        c.push_back({1024 + 256 * i, 512, 256, 256, "run right/swing " + std::to_string(i + 1)});
-    c.push_back({0, 768, 256, 256, "cling, wall left"});
-    c.push_back({512, 768, 256, 256, "cling, wall right"});
-    for (int i = 0; i < 4; ++i) c.push_back({1024 + 256 * i, 768, 256, 256, "jump " + std::to_string(i + 1)});
+        c.push_back(Labelled(kRunRight[i], "run right/swing " + std::to_string(i + 1)));
+    c.push_back(Labelled(kClingWallLeft, "cling, wall left"));
+    c.push_back(Labelled(kClingWallRight, "cling, wall right"));
+    for (int i = 0; i < 4; ++i) c.push_back(Labelled(kJump[i], "jump " + std::to_string(i + 1)));
     return c;
 }
 
 std::vector<Cell> GlyphCells() {
     std::vector<Cell> c;
-    for (int code = 32; code <= 126; ++code) {
-        int k = code - 32;
+    for (int code = layout::kFirstGlyph; code <= layout::kLastGlyph; ++code) {
         std::string label = code == 32 ? "space" : std::string(1, static_cast<char>(code));
-        c.push_back({(k % 16) * 64, (k / 16) * 128, 64, 128, label});
+        c.push_back(Labelled(layout::GlyphCell(code), label));
     }
     return c;
 }
 
 std::vector<Cell> BannerCells() {
-    static const char* kWords[8] = {"LIGHTSPEED", "SONIC", "HYPER", "TURBO",
-                                    "RAPID",      "FAST",  "QUICK", "CRUISE"};
+    static const char* kWords[layout::kBannerLevels] = {"LIGHTSPEED", "SONIC", "HYPER", "TURBO",
+                                                        "RAPID",      "FAST",  "QUICK", "CRUISE"};
     std::vector<Cell> c;
-    for (int i = 0; i < 8; ++i)
-        c.push_back({0, 128 * i, 1024, 128, "level " + std::to_string(i) + " " + kWords[i]});
+    for (int i = 0; i < layout::kBannerLevels; ++i)
+        c.push_back(Labelled(layout::BannerCell(i), "level " + std::to_string(i) + " " + kWords[i]));
     return c;
 }
 
 std::vector<SheetLayout> Build() {
+    using namespace layout;
     return {
-        {"title03.vqtex", 4096, 1024, {{0, 0, 4096, 1024, "logo"}}},
-        {"font_128_64.vqtex", 1024, 768, GlyphCells()},
-        {"distant_view.vqtex", 2048, 512, {{0, 0, 2048, 512, "far view (and its reflection)"}}},
-        {"lake.vqtex", 2048, 512, {{0, 0, 2048, 512, "lake"}}},
-        {"ground.vqtex", 1024, 128, {{0, 0, 1024, 128, "ground"}}},
-        {"roof.vqtex", 1024, 128, {{0, 0, 1024, 128, "roof"}}},
-        {"block.vqtex",
-         1024,
-         1024,
-         {{0, 0, 256, 256, "100 hanging 200"},
-          {256, 0, 256, 512, "200 hanging 400"},
-          {512, 0, 256, 512, "300 hanging 400"},
-          {768, 768, 256, 256, "500 standing 200"},
-          {512, 512, 256, 512, "600 standing 400"},
-          {256, 512, 256, 512, "700 standing 400"},
-          {0, 258, 256, 768, "800 standing 600"},
-          {768, 0, 256, 768, "400 standing 600"}}},
-        {"combo.vqtex", 1024, 1024, BannerCells()},
-        {"wire.vqtex", 256, 256, {{0, 0, 256, 256, "wire"}}},
-        {"anchor.vqtex", 1024, 1024, {{0, 0, 1024, 1024, "anchor (+x)"}}},
-        {"ring.vqtex", 512, 512, {{0, 0, 512, 512, "aim ring (+x)"}}},
-        {"hookpoint.vqtex",
-         128,
-         128,
-         {{0, 0, 64, 64, "aiming"}, {64, 0, 64, 64, "caught"}, {0, 64, 64, 64, "reeling"}}},
-        {"ese_raf.vqtex", 2048, 1024, CharacterCells()},
-        {"smog.vqtex", 128, 128, {{0, 0, 128, 128, "smog"}}},
+        Sheet(kLogoSheet, {Labelled(kLogo, "logo")}),
+        Sheet(kFontSheet, GlyphCells()),
+        Sheet(kDistantSheet, {Labelled(kDistant, "far view (and its reflection)")}),
+        Sheet(kLakeSheet, {Labelled(kLake, "lake")}),
+        Sheet(kGroundSheet, {Labelled(kGround, "ground")}),
+        Sheet(kRoofSheet, {Labelled(kRoof, "roof")}),
+        Sheet(kBlockSheet,
+              {Labelled(kHanging200, "100 hanging 200"), Labelled(kHanging400A, "200 hanging 400"),
+               Labelled(kHanging400B, "300 hanging 400"), Labelled(kStanding200, "500 standing 200"),
+               Labelled(kStanding400A, "600 standing 400"), Labelled(kStanding400B, "700 standing 400"),
+               Labelled(kStanding600A, "800 standing 600"), Labelled(kStanding600B, "400 standing 600")}),
+        Sheet(kBannerSheet, BannerCells()),
+        Sheet(kWireSheet, {Labelled(kWire, "wire")}),
+        Sheet(kAnchorSheet, {Labelled(kAnchor, "anchor (+x)")}),
+        Sheet(kRingSheet, {Labelled(kRing, "aim ring (+x)")}),
+        Sheet(kHookPointSheet, {Labelled(kMarkerAiming, "aiming"), Labelled(kMarkerCaught, "caught"),
+                                Labelled(kMarkerReeling, "reeling")}),
+        Sheet(kRunnerSheet, RunnerCells()),
+        Sheet(kSmogSheet, {Labelled(kSmog, "smog")}),
     };
 }
 

@@ -1,11 +1,16 @@
-// Every sheet the game loads, its size, and every source rectangle the game cuts from it.
-// The drawing code places its pictures at these rectangles, and the contact sheet shows them.
+// Every sheet the game loads, its size, and every source rectangle the game cuts from it, as
+// the game's own layout gives them (src/common/sprite_layout.hpp), each cell with a label for
+// the contact sheet. The drawing code places its pictures at these rectangles.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "common/sprite_layout.hpp"
+
 namespace gx {
+
+namespace layout = grappix::layout;
 
 struct Cell {
     int x, y, w, h;

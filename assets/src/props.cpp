@@ -2,6 +2,7 @@
 // smog puff. Everything the game rotates is drawn pointing along +x.
 #include <cmath>
 
+#include "layout.hpp"
 #include "pictures.hpp"
 
 namespace gx {
@@ -14,7 +15,7 @@ const Rgba kWire = Hex(0xf4f1e6), kSteel = Hex(0x9aa6b6);
 Canvas DrawWire() {
     // Stretched to a strip 10 px wide along the wire: the texture's x runs across the wire,
     // its y along it. Dark edges, an off-white core and twisted strands.
-    const int N = 256;
+    const int N = layout::kWireSheet.width;  // a square sheet
     Canvas c(N, N);
     cairo_t* cr = c.cr();
     SetColor(cr, kInk);
@@ -97,7 +98,7 @@ void GrappleHook(cairo_t* cr, double outline, bool eye) {
 Canvas DrawAnchor() {
     // Drawn 50 x 50 px and turned to the shot's direction. The wire ends at the hook point,
     // 10 px (205 texels) behind the anchor's centre: the eye sits there.
-    Canvas c(1024, 1024);
+    Canvas c(layout::kAnchorSheet.width, layout::kAnchorSheet.height);
     GrappleHook(c.cr(), 44, true);
     return c;
 }
@@ -105,9 +106,9 @@ Canvas DrawAnchor() {
 Canvas DrawRing() {
     // Drawn 400 x 400 px round the body and turned toward the cursor: a thin cyan circle
     // with ticks, and a gold chevron on the +x side showing the aim.
-    Canvas c(512, 512);
+    Canvas c(layout::kRingSheet.width, layout::kRingSheet.height);
     cairo_t* cr = c.cr();
-    const double cx = 256, cy = 256, r = 228;
+    const double cx = layout::kRingSheet.width / 2.0, cy = layout::kRingSheet.height / 2.0, r = 228;
     cairo_arc(cr, cx, cy, r, 0, 2 * kPi);
     cairo_set_source_rgba(cr, 0.05, 0.05, 0.15, 0.35);
     cairo_set_line_width(cr, 11);
@@ -141,13 +142,15 @@ Canvas DrawRing() {
 
 Canvas DrawHookPoints() {
     // Three 64-texel markers, drawn 50 x 50 px at the cursor and spun 3 degrees a frame.
-    Canvas c(128, 128);
+    Canvas c(layout::kHookPointSheet.width, layout::kHookPointSheet.height);
     cairo_t* cr = c.cr();
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    auto centreX = [](const layout::Cell& cell) { return cell.x + cell.w / 2.0; };
+    auto centreY = [](const layout::Cell& cell) { return cell.y + cell.h / 2.0; };
 
     // Aiming: an open cyan sight with four notches.
     {
-        const double x = 32, y = 32;
+        const double x = centreX(layout::kMarkerAiming), y = centreY(layout::kMarkerAiming);
         for (int i = 0; i < 4; ++i) {
             double a = i * kPi / 2 + 0.25;
             for (int pass = 0; pass < 2; ++pass) {
@@ -168,7 +171,7 @@ Canvas DrawHookPoints() {
     }
     // Caught: a closed gold diamond lock with a solid centre.
     {
-        const double x = 96, y = 32;
+        const double x = centreX(layout::kMarkerCaught), y = centreY(layout::kMarkerCaught);
         cairo_move_to(cr, x, y - 26);
         cairo_line_to(cr, x + 26, y);
         cairo_line_to(cr, x, y + 26);
@@ -186,7 +189,7 @@ Canvas DrawHookPoints() {
     }
     // Reeling: three gold arrows chasing each other inward.
     {
-        const double x = 32, y = 96;
+        const double x = centreX(layout::kMarkerReeling), y = centreY(layout::kMarkerReeling);
         for (int i = 0; i < 3; ++i) {
             double a = i * 2 * kPi / 3;
             for (int pass = 0; pass < 2; ++pass) {
@@ -213,7 +216,7 @@ Canvas DrawHookPoints() {
 Canvas DrawSmog() {
     // A soft dust puff: overlapping clouds that fade to nothing before the cell's edge,
     // so it can spin freely.
-    Canvas c(128, 128);
+    Canvas c(layout::kSmogSheet.width, layout::kSmogSheet.height);
     cairo_t* cr = c.cr();
     struct Blob {
         double x, y, r, a;

@@ -2,6 +2,7 @@
 // translucent lake, the ground strip, the roof girder and the stone blocks.
 // Tiles are laid side by side, so everything that reaches a left or right edge is drawn a
 // second time one tile width away, and ridge lines use whole-period noise.
+#include <algorithm>
 #include <cmath>
 
 #include "layout.hpp"
@@ -32,7 +33,7 @@ void Ridge(cairo_t* cr, int width, int height, const PeriodicNoise& n, double ba
 }  // namespace
 
 Canvas DrawDistantView() {
-    const int W = 2048, H = 512;
+    const int W = layout::kDistantSheet.width, H = layout::kDistantSheet.height;
     Canvas c(W, H);
     cairo_t* cr = c.cr();
 
@@ -104,7 +105,7 @@ Canvas DrawDistantView() {
 }
 
 Canvas DrawLake() {
-    const int W = 2048, H = 512;
+    const int W = layout::kLakeSheet.width, H = layout::kLakeSheet.height;
     Canvas c(W, H);
     cairo_t* cr = c.cr();
     // Translucent teal: the reflection drawn before the lake shows through, strongest at
@@ -138,7 +139,7 @@ Canvas DrawLake() {
 }
 
 Canvas DrawGround() {
-    const int W = 1024, H = 128;
+    const int W = layout::kGroundSheet.width, H = layout::kGroundSheet.height;
     const double S = stage::kGroundSurfaceRow;  // where the feet stand
     Canvas c(W, H);
     cairo_t* cr = c.cr();
@@ -214,7 +215,7 @@ Canvas DrawGround() {
 }
 
 Canvas DrawRoof() {
-    const int W = 1024, H = 128;
+    const int W = layout::kRoofSheet.width, H = layout::kRoofSheet.height;
     Canvas c(W, H);
     cairo_t* cr = c.cr();
     // Riveted steel girder seen from below: top chord, lattice web, bottom flange. Only the
@@ -414,20 +415,23 @@ void DrawBlock(cairo_t* cr, double bx, double by, double bw, double bh, bool han
 }  // namespace
 
 Canvas DrawBlocks() {
-    Canvas c(1024, 1024);
+    using namespace layout;
+    Canvas c(kBlockSheet.width, kBlockSheet.height);
     cairo_t* cr = c.cr();
-    // Hanging from the roof.
-    DrawBlock(cr, 0, 0, 256, 256, true, 0, 101);
-    DrawBlock(cr, 256, 0, 256, 512, true, 1, 201);
-    DrawBlock(cr, 512, 0, 256, 512, true, 2, 301);
-    // Standing on the ground.
-    DrawBlock(cr, 768, 768, 256, 256, false, 0, 501);
-    DrawBlock(cr, 512, 512, 256, 512, false, 3, 601);
-    DrawBlock(cr, 256, 512, 256, 512, false, 1, 701);
-    // The game reads this one from row 258 to 1026: its last two rows lie past the sheet
-    // and sit behind the ground strip anyway, so the picture ends at the sheet's edge.
-    DrawBlock(cr, 0, 258, 256, 1024 - 258, false, 2, 801);
-    DrawBlock(cr, 768, 0, 256, 768, false, 0, 401);
+    // Each picture fills its cell; a cell that runs past the sheet's end (the first tall
+    // standing block) ends at the edge: its last rows sit behind the ground strip anyway.
+    auto block = [&](const layout::Cell& cell, bool hanging, int style, unsigned seed) {
+        DrawBlock(cr, cell.x, cell.y, cell.w, std::min(cell.h, kBlockSheet.height - cell.y), hanging, style,
+                  seed);
+    };
+    block(kHanging200, true, 0, 101);
+    block(kHanging400A, true, 1, 201);
+    block(kHanging400B, true, 2, 301);
+    block(kStanding200, false, 0, 501);
+    block(kStanding400A, false, 3, 601);
+    block(kStanding400B, false, 1, 701);
+    block(kStanding600A, false, 2, 801);
+    block(kStanding600B, false, 0, 401);
     return c;
 }
 

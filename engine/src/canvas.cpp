@@ -261,6 +261,123 @@ bool AllFinite(std::initializer_list<double> values) {
     return true;
 }
 
+// ---- one draw: where it lands, and its rows -----------------------------------------------
+
+// A draw mapped onto the screen: the destination rectangle, turned about its pivot, and the
+// source texels its pixels read.
+struct Placement {
+    double sx, sy;  // the source rectangle's origin, texels
+    double ku, kv;  // texels per pixel, across and down the unturned rectangle
+    double dw, dh;  // destination size, pixels
+    double cx, cy;  // pivot, inside the destination rectangle
+    double ox, oy;  // pivot, on the screen
+    double c, s;    // cosine and sine of the angle
+    bool axis;      // not turned
+    Window win;     // the texels it may read
+};
+
+Placement Place(const Image& image, double sx, double sy, double sw, double sh, double dx, double dy,
+                double dw, double dh, double cx, double cy, double angle) {
+    Placement p;
+    p.sx = sx;
+    p.sy = sy;
+    p.win = SourceWindow(image, sx, sy, sw, sh);
+    p.ku = sw / dw;
+    p.kv = sh / dh;
+    p.dw = dw;
+    p.dh = dh;
+    p.cx = cx;
+    p.cy = cy;
+    p.c = 1;
+    p.s = 0;
+    if (angle != 0) {
+        p.c = std::cos(angle);
+        p.s = std::sin(angle);
+    }
+    p.axis = (p.s == 0 && p.c == 1);
+    p.ox = dx + cx;
+    p.oy = dy + cy;
+    return p;
+}
+
+// The pixel rows the turned rectangle covers (its bounding box), clipped to lo..hi, half-open.
+void RowsCovered(const Placement& p, int lo, int hi, int& y0, int& y1) {
+    double minY = std::numeric_limits<double>::infinity(), maxY = -minY;
+    for (double lx : {0.0, p.dw})
+        for (double ly : {0.0, p.dh}) {
+            double Y = p.oy + p.s * (lx - p.cx) + p.c * (ly - p.cy);
+            minY = std::min(minY, Y);
+            maxY = std::max(maxY, Y);
+        }
+    y0 = int(std::clamp(std::ceil(minY - 0.5), double(lo), double(hi)));
+    y1 = int(std::clamp(std::ceil(maxY - 0.5), double(lo), double(hi)));
+}
+
+// The part of the screen a draw writes: rows y0..y1 and columns x0..x1 (half-open).
+struct Rows {
+    uint32_t* pixels;  // the whole screen, kWidth a row
+    int x0, x1, y0, y1;
+};
+
+// Every covered row: the span of pixels whose centres fall inside the turned rectangle, its
+// texels sampled into a buffer (or read in place), then put on the screen with Op.
+template <SpanOp Op>
+void DrawRows(const Rows& rows, const Image& image, const Placement& p, const Tint& tint, bool linear) {
+    const double c = p.c, s = p.s;
+    const Window& win = p.win;
+    // When the draw is not turned, every row covers the same columns, so a row that reads the
+    // same texel row as the one above reuses the buffer as it is (upscaled layers repeat rows).
+    uint32_t buffer[Canvas::kWidth];
+    int bufferRow = -1;
+    for (int py = rows.y0; py < rows.y1; ++py) {
+        const double Y = py + 0.5;
+        // Local position in the unturned rectangle as a function of the screen x:
+        // lx = lxA + c * X, ly = lyA - s * X.
+        const double lxA = p.cx + s * (Y - p.oy) - c * p.ox;
+        const double lyA = p.cy + c * (Y - p.oy) + s * p.ox;
+        double loX, hiX, loY, hiY;
+        if (!Solve(lxA, c, p.dw, loX, hiX) || !Solve(lyA, -s, p.dh, loY, hiY)) continue;
+        const double lo = std::max(loX, loY), hi = std::min(hiX, hiY);
+        if (!(lo < hi)) continue;
+        const int x0 = int(std::clamp(std::ceil(lo - 0.5), double(rows.x0), double(rows.x1)));
+        const int x1 = int(std::clamp(std::ceil(hi - 0.5), double(rows.x0), double(rows.x1)));
+        if (x0 >= x1) continue;
+        const int n = x1 - x0;
+        const double X0 = x0 + 0.5;
+        const int64_t u = Fixed(p.sx + (lxA + c * X0) * p.ku);
+        const int64_t v = Fixed(p.sy + (lyA - s * X0) * p.kv);
+        const int64_t du = Fixed(c * p.ku), dv = Fixed(-s * p.kv);
+        const uint32_t* src = buffer;
+        if (linear) {
+            SampleGeneral<true>(buffer, n, image, u, v, du, dv, win);
+        } else if (p.axis && du == 65536 && Inside(u >> 16, (u >> 16) + n - 1, win.u0, win.u1)) {
+            // One texel per pixel: the texels are the span.
+            src = image.texels.data() + size_t(Clamp(v >> 16, win.v0, win.v1)) * image.width + (u >> 16);
+        } else if (p.axis) {
+            const int textureRow = Clamp(v >> 16, win.v0, win.v1);
+            if (textureRow != bufferRow) {
+                SampleAxis(buffer, n, image.texels.data() + size_t(textureRow) * image.width, u, du, win);
+                bufferRow = textureRow;
+            }
+        } else {
+            SampleGeneral<false>(buffer, n, image, u, v, du, dv, win);
+        }
+        ApplySpan<Op>(rows.pixels + size_t(py) * Canvas::kWidth + x0, src, n, tint);
+    }
+}
+
+// The cheapest span operation that gives the blend's pixels: a texture without a translucent
+// texel, drawn untinted and unfiltered, is a plain copy.
+SpanOp ChooseOp(BlendMode blend, bool white, bool translucent, bool linear) {
+    const bool opaqueCopy = white && !translucent && !linear;
+    switch (blend) {
+    case BlendMode::None: return opaqueCopy ? SpanOp::CopyOpaque : white ? SpanOp::Copy : SpanOp::Replace;
+    case BlendMode::Add: return SpanOp::Add;
+    case BlendMode::Alpha: return opaqueCopy ? SpanOp::CopyOpaque : white ? SpanOp::Over : SpanOp::TintOver;
+    }
+    return SpanOp::Over;
+}
+
 }  // namespace
 
 Image Image::FromStraight(int width, int height, const uint32_t* pixels, int pitchPixels, bool swapRedBlue) {
@@ -478,105 +595,21 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
         }
     }
 
-    const Window win = SourceWindow(image, sx, sy, sw, sh);
-    const double ku = sw / dw, kv = sh / dh;
-    double c = 1, s = 0;
-    if (angle != 0) {
-        c = std::cos(angle);
-        s = std::sin(angle);
-    }
-    const bool axis = (s == 0 && c == 1);
-    const double ox = dx + cx, oy = dy + cy;  // pivot on screen
-
-    // Bounding box of the turned rectangle, in pixel rows.
-    double minY = std::numeric_limits<double>::infinity(), maxY = -minY;
-    for (double lx : {0.0, dw})
-        for (double ly : {0.0, dh}) {
-            double Y = oy + s * (lx - cx) + c * (ly - cy);
-            minY = std::min(minY, Y);
-            maxY = std::max(maxY, Y);
-        }
-    int y0 = int(std::clamp(std::ceil(minY - 0.5), double(clipY0_), double(clipY1_)));
-    int y1 = int(std::clamp(std::ceil(maxY - 0.5), double(clipY0_), double(clipY1_)));
-    if (y0 >= y1 || clipX0_ >= clipX1_) return;
+    const Placement p = Place(image, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle);
+    Rows rows{pixels_.data(), clipX0_, clipX1_, 0, 0};
+    RowsCovered(p, clipY0_, clipY1_, rows.y0, rows.y1);
+    if (rows.y0 >= rows.y1 || clipX0_ >= clipX1_) return;
 
     const Tint tint{Unit256(r * a), Unit256(g * a), Unit256(b * a), Unit256(a)};
     const bool white = tint.r == 256 && tint.g == 256 && tint.b == 256 && tint.a == 256;
-    const bool linear = linear_ && !(axis && std::fabs(ku) == 1 && std::fabs(kv) == 1);
-
-    // Texels of one row span land in this buffer, then go onto the screen in one pass. When
-    // the draw is not turned, every row covers the same columns, so a row that reads the same
-    // texel row as the one above reuses the buffer as it is (upscaled layers repeat rows).
-    uint32_t buffer[kWidth];
-    int bufferRow = -1;
-    auto drawRows = [&](auto applySpan) {
-        for (int py = y0; py < y1; ++py) {
-            const double Y = py + 0.5;
-            // Local position in the unturned rectangle as a function of the screen x:
-            // lx = lxA + c * X, ly = lyA - s * X.
-            const double lxA = cx + s * (Y - oy) - c * ox;
-            const double lyA = cy + c * (Y - oy) + s * ox;
-            double loX, hiX, loY, hiY;
-            if (!Solve(lxA, c, dw, loX, hiX) || !Solve(lyA, -s, dh, loY, hiY)) continue;
-            const double lo = std::max(loX, loY), hi = std::min(hiX, hiY);
-            if (!(lo < hi)) continue;
-            const int x0 = int(std::clamp(std::ceil(lo - 0.5), double(clipX0_), double(clipX1_)));
-            const int x1 = int(std::clamp(std::ceil(hi - 0.5), double(clipX0_), double(clipX1_)));
-            if (x0 >= x1) continue;
-            const int n = x1 - x0;
-            const double X0 = x0 + 0.5;
-            const int64_t u = Fixed(sx + (lxA + c * X0) * ku);
-            const int64_t v = Fixed(sy + (lyA - s * X0) * kv);
-            const int64_t du = Fixed(c * ku), dv = Fixed(-s * kv);
-            const uint32_t* src = buffer;
-            if (linear) {
-                SampleGeneral<true>(buffer, n, image, u, v, du, dv, win);
-            } else if (axis && du == 65536 && Inside(u >> 16, (u >> 16) + n - 1, win.u0, win.u1)) {
-                // One texel per pixel: the texels are the span.
-                src = image.texels.data() + size_t(Clamp(v >> 16, win.v0, win.v1)) * image.width + (u >> 16);
-            } else if (axis) {
-                const int textureRow = Clamp(v >> 16, win.v0, win.v1);
-                if (textureRow != bufferRow) {
-                    SampleAxis(buffer, n, image.texels.data() + size_t(textureRow) * image.width, u, du, win);
-                    bufferRow = textureRow;
-                }
-            } else {
-                SampleGeneral<false>(buffer, n, image, u, v, du, dv, win);
-            }
-            applySpan(pixels_.data() + size_t(py) * kWidth + x0, src, n);
-        }
-    };
-    auto with = [&](auto op) {
-        drawRows([&](uint32_t* dst, const uint32_t* src, int n) {
-            ApplySpan<decltype(op)::value>(dst, src, n, tint);
-        });
-    };
-    using CopyOpaque = std::integral_constant<SpanOp, SpanOp::CopyOpaque>;
-    using Copy = std::integral_constant<SpanOp, SpanOp::Copy>;
-    using OverOp = std::integral_constant<SpanOp, SpanOp::Over>;
-    using TintOver = std::integral_constant<SpanOp, SpanOp::TintOver>;
-    using Add = std::integral_constant<SpanOp, SpanOp::Add>;
-    using Replace = std::integral_constant<SpanOp, SpanOp::Replace>;
-
-    switch (blend_) {
-    case BlendMode::None:
-        if (white && !image.translucent && !linear)
-            with(CopyOpaque{});
-        else if (white)
-            with(Copy{});
-        else
-            with(Replace{});
-        break;
-    case BlendMode::Add: with(Add{}); break;
-    case BlendMode::Alpha:
-        // A texture without a translucent texel, drawn untinted, is a plain copy.
-        if (white && !image.translucent && !linear)
-            with(CopyOpaque{});
-        else if (white)
-            with(OverOp{});
-        else
-            with(TintOver{});
-        break;
+    const bool linear = linear_ && !(p.axis && std::fabs(p.ku) == 1 && std::fabs(p.kv) == 1);
+    switch (ChooseOp(blend_, white, image.translucent, linear)) {
+    case SpanOp::CopyOpaque: DrawRows<SpanOp::CopyOpaque>(rows, image, p, tint, linear); break;
+    case SpanOp::Copy: DrawRows<SpanOp::Copy>(rows, image, p, tint, linear); break;
+    case SpanOp::Over: DrawRows<SpanOp::Over>(rows, image, p, tint, linear); break;
+    case SpanOp::TintOver: DrawRows<SpanOp::TintOver>(rows, image, p, tint, linear); break;
+    case SpanOp::Add: DrawRows<SpanOp::Add>(rows, image, p, tint, linear); break;
+    case SpanOp::Replace: DrawRows<SpanOp::Replace>(rows, image, p, tint, linear); break;
     }
 }
 

@@ -1,6 +1,6 @@
 #include "actors/moving_actor.hpp"
 
-#include "frame/input.hpp"
+#include "frame/maths.hpp"
 
 namespace grappix {
 

@@ -1,32 +1,45 @@
 #include "actors/player.hpp"
 
-#include "frame/input.hpp"
+#include "common/sprite_layout.hpp"
+#include "frame/maths.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
 
 namespace {
 
-constexpr double kHalfPi = 1.5707963267949;
+constexpr double kMarkerSpin = 0.0523598775598299;  // 3 degrees a frame: a full turn in 120 frames
+constexpr double kAnchorScale = 5.0;                // anchor half-size = wire half-width x this
+constexpr int64_t kGhostFrames = 5;                 // the after-image goes off once its count passes this
+constexpr double kGhostAlpha = 0.5;
 
-// A sheet that shows one whole-texture frame under id 100.
-void LoadStill(Anime& sheet, const char* file, double size, double left, double top, double width,
-               double height) {
-    sheet.LoadTexture(file);
-    sheet.Setup(1, left, top, width, height);
-    sheet.SetAnime(100, true, 1);
-    sheet.AddFrame(100, 0, 0, size, size, 0, 1);
+// A sheet that shows one still picture under id 100.
+void LoadStill(Anime& sprite, const layout::Sheet& sheet, const layout::Cell& cell, double left, double top,
+               double width, double height) {
+    sprite.LoadTexture(sheet.file);
+    sprite.Setup(1, left, top, width, height);
+    sprite.SetAnime(100, true, 1);
+    sprite.AddFrame(100, cell.x, cell.y, cell.w, cell.h, 0, 1);
 }
 
-// A looping character animation of frames 256 x 256 on one row-or-scattered set of cells.
-struct Cell {
-    double x, y;
-    int64_t duration;  // in units of the time scale
+// One frame of a looping character animation: a cell of the runner's sheet, shown for a
+// number of frames (in units of the time scale).
+struct Shown {
+    const layout::Cell& cell;
+    int64_t duration;
 };
 
-void AddCharacter(Anime& sheet, int64_t id, double angle, std::initializer_list<Cell> cells, int64_t d) {
-    sheet.SetAnime(id, true, static_cast<int64_t>(cells.size()));
-    for (const Cell& c : cells) sheet.AddFrame(id, c.x, c.y, 256, 256, angle, c.duration * d);
+void AddCharacter(Anime& sheet, int64_t id, double angle, std::initializer_list<Shown> frames, int64_t d) {
+    sheet.SetAnime(id, true, static_cast<int64_t>(frames.size()));
+    for (const Shown& f : frames)
+        sheet.AddFrame(id, f.cell.x, f.cell.y, f.cell.w, f.cell.h, angle, f.duration * d);
+}
+
+// Four cells in turn, each shown for the same time.
+void AddCycle(Anime& sheet, int64_t id, double angle, const layout::Cell (&cells)[4], int64_t duration,
+              int64_t d) {
+    AddCharacter(sheet, id, angle,
+                 {{cells[0], duration}, {cells[1], duration}, {cells[2], duration}, {cells[3], duration}}, d);
 }
 
 }  // namespace
@@ -34,60 +47,48 @@ void AddCharacter(Anime& sheet, int64_t id, double angle, std::initializer_list<
 Player::Player() = default;
 Player::~Player() = default;
 
-void Player::Configure(int64_t scale) {
-    timeScale = scale;
-    ghostFrames = 5;
-    ghostAlpha = 0.5;
-    markerSpin = 0.0523598775598299;
-}
+void Player::Configure(int64_t scale) { timeScale = scale; }
 
 void Player::LoadSheets(double left, double top, double width, double height) {
+    using namespace layout;
     wireSprite = std::make_unique<Anime>();
-    LoadStill(*wireSprite, "wire.vqtex", 256, left, top, width, height);
+    LoadStill(*wireSprite, kWireSheet, kWire, left, top, width, height);
     // The wire spans from the body to wherever the hook is, often far off screen at one end:
     // it is drawn whatever its centre's position.
     wireSprite->DisableCulling();
 
     anchorSprite = std::make_unique<Anime>();
-    LoadStill(*anchorSprite, "anchor.vqtex", 1024, left, top, width, height);
+    LoadStill(*anchorSprite, kAnchorSheet, kAnchor, left, top, width, height);
 
     ringSprite = std::make_unique<Anime>();
-    LoadStill(*ringSprite, "ring.vqtex", 512, left, top, width, height);
+    LoadStill(*ringSprite, kRingSheet, kRing, left, top, width, height);
 
     // Hook-point marker: 100 aiming, 200 caught, 300 reeling in.
     markerSprite = std::make_unique<Anime>();
-    markerSprite->LoadTexture("hookpoint.vqtex");
+    markerSprite->LoadTexture(kHookPointSheet.file);
     markerSprite->Setup(3, left, top, width, height);
-    markerSprite->SetAnime(100, true, 1);
-    markerSprite->AddFrame(100, 0, 0, 64, 64, 0, 1);
-    markerSprite->SetAnime(200, true, 1);
-    markerSprite->AddFrame(200, 64, 0, 64, 64, 0, 1);
-    markerSprite->SetAnime(300, true, 1);
-    markerSprite->AddFrame(300, 0, 64, 64, 64, 0, 1);
+    const Cell* markers[] = {&kMarkerAiming, &kMarkerCaught, &kMarkerReeling};
+    for (int64_t i = 0; i < 3; ++i) {
+        const Cell& c = *markers[i];
+        markerSprite->SetAnime(100 * (i + 1), true, 1);
+        markerSprite->AddFrame(100 * (i + 1), c.x, c.y, c.w, c.h, 0, 1);
+    }
 
     // The character. Ids are 100 x (movement state + 1) plus 30 or 40 for the two facings.
     const int64_t d = timeScale;
     bodySheet = std::make_unique<Anime>();
-    bodySheet->LoadTexture("ese_raf.vqtex");
+    bodySheet->LoadTexture(kRunnerSheet.file);
     bodySheet->Setup(14, left, top, width, height);
     for (int64_t id : {130, 140})  // standing: a slow breath
-        AddCharacter(*bodySheet, id, 0, {{1280, 0, 8}, {1536, 0, 8}, {1792, 0, 25}, {1536, 0, 8}}, d);
-    AddCharacter(*bodySheet, 230, 0.314159265358979,  // running right, leaning forward
-                 {{1024, 512, 5}, {1280, 512, 5}, {1536, 512, 5}, {1792, 512, 5}}, d);
-    AddCharacter(*bodySheet, 240, 0,  // running left
-                 {{0, 512, 5}, {256, 512, 5}, {512, 512, 5}, {768, 512, 5}}, d);
-    for (int64_t id : {330, 340})  // jumping
-        AddCharacter(*bodySheet, id, 0, {{1024, 768, 5}, {1280, 768, 5}, {1536, 768, 5}, {1792, 768, 5}}, d);
-    for (int64_t id : {430, 440})  // airborne
-        AddCharacter(*bodySheet, id, 0, {{1024, 256, 5}, {1280, 256, 5}, {1536, 256, 5}, {1792, 256, 5}}, d);
-    for (int64_t id : {530, 540})  // reeling in
-        AddCharacter(*bodySheet, id, 0, {{0, 256, 5}, {256, 256, 5}, {512, 256, 5}, {768, 256, 5}}, d);
-    for (int64_t id : {630, 640})  // swinging
-        AddCharacter(*bodySheet, id, 0, {{1024, 512, 5}, {1280, 512, 5}, {1536, 512, 5}, {1792, 512, 5}}, d);
-    AddCharacter(*bodySheet, 730, 0, {{0, 768, 300}}, d);                    // clinging, one side
-    AddCharacter(*bodySheet, 740, -0.15707963267949, {{512, 768, 300}}, d);  // and the other
-
-    anchorScale = 5.0;
+        AddCharacter(*bodySheet, id, 0, {{kStand[0], 8}, {kStand[1], 8}, {kStand[2], 25}, {kStand[1], 8}}, d);
+    AddCycle(*bodySheet, 230, 0.314159265358979, kRunRight, 5, d);  // running right, leaning forward
+    AddCycle(*bodySheet, 240, 0, kRunLeft, 5, d);                   // running left
+    for (int64_t id : {330, 340}) AddCycle(*bodySheet, id, 0, kJump, 5, d);
+    for (int64_t id : {430, 440}) AddCycle(*bodySheet, id, 0, kAir, 5, d);
+    for (int64_t id : {530, 540}) AddCycle(*bodySheet, id, 0, kReel, 5, d);
+    for (int64_t id : {630, 640}) AddCycle(*bodySheet, id, 0, kRunRight, 5, d);  // swinging
+    AddCharacter(*bodySheet, 730, 0, {{kClingWallLeft, 300}}, d);
+    AddCharacter(*bodySheet, 740, -0.15707963267949, {{kClingWallRight, 300}}, d);
 }
 
 void Player::DrawAim(double ringHalf, double markerHalf, double bodyX, double bodyY, int64_t markerId,
@@ -95,11 +96,11 @@ void Player::DrawAim(double ringHalf, double markerHalf, double bodyX, double bo
     const double a = InvRot(aimX - bodyX, aimY - bodyY);
     ringSprite->Draw(100, 0, bodyX, bodyY, ringHalf, ringHalf, a, 1.0, viewX, viewY);
     markerSprite->Draw(markerId, 0, aimX, aimY, markerHalf, markerHalf,
-                       static_cast<double>(FrameCount()) * markerSpin, 1.0, viewX, viewY);
+                       static_cast<double>(FrameCount()) * kMarkerSpin, 1.0, viewX, viewY);
 }
 
 void Player::DrawFreeMarker(double half, double x, double y, double viewX, double viewY) {
-    markerSprite->Draw(200, 0, x, y, half, half, static_cast<double>(FrameCount()) * markerSpin, 1.0, viewX,
+    markerSprite->Draw(200, 0, x, y, half, half, static_cast<double>(FrameCount()) * kMarkerSpin, 1.0, viewX,
                        viewY);
 }
 
@@ -112,7 +113,7 @@ void Player::DrawWire(double wireHalfWidth, double anchorAngle, double anchorOff
     wireRotation = InvRot(dx, dy) + kHalfPi;
     wireSprite->Draw(100, 0, bodyX + dx * 0.5, bodyY + dy * 0.5, wireHalfWidth, wireHalfLen, wireRotation,
                      1.0, viewX, viewY);
-    const double anchorHalf = wireHalfWidth * anchorScale;
+    const double anchorHalf = wireHalfWidth * kAnchorScale;
     anchorSprite->Draw(100, 0, hookX + anchorOffset * Cos(anchorAngle),
                        hookY + anchorOffset * Sin(anchorAngle), anchorHalf, anchorHalf, anchorAngle, 1.0,
                        viewX, viewY);
@@ -126,9 +127,9 @@ void Player::DrawBody(int64_t id, int64_t clock, double bodyX, double bodyY, dou
         ghostId = lastId;
     }
     if (ghostOn) {
-        bodySheet->Draw(ghostId, clock, bodyX, bodyY, halfW, halfH, 0, ghostAlpha, viewX, viewY);
-        // Counts 0 to ghostFrames + 1 are shown: 7 frames, the frame of the change included.
-        if (ghostFrames < ghostCount)
+        bodySheet->Draw(ghostId, clock, bodyX, bodyY, halfW, halfH, 0, kGhostAlpha, viewX, viewY);
+        // Counts 0 to kGhostFrames + 1 are shown: 7 frames, the frame of the change included.
+        if (kGhostFrames < ghostCount)
             ghostOn = false;
         else
             ghostCount += 1;

@@ -51,12 +51,8 @@ private:
     double wireHalfLen = 0;
     double wireRotation = 0;
     std::unique_ptr<Anime> anchorSprite;
-    double anchorScale = 5.0;  // anchor half-size = wire half-width x this
     std::unique_ptr<Anime> ringSprite;
     std::unique_ptr<Anime> markerSprite;
-    double markerSpin = 0.0523598775598299;  // 3 degrees a frame: a full turn in 120 frames
-    int64_t ghostFrames = 5;                 // the after-image goes off once its count passes this
-    double ghostAlpha = 0.5;
     bool ghostOn = false;
     int64_t ghostCount = 0;
     int64_t ghostId = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/sprite_layout.hpp"
+
 namespace grappix {
 
 namespace {
@@ -100,20 +102,20 @@ void Smog::Prepare() {
     pool = std::make_unique<SmogPool>();
     pool->Configure(kSmogSpin, kSmogFade, kSmogLife, kSmogSize, 0.0, 0.0, kSmogCount);
     sheet = std::make_unique<Anime>();
-    interval = kSmogInterval;
 }
 
 void Smog::LoadSheet(double viewX, double viewY, double viewW, double viewH) {
     if (!sheet) sheet = std::make_unique<Anime>();
-    sheet->LoadTexture("smog.vqtex");
+    sheet->LoadTexture(layout::kSmogSheet.file);
     sheet->Setup(1, viewX, viewY, viewW, viewH);
     sheet->SetAnime(kPuffAnime, false, 1);
-    sheet->AddFrame(kPuffAnime, 0, 0, 128, 128, 0, 60);
+    const layout::Cell& c = layout::kSmog;
+    sheet->AddFrame(kPuffAnime, c.x, c.y, c.w, c.h, 0, 60);
 }
 
 void Smog::Emit(int64_t clock, double x, double y) {
-    if (!pool || interval <= 0) return;
-    if (clock % interval == 0) pool->Emit(x, y);
+    if (!pool) return;
+    if (clock % kSmogInterval == 0) pool->Emit(x, y);
 }
 
 void Smog::Update(double dt) {

@@ -52,7 +52,6 @@ public:
 private:
     std::unique_ptr<SmogPool> pool;
     std::unique_ptr<Anime> sheet;
-    int64_t interval = 60;
 };
 
 }  // namespace grappix

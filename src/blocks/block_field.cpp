@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "frame/input.hpp"
+#include "common/sprite_layout.hpp"
+#include "frame/maths.hpp"
 
 namespace grappix {
 
@@ -14,27 +15,25 @@ constexpr double kSpacing = 800;
 constexpr double kBlockW = 200;
 constexpr int64_t kBlockFrameTicks = 300;
 
-// One shape: its kind (also its animation id), its top and height, and where its picture is
-// on "block.vqtex".
+// One shape: its kind (also its animation id), its top and height, and its picture.
 struct Shape {
     int64_t kind;
     double y, h;
-    double srcX, srcY, srcW, srcH;
+    const layout::Cell& picture;
 };
 
 // Hanging from the stage top (y = -900).
 constexpr Shape kTopShapes[] = {
-    {100, -900, 200, 0, 0, 256, 256},
-    {200, -900, 400, 256, 0, 256, 512},
-    {300, -900, 400, 512, 0, 256, 512},
+    {100, -900, 200, layout::kHanging200},
+    {200, -900, 400, layout::kHanging400A},
+    {300, -900, 400, layout::kHanging400B},
 };
 
-// Standing on the ground (bottom at y = 0). The tall pillar's picture starts two texels
-// down the sheet, at 258.
+// Standing on the ground (bottom at y = 0).
 constexpr Shape kGroundShapes[] = {
-    {500, -200, 200, 768, 768, 256, 256}, {600, -400, 400, 512, 512, 256, 512},
-    {700, -400, 400, 256, 512, 256, 512}, {800, -600, 600, 0, 258, 256, 768},
-    {400, -600, 600, 768, 0, 256, 768},
+    {500, -200, 200, layout::kStanding200},  {600, -400, 400, layout::kStanding400A},
+    {700, -400, 400, layout::kStanding400B}, {800, -600, 600, layout::kStanding600A},
+    {400, -600, 600, layout::kStanding600B},
 };
 
 const Block kNoBlock{};
@@ -43,10 +42,9 @@ const Block kNoBlock{};
 
 void BlockField::Generate() {
     count = kBlockCount;
-    spacing = kSpacing;
     blocks.assign(static_cast<size_t>(count), Block{});
     for (int64_t i = 0; i < count; ++i) {
-        blocks[static_cast<size_t>(i)].x = static_cast<double>(i) * spacing + spacing;
+        blocks[static_cast<size_t>(i)].x = static_cast<double>(i) * kSpacing + kSpacing;
         Roll(i);
     }
     for (Block& b : blocks) Derive(b);
@@ -70,11 +68,12 @@ void BlockField::Roll(int64_t i) {
 
 void BlockField::LoadSheet(double vx, double vy, double vw, double vh) {
     sprite = std::make_unique<Anime>();
-    sprite->LoadTexture("block.vqtex");
+    sprite->LoadTexture(layout::kBlockSheet.file);
     sprite->Setup(static_cast<int64_t>(std::size(kTopShapes) + std::size(kGroundShapes)), vx, vy, vw, vh);
     auto add = [&](const Shape& s) {
         sprite->SetAnime(s.kind, true, 1);
-        sprite->AddFrame(s.kind, s.srcX, s.srcY, s.srcW, s.srcH, 0, kBlockFrameTicks);
+        const layout::Cell& c = s.picture;
+        sprite->AddFrame(s.kind, c.x, c.y, c.w, c.h, 0, kBlockFrameTicks);
     };
     for (const Shape& s : kTopShapes) add(s);
     for (const Shape& s : kGroundShapes) add(s);
@@ -83,6 +82,8 @@ void BlockField::LoadSheet(double vx, double vy, double vw, double vh) {
 const Block& BlockField::GetBlock(int64_t i) const {
     return InRange(i) ? blocks[static_cast<size_t>(i)] : kNoBlock;
 }
+
+double BlockField::GetSpacing() const { return kSpacing; }
 
 double BlockField::GetBlockX(int64_t i) const { return GetBlock(i).x; }
 double BlockField::GetBlockY(int64_t i) const { return GetBlock(i).y; }
@@ -94,8 +95,8 @@ void BlockField::Recycle(double x) {
     // its rhythm as it leapfrogs forward.
     for (int64_t i = 0; i < count; ++i) {
         Block& b = blocks[static_cast<size_t>(i)];
-        if (x > b.x && x - b.x > spacing * 10) {
-            b.x += spacing * 20;
+        if (x > b.x && x - b.x > kSpacing * 10) {
+            b.x += kSpacing * 20;
             Roll(i);
             Derive(b);
         }

@@ -35,7 +35,7 @@ public:
     void Draw(double camX, double camY);
 
     const Block& GetBlock(int64_t i) const;  // index outside the row: an empty block
-    double GetSpacing() const { return spacing; }
+    double GetSpacing() const;
 
 private:
     static void Derive(Block& b);  // centre and half-extents from x, y, w, h
@@ -44,7 +44,6 @@ private:
     std::vector<Block> blocks;
     int64_t count = 0;
     std::unique_ptr<Anime> sprite;
-    double spacing = 800;
 };
 
 }  // namespace grappix

@@ -1,6 +1,7 @@
 #include "common/backdrop.hpp"
 
-#include "frame/input.hpp"
+#include "common/sprite_layout.hpp"
+#include "frame/maths.hpp"
 
 namespace grappix {
 
@@ -9,13 +10,13 @@ namespace {
 constexpr int64_t kImage = 100;       // every layer's still picture
 constexpr int64_t kReflection = 200;  // the distant view upside down, below the horizon
 
-void LoadStill(std::unique_ptr<Anime>& sprite, const char* sheet, int64_t entries, double srcW, double srcH,
-               double vx, double vy, double vw, double vh) {
+void LoadStill(std::unique_ptr<Anime>& sprite, const layout::Sheet& sheet, const layout::Cell& cell,
+               int64_t entries, double vx, double vy, double vw, double vh) {
     sprite = std::make_unique<Anime>();
-    sprite->LoadTexture(sheet);
+    sprite->LoadTexture(sheet.file);
     sprite->Setup(entries, vx, vy, vw, vh);
     sprite->SetAnime(kImage, false, 1);
-    sprite->AddFrame(kImage, 0, 0, srcW, srcH, 0, 1);
+    sprite->AddFrame(kImage, cell.x, cell.y, cell.w, cell.h, 0, 1);
 }
 
 }  // namespace
@@ -49,12 +50,14 @@ void Backdrop::Configure(double x0, double y0, double groundShift, double roofSh
 }
 
 void Backdrop::LoadSheets(double vx, double vy, double vw, double vh) {
-    LoadStill(ground.sprite, "ground.vqtex", 1, 1024, 128, vx, vy, vw, vh);
-    LoadStill(roof.sprite, "roof.vqtex", 1, 1024, 128, vx, vy, vw, vh);
-    LoadStill(lake.sprite, "lake.vqtex", 1, 2048, 512, vx, vy, vw, vh);
-    LoadStill(distant.sprite, "distant_view.vqtex", 2, 2048, 512, vx, vy, vw, vh);
+    using namespace layout;
+    LoadStill(ground.sprite, kGroundSheet, kGround, 1, vx, vy, vw, vh);
+    LoadStill(roof.sprite, kRoofSheet, kRoof, 1, vx, vy, vw, vh);
+    LoadStill(lake.sprite, kLakeSheet, kLake, 1, vx, vy, vw, vh);
+    LoadStill(distant.sprite, kDistantSheet, kDistant, 2, vx, vy, vw, vh);
+    // The same picture read from its bottom row up.
     distant.sprite->SetAnime(kReflection, false, 1);
-    distant.sprite->AddFrame(kReflection, 0, 512, 2048, -512, 0, 1);
+    distant.sprite->AddFrame(kReflection, kDistant.x, kDistant.y + kDistant.h, kDistant.w, -kDistant.h, 0, 1);
 }
 
 double Backdrop::Anchor(const Layer& layer, double camX) {

@@ -11,8 +11,8 @@ namespace grappix {
 
 class Backdrop {
 public:
-    // Tile sizes, heights and scroll factors of the four layers. The scenes pass
-    // y0 = -900, groundShift = -100, roofShift = -850.
+    // Tile sizes, heights and scroll factors of the four layers. The scenes pass the view's
+    // start (x0, y0) and the ground and roof lines (stage.hpp).
     void Configure(double x0, double y0, double groundShift, double roofShift, bool roofOn);
     // Loads the four sheets; the view rectangle is the one every sprite culls against.
     void LoadSheets(double viewX, double viewY, double viewW, double viewH);

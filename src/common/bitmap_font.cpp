@@ -1,15 +1,17 @@
 #include "common/bitmap_font.hpp"
 
+#include "common/sprite_layout.hpp"
+
 namespace grappix {
 
 namespace {
 
-constexpr int64_t kFirstCode = 32;  // the sheet starts with the space
-constexpr int64_t kCellsPerRow = 16;
+constexpr int64_t kFirstCode = layout::kFirstGlyph;  // the sheet starts with the space
+constexpr int64_t kCellsPerRow = layout::kGlyphColumns;
 
 }  // namespace
 
-void BitmapFont::LoadDefault() { Load("font_128_64.vqtex", 64, 128); }
+void BitmapFont::LoadDefault() { Load(layout::kFontSheet.file, layout::kGlyphW, layout::kGlyphH); }
 
 void BitmapFont::Load(const std::string& path, double w, double h) {
     tex = LoadTex(path);

@@ -11,7 +11,7 @@ namespace grappix {
 
 class BitmapFont {
 public:
-    void LoadDefault();  // "font_128_64.vqtex", cells 64 x 128
+    void LoadDefault();  // the game's font sheet (sprite_layout.hpp)
     void Load(const std::string& path, double glyphW, double glyphH);
     static int64_t DigitCode(int64_t d);   // d + 48
     static int64_t CharCode(char16_t ch);  // the character's code

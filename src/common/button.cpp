@@ -33,7 +33,9 @@ void Button::SetColors(double r1, double g1, double b1, double a1, double r2, do
 
 bool Button::Contains(double px, double py) const { return px >= x && px <= x + w && py >= y && py <= y + h; }
 
-void Button::UpdateHover(double px, double py) { state = Contains(px, py) ? 1 : 0; }
+void Button::UpdateHover(double px, double py) {
+    state = Contains(px, py) ? ButtonState::Hover : ButtonState::Normal;
+}
 
 void Button::Draw() const {
     const double t = border;
@@ -43,7 +45,7 @@ void Button::Draw() const {
     Fill(x, y, t, h, normalColor);
     Fill(x, y + h - t, w, t, normalColor);
     Fill(x + w - t, y, t, h, normalColor);
-    Fill(x + t, y + t, w - 2 * t, h - 2 * t, state == 1 ? hoverColor : normalColor);
+    Fill(x + t, y + t, w - 2 * t, h - 2 * t, state == ButtonState::Hover ? hoverColor : normalColor);
 }
 
 }  // namespace grappix

@@ -8,6 +8,11 @@
 
 namespace grappix {
 
+enum class ButtonState : int64_t {
+    Normal = 0,
+    Hover = 1,  // the mouse is over the button: its inside lights up
+};
+
 class Button {
 public:
     using Color = std::array<double, 4>;  // r, g, b, a in 0..1
@@ -25,7 +30,7 @@ public:
     double GetW() const { return w; }
     double GetH() const { return h; }
     double GetBorder() const { return border; }
-    int64_t GetState() const { return state; }  // 0 normal, 1 mouse over
+    ButtonState GetState() const { return state; }
     const Color& GetNormalColor() const { return normalColor; }
     const Color& GetHoverColor() const { return hoverColor; }
 
@@ -33,7 +38,7 @@ private:
     double x = 0, y = 0;
     double w = 0, h = 0;
     double border = 0;
-    int64_t state = 0;
+    ButtonState state = ButtonState::Normal;
     Color normalColor{};
     Color hoverColor{};
 };

@@ -1,6 +1,6 @@
 #include "common/vec2.hpp"
 
-#include "frame/input.hpp"
+#include "frame/maths.hpp"
 
 namespace grappix {
 

@@ -6,7 +6,7 @@ namespace grappix {
 class Vec2 {
 public:
     Vec2() = default;
-    Vec2(double x, double y) : x(x), y(y) {}
+    Vec2(double nx, double ny) : x(nx), y(ny) {}
 
     void Set(double nx, double ny);  // x := nx; y := ny
     void Add(double dx, double dy);  // x += dx; y += dy

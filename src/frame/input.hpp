@@ -1,4 +1,4 @@
-// Button counts and the flags derived from them, the cursor, and the maths pass-throughs.
+// Button counts and the flags derived from them, and the cursor.
 //
 // The engine reports each mouse or pad button as a count: 0 while up, then 1, 2, 3 ... for
 // each frame it has been down. Held is a count above 0, pressed a count of exactly 1, and
@@ -17,15 +17,5 @@ double MouseY();
 inline bool IsHeld(int64_t count) { return count > 0; }
 inline bool IsPressed(int64_t count) { return count == 1; }
 inline bool IsReleased(int64_t count, int64_t previous) { return count < previous; }
-
-// Maths through the engine, so every build computes them the same way.
-double Cos(double a);
-double Sin(double a);
-double Sqrt(double x);
-double Pow(double x, double y);
-double Mod(double x, double y);  // floating remainder, sign of x
-double Hypot(double x, double y);
-double InvRot(double x, double y);      // direction of (x, y): Cos, Sin of it point along it
-int64_t Rnd(int64_t min, int64_t max);  // uniform over min..max inclusive
 
 }  // namespace grappix

@@ -1,18 +1,24 @@
 #include "frame/media.hpp"
 
 #include "frame/engine.hpp"
+#include "frame/fault.hpp"
 
 namespace grappix {
 
 namespace {
 
 // Handles go back to the engine when the last holder lets go. The release may happen while a
-// failure unwinds the stack, so it must never raise in turn.
+// failure unwinds the stack, so it must never raise in turn. A failure it swallows ends here,
+// and so does the place it recorded: the exception place is left as it was before, empty or
+// holding the place of the failure that is unwinding.
 void ReleaseHandle(void* handle) {
     if (handle == nullptr || Engine().FreeMem == nullptr) return;
+    const uintptr_t place = ExceptionPlace();
     try {
         Engine().FreeMem(handle);
-    } catch (...) {}
+    } catch (...) {
+        ExceptionPlace() = place;
+    }
 }
 
 int64_t gFrameCount = 0;
@@ -59,6 +65,9 @@ Snd LoadSnd(const std::string& path) { return Snd(Engine().LoadSnd(path.c_str())
 
 void SoundClip::Load(const std::string& path, double volume, bool loopOn) {
     // A sound is a nicety: whatever goes wrong while loading it, the game plays on without it.
+    // The failure ends here, and the place it recorded with it, so that the next failure is
+    // reported where it was raised, not here.
+    const uintptr_t place = ExceptionPlace();
     try {
         snd = LoadSnd(path);
         snd.Volume(volume);
@@ -66,6 +75,7 @@ void SoundClip::Load(const std::string& path, double volume, bool loopOn) {
         loaded = true;
         DebugLog("SoundLoad:" + path);
     } catch (...) {
+        ExceptionPlace() = place;
         loaded = false;
         DebugLog("SoundLoadFail:" + path);
     }

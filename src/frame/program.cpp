@@ -9,8 +9,6 @@
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/media.hpp"
-#include "game/game_scene.hpp"
-#include "title/title_scene.hpp"
 
 namespace grappix {
 
@@ -57,7 +55,7 @@ std::string DescribeFailure(const ExceptionRecord& record) {
     return line;
 }
 
-int RunProgram(const char* enginePath, const BriselIcon* icon) {
+int RunProgram(const char* enginePath, const BriselIcon* icon, SceneLoop scenes) {
     SetGameFloatingPoint();
     InstallFaultHandlers();
 
@@ -82,10 +80,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon) {
         init.title = title.c_str();
         Engine().Init(&init);
 
-        for (;;) {
-            GameMode mode = RunTitle();
-            RunGame(mode);
-        }
+        scenes();
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
         status = ExitStatusFor(record);

@@ -2,10 +2,75 @@
 // the title from the pause screen.
 #pragma once
 
-#include "frame/program.hpp"
+#include "blocks/block_field.hpp"
+#include "common/backdrop.hpp"
+#include "common/bitmap_font.hpp"
+#include "common/button.hpp"
+#include "common/camera.hpp"
+#include "common/game_mode.hpp"
+#include "common/mouse_input.hpp"
+#include "frame/media.hpp"
+#include "game/controls.hpp"
+#include "game/hud.hpp"
+#include "game/pad_input.hpp"
+#include "game/world.hpp"
 
 namespace grappix {
 
+// Plays one game: creates the scene, runs it, releases everything when the player leaves.
 void RunGame(GameMode mode);
+
+// Everything one game owns, created in the order of the members and set up in the
+// constructor, and released together when the game ends.
+class GameScene {
+public:
+    // The catch square of "Free Style", in world pixels: it follows the shots, and waits below
+    // the ground line between them.
+    struct CatchRect {
+        double x = 0, y = 100, w = 100, h = 100;
+    };
+
+    explicit GameScene(GameMode mode);
+    GameScene(const GameScene&) = delete;
+    GameScene& operator=(const GameScene&) = delete;
+
+    void Run();        // the opening, then play until the player picks "Return Title"
+    void Opening();    // "Start!": the stage stands still and reads only the cursor
+    bool PlayFrame();  // one frame of play; false when the player leaves for the title
+
+    // Read access for tests (which also place the body through the world).
+    World& GetWorld() { return world; }
+    const BlockField& Blocks() const { return blocks; }
+    const Camera& GetCamera() const { return camera; }
+    const CatchRect& GetCatchRect() const { return catchRect; }
+
+private:
+    void ReadInput();  // mouse, pad, then this frame's controls
+    void GiveCommands(const Controls& c);
+    void FollowBody();     // the camera follows the body to the right only
+    void CollideByMode();  // the mode's obstacles, after the world's update
+    void DrawPlay();
+    void DrawFrozenGame();
+    bool Pause();  // true when the player picks "Return Title"
+
+    double AimX() const { return camera.GetX() + mouse.GetX(); }  // the cursor in the world
+    double AimY() const { return camera.GetY() + mouse.GetY(); }
+
+    GameMode mode;
+    BitmapFont text;
+    bool blinkOn = true;
+    Button resumeButton;
+    Button titleButton;
+    World world;
+    Backdrop backdrop;
+    BlockField blocks;
+    Camera camera;
+    Hud hud;
+    MouseInput mouse;
+    PadInput pad;
+    Controls controls;
+    CatchRect catchRect;
+    SoundClip music;
+};
 
 }  // namespace grappix

@@ -1,9 +1,11 @@
 #include "game/hud.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "common/bitmap_font.hpp"
+#include "common/sprite_layout.hpp"
 
 namespace grappix {
 
@@ -14,6 +16,28 @@ namespace {
 // double would be an invalid operation, which ends the run.
 constexpr double kMaxProgress = 1.0e18;
 
+constexpr int64_t kGradePeriod = 50;  // frames of the frame counter between gradings
+// The speed each level needs (more than this), fastest level first.
+constexpr std::array<int64_t, Hud::kLevelCount> kThresholds = {11000, 10500, 10000, 9500,
+                                                               9000,  8000,  7000,  6000};
+
+// The readout, in 30 x 60 pixel characters in the top-left corner.
+constexpr const char* kLabel = "SPEED";
+constexpr int64_t kDigits = 5;
+constexpr double kTextX = 50, kTextY = 50, kCharW = 30, kCharH = 60;
+
+// The banner, a sheet row drawn one and a half times its size below the readout. A change of
+// level takes 20 frames: a gained banner slides in from off the left edge, a lost one drops
+// by its height, and the two fade across.
+constexpr double kBannerX = 0, kBannerY = 110;
+constexpr double kBannerW = 1536, kBannerH = 192;
+constexpr int64_t kAnimFrames = 20;
+constexpr double kSlideStartX = kBannerX - kBannerW;
+constexpr double kDropEndY = kBannerY + kBannerH;
+constexpr double kFadeStep = 1.0 / static_cast<double>(kAnimFrames);
+constexpr double kSlideStep = (kBannerX - kSlideStartX) / static_cast<double>(kAnimFrames);
+constexpr double kDropStep = (kDropEndY - kBannerY) / static_cast<double>(kAnimFrames);
+
 }  // namespace
 
 Hud::Hud() : sndUp(std::make_unique<SoundClip>()), sndDown(std::make_unique<SoundClip>()) {}
@@ -22,40 +46,16 @@ Hud::~Hud() = default;
 void Hud::Prepare() {
     history.fill(0.0);
     level = kLevelCount;
-    period = 50;
-    thresholds = {11000, 10500, 10000, 9500, 9000, 8000, 7000, 6000};
 }
 
 void Hud::Setup() {
     font = std::make_unique<BitmapFont>();
     font->LoadDefault();
-    banner = LoadTex("combo.vqtex");
-    textX = 50;
-    textY = 50;
-    charW = 30;
-    charH = 60;
+    banner = LoadTex(layout::kBannerSheet.file);
     speedValue = 0;
-    speedText = BitmapFont::FormatNumber(speedValue, digits, false);
-    label = "SPEED";
-    digits = 5;
-    bannerW = 1536;
-    bannerH = 192;
-    srcX = 0;
-    for (int64_t i = 0; i < kLevelCount; ++i) srcY[static_cast<std::size_t>(i)] = 128.0 * i;
-    srcW = 1024;
-    srcH = 128;
-    bannerX = 0;
-    bannerY = 110;
-    slideStartX = bannerX - bannerW;
-    slideStartY = bannerY;
-    dropEndX = bannerX;
-    dropEndY = bannerY + bannerH;
-    animFrames = 20;
-    fadeStep = 1.0 / static_cast<double>(animFrames);
-    slideStep = (bannerX - slideStartX) / static_cast<double>(animFrames);
-    dropStep = (dropEndY - bannerY) / static_cast<double>(animFrames);
-    slideX = bannerX;
-    dropY = bannerY;
+    speedText = BitmapFont::FormatNumber(speedValue, kDigits, false);
+    slideX = kBannerX;
+    dropY = kBannerY;
     oldAlpha = 1.0;
     newAlpha = 1.0;
     sndUp = std::make_unique<SoundClip>();
@@ -77,62 +77,62 @@ void Hud::Update(double bodyX) {
         // conversion and the doubling stay in range however far the body has flown.
         speedValue = 2 * static_cast<int64_t>(std::min(progress, kMaxProgress));
     }
-    speedText = BitmapFont::FormatNumber(speedValue, digits, false);
+    speedText = BitmapFont::FormatNumber(speedValue, kDigits, false);
 
     const int64_t frame = FrameCount();
-    if (frame % period == 0) {
+    if (frame % kGradePeriod == 0) {
         prevLevel = level;
         level = kLevelCount;
         for (int64_t i = 0; i < kLevelCount; ++i) {
-            if (speedValue > thresholds[static_cast<std::size_t>(i)]) {
+            if (speedValue > kThresholds[static_cast<std::size_t>(i)]) {
                 level = i;
                 break;
             }
         }
         if (level == prevLevel) {
-            bannerMode = 0;
-            slideX = bannerX;
-            dropY = bannerY;
+            bannerMode = BannerMode::Steady;
+            slideX = kBannerX;
+            dropY = kBannerY;
         } else if (level < prevLevel) {
-            bannerMode = 2;
-            slideX = slideStartX;
-            dropY = bannerY;
+            bannerMode = BannerMode::Gained;
+            slideX = kSlideStartX;
+            dropY = kBannerY;
             sndUp->Play();
         } else {
-            bannerMode = 1;
-            slideX = slideStartX;
-            dropY = bannerY;
+            bannerMode = BannerMode::Lost;
+            slideX = kSlideStartX;
+            dropY = kBannerY;
             sndDown->Play();
         }
         oldAlpha = 1.0;
         newAlpha = 0.0;
     }
-    if (frame % period < animFrames) {
-        if (bannerMode == 2) slideX += slideStep;
-        if (bannerMode == 1) dropY += dropStep;
-        oldAlpha -= fadeStep;
-        newAlpha += fadeStep;
+    if (frame % kGradePeriod < kAnimFrames) {
+        if (bannerMode == BannerMode::Gained) slideX += kSlideStep;
+        if (bannerMode == BannerMode::Lost) dropY += kDropStep;
+        oldAlpha -= kFadeStep;
+        newAlpha += kFadeStep;
     }
 }
 
 void Hud::DrawBanner(int64_t lvl, double x, double y, double alpha) const {
     if (lvl < 0 || lvl >= kLevelCount) return;  // no banner below the slowest level
-    banner.DrawRot(srcX, srcY[static_cast<std::size_t>(lvl)], srcW, srcH, x, y, bannerW, bannerH, 0, 0, 0, 1,
-                   1, 1, alpha);
+    const layout::Cell c = layout::BannerCell(static_cast<int>(lvl));
+    banner.DrawRot(c.x, c.y, c.w, c.h, x, y, kBannerW, kBannerH, 0, 0, 0, 1, 1, 1, alpha);
 }
 
 void Hud::Draw() {
-    if (font) font->DrawText(label + speedText, textX, textY, charW, charH, 1.0);
+    if (font) font->DrawText(std::string(kLabel) + speedText, kTextX, kTextY, kCharW, kCharH, 1.0);
     switch (bannerMode) {
-    case 2:  // gained: the new banner slides in over the fading old one
-        DrawBanner(prevLevel, bannerX, bannerY, oldAlpha);
-        DrawBanner(level, slideX, bannerY, 1.0);
+    case BannerMode::Gained:  // the new banner slides in over the fading old one
+        DrawBanner(prevLevel, kBannerX, kBannerY, oldAlpha);
+        DrawBanner(level, slideX, kBannerY, 1.0);
         break;
-    case 1:  // lost: the old banner drops and fades while the new one fades in
-        DrawBanner(prevLevel, bannerX, dropY, oldAlpha);
-        DrawBanner(level, bannerX, bannerY, newAlpha);
+    case BannerMode::Lost:  // the old banner drops and fades while the new one fades in
+        DrawBanner(prevLevel, kBannerX, dropY, oldAlpha);
+        DrawBanner(level, kBannerX, kBannerY, newAlpha);
         break;
-    default: DrawBanner(level, bannerX, bannerY, 1.0); break;
+    case BannerMode::Steady: DrawBanner(level, kBannerX, kBannerY, 1.0); break;
     }
 }
 

@@ -13,16 +13,24 @@
 #include <memory>
 #include <string>
 
+#include "common/sprite_layout.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
 
 class BitmapFont;
 
+// How the banner changed at the last grading.
+enum class BannerMode : int64_t {
+    Steady = 0,  // same level: the banner stands
+    Lost = 1,    // a slower level: the old banner drops away and fades as the new one fades in
+    Gained = 2,  // a faster level: the new banner slides in over the fading old one
+};
+
 class Hud {
 public:
     static constexpr int64_t kHistoryLength = 300;
-    static constexpr int64_t kLevelCount = 8;
+    static constexpr int64_t kLevelCount = layout::kBannerLevels;  // one banner each
 
     Hud();
     ~Hud();
@@ -37,7 +45,7 @@ public:
     const std::string& GetSpeedText() const { return speedText; }
     int64_t GetLevel() const { return level; }
     int64_t GetPrevLevel() const { return prevLevel; }
-    int64_t GetBannerMode() const { return bannerMode; }
+    BannerMode GetBannerMode() const { return bannerMode; }
     double GetSlideX() const { return slideX; }
     double GetDropY() const { return dropY; }
     double GetOldAlpha() const { return oldAlpha; }
@@ -48,34 +56,19 @@ private:
     void DrawBanner(int64_t lvl, double x, double y, double alpha) const;
 
     std::unique_ptr<BitmapFont> font;
+    Tex banner;
+    std::unique_ptr<SoundClip> sndUp, sndDown;
+
     std::array<double, kHistoryLength> history{};  // body x, newest first
-    double textX = 50, textY = 50, charW = 30, charH = 60;
     int64_t speedValue = 0;
     std::string speedText;
-    std::string label = "SPEED";
-    int64_t digits = 5;
-    Tex banner;
-    double slideX = 0;   // x of the banner sliding in on a gain
-    double dropY = 110;  // y of the banner dropping out on a loss
-    double bannerW = 1536, bannerH = 192;
-    double srcX = 0;
-    std::array<double, kLevelCount> srcY{};  // one 128-texel row per level
-    double srcW = 1024, srcH = 128;
-    double bannerX = 0, bannerY = 110;
-    double slideStartX = -1536, slideStartY = 110;
-    double dropEndX = 0, dropEndY = 302;
-    double fadeStep = 1.0 / 20;
-    double slideStep = 76.8;
-    double dropStep = 9.6;
+    int64_t prevLevel = 0;
+    int64_t level = kLevelCount;
+    BannerMode bannerMode = BannerMode::Steady;
+    double slideX = 0;  // x of the banner sliding in on a gain
+    double dropY = 0;   // y of the banner dropping out on a loss
     double oldAlpha = 1.0;
     double newAlpha = 1.0;
-    int64_t animFrames = 20;
-    int64_t period = 50;
-    std::array<int64_t, kLevelCount> thresholds{};
-    std::unique_ptr<SoundClip> sndUp, sndDown;
-    int64_t prevLevel = 0;
-    int64_t level = 8;
-    int64_t bannerMode = 0;  // 0 steady, 1 level lost, 2 level gained
 };
 
 }  // namespace grappix

@@ -3,16 +3,11 @@
 #include "actors/moving_actor.hpp"
 #include "actors/player.hpp"
 #include "actors/smog.hpp"
-#include "frame/input.hpp"
+#include "common/to_int.hpp"
+#include "frame/maths.hpp"
 #include "frame/media.hpp"
 
 namespace grappix {
-
-namespace {
-
-constexpr double kPi = 3.14159265358979;
-
-}  // namespace
 
 World::World()
     : sndShot(std::make_unique<SoundClip>()),
@@ -23,21 +18,6 @@ World::World()
 World::~World() = default;
 
 void World::Configure(int64_t scale, double ground, double roof) {
-    halfW = 100;
-    halfH = 100;
-    radius = 40;
-    gravity = 0.5;
-    stopSpeed = 0.5;
-    reelSpeed = 20;
-    jumpSpeed = 8;
-    kickReach = jumpSpeed * 0.8 + radius;
-    jumpWait = 0;
-    jumpWaitFrames = 60;
-    hookSpeed = 60;
-    anchorOffset = 10;
-    wireHalfWidth = 5;
-    ringHalf = 200;
-    markerHalf = 25;
     groundY = ground;
     roofY = roof;
     // The sound rhythms take the clock modulo multiples of the time scale, and a frame's time
@@ -47,19 +27,20 @@ void World::Configure(int64_t scale, double ground, double roof) {
         scale = 1;
     }
     timeScale = scale;
-    moveState = 2;
-    wireState = 0;
+    jumpWait = 0;
+    moveState = MoveState::Jumping;
+    wireState = WireState::Stowed;
 
     body = std::make_unique<MovingActor>();
     body->Prepare();
-    body->SetPos(-200, -500);
-    body->SetMove(10, -10);
+    body->SetPos(kStartX, kStartY);
+    body->SetMove(kStartMoveX, kStartMoveY);
 
     smog = std::make_unique<Smog>();
     smog->Prepare();
 
-    stepPeriod = 30 * timeScale;
-    reelPeriod = 5 * timeScale;
+    stepPeriod = kStepFrames * timeScale;
+    reelPeriod = kReelFrames * timeScale;
 }
 
 void World::Setup(double viewX, double viewY, double viewW, double viewH) {
@@ -90,11 +71,11 @@ double World::DirectionTo(double x, double y) const {
 void World::Fire(double tx, double ty) {
     wireAngle = DirectionTo(tx, ty);
     shotAngle = DirectionTo(tx, ty);
-    hookVX = hookSpeed * Cos(wireAngle);
-    hookVY = hookSpeed * Sin(wireAngle);
+    hookVX = kHookSpeed * Cos(wireAngle);
+    hookVY = kHookSpeed * Sin(wireAngle);
     hookX = body->GetX();
     hookY = body->GetY();
-    wireState = 1;  // a wire already caught or reeling is abandoned
+    wireState = WireState::Flying;  // a wire already caught or reeling is abandoned
     sndShot->Play();
 }
 
@@ -105,7 +86,7 @@ void World::Attach(double x, double y) {
     hookVX = 0;
     hookVY = 0;
     wireLen = Hypot(body->GetX() - x, body->GetY() - y);
-    wireState = 2;
+    wireState = WireState::Caught;
     sndHit->Play();
     // The reel button was already down when the hook caught: reel in from this very frame.
     if (reelHeld) Reel();
@@ -116,87 +97,101 @@ void World::Release() {
     hookY = body->GetY();
     hookVX = 0;
     hookVY = 0;
-    wireState = 0;
-    moveState = 3;
+    wireState = WireState::Stowed;
+    moveState = MoveState::Airborne;
 }
 
 void World::Reel() {
-    if (wireState != 2 && wireState != 3) return;
+    if (wireState != WireState::Caught && wireState != WireState::Reeling) return;
     wireAngle = DirectionTo(hookX, hookY);
-    body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
-    wireState = 3;
-    moveState = 4;
+    body->SetMove(kReelSpeed * Cos(wireAngle), kReelSpeed * Sin(wireAngle));
+    wireState = WireState::Reeling;
+    moveState = MoveState::Reeling;
 }
 
 void World::Drop() {
     // The hook comes back with the next Update; its velocity no longer matters.
-    moveState = 3;
-    wireState = 0;
+    moveState = MoveState::Airborne;
+    wireState = WireState::Stowed;
 }
 
 void World::Jump() {
-    if ((moveState != 0 && moveState != 1) || jumpWait != 0) return;
-    body->SetMove(body->GetMoveX(), -jumpSpeed);
-    jumpWait = jumpWaitFrames;
-    moveState = 2;
+    if ((moveState != MoveState::Standing && moveState != MoveState::Running) || jumpWait != 0) return;
+    body->SetMove(body->GetMoveX(), -kJumpSpeed);
+    jumpWait = kJumpWaitFrames;
+    moveState = MoveState::Jumping;
 }
 
 void World::WallKick(double bx, double by, double bw, double bh) {
     if (jumpWait != 0) return;
     const double x = body->GetX();
     const double y = body->GetY();
-    const double r = radius;
-    if (!(x > bx - r - kickReach && x < bx + bw + r + kickReach && y > by - 2 * r - kickReach && y < by + bh))
+    const double r = kRadius;
+    if (!(x > bx - r - kKickReach && x < bx + bw + r + kKickReach && y > by - 2 * r - kKickReach &&
+          y < by + bh))
         return;
     // Kick away from the block's nearer half.
     if (x > bx + bw * 0.5)
-        body->SetMove(body->GetMoveX() + jumpSpeed, -jumpSpeed);
+        body->SetMove(body->GetMoveX() + kJumpSpeed, -kJumpSpeed);
     else
-        body->SetMove(body->GetMoveX() - jumpSpeed, -jumpSpeed);
-    jumpWait = jumpWaitFrames;
-    moveState = 2;
+        body->SetMove(body->GetMoveX() - kJumpSpeed, -kJumpSpeed);
+    jumpWait = kJumpWaitFrames;
+    moveState = MoveState::Jumping;
 }
 
+// One frame: the movement state's own force, the wire's pull, then the step itself, and the
+// state the body is left in. The collisions, run next by the scene, settle the rest.
 void World::Update(int64_t ticks) {
     const double dt = static_cast<double>(ticks) / static_cast<double>(timeScale);
-    const double r = radius;
     taut = false;
+    MovementStep();
+    WireStep();
+    if (jumpWait > 0) --jumpWait;
+    smog->Update(dt);
+    clock += ticks;
+    body->Step(dt);
+    wallSide = 0;
+    SettleState();
+}
 
-    // Movement.
+// Gravity, or on the ground the friction that brings a running body to a stop.
+void World::MovementStep() {
     switch (moveState) {
-    case 1: {  // running: friction toward a stop
+    case MoveState::Running: {
         if (body->GetMoveX() > 0)
-            body->AddMove(-stopSpeed, 0);
+            body->AddMove(-kStopSpeed, 0);
         else
-            body->AddMove(stopSpeed, 0);
-        if (body->MoveLen() <= stopSpeed) {
+            body->AddMove(kStopSpeed, 0);
+        if (body->MoveLen() <= kStopSpeed) {
             body->SetMove(0, 0);
             clock = 0;  // the stop restarts the step rhythm, and sounds a step now
-            moveState = 0;
+            moveState = MoveState::Standing;
         }
-        smog->Emit(clock, body->GetX(), body->GetY() + 2 * r);
+        smog->Emit(clock, body->GetX(), body->GetY() + 2 * kRadius);
         if (clock % stepPeriod == 0) sndStep->Play();
         break;
     }
-    case 2:
-    case 3:
-    case 5:
-    case 6: body->AddMove(0, gravity); break;
-    default:  // standing, reeling: no gravity
-        break;
+    case MoveState::Jumping:
+    case MoveState::Airborne:
+    case MoveState::Swinging:
+    case MoveState::Clinging: body->AddMove(0, kGravity); break;
+    case MoveState::Standing:
+    case MoveState::Reeling: break;  // no gravity
     }
+}
 
-    // Wire.
+// The hook rides with the body, flies on, holds the body on the wire, or reels it in.
+void World::WireStep() {
     switch (wireState) {
-    case 0:
+    case WireState::Stowed:
         hookX = body->GetX();
         hookY = body->GetY();
         break;
-    case 1:  // flies on until something catches it: there is no range limit
+    case WireState::Flying:  // on until something catches it: there is no range limit
         hookX += hookVX;
         hookY += hookVY;
         break;
-    case 2: {
+    case WireState::Caught: {
         // Where the body would be after this frame's step: if that stretches the wire, take
         // the outward part off the motion. The x component goes first and the y component is
         // taken with the corrected x, so the correction is not a true projection; that is how
@@ -216,30 +211,27 @@ void World::Update(int64_t ticks) {
         }
         break;
     }
-    case 3: {
+    case WireState::Reeling: {
         wireAngle = DirectionTo(hookX, hookY);
-        body->SetMove(reelSpeed * Cos(wireAngle), reelSpeed * Sin(wireAngle));
+        body->SetMove(kReelSpeed * Cos(wireAngle), kReelSpeed * Sin(wireAngle));
         // Tested before the step: the body still makes this frame's move toward the old hook.
-        if (Hypot(body->GetX() - hookX, body->GetY() - hookY) < 2 * r) Release();
+        if (Hypot(body->GetX() - hookX, body->GetY() - hookY) < 2 * kRadius) Release();
         if (clock % reelPeriod == 0) sndReel->Play();
         break;
     }
-    default: break;
     }
+}
 
-    if (jumpWait > 0) --jumpWait;
-    smog->Update(dt);
-    clock += ticks;
-    body->Step(dt);
-    wallSide = 0;
-
-    // Airborne unless the wire says otherwise; the collisions give the rest back.
-    if (wireState == 2)
-        moveState = taut ? 5 : (moveState == 2 ? 2 : 3);
-    else if (wireState == 3)
-        moveState = 4;
+// Airborne unless the wire says otherwise (a jump stays a jump until it lands); the
+// collisions give the standing, running and clinging states back.
+void World::SettleState() {
+    if (wireState == WireState::Caught)
+        moveState = taut ? MoveState::Swinging
+                         : (moveState == MoveState::Jumping ? MoveState::Jumping : MoveState::Airborne);
+    else if (wireState == WireState::Reeling)
+        moveState = MoveState::Reeling;
     else
-        moveState = moveState == 2 ? 2 : 3;
+        moveState = moveState == MoveState::Jumping ? MoveState::Jumping : MoveState::Airborne;
 }
 
 void World::DrawFreeMarker(double half, double x, double y, double viewX, double viewY) {
@@ -247,19 +239,19 @@ void World::DrawFreeMarker(double half, double x, double y, double viewX, double
 }
 
 void World::Draw(double aimX, double aimY, double viewX, double viewY) {
-    animId = 100 * (moveState + 1);
-    if (moveState == 1)
+    animId = 100 * (ToInt(moveState) + 1);
+    if (moveState == MoveState::Running)
         animId += body->GetMoveX() > 0 ? 30 : 40;
     else
         animId += wallSide == 0 ? 30 : 40;
-    markerId = wireState == 2 ? 200 : wireState == 3 ? 300 : 100;
+    markerId = wireState == WireState::Caught ? 200 : wireState == WireState::Reeling ? 300 : 100;
     if (!player) return;  // nothing to draw with before Setup
     const double x = body->GetX();
     const double y = body->GetY();
-    player->DrawAim(ringHalf, markerHalf, x, y, markerId, aimX, aimY, viewX, viewY);
-    if (wireState != 0)
-        player->DrawWire(wireHalfWidth, shotAngle, anchorOffset, x, y, hookX, hookY, viewX, viewY);
-    player->DrawBody(animId, clock, x, y, halfW, halfH, viewX, viewY);
+    player->DrawAim(kRingHalf, kMarkerHalf, x, y, markerId, aimX, aimY, viewX, viewY);
+    if (wireState != WireState::Stowed)
+        player->DrawWire(kWireHalfWidth, shotAngle, kAnchorOffset, x, y, hookX, hookY, viewX, viewY);
+    player->DrawBody(animId, clock, x, y, kHalfW, kHalfH, viewX, viewY);
     smog->Draw(viewX, viewY);
 }
 

@@ -10,7 +10,7 @@
 namespace grappix {
 
 bool World::CollideBlock(double bx, double by, double bw, double bh) {
-    const double r = radius;
+    const double r = kRadius;
     hitTop = hitBottom = hitRight = hitLeft = hitAny = false;
 
     double x = body->GetX();
@@ -53,13 +53,13 @@ bool World::CollideBlock(double bx, double by, double bw, double bh) {
     // Support, with the settled position. A body pushed to a side stands exactly on the
     // standing band's strict edge, so it clings instead.
     if (bx - r < x && x < bx + bw + r && by - 2.2 * r < y && y < by + bh + r) {
-        moveState = 1;
-        if (body->MoveLen() <= stopSpeed) moveState = 0;
+        moveState = MoveState::Running;
+        if (body->MoveLen() <= kStopSpeed) moveState = MoveState::Standing;
     } else if (bx - r < x && x < bx + bw + 2 * r && by - 2 * r < y && y < by + bh + r) {
-        moveState = 6;
+        moveState = MoveState::Clinging;
         wallSide = 0;
     } else if (bx - 2 * r < x && x < bx + bw + r && by - 2 * r < y && y < by + bh + r) {
-        moveState = 6;
+        moveState = MoveState::Clinging;
         wallSide = 1;
     }
     return false;
@@ -67,7 +67,7 @@ bool World::CollideBlock(double bx, double by, double bw, double bh) {
 
 bool World::CatchBlock(double bx, double by, double bw, double bh) {
     // Only a flying hook is caught: one already caught or reeling passes untouched.
-    if (bx < hookX && hookX < bx + bw && by < hookY && hookY < by + bh && wireState == 1) {
+    if (bx < hookX && hookX < bx + bw && by < hookY && hookY < by + bh && wireState == WireState::Flying) {
         Attach(hookX, hookY);
         return true;
     }
@@ -76,34 +76,34 @@ bool World::CatchBlock(double bx, double by, double bw, double bh) {
 
 void World::SettleOnGround() {
     const double y = body->GetY();
-    if (y >= groundY - radius) {
-        body->SetPos(body->GetX(), groundY - radius);
+    if (y >= groundY - kRadius) {
+        body->SetPos(body->GetX(), groundY - kRadius);
         body->SetMove(body->GetMoveX(), 0);
-        if (moveState != 0 && moveState != 1) {
-            moveState = 1;
-            if (body->MoveLen() <= stopSpeed) moveState = 0;
+        if (moveState != MoveState::Standing && moveState != MoveState::Running) {
+            moveState = MoveState::Running;
+            if (body->MoveLen() <= kStopSpeed) moveState = MoveState::Standing;
         }
     }
 }
 
 void World::CollideGroundRoof() {
-    if (body->GetY() >= groundY - radius) {
+    if (body->GetY() >= groundY - kRadius) {
         SettleOnGround();
-    } else if (body->GetY() <= roofY + radius) {
-        body->SetPos(body->GetX(), roofY + radius);
+    } else if (body->GetY() <= roofY + kRadius) {
+        body->SetPos(body->GetX(), roofY + kRadius);
         body->SetMove(body->GetMoveX(), 0);
     }
     // The hook lodges r below the ground line, or on the roof line.
-    if (hookY > groundY + radius && wireState == 1)
-        Attach(hookX, groundY + radius);
-    else if (hookY < roofY && wireState == 1)
+    if (hookY > groundY + kRadius && wireState == WireState::Flying)
+        Attach(hookX, groundY + kRadius);
+    else if (hookY < roofY && wireState == WireState::Flying)
         Attach(hookX, roofY);
 }
 
 void World::CollideGround() {
     SettleOnGround();
     // Without a roof the hook is fixed r above the ground line.
-    if (hookY > groundY + radius && wireState == 1) Attach(hookX, groundY - radius);
+    if (hookY > groundY + kRadius && wireState == WireState::Flying) Attach(hookX, groundY - kRadius);
 }
 
 }  // namespace grappix

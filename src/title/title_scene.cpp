@@ -7,9 +7,11 @@
 #include "common/backdrop.hpp"
 #include "common/bitmap_font.hpp"
 #include "common/button.hpp"
+#include "common/camera.hpp"
+#include "common/mouse_input.hpp"
+#include "common/sprite_layout.hpp"
+#include "common/stage.hpp"
 #include "frame/media.hpp"
-#include "title/camera.hpp"
-#include "title/mouse_input.hpp"
 
 namespace grappix {
 
@@ -17,6 +19,7 @@ namespace {
 
 constexpr int kMenuCount = 4;  // Normal, No Block, Free Style, Credit
 constexpr int kCredit = 3;
+constexpr GameMode kModes[kCredit] = {GameMode::Normal, GameMode::NoBlock, GameMode::FreeStyle};
 constexpr double kMenuY[kMenuCount] = {380, 500, 620, 740};
 constexpr const char* kCaptions[kMenuCount] = {"Normal", "No Block", "Free Style", "Credit"};
 constexpr double kCaptionW = 40, kCaptionH = 80;
@@ -107,10 +110,10 @@ public:
             buttons[i].SetRect(400, kMenuY[i], 800, 100);
         }
         captionFont.LoadDefault();
-        logo = LoadTex("title03.vqtex");
-        camera.Init(0, -900);
-        backdrop.Configure(0, -900, -100, -850, false);
-        backdrop.LoadSheets(0, -900, 1600, 900);
+        logo = LoadTex(layout::kLogoSheet.file);
+        camera.Init(stage::kViewX, stage::kViewY);
+        backdrop.Configure(stage::kViewX, stage::kViewY, stage::kGroundLine, stage::kRoofLine, false);
+        backdrop.LoadSheets(stage::kViewX, stage::kViewY, stage::kScreenW, stage::kScreenH);
         creditsFont = LoadFont("font.ttf");
         for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
         for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
@@ -127,12 +130,13 @@ public:
             // A mode is chosen by releasing the left button over it; pressing elsewhere does
             // not matter.
             for (int i = 0; i < kCredit; ++i)
-                if (released && buttons[i].Contains(mx, my)) return i;
+                if (released && buttons[i].Contains(mx, my)) return kModes[i];
             if (released && buttons[kCredit].Contains(mx, my)) Credits();
 
             for (Button& b : buttons) b.UpdateHover(mx, my);
             Scroll();
-            logo.DrawScale(0, 0, 4096, 1024, 30, 20, 1600, 400, 1, 1, 1, 1);
+            const layout::Cell& l = layout::kLogo;
+            logo.DrawScale(l.x, l.y, l.w, l.h, 30, 20, 1600, 400, 1, 1, 1, 1);
             for (Button& b : buttons) b.Draw();
             for (int i = 0; i < kMenuCount; ++i) {
                 std::string caption = kCaptions[i];

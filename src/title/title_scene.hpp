@@ -1,7 +1,7 @@
 // The title scene: the scrolling title with its mode menu and credits screen.
 #pragma once
 
-#include "frame/program.hpp"
+#include "common/game_mode.hpp"
 
 namespace grappix {
 

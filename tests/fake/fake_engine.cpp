@@ -7,6 +7,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "frame/fault.hpp"
 #include "frame/media.hpp"
 
 namespace grappix::test {
@@ -61,6 +62,11 @@ struct Recorder<name, R (*)(A...)> {
 
 #define REC(name) Recorder<#name, decltype(EngineTable::name)>
 
+[[noreturn]] void RaiseFailure(int32_t code, const std::string& text) {
+    if (ExceptionPlace() == 0) ExceptionPlace() = gCurrent->failurePlace;
+    throw BriselFailure(static_cast<uint32_t>(code), text.c_str());
+}
+
 // ---- entry points with behaviour of their own -------------------------------------------
 
 int64_t FakeAct() {
@@ -76,6 +82,7 @@ void FakeFreeMem(void* block) {
         gCurrent->released.insert(block);
         gCurrent->files.erase(block);
     }
+    if (gCurrent->failFree) RaiseFailure(BRISEL_FAIL_SYSTEM, "FreeMem: failing as asked");
 }
 
 void* FakeAllocMem(int64_t size) {
@@ -87,8 +94,7 @@ template <typename H>
 H* LoadHandle(const char* path) {
     std::string file = path != nullptr ? path : "";
     if (gCurrent->failing.count(file) != 0) {
-        std::string text = file + ": cannot be loaded";
-        throw BriselFailure(BRISEL_FAIL_LOAD, text.c_str());
+        RaiseFailure(BRISEL_FAIL_LOAD, file + ": cannot be loaded");
     }
     return static_cast<H*>(const_cast<void*>(gCurrent->NewHandle(file)));
 }
@@ -239,11 +245,13 @@ FakeEngine::FakeEngine() {
     t.Hypot = &FakeHypot;
     t.InvRot = &FakeInvRot;
     SetFrameCount(0);
+    ExceptionPlace() = 0;
 }
 
 FakeEngine::~FakeEngine() {
     Engine() = EngineTable{};
     gCurrent = nullptr;
+    ExceptionPlace() = 0;
 }
 
 FakeEngine* FakeEngine::Current() { return gCurrent; }

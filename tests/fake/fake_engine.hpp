@@ -25,8 +25,8 @@ struct Call {
 
 class FakeEngine {
 public:
-    FakeEngine();   // installs itself in the engine table and resets the frame counter
-    ~FakeEngine();  // empties the table again
+    FakeEngine();   // installs itself in the engine table; resets the frame counter and the exception place
+    ~FakeEngine();  // empties the table again, and the exception place
     FakeEngine(const FakeEngine&) = delete;
     FakeEngine& operator=(const FakeEngine&) = delete;
 
@@ -45,6 +45,10 @@ public:
     void SetCursor(double x, double y) { cursorX = x, cursorY = y; }
     void QueueRnd(int64_t value) { rnd.push_back(value); }  // next Rnd results, in order
     void FailLoad(const std::string& path) { failing.insert(path); }
+    bool failFree = false;  // FreeMem raises (after releasing the handle)
+    // Like the real engine, a failure raised here records where it was raised in the game's
+    // exception place, unless a failure already travelling has recorded its own.
+    uintptr_t failurePlace = 0xFA11;
     void SetTexSize(const std::string& path, double w, double h) { texSize[path] = {w, h}; }
     std::function<void(int64_t step)> onAct;  // runs inside every Act (may raise)
 

@@ -1,4 +1,4 @@
-#include "title/camera.hpp"
+#include "common/camera.hpp"
 
 namespace grappix {
 

@@ -1,4 +1,4 @@
-#include "title/mouse_input.hpp"
+#include "common/mouse_input.hpp"
 
 #include "frame/input.hpp"
 
@@ -14,7 +14,7 @@ constexpr int64_t kMiddle = 2;
 
 void MouseInput::Init() {}
 
-void MouseInput::Read(ButtonState& b, int64_t button) {
+void MouseInput::Read(ButtonFlags& b, int64_t button) {
     const int64_t k = ButtonCount(button);
     b.held = IsHeld(k);
     b.pressed = IsPressed(k);

@@ -25,18 +25,18 @@ public:
     double GetY() const { return y; }
 
 private:
-    struct ButtonState {
+    struct ButtonFlags {
         bool held = false;
         bool pressed = false;
         bool released = false;
         int64_t count = 0;  // the count read last frame
     };
-    static void Read(ButtonState& b, int64_t button);
+    static void Read(ButtonFlags& b, int64_t button);
 
     double x = 0, y = 0;
-    ButtonState left;
-    ButtonState right;
-    ButtonState middle;
+    ButtonFlags left;
+    ButtonFlags right;
+    ButtonFlags middle;
 };
 
 }  // namespace grappix

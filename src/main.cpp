@@ -1,0 +1,39 @@
+// Grappix: a fast 2D action game on a grappling wire. The executable takes no arguments and
+// runs from the folder that holds Data/ (the engine library and the assets).
+//
+// The entry point sits above every other part of the game: the program frame below knows
+// nothing of the scenes, and is handed the loop that runs them.
+#include <cstdio>
+
+#include "frame/program.hpp"
+#include "game/game_scene.hpp"
+#include "title/title_scene.hpp"
+
+#ifdef GRAPPIX_HAVE_ICON
+extern const BriselIcon kGrappixIcon;
+#endif
+
+namespace {
+
+// The title picks a mode, the game plays it until the player returns to the title, and so on
+// until the run ends. Nothing carries over from one scene to the next.
+void RunScenes() {
+    for (;;) {
+        grappix::GameMode mode = grappix::RunTitle();
+        grappix::RunGame(mode);
+    }
+}
+
+}  // namespace
+
+int main() {
+#ifdef GRAPPIX_HAVE_ICON
+    const BriselIcon* icon = &kGrappixIcon;
+#else
+    const BriselIcon* icon = nullptr;
+#endif
+    int status = grappix::RunProgram(grappix::kEnginePath, icon, &RunScenes);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return status;
+}
