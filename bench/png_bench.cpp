@@ -25,12 +25,14 @@ int main(int argc, char** argv) {
     for (const auto& e : fs::directory_iterator(dir))
         if (e.path().extension() == ".vqtex") files.push_back(e.path());
     std::sort(files.begin(), files.end());
-    std::printf("%-22s %11s %9s %9s %9s %7s  %s\n", "picture", "size", "check", "fast", "libpng", "ratio", "same");
+    std::printf("%-22s %11s %9s %9s %9s %7s  %s\n", "picture", "size", "check", "fast", "libpng", "ratio",
+                "same");
     double totalFast = 0, totalLibpng = 0;
     bool allSame = true;
     for (const fs::path& path : files) {
         std::ifstream in(path, std::ios::binary);
-        const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
         brisel::PngInfo info;
         std::string error;
         double check = 1e9, fast = 1e9, reference = 1e9;
@@ -57,8 +59,8 @@ int main(int argc, char** argv) {
         totalLibpng += reference;
         allSame = allSame && same;
         const std::string size = std::to_string(info.width) + " x " + std::to_string(info.height);
-        std::printf("%-22s %11s %6.2f ms %6.1f ms %6.1f ms %6.2fx  %s\n", path.filename().c_str(), size.c_str(), check,
-                    fast, reference, reference / (check + fast), same ? "yes" : "NO");
+        std::printf("%-22s %11s %6.2f ms %6.1f ms %6.1f ms %6.2fx  %s\n", path.filename().c_str(),
+                    size.c_str(), check, fast, reference, reference / (check + fast), same ? "yes" : "NO");
     }
     std::printf("%-22s %11s %9s %6.1f ms %6.1f ms %6.2fx  %s\n", "all, check included", "", "", totalFast,
                 totalLibpng, totalLibpng / totalFast, allSame ? "yes" : "NO");
