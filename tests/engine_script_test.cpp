@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -210,7 +209,13 @@ TEST_F(EngineScripted, TimesGiveEveryShownFrameInMillisecondsSinceInit) {
     std::string line;
     std::vector<double> ms;
     while (std::getline(in, line)) {
-        ASSERT_TRUE(std::regex_match(line, std::regex("[0-9]+ [0-9]+\\.[0-9]{3}"))) << line;
+        // "<frame> <milliseconds with three decimals>"
+        const size_t space = line.find(' '), dot = line.find('.');
+        ASSERT_TRUE(space != std::string::npos && space > 0 && dot != std::string::npos && dot > space + 1 &&
+                    dot + 4 == line.size() && line.find_first_not_of("0123456789", 0) == space &&
+                    line.find_first_not_of("0123456789", space + 1) == dot &&
+                    line.find_first_not_of("0123456789", dot + 1) == std::string::npos)
+            << line;
         EXPECT_EQ(std::stoll(line), int64_t(ms.size()) + 1) << line;
         ms.push_back(std::stod(line.substr(line.find(' ') + 1)));
     }
