@@ -187,15 +187,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${GRAPPIX_HOMEPAGE_URL}")
 # The dependencies: dpkg-shlibdeps reads them off what the game and the engine library link
-# against (the SDL2 family, the C and C++ runtimes), with the versions they need. Where it is
-# missing, name the SDL2 runtime packages by hand.
+# against (SDL2 and SDL2_ttf, libdeflate, libpng and libvorbisfile, the C and C++ runtimes), with
+# the versions they need. Where it is missing, name those runtime packages by hand.
 find_program(GRAPPIX_DPKG_SHLIBDEPS dpkg-shlibdeps)
 find_program(GRAPPIX_FILE_COMMAND file)
 if(GRAPPIX_DPKG_SHLIBDEPS AND GRAPPIX_FILE_COMMAND)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libsdl2-2.0-0, libsdl2-image-2.0-0, libsdl2-mixer-2.0-0, libsdl2-ttf-2.0-0, libstdc++6, libc6")
+      "libsdl2-2.0-0, libsdl2-ttf-2.0-0, libdeflate0, libpng16-16, libvorbisfile3, libstdc++6, libc6")
 endif()
 include(CPack)
 

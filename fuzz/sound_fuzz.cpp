@@ -1,4 +1,4 @@
-// The sound loader: any bytes through LoadSnd (Ogg, or whatever SDL_mixer recognises), then
+// The sound loader: any bytes through LoadSnd (Ogg or WAV, checked and decoded), then
 // played, turned down and stopped. A bad file must raise a failure naming it (the game then
 // keeps the sound silent), never crash.
 #include "fuzz_support.hpp"

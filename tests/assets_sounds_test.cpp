@@ -14,12 +14,21 @@ const std::string kData = GX_DATA_DIR;
 
 struct Decoded {
     int rate = 0, channels = 0;
-    std::vector<float> mono;  // channels averaged
+    std::vector<float> mono;                // channels averaged
+    std::vector<std::vector<float>> sides;  // each channel as it is
     double Seconds() const { return rate ? static_cast<double>(mono.size()) / rate : 0; }
     double Peak(size_t from, size_t to) const {
         double p = 0;
         for (size_t i = from; i < std::min(to, mono.size()); ++i) p = std::max(p, std::fabs(double(mono[i])));
         return p;
+    }
+    // Mean power per channel over [from, to): a mono sound plays the same on both sides.
+    double Power(size_t from, size_t to) const {
+        double sum = 0;
+        size_t n = 0;
+        for (const auto& side : sides)
+            for (size_t i = from; i < std::min(to, side.size()); ++i, ++n) sum += double(side[i]) * side[i];
+        return n != 0 ? sum / double(n) : 0;
     }
     double Rms(size_t from, size_t to) const {
         double s = 0;
@@ -40,6 +49,7 @@ Decoded Decode(const std::string& file) {
     vorbis_info* vi = ov_info(&vf, -1);
     d.rate = vi->rate;
     d.channels = vi->channels;
+    d.sides.resize(size_t(d.channels));
     for (;;) {
         float** pcm;
         int section;
@@ -51,7 +61,10 @@ Decoded Decode(const std::string& file) {
         if (n == 0) break;
         for (long i = 0; i < n; ++i) {
             float s = 0;
-            for (int c = 0; c < d.channels; ++c) s += pcm[c][i];
+            for (int c = 0; c < d.channels; ++c) {
+                s += pcm[c][i];
+                d.sides[size_t(c)].push_back(pcm[c][i]);
+            }
             d.mono.push_back(s / d.channels);
         }
     }
@@ -138,6 +151,45 @@ TEST(AssetSounds, MusicLeavesRoomForTheEffects) {
     for (const char* file : kEffects) {
         Decoded d = Decode(file);
         EXPECT_GT(d.Rms(0, 2205), 1.5 * music) << file;
+    }
+}
+
+TEST(AssetSounds, NoSoundHasADcOffset) {
+    // A sound whose samples do not average to zero jumps when it is cut or faded and pushes
+    // the mix off centre: every channel of every file must average to zero.
+    for (const char* file : {"chaser.ogg", "chaser3.ogg", "arrow01.ogg", "hit_p13_a.ogg", "attack00.ogg",
+                             "power32.ogg", "down.ogg"}) {
+        Decoded d = Decode(file);
+        ASSERT_FALSE(d.sides.empty()) << file;
+        for (size_t c = 0; c < d.sides.size(); ++c) {
+            double sum = 0;
+            for (float v : d.sides[c]) sum += v;
+            const double mean = sum / double(d.sides[c].size());
+            std::printf("  %-14s channel %zu  mean %+.5f of full scale\n", file, c, mean);
+            EXPECT_LT(std::fabs(mean), 0.001) << file << " channel " << c;
+        }
+    }
+}
+
+TEST(AssetSounds, PlayEffectsStandSixDecibelsAboveTheMusic) {
+    // The game plays the music at volume 0.5, the shot, the catch and the footstep at 0.5 and
+    // the reel tick (the catch's clank) at 0.4. Over its first 150 ms each must be at least
+    // 6 dB louder than the louder piece of music is on average, or it drowns in the mix.
+    const double music =
+        std::max(Decode("chaser.ogg").Power(0, SIZE_MAX), Decode("chaser3.ogg").Power(0, SIZE_MAX));
+    ASSERT_GT(music, 0);
+    struct Effect {
+        const char* what;
+        const char* file;
+        double volume;
+    };
+    for (Effect e : {Effect{"footstep", "attack00.ogg", 0.5}, Effect{"shot", "arrow01.ogg", 0.5},
+                     Effect{"catch", "hit_p13_a.ogg", 0.5}, Effect{"reel", "hit_p13_a.ogg", 0.4}}) {
+        Decoded d = Decode(e.file);
+        const double first = d.Power(0, size_t(0.150 * d.rate));
+        const double margin = 10 * std::log10(e.volume * e.volume * first / (0.5 * 0.5 * music));
+        std::printf("  %-9s %-14s at %.1f: %+.1f dB over the music\n", e.what, e.file, e.volume, margin);
+        EXPECT_GE(margin, 6.0) << e.what;
     }
 }
 

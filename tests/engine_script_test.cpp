@@ -2,6 +2,10 @@
 // frame limit and the seed.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <sstream>
+#include <thread>
+
 #include "engine_support.hpp"
 #include "input_script.hpp"
 
@@ -183,6 +187,43 @@ TEST_F(EngineScripted, FrameLimitQuitsAfterTheLastFrameIsShown) {
     EXPECT_TRUE(std::filesystem::exists(box.Path("shots/frame-3.png")));
     EXPECT_NE(ReadText(box.Path("trace.txt")).find("frame 3\n"), std::string::npos);
     EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));  // and every later one
+}
+
+// Guards against frame times that miss a shown frame, go backwards, lose their precision or
+// count from somewhere else than Init (the scene-change benchmark reads gaps from them).
+TEST_F(EngineScripted, TimesGiveEveryShownFrameInMillisecondsSinceInit) {
+    setenv("BRISEL_TIMES", box.Path("times.txt").c_str(), 1);
+    setenv("BRISEL_FRAMES", "3", 1);
+    const auto before = std::chrono::steady_clock::now();
+    InitEngine();
+    Api& e = Engine();
+    e.Act();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    e.Act();
+    EXPECT_EQ(Failure([&] { e.Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));  // the last is shown too
+    const double elapsed =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
+    e.Free();
+    unsetenv("BRISEL_TIMES");
+    std::istringstream in(ReadText(box.Path("times.txt")));
+    std::string line;
+    std::vector<double> ms;
+    while (std::getline(in, line)) {
+        // "<frame> <milliseconds with three decimals>"
+        const size_t space = line.find(' '), dot = line.find('.');
+        ASSERT_TRUE(space != std::string::npos && space > 0 && dot != std::string::npos && dot > space + 1 &&
+                    dot + 4 == line.size() && line.find_first_not_of("0123456789", 0) == space &&
+                    line.find_first_not_of("0123456789", space + 1) == dot &&
+                    line.find_first_not_of("0123456789", dot + 1) == std::string::npos)
+            << line;
+        EXPECT_EQ(std::stoll(line), int64_t(ms.size()) + 1) << line;
+        ms.push_back(std::stod(line.substr(line.find(' ') + 1)));
+    }
+    ASSERT_EQ(ms.size(), 3u);
+    EXPECT_GE(ms[0], 0.0);
+    EXPECT_LE(ms[2], elapsed);
+    EXPECT_GE(ms[1] - ms[0], 29.0) << "the stall between frames 1 and 2 shows as a gap";
+    EXPECT_LE(ms[1], ms[2]);
 }
 
 // Guards against a script's quit line or Exit being ignored by later frame steps.

@@ -413,7 +413,7 @@ deb)
     [[ $(field Maintainer) == *"<"*@*">" ]] || fail "Maintainer has no address: $(field Maintainer)"
     [[ -n $(field Description) ]] || fail "no Description"
     depends=$(field Depends)
-    for p in libsdl2-2.0-0 libsdl2-image-2.0-0 libsdl2-mixer-2.0-0 libsdl2-ttf-2.0-0; do
+    for p in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libdeflate0 libpng16-16 libvorbisfile3; do
         grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends does not name $p: $depends"
     done
     [[ $depends != *-dev* ]] || fail "Depends names a development package: $depends"

@@ -1,6 +1,7 @@
 // The five sound effects. Each begins at full strength on its first samples (the game plays
 // them on the frame of the event, and the reel tick repeats every 83 ms), and each is well
-// under a second long.
+// under a second long. The shot, the clank and the footstep are saturated a little: the same
+// peak with more body, so that they carry over the music at the volumes the game plays them.
 #include <algorithm>
 #include <cmath>
 
@@ -41,8 +42,10 @@ Sound MakeShot() {
         double env = std::min(1.0, t / 0.0015) * (0.75 + 0.25 * std::sin(kPi * t / 0.3)) * std::exp(-t * 7);
         s.left[i] = static_cast<float>(v * env);
     }
+    Saturate(s, 1.6);
     FadeTail(s, 0.02);
-    Normalise(s, 0.9);
+    RemoveDcWindowed(s);
+    Normalise(s, 0.8);
     return s;
 }
 
@@ -53,16 +56,19 @@ Sound MakeHit() {
     const double partials[][3] = {{523, 1.0, 14},  {1187, 0.7, 18}, {1971, 0.55, 22},
                                   {2843, 0.4, 30}, {3617, 0.3, 38}, {812, 0.5, 16}};
     HighPass hp;
+    const double kRing = 0.7;  // the partials ring a little longer than they fall silent
     const size_t n = s.Frames();
     for (size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
         double v = 0;
-        for (const auto& p : partials) v += p[1] * std::sin(2 * kPi * p[0] * t) * std::exp(-t * p[2]);
+        for (const auto& p : partials) v += p[1] * std::sin(2 * kPi * p[0] * t) * std::exp(-t * p[2] * kRing);
         v += hp.Run(rnd.Uniform() * 2 - 1, 2500) * std::exp(-t * 120) * 1.5;
         s.left[i] = static_cast<float>(v * std::min(1.0, t / 0.0005));
     }
-    FadeTail(s, 0.02);
-    Normalise(s, 0.9);
+    Saturate(s, 2.6);
+    FadeTail(s, 0.03);
+    RemoveDcWindowed(s);
+    Normalise(s, 0.8);
     return s;
 }
 
@@ -75,11 +81,13 @@ Sound MakeStep() {
     const size_t n = s.Frames();
     for (size_t i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kRate;
-        double v = o.Sine(50 + 70 * std::exp(-t * 40)) * std::exp(-t * 28);
-        v += lp.Run(rnd.Uniform() * 2 - 1, 900) * std::exp(-t * 60) * 1.2;
+        double v = o.Sine(50 + 70 * std::exp(-t * 40)) * std::exp(-t * 20);
+        v += lp.Run(rnd.Uniform() * 2 - 1, 900) * std::exp(-t * 45) * 1.2;
         s.left[i] = static_cast<float>(v * std::min(1.0, t / 0.001));
     }
-    FadeTail(s, 0.015);
+    Saturate(s, 2.5);
+    FadeTail(s, 0.025);
+    RemoveDcWindowed(s);
     Normalise(s, 0.8);
     return s;
 }
@@ -102,6 +110,7 @@ Sound MakeLevelUp() {
         }
     }
     FadeTail(s, 0.05);
+    RemoveDcWindowed(s);
     Normalise(s, 0.85);
     return s;
 }
@@ -119,6 +128,7 @@ Sound MakeLevelDown() {
         s.left[i] = static_cast<float>(v * std::min(1.0, t / 0.001) * std::exp(-t * 2.5));
     }
     FadeTail(s, 0.05);
+    RemoveDcWindowed(s);
     Normalise(s, 0.8);
     return s;
 }

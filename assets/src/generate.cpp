@@ -208,6 +208,15 @@ std::vector<std::string> GenerateAll(const Options& o) {
              });
              WriteText(data + "font-LICENSE.txt", LicenceText(ReadText(o.fontLicence)));
          }},
+        // The title's pictures, which the engine starts decoding as it starts (largest first):
+        // the title then shows as soon as the window is open.
+        {"preload.txt",
+         [=]() {
+             WriteText(data + "preload.txt",
+                       "# Pictures the first scene loads: the engine decodes them while its window opens.\n"
+                       "title03.vqtex\ndistant_view.vqtex\nlake.vqtex\nfont_128_64.vqtex\nground.vqtex\n"
+                       "roof.vqtex\n");
+         }},
         {"grappix_icon.cpp", [=]() { WriteText(o.generatedDir + "/grappix_icon.cpp", IconSource()); }},
         {"desktop icons",
          [=]() {

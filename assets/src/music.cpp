@@ -22,9 +22,46 @@ void Normalise(Sound& s, double peak) {
     for (float& v : s.right) v *= k;
 }
 
+void RemoveDcWindowed(Sound& s) {
+    for (auto* ch : {&s.left, &s.right}) {
+        const size_t n = ch->size();
+        if (n < 3) continue;
+        double sum = 0, weights = 0;
+        std::vector<double> w(n);
+        for (size_t i = 0; i < n; ++i) {
+            w[i] = 0.5 - 0.5 * std::cos(2 * kPi * double(i) / double(n - 1));
+            sum += (*ch)[i];
+            weights += w[i];
+        }
+        const double k = sum / weights;
+        for (size_t i = 0; i < n; ++i) (*ch)[i] = static_cast<float>((*ch)[i] - k * w[i]);
+    }
+}
+
+void RemoveDcConstant(Sound& s) {
+    for (auto* ch : {&s.left, &s.right}) {
+        if (ch->empty()) continue;
+        double sum = 0;
+        for (float v : *ch) sum += v;
+        const float mean = static_cast<float>(sum / double(ch->size()));
+        for (float& v : *ch) v -= mean;
+    }
+}
+
+void Saturate(Sound& s, double drive) {
+    float m = 0;
+    for (float v : s.left) m = std::max(m, std::fabs(v));
+    for (float v : s.right) m = std::max(m, std::fabs(v));
+    if (m <= 0) return;
+    for (auto* ch : {&s.left, &s.right})
+        for (float& v : *ch) v = static_cast<float>(std::tanh(drive * v / m));
+}
+
 namespace {
 
-constexpr double kMusicLoudness = 0.14;  // RMS of a whole piece
+// RMS of a whole piece: low enough that the effects, played at the same volume, stand well
+// clear of it.
+constexpr double kMusicLoudness = 0.11;
 
 // ---- notes and chords -----------------------------------------------------------------
 
@@ -279,6 +316,8 @@ Sound Finish(Song& s, double echoFeedback, double echoLevel) {
             if (m > knee) x = std::copysign(knee + room * std::tanh((m - knee) / room), x);
             v = static_cast<float>(x);
         }
+    // The bass and arpeggio pulses are not square: without this the piece sits off centre.
+    RemoveDcConstant(out);
     return out;
 }
 

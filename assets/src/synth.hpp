@@ -135,4 +135,16 @@ inline void PanGains(double pan, double& l, double& r) {
 // Scales so that the loudest sample reaches `peak`.
 void Normalise(Sound& s, double peak);
 
+// Takes out the sound's DC offset (each channel's mean) without moving its first or last
+// samples: the correction follows a raised-cosine window over the whole sound, so an effect
+// still starts at once and ends in silence, and the shift is a sub-audible swell.
+void RemoveDcWindowed(Sound& s);
+
+// Takes out each channel's mean from every sample alike: for loops, whose end leads back
+// into their start, so a constant shift keeps the seam whole.
+void RemoveDcConstant(Sound& s);
+
+// Soft saturation: more loudness for the same peak, so a short effect carries over the music.
+void Saturate(Sound& s, double drive);
+
 }  // namespace gx::audio

@@ -25,8 +25,9 @@
  *
  * Runs without a screen (SDL_VIDEODRIVER=dummy, SDL_AUDIODRIVER=dummy) are steered by the
  * engine's own environment settings, read at Init: BRISEL_INPUT (scripted input), BRISEL_FRAMES,
- * BRISEL_SEED, BRISEL_NOPACE, BRISEL_SHOTS with BRISEL_SHOT_FRAMES, BRISEL_TRACE, BRISEL_DEBUG.
- * engine/README.md gives their formats and the keyboard and controller mapping of pad 0.
+ * BRISEL_SEED, BRISEL_NOPACE, BRISEL_SHOTS with BRISEL_SHOT_FRAMES, BRISEL_TRACE, BRISEL_DEBUG,
+ * and BRISEL_TIMES=file (one line per shown frame: "<frame> <milliseconds since Init>", three
+ * decimals). engine/README.md gives their formats and the keyboard and controller mapping of pad 0.
  */
 #ifndef BRISEL_H
 #define BRISEL_H
@@ -42,7 +43,7 @@ extern "C" {
 /* ---- opaque handles ---------------------------------------------------------------- */
 typedef struct BriselTex BriselTex;       /* a texture: LoadTex, MakeFontTex */
 typedef struct BriselFont BriselFont;     /* a TrueType font: LoadFont */
-typedef struct BriselSnd BriselSnd;       /* a decoded sound on its own mixer channel: LoadSnd */
+typedef struct BriselSnd BriselSnd;       /* a sound (music decoded as it plays): LoadSnd */
 typedef struct BriselRng BriselRng;       /* an independent random generator: MakeRndSeed */
 typedef struct BriselStream BriselStream; /* file streams: not provided by this build */
 typedef struct BriselObj BriselObj;       /* 3D objects: not provided by this build */
@@ -181,7 +182,7 @@ typedef int64_t (*BriselCmp)(const void* a, const void* b);
     X(void, SetBlend, (int64_t mode)) /* 0 alpha (default), 1 additive, 2 none */                        \
     X(void, SetFilter, (bool linear)) /* texture sampling of later draws */                              \
     X(void, DrawRect, (double x, double y, double w, double h, double r, double g, double b, double a))  \
-    X(BriselTex*, LoadTex, (const char* path)) /* PNG data; raises LOAD */                               \
+    X(BriselTex*, LoadTex, (const char* path)) /* PNG, checked whole; decoded ahead; raises LOAD */      \
     /* source rectangle sx, sy, sw, sh (texels) stretched into destination dx, dy, dw, dh */             \
     X(void, DrawTex,                                                                                     \
       (BriselTex * tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,     \
@@ -222,7 +223,7 @@ typedef int64_t (*BriselCmp)(const void* a, const void* b);
     X(void, SetLight,                                                                                    \
       (int64_t slot, double x, double y, double z, double r, double g, double b, double radius))         \
     X(void, UnsetLight, (int64_t slot))                                                                  \
-    /* sounds: Ogg Vorbis, decoded at load, one mixer channel each */                                    \
+    /* sounds: Ogg Vorbis or WAV; stopping or restarting one fades what sounded over 10 ms */            \
     X(BriselSnd*, LoadSnd, (const char* path)) /* raises LOAD */                                         \
     /* plays from startSeconds (the game passes 0), repeating if loop, fading in over                    \
        fadeSeconds (the game passes 0); a sound already playing restarts */                              \

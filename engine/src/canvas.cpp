@@ -510,20 +510,25 @@ const Image* Canvas::ScaledFor(const Image& image, double sx, double sy, double 
                 ScaledCopy* oldest = nullptr;
                 for (ScaledCopy& o : copies) {
                     if (o.image == nullptr) continue;
-                    area += double(o.width) * o.height;
+                    area += double(o.image->width) * o.image->height;
                     if (oldest == nullptr || o.lastFrame < oldest->lastFrame) oldest = &o;
                 }
                 if (area <= kMaxScaledAreaPerImage || oldest == nullptr) break;
                 oldest->image.reset();
             }
+            // Stretched taller than its source, a copy keeps one row per source row: the
+            // draw from it repeats rows as it would repeat source rows, at the same speed.
+            const bool sourceRows =
+                !linear_ && sh > 0 && sh < h && sh == std::floor(sh) && sy == std::floor(sy);
+            const int rows = sourceRows ? int(sh) : h;
             auto copy = std::make_shared<Image>();
             copy->width = w;
-            copy->height = h;
+            copy->height = rows;
             copy->translucent = image.translucent || linear_;
-            copy->texels.resize(size_t(w) * h);
+            copy->texels.resize(size_t(w) * rows);
             const Window win = SourceWindow(image, sx, sy, sw, sh);
-            const double ku = sw / w, kv = sh / h;
-            for (int j = 0; j < h; ++j) {
+            const double ku = sw / w, kv = sh / rows;
+            for (int j = 0; j < rows; ++j) {
                 int64_t u = Fixed(sx + 0.5 * ku), v = Fixed(sy + (j + 0.5) * kv);
                 uint32_t* row = copy->texels.data() + size_t(j) * w;
                 if (linear_)
@@ -575,10 +580,17 @@ void Canvas::DrawImage(const Image& image, double sx, double sy, double sw, doub
     }
 
     // A draw repeated at one size from a copy made at that size: rows become plain copies.
-    if (angle == 0 && dw == std::floor(dw) && dh == std::floor(dh) && !(sw == dw && sh == dh) &&
-        dw * dh >= kMinScaledArea && dw * dh <= kMaxScaledArea) {
-        if (const Image* copy = ScaledFor(image, sx, sy, sw, sh, int(dw), int(dh))) {
-            DrawImage(*copy, 0, 0, dw, dh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    // (Not stretched sideways, a draw reads its texel rows directly already.)
+    if (angle == 0 && dw == std::floor(dw) && dh == std::floor(dh) && sw != dw && dw * dh >= kMinScaledArea &&
+        dw * dh <= kMaxScaledArea) {
+        // The upside-down draw of a source (a reflection) reads the upright copy bottom up:
+        // one copy serves both.
+        const bool flip = sh < 0 && !linear_;
+        if (const Image* copy =
+                ScaledFor(image, sx, flip ? sy + sh : sy, sw, flip ? -sh : sh, int(dw), int(dh))) {
+            const double rows = copy->height;
+            DrawImage(*copy, 0, flip ? rows : 0, dw, flip ? -rows : rows, dx, dy, dw, dh, 0, 0, 0, r, g, b,
+                      a);
             return;
         }
     }

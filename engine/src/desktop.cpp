@@ -1,6 +1,5 @@
 // desktop.cpp -- the window as a desktop game needs it: fullscreen, its size, the pointer, the
 // minimised state, the version, and quiet libraries on the player's terminal.
-#include <SDL_image.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -106,8 +105,6 @@ const char* EngineVersion(void) {
         SDL_version sdl;
         SDL_GetVersion(&sdl);
         text = std::string("Brisel ") + BRISEL_VERSION + " (" + VersionText("SDL", sdl) + ", " +
-               VersionText("SDL_image", *IMG_Linked_Version()) + ", " +
-               VersionText("SDL_mixer", *Mix_Linked_Version()) + ", " +
                VersionText("SDL_ttf", *TTF_Linked_Version()) + ")";
     }
     return text.c_str();

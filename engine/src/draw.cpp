@@ -1,6 +1,4 @@
 // draw.cpp -- textures, fonts and the 2D drawing entry points.
-#include <SDL_image.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,10 +8,6 @@
 using namespace brisel;
 
 namespace {
-
-// No picture the game draws comes near this; a header claiming more is a damaged file (or a
-// decompression bomb), refused before anything is allocated for it.
-constexpr png_uint_32 kMaxTextureSide = 16384;
 
 BriselTex* LiveTex(BriselTex* tex, const char* entry) {
     if (!IsLive(tex, Kind::Tex)) Raise(BRISEL_FAIL_ARGUMENT, std::string(entry) + ": not a live texture");
@@ -56,17 +50,75 @@ Image ToImage(SDL_Surface* surface) {
     return img;
 }
 
-BriselTex* NewTex(Image image, std::string name) {
-    auto* tex = new BriselTex{std::move(image), std::move(name)};
-    Register(tex, Kind::Tex);
-    return tex;
-}
-
 void TraceTex(const BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy,
               double dw, double dh, double cx, double cy, double angle, double r, double g, double b,
               double a) {
     TraceLine("tex %s %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g",
               tex->name.c_str(), sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+}
+
+// Text in white with a dark outline n pixels thick, in a line `size` pixels high. Runs on the
+// decoding worker: fails with a code and the whole message instead of raising.
+bool RenderText(FontCore& core, int64_t size, const std::string& line, int64_t n, Image& out, uint32_t& code,
+                std::string& message) {
+    std::lock_guard<std::mutex> lock(FontLock());
+    FontCore* font = &core;
+    const char* text = line.c_str();
+    auto fail = [&](uint32_t c, const std::string& m) {
+        code = c;
+        message = m;
+        return false;
+    };
+    if (font->lineSize != int(size)) {
+        // `size` is the height of a line of text in pixels, so lines laid out `size` apart
+        // never overlap: take the font's point size whose line height fits it.
+        if (TTF_SetFontSize(font->font, int(size)) != 0)
+            return fail(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+        int height = TTF_FontHeight(font->font);
+        int points = height > size ? std::max(1, int(size * size / height)) : int(size);
+        if (points != int(size) && TTF_SetFontSize(font->font, points) != 0)
+            return fail(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+        font->size = points;
+        font->lineSize = int(size);
+    }
+    if (*text == '\0') {
+        // Nothing to render: a transparent texture one pixel wide and a line high.
+        Image empty;
+        empty.width = 1;
+        empty.height = std::max(1, TTF_FontHeight(font->font) + 2 * int(n));
+        empty.texels.assign(size_t(empty.height), 0);
+        empty.translucent = true;
+        out = std::move(empty);
+        return true;
+    }
+
+    TTF_SetFontOutline(font->font, 0);
+    int textW = 0, textH = 0;
+    int64_t letters = 0;
+    for (const char* c = text; *c != '\0'; ++c) letters += (*c & 0xC0) != 0x80 ? 1 : 0;
+    if (TTF_SizeUTF8(font->font, text, &textW, &textH) != 0 || !TextFits(textW, textH, size, letters))
+        return fail(BRISEL_FAIL_LOAD, DataPath(font->name.c_str()) + ": the font is damaged (text of size " +
+                                          std::to_string(size) + " would be " + std::to_string(textW) +
+                                          " x " + std::to_string(textH) + " pixels)");
+    SDL_Surface* fill = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{255, 255, 255, 255});
+    if (fill == nullptr) return fail(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+    Image image = ToImage(fill);
+    SDL_FreeSurface(fill);
+    if (n > 0) {
+        // The outline is the same text rendered n pixels bolder, under the white fill.
+        TTF_SetFontOutline(font->font, int(n));
+        SDL_Surface* outline = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{16, 16, 24, 255});
+        TTF_SetFontOutline(font->font, 0);
+        if (outline == nullptr)
+            return fail(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
+        Image under = ToImage(outline);
+        SDL_FreeSurface(outline);
+        under.Compose(image, int(n), int(n));
+        image = std::move(under);
+    }
+    image.translucent = true;
+    out = std::move(image);
+    return true;
 }
 
 }  // namespace
@@ -75,13 +127,23 @@ namespace brisel {
 
 void ReleaseTex(BriselTex* tex) {
     Unregister(tex);
+    ForgetTexture(tex);
     delete tex;
+}
+
+std::mutex& FontLock() {
+    static std::mutex m;
+    return m;
+}
+
+FontCore::~FontCore() {
+    std::lock_guard<std::mutex> lock(FontLock());
+    if (font != nullptr && TTF_WasInit()) TTF_CloseFont(font);
 }
 
 void ReleaseFont(BriselFont* font) {
     Unregister(font);
-    if (font->font != nullptr && TTF_WasInit()) TTF_CloseFont(font->font);
-    delete font;
+    delete font;  // the font itself closes when its last queued text is done with it
 }
 
 }  // namespace brisel
@@ -145,42 +207,13 @@ BriselTex* LoadTex(const char* path) {
     RequireInit("LoadTex");
     if (path == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "LoadTex: no file name");
     const uint64_t start = SDL_GetPerformanceCounter();
-    std::string file = DataPath(path);
-    std::vector<uint8_t> data = ReadWholeFile(file);
-    SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
-    if (rw == nullptr) Raise(BRISEL_FAIL_SYSTEM, file + ": " + SDL_GetError());
-    if (!IMG_isPNG(rw)) {
-        SDL_RWclose(rw);
-        Raise(BRISEL_FAIL_LOAD, file + ": not a PNG image");
-    }
-    SDL_RWclose(rw);
-    // libpng's simplified interface, not SDL_image: on a damaged file SDL_image lets libpng
-    // print its own "libpng error: ..." line on standard error before failing, and it would
-    // allocate whatever size the header claims.
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, data.data(), data.size()))
-        Raise(BRISEL_FAIL_LOAD, file + ": corrupt PNG image (" + png.message + ")");
-    if (png.width > kMaxTextureSide || png.height > kMaxTextureSide) {
-        png_image_free(&png);
-        Raise(BRISEL_FAIL_LOAD, file + ": the image is " + std::to_string(png.width) + " x " +
-                                    std::to_string(png.height) + " pixels, more than " +
-                                    std::to_string(kMaxTextureSide) + " a side");
-    }
-    png.format = PNG_FORMAT_RGBA;  // straight alpha, R, G, B, A bytes
-    // A 16-bit file without gamma information is taken as sRGB, like an 8-bit one (libpng
-    // would otherwise take it as linear and brighten it), so 16 bits look as 8 bits do.
-    png.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
-    std::vector<uint32_t> pixels(size_t(png.width) * png.height);
-    if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr))
-        Raise(BRISEL_FAIL_LOAD, file + ": corrupt or truncated PNG image (" + png.message + ")");
-    Image image = Image::FromStraight(int(png.width), int(png.height), pixels.data(), int(png.width), true);
+    BriselTex* tex = LoadTexture(path);
     if (E().config.debug)
         std::fprintf(
-            stderr, "brisel: %s: %d x %d%s in %.1f ms\n", file.c_str(), image.width, image.height,
-            image.translucent ? " translucent" : "",
+            stderr, "brisel: %s: %d x %d %s in %.1f ms\n", tex->file.c_str(), tex->width, tex->height,
+            tex->decoding != nullptr ? "checked and queued" : "taken from the last scene",
             double(SDL_GetPerformanceCounter() - start) * 1000.0 / double(SDL_GetPerformanceFrequency()));
-    return NewTex(std::move(image), path);
+    return tex;
 }
 
 void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
@@ -189,8 +222,8 @@ void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double 
     RequireInit("DrawTex");
     LiveTex(tex, "DrawTex");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
-    if (E().suspended) return;
-    E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    if (E().suspended) return;  // minimised: nothing will be shown
+    E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
 }
 
 void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
@@ -199,18 +232,18 @@ void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, doub
     RequireInit("DrawTexRot");
     LiveTex(tex, "DrawTexRot");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
-    if (E().suspended) return;
-    E().canvas.DrawImage(tex->image, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    if (E().suspended) return;  // minimised: nothing will be shown
+    E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
 }
 
 double GetTexW(BriselTex* tex) {
     BRISEL_ENTRY;
-    return LiveTex(tex, "GetTexW")->image.width;
+    return TexWidth(LiveTex(tex, "GetTexW"));
 }
 
 double GetTexH(BriselTex* tex) {
     BRISEL_ENTRY;
-    return LiveTex(tex, "GetTexH")->image.height;
+    return TexHeight(LiveTex(tex, "GetTexH"));
 }
 
 BriselFont* LoadFont(const char* path) {
@@ -218,8 +251,9 @@ BriselFont* LoadFont(const char* path) {
     RequireInit("LoadFont");
     if (path == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "LoadFont: no file name");
     std::string file = DataPath(path);
-    auto font = std::make_unique<BriselFont>();
+    auto font = std::make_shared<FontCore>();
     font->data = ReadWholeFile(file);
+    std::lock_guard<std::mutex> lock(FontLock());
     font->name = path;
     font->size = 16;
     SDL_RWops* rw = SDL_RWFromConstMem(font->data.data(), int(font->data.size()));
@@ -251,7 +285,7 @@ BriselFont* LoadFont(const char* path) {
         font->font = nullptr;
         Raise(BRISEL_FAIL_LOAD, file + ": the font is damaged (its glyphs are far larger than their size)");
     }
-    BriselFont* handle = font.release();
+    auto* handle = new BriselFont{std::move(font)};
     Register(handle, Kind::Font);
     return handle;
 }
@@ -266,54 +300,15 @@ BriselTex* MakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t
               "MakeFontTex: text size " + std::to_string(size) + " out of range 1..2048");
     if (n < 0 || n > size)
         Raise(BRISEL_FAIL_ARGUMENT, "MakeFontTex: outline " + std::to_string(n) + " out of range 0..size");
-    if (font->lineSize != int(size)) {
-        // `size` is the height of a line of text in pixels, so lines laid out `size` apart
-        // never overlap: take the font's point size whose line height fits it.
-        if (TTF_SetFontSize(font->font, int(size)) != 0)
-            Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
-        int height = TTF_FontHeight(font->font);
-        int points = height > size ? std::max(1, int(size * size / height)) : int(size);
-        if (points != int(size) && TTF_SetFontSize(font->font, points) != 0)
-            Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
-        font->size = points;
-        font->lineSize = int(size);
-    }
-    std::string name = std::string("text:") + text;
-    if (*text == '\0') {
-        // Nothing to render: a transparent texture one pixel wide and a line high.
-        Image empty;
-        empty.width = 1;
-        empty.height = std::max(1, TTF_FontHeight(font->font) + 2 * int(n));
-        empty.texels.assign(size_t(empty.height), 0);
-        empty.translucent = true;
-        return NewTex(std::move(empty), name);
-    }
-
-    TTF_SetFontOutline(font->font, 0);
-    int textW = 0, textH = 0;
-    int64_t letters = 0;
-    for (const char* c = text; *c != '\0'; ++c) letters += (*c & 0xC0) != 0x80 ? 1 : 0;
-    if (TTF_SizeUTF8(font->font, text, &textW, &textH) != 0 || !TextFits(textW, textH, size, letters))
-        Raise(BRISEL_FAIL_LOAD, DataPath(font->name.c_str()) + ": the font is damaged (text of size " +
-                                    std::to_string(size) + " would be " + std::to_string(textW) + " x " +
-                                    std::to_string(textH) + " pixels)");
-    SDL_Surface* fill = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{255, 255, 255, 255});
-    if (fill == nullptr) Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
-    Image image = ToImage(fill);
-    SDL_FreeSurface(fill);
-    if (n > 0) {
-        // The outline is the same text rendered n pixels bolder, under the white fill.
-        TTF_SetFontOutline(font->font, int(n));
-        SDL_Surface* outline = TTF_RenderUTF8_Blended(font->font, text, SDL_Color{16, 16, 24, 255});
-        TTF_SetFontOutline(font->font, 0);
-        if (outline == nullptr) Raise(BRISEL_FAIL_SYSTEM, "MakeFontTex: " + std::string(TTF_GetError()));
-        Image under = ToImage(outline);
-        SDL_FreeSurface(outline);
-        under.Compose(image, int(n), int(n));
-        image = std::move(under);
-    }
-    image.translucent = true;
-    return NewTex(std::move(image), name);
+    // Rendering (two passes of FreeType, the outline costly) happens on the worker: a scene
+    // that makes dozens of lines of text at its start shows its first frame without waiting
+    // for them. The texture's size and picture are there once rendered.
+    std::shared_ptr<FontCore> core = font->core;
+    std::string line = text;
+    return QueueTexture("text:" + line,
+                        [core, line, size, n](Image& out, uint32_t& code, std::string& message) {
+                            return RenderText(*core, size, line, n, out, code, message);
+                        });
 }
 
 }  // extern "C"

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 
 namespace brisel {
@@ -129,6 +130,7 @@ Config ReadConfig() {
     Config c;
     c.inputScript = Env("BRISEL_INPUT");
     c.tracePath = Env("BRISEL_TRACE");
+    c.timesPath = Env("BRISEL_TIMES");
     c.shotDir = Env("BRISEL_SHOTS");
     c.debug = Env("BRISEL_DEBUG") == "1";
     c.noPace = Env("BRISEL_NOPACE") == "1";
@@ -204,6 +206,36 @@ bool IsLive(const void* handle, Kind kind) {
 void Unregister(const void* handle) { E().handles.erase(handle); }
 
 // ---- trace -------------------------------------------------------------------------------------
+
+// ---- frame times -------------------------------------------------------------------------------
+
+int64_t MonotonicNs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+void OpenTimes(Engine& e) {
+    if (e.config.timesPath.empty()) return;
+    e.times = std::fopen(e.config.timesPath.c_str(), "w");
+    if (e.times == nullptr)
+        Raise(BRISEL_FAIL_SYSTEM,
+              e.config.timesPath + ": cannot write the frame times (" + std::strerror(errno) + ")");
+}
+
+// Written right after the frame reached the window, before pacing: what a stall between
+// two frames looks like to the player, whatever made it.
+void WriteShownTime(Engine& e) {
+    if (e.times == nullptr) return;
+    std::fprintf(e.times, "%lld %.3f\n", static_cast<long long>(e.step),
+                 double(MonotonicNs() - e.initNs) / 1.0e6);
+    std::fflush(e.times);
+}
+
+void CloseTimes(Engine& e) {
+    if (e.times != nullptr) std::fclose(e.times);
+    e.times = nullptr;
+}
 
 void TraceLine(const char* format, ...) {
     FILE* f = E().trace;

@@ -8,12 +8,12 @@
 #define BRISEL_ENGINE_HPP
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 #include <SDL_ttf.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -28,6 +28,7 @@
 
 #include "canvas.hpp"
 #include "input_script.hpp"
+#include "texture_loader.hpp"
 
 namespace brisel {
 
@@ -76,6 +77,7 @@ struct Config {
     std::string shotDir;           // BRISEL_SHOTS
     std::set<int64_t> shotFrames;  // BRISEL_SHOT_FRAMES
     std::string tracePath;         // BRISEL_TRACE
+    std::string timesPath;         // BRISEL_TIMES
     bool debug = false;            // BRISEL_DEBUG=1
 };
 Config ReadConfig();  // raises BRISEL_FAIL_ARGUMENT for a malformed value
@@ -158,13 +160,13 @@ struct Engine {
     int audioFrequency = 0;
     uint16_t audioFormat = 0;
     int audioChannels = 0;
-    std::vector<int> freeChannels;  // mixer channels of released sounds
-    int channelCount = 0;
     double masterVolume = 1.0;
     double groupVolume[2] = {1.0, 1.0};  // BRISEL_SOUND_EFFECTS, BRISEL_SOUND_MUSIC
     bool muted = false;
 
     FILE* trace = nullptr;
+    FILE* times = nullptr;  // BRISEL_TIMES: when each frame was shown
+    int64_t initNs = 0;     // CLOCK_MONOTONIC at the call of Init
 
     std::unordered_map<const void*, Kind> handles;
 
@@ -187,15 +189,36 @@ void Unregister(const void* handle);
 
 void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// BRISEL_TIMES: opened at Init, one line per shown frame, closed with the trace.
+void OpenTimes(Engine& e);
+void WriteShownTime(Engine& e);
+void CloseTimes(Engine& e);
+int64_t MonotonicNs();
+
 // Release of each handle kind (used by FreeMem and by Free).
 void ReleaseTex(BriselTex* tex);
 void ReleaseFont(BriselFont* font);
 void ReleaseSnd(BriselSnd* snd);
 
+// A TrueType font as SDL_ttf holds it. Text is rendered on the decoding worker too, so every
+// SDL_ttf call on any font holds FontLock().
+struct FontCore {
+    std::vector<uint8_t> data;  // the font file, which SDL_ttf reads lazily
+    TTF_Font* font = nullptr;
+    int size = 0;      // current point size of font
+    int lineSize = 0;  // line height in pixels that size was chosen for
+    std::string name;
+    FontCore() = default;
+    FontCore(const FontCore&) = delete;
+    FontCore& operator=(const FontCore&) = delete;
+    ~FontCore();
+};
+std::mutex& FontLock();
+
 void OpenAudio();                // after SDL_Init: real device, else the dummy driver, else silent
 void CloseAudio();               // releases every sound too
-void ApplyVolumes();             // every sound's channel to its volume x its group's gain
-void SuspendSound(bool paused);  // pauses or resumes every channel (window minimised)
+void ApplyVolumes();             // every sound's gains: its volume x its group's gain
+void SuspendSound(bool paused);  // pauses or resumes the sound device (window minimised)
 
 // The window (desktop.cpp).
 void ToggleFullscreen(Engine& e);
@@ -224,23 +247,23 @@ const char* ProgramName();
 
 // Handle types, named by the contract header.
 struct BriselTex {
-    brisel::Image image;
-    std::string name;  // file name as passed to LoadTex, or "text:<text>"
+    std::shared_ptr<brisel::Image> picture;  // null while `decoding` is set: use brisel::TexImage
+    std::string name;                        // file name as passed to LoadTex, or "text:<text>"
+    int width = 0, height = 0;  // known from the file's header at once (-1 for text not rendered yet)
+    std::shared_ptr<brisel::DecodeJob> decoding;  // the picture still being made, or null
+    std::string file;                             // the path it was read from; empty for text
+    uint32_t fileCrc = 0;                         // and its bytes' checksum, to share and keep
+    size_t fileSize = 0;
 };
 
 struct BriselFont {
-    std::vector<uint8_t> data;  // the font file, which SDL_ttf reads lazily
-    TTF_Font* font = nullptr;
-    int size = 0;      // current point size of font
-    int lineSize = 0;  // line height in pixels that size was chosen for
-    std::string name;
+    std::shared_ptr<brisel::FontCore> core;  // shared with its text renderings still queued
 };
 
 struct BriselSnd {
-    Mix_Chunk* chunk = nullptr;    // null when the engine runs without any audio device
-    Mix_Chunk* partial = nullptr;  // the tail played by a start offset
-    int channel = -1;
+    uint64_t mixId = 0;   // the sound in the engine's mixer; 0 when running without any device
     double volume = 1.0;  // as VolumeSnd set it
+    double pan = 0.0;
     int64_t group = BRISEL_SOUND_EFFECTS;
     double seconds = 0.0;
     bool looping = false;  // last started to repeat, and not stopped since

@@ -1,6 +1,6 @@
 // life.cpp -- the engine's life cycle and frame step: Init opens the window, Act shows a
 // frame, reads input and paces the loop, Free closes everything.
-#include <SDL_image.h>
+#include <png.h>
 
 #include <sys/stat.h>
 #include <algorithm>
@@ -204,6 +204,7 @@ void Shutdown() {
     // The trace ends with the last frame: closing down is not something the game did.
     if (e.trace != nullptr) std::fclose(e.trace);
     e.trace = nullptr;
+    CloseTimes(e);
     // Handles first: sounds need the mixer, textures and fonts need nothing but memory.
     std::vector<std::pair<const void*, Kind>> handles(e.handles.begin(), e.handles.end());
     for (auto& [handle, kind] : handles) {
@@ -216,11 +217,11 @@ void Shutdown() {
         }
     }
     e.handles.clear();
+    StopTextureLoader();
     CloseAudio();
     CloseControllers(e.input);
     if (!e.pointerShown && SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(SDL_ENABLE);
     if (TTF_WasInit()) TTF_Quit();
-    IMG_Quit();
     if (e.screen != nullptr) SDL_DestroyTexture(e.screen);
     if (e.renderer != nullptr) SDL_DestroyRenderer(e.renderer);
     if (e.window != nullptr) SDL_DestroyWindow(e.window);
@@ -237,8 +238,6 @@ void Shutdown() {
     e.quitRequested = false;
     e.recentFrames.clear();
     e.canvas.Reset();
-    e.freeChannels.clear();
-    e.channelCount = 0;
     e.masterVolume = 1.0;
     e.groupVolume[BRISEL_SOUND_EFFECTS] = e.groupVolume[BRISEL_SOUND_MUSIC] = 1.0;
     e.muted = false;
@@ -248,19 +247,33 @@ void Shutdown() {
     e.suspended = false;
 }
 
+// The frame as an RGB PNG, written beside its name and renamed into place, so a picture that
+// exists is whole.
 void SaveShot(Engine& e) {
     const std::string& dir = e.config.shotDir;
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
         Raise(BRISEL_FAIL_SYSTEM,
               dir + ": cannot create the screenshot folder (" + std::strerror(errno) + ")");
     std::string path = dir + "/frame-" + std::to_string(e.step) + ".png";
-    SDL_Surface* surface =
-        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(e.canvas.Pixels()), Canvas::kWidth,
-                                           Canvas::kHeight, 32, Canvas::kWidth * 4, SDL_PIXELFORMAT_RGB888);
-    if (surface == nullptr) Raise(BRISEL_FAIL_SYSTEM, SdlError(path.c_str()));
-    int rc = IMG_SavePNG(surface, path.c_str());
-    SDL_FreeSurface(surface);
-    if (rc != 0) Raise(BRISEL_FAIL_SYSTEM, path + ": cannot write the screenshot: " + IMG_GetError());
+    std::string part = path + ".part";
+    std::vector<uint8_t> rgb(size_t(Canvas::kWidth) * Canvas::kHeight * 3);
+    const uint32_t* px = e.canvas.Pixels();
+    for (size_t i = 0; i < size_t(Canvas::kWidth) * Canvas::kHeight; ++i) {
+        rgb[3 * i] = uint8_t(px[i] >> 16);
+        rgb[3 * i + 1] = uint8_t(px[i] >> 8);
+        rgb[3 * i + 2] = uint8_t(px[i]);
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = Canvas::kWidth;
+    png.height = Canvas::kHeight;
+    png.format = PNG_FORMAT_RGB;
+    if (!png_image_write_to_file(&png, part.c_str(), 0, rgb.data(), 0, nullptr) ||
+        std::rename(part.c_str(), path.c_str()) != 0) {
+        std::string why = png.message[0] != '\0' ? png.message : std::strerror(errno);
+        std::remove(part.c_str());
+        Raise(BRISEL_FAIL_SYSTEM, path + ": cannot write the screenshot: " + why);
+    }
 }
 
 void Present(Engine& e) {
@@ -343,6 +356,7 @@ int64_t Init(const BriselInitRecord* record) {
     if (record == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "Init: no initialisation record");
     if (e.initialised) Raise(BRISEL_FAIL_ARGUMENT, "Init: the engine is already initialised");
     e.exceptionPlace = record->exceptionPlace;
+    e.initNs = MonotonicNs();
     try {
         e.config = ReadConfig();
         if (e.config.debug) SDL_LogSetAllPriority(SDL_LOG_PRIORITY_INFO);
@@ -353,7 +367,10 @@ int64_t Init(const BriselInitRecord* record) {
                 Raise(BRISEL_FAIL_SYSTEM,
                       e.config.tracePath + ": cannot write the trace (" + std::strerror(errno) + ")");
         }
+        OpenTimes(e);
         MainRng().Seed(e.config.haveSeed ? e.config.seed : uint64_t(NowNs()) ^ uint64_t(time(nullptr)));
+        // The first scene's pictures decode on the second core while the window opens.
+        PreloadTextures(DataPath("preload.txt"));
 
         {
             StderrMuffle quiet;  // display probing, GL drivers
@@ -377,8 +394,6 @@ int64_t Init(const BriselInitRecord* record) {
         }
         e.canvas.Reset();
 
-        if (IMG_Init(IMG_INIT_PNG) == 0)
-            Raise(BRISEL_FAIL_SYSTEM, std::string("Init: no PNG support: ") + IMG_GetError());
         if (TTF_Init() != 0)
             Raise(BRISEL_FAIL_SYSTEM, std::string("Init: cannot start the font renderer: ") + TTF_GetError());
         OpenAudio();
@@ -413,8 +428,12 @@ int64_t Act(void) {
     Engine& e = E();
     if (e.quitRequested) Raise(BRISEL_FAIL_QUIT, "Act: the window was closed");
     ++e.step;
-    if (!e.suspended) Present(e);  // minimised: nothing to show, and no cost for it
+    if (!e.suspended) {  // minimised: nothing to show, and no cost for it
+        Present(e);
+        WriteShownTime(e);
+    }
     e.canvas.EndFrame();
+    AgeTextureCache(e.step);
     if (e.config.shotFrames.count(e.step) != 0) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));
     if (e.trace != nullptr) std::fflush(e.trace);

@@ -1,13 +1,18 @@
-// sound.cpp -- sounds decoded at load, each on a mixer channel of its own.
+// sound.cpp -- sounds checked at load and played through the engine's own mixer (mixer.hpp),
+// which feeds an SDL audio device.
 //
-// One channel per sound makes "stop, then play" restart exactly that sound, and lets every
-// sound keep its own volume and panning. Without a sound device the engine falls back to
-// SDL's dummy audio driver, so files are still decoded and checked and the game runs silent.
+// Short sounds are decoded at load; long ones (music) keep only their compressed file and are
+// decoded as they play. Every sound keeps its own volume and panning, and "stop, then play"
+// restarts exactly that sound. Without a sound device the engine falls back to SDL's dummy
+// audio driver, so files are still checked and the game runs silent.
+#include <ogg/ogg.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "engine.hpp"
+#include "mixer.hpp"
 
 using namespace brisel;
 
@@ -18,41 +23,8 @@ BriselSnd* LiveSnd(BriselSnd* snd, const char* entry) {
     return snd;
 }
 
-bool TryOpenMixer() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    return true;
-}
-
-int AllocateChannel(Engine& e) {
-    if (!e.freeChannels.empty()) {
-        int ch = e.freeChannels.back();
-        e.freeChannels.pop_back();
-        return ch;
-    }
-    int ch = e.channelCount++;
-    if (Mix_AllocateChannels(-1) < e.channelCount) Mix_AllocateChannels(e.channelCount + 8);
-    return ch;
-}
-
-bool Playing(const BriselSnd* snd) {
-    if (snd->chunk == nullptr || snd->channel < 0 || !Mix_Playing(snd->channel)) return false;
-    Mix_Chunk* on = Mix_GetChunk(snd->channel);
-    return on == snd->chunk || (on != nullptr && on == snd->partial);
-}
-
-void DropPartial(BriselSnd* snd) {
-    if (snd->partial != nullptr) {
-        Mix_FreeChunk(snd->partial);
-        snd->partial = nullptr;
-    }
-}
-
 // Whether an Ogg file holds its whole stream: its pages, walked from the start, run to one
-// flagged end-of-stream. SDL_mixer decodes a file cut anywhere after its headers to the part
+// flagged end-of-stream. A decoder reads a file cut anywhere after its headers to the part
 // that is there, so without this a damaged sound would play cut off instead of not at all.
 bool OggComplete(const std::vector<uint8_t>& d) {
     size_t pos = 0;
@@ -89,92 +61,235 @@ bool WavComplete(const std::vector<uint8_t>& d) {
     return format && samples;
 }
 
-// ---- groups: a gain between each sound's own volume and its channel ------------------------
+// Whether every page of an Ogg file is whole and its checksum right. A streamed sound is
+// decoded only as it plays: damage must be found here, when it is loaded.
+bool OggPagesIntact(const std::vector<uint8_t>& d) {
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char* buffer = ogg_sync_buffer(&sync, long(d.size()));
+    bool intact = buffer != nullptr;
+    if (intact) {
+        std::memcpy(buffer, d.data(), d.size());
+        ogg_sync_wrote(&sync, long(d.size()));
+        ogg_page page;
+        int r;
+        // Up to the end of the stream: whatever follows it is never read.
+        while ((r = ogg_sync_pageout(&sync, &page)) != 0) {
+            if (r < 0) {
+                intact = false;  // bytes skipped: a page failed its checksum
+                break;
+            }
+            if (ogg_page_eos(&page)) break;
+        }
+    }
+    ogg_sync_clear(&sync);
+    return intact;
+}
+
+// Longer sounds than this are decoded as they play; shorter ones at load.
+constexpr double kStreamSeconds = 4.0;
+
+// ---- the device side of the mixer ----------------------------------------------------------
+
+SDL_AudioDeviceID g_device = 0;
+Mixer* g_mixer = nullptr;
+SDL_AudioStream* g_toDevice = nullptr;  // float stereo 44.1 kHz -> the device's format, if it differs
+std::vector<float> g_mixBuffer;
+
+void Feed(void*, Uint8* stream, int len) {
+    if (g_mixer == nullptr) {
+        std::memset(stream, 0, size_t(len));
+        return;
+    }
+    if (g_toDevice == nullptr) {  // the device takes 16-bit stereo at 44.1 kHz: convert here
+        const size_t frames = size_t(len) / 4;
+        g_mixBuffer.resize(2 * frames);
+        g_mixer->Mix(g_mixBuffer.data(), frames);
+        auto* out = reinterpret_cast<int16_t*>(stream);
+        for (size_t i = 0; i < 2 * frames; ++i)
+            out[i] = int16_t(std::lround(std::clamp(g_mixBuffer[i], -1.0f, 1.0f) * 32767.0f));
+        return;
+    }
+    const size_t chunk = 512;
+    g_mixBuffer.resize(2 * chunk);
+    while (SDL_AudioStreamAvailable(g_toDevice) < len) {
+        g_mixer->Mix(g_mixBuffer.data(), chunk);
+        if (SDL_AudioStreamPut(g_toDevice, g_mixBuffer.data(), int(g_mixBuffer.size() * sizeof(float))) != 0)
+            break;
+    }
+    if (SDL_AudioStreamGet(g_toDevice, stream, len) != len) std::memset(stream, 0, size_t(len));
+}
+
+// A device of SDL's own, fed by the mixer: 16-bit stereo at 44.1 kHz where the device takes it.
+bool TryOpenDevice(Engine& e) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    SDL_AudioSpec want{}, have{};
+    want.freq = kMixRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = Feed;
+    g_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+                                   SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (g_device == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    e.audioFrequency = have.freq;
+    e.audioFormat = have.format;
+    e.audioChannels = have.channels;
+    return true;
+}
+
+void StartMixer(Engine& e) {
+    if (!(e.audioFrequency == kMixRate && e.audioChannels == 2 && e.audioFormat == AUDIO_S16SYS))
+        g_toDevice = SDL_NewAudioStream(AUDIO_F32SYS, 2, kMixRate, e.audioFormat, Uint8(e.audioChannels),
+                                        e.audioFrequency);
+    g_mixer = new Mixer;
+    g_mixer->SetMaster(float(e.masterVolume));
+    SDL_PauseAudioDevice(g_device, 0);
+}
+
+void StopMixer() {
+    SDL_CloseAudioDevice(g_device);  // waits for the device's thread to leave Feed
+    g_device = 0;
+    delete g_mixer;
+    g_mixer = nullptr;
+    if (g_toDevice != nullptr) SDL_FreeAudioStream(g_toDevice);
+    g_toDevice = nullptr;
+}
+
+// Float stereo frames at the mixer's rate from any interleaved samples SDL knows. A whole-buffer
+// conversion: it keeps every frame (a stream conversion holds back its last few).
+bool ConvertForMixer(const void* samples, size_t bytes, SDL_AudioFormat format, int channels, int rate,
+                     Pcm& out) {
+    SDL_AudioCVT cvt;
+    if (SDL_BuildAudioCVT(&cvt, format, Uint8(channels), rate, AUDIO_F32SYS, 2, kMixRate) < 0) return false;
+    if (bytes > size_t(INT32_MAX / std::max(1, cvt.len_mult))) return false;
+    std::vector<Uint8> work(bytes * size_t(std::max(1, cvt.len_mult)));
+    std::memcpy(work.data(), samples, bytes);
+    cvt.buf = work.data();
+    cvt.len = int(bytes);
+    if (cvt.needed != 0 && SDL_ConvertAudio(&cvt) != 0) return false;
+    const size_t produced = cvt.needed != 0 ? size_t(cvt.len_cvt) : bytes;
+    out.samples.resize(produced / sizeof(float) & ~size_t(1));
+    std::memcpy(out.samples.data(), work.data(), out.samples.size() * sizeof(float));
+    return true;
+}
+
+// ---- groups: a gain between each sound's own volume and the mix -------------------------------
 
 bool ValidGroup(int64_t group) { return group == BRISEL_SOUND_EFFECTS || group == BRISEL_SOUND_MUSIC; }
 
 double GroupGain(const Engine& e, int64_t group) { return e.muted ? 0.0 : e.groupVolume[group]; }
 
-// The one place a sound's volume reaches its mixer channel.
-void ApplyChannelVolume(const BriselSnd* snd) {
-    if (snd->chunk == nullptr) return;
-    Mix_Volume(snd->channel, int(std::lround(snd->volume * GroupGain(E(), snd->group) * MIX_MAX_VOLUME)));
+double ClampVolume(double volume) { return std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0; }
+
+// The one place a sound's volume, panning and group reach the mixer.
+void GainsOf(BriselSnd* snd) {
+    if (g_mixer == nullptr || snd->mixId == 0) return;
+    const double left = std::min(1.0, 1.0 - snd->pan), right = std::min(1.0, 1.0 + snd->pan);
+    const double volume = snd->volume * GroupGain(E(), snd->group);
+    g_mixer->SetGains(snd->mixId, float(volume * left), float(volume * right));
 }
 
-double ClampVolume(double volume) { return std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0; }
+// What the mixer plays the file from; raises BRISEL_FAIL_LOAD naming the file.
+SoundSource Decode(const std::string& file, std::vector<uint8_t> data, bool ogg) {
+    SoundSource source;
+    auto pcm = std::make_shared<Pcm>();
+    if (ogg) {
+        auto bytes = std::make_shared<const std::vector<uint8_t>>(std::move(data));
+        std::string error;
+        std::unique_ptr<OggReader> reader = OggReader::Open(bytes, error);
+        if (reader == nullptr) Raise(BRISEL_FAIL_LOAD, file + ": not a playable sound (" + error + ")");
+        if (reader->Frames() == 0) Raise(BRISEL_FAIL_LOAD, file + ": no sound data (the file is cut short)");
+        if (!OggPagesIntact(*bytes)) Raise(BRISEL_FAIL_LOAD, file + ": the Ogg stream is damaged");
+        if (reader->Rate() == kMixRate && reader->Frames() > int64_t(kStreamSeconds * kMixRate)) {
+            source.ogg = bytes;
+            source.frames = reader->Frames();
+            return source;
+        }
+        std::vector<float> stereo(size_t(reader->Frames()) * 2);
+        const size_t got = reader->Read(stereo.data(), size_t(reader->Frames()));
+        if (got == 0) Raise(BRISEL_FAIL_LOAD, file + ": no sound data (the file is cut short)");
+        stereo.resize(2 * got);
+        if (reader->Rate() == kMixRate) {
+            pcm->samples = std::move(stereo);
+        } else if (!ConvertForMixer(stereo.data(), stereo.size() * sizeof(float), AUDIO_F32SYS, 2,
+                                    reader->Rate(), *pcm)) {
+            Raise(BRISEL_FAIL_LOAD, file + ": cannot convert the sound (" + SDL_GetError() + ")");
+        }
+    } else {
+        SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
+        SDL_AudioSpec spec{};
+        Uint8* samples = nullptr;
+        Uint32 bytes = 0;
+        if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &spec, &samples, &bytes) == nullptr)
+            Raise(BRISEL_FAIL_LOAD, file + ": not a playable sound (" + SDL_GetError() + ")");
+        const bool ok = ConvertForMixer(samples, bytes, spec.format, spec.channels, spec.freq, *pcm);
+        SDL_FreeWAV(samples);
+        if (!ok) Raise(BRISEL_FAIL_LOAD, file + ": cannot convert the sound (" + SDL_GetError() + ")");
+    }
+    if (pcm->Frames() == 0) Raise(BRISEL_FAIL_LOAD, file + ": no sound data (the file is cut short)");
+    source.frames = int64_t(pcm->Frames());
+    source.pcm = std::move(pcm);
+    return source;
+}
 
 }  // namespace
 
 namespace brisel {
 
-void ApplyVolumes() {
-    for (const auto& [handle, kind] : E().handles)
-        if (kind == Kind::Snd) ApplyChannelVolume(static_cast<const BriselSnd*>(handle));
-}
-
-void SuspendSound(bool paused) {
-    if (!E().audioOpen) return;
-    if (paused)
-        Mix_Pause(-1);
-    else
-        Mix_Resume(-1);
-}
-
 void OpenAudio() {
     Engine& e = E();
-    Mix_Init(MIX_INIT_OGG);
     bool device = false, open = false;
     {
         // A machine without a sound device makes the sound libraries list every card they
         // looked for; the player gets one line from us instead.
         StderrMuffle quiet;
-        device = open = TryOpenMixer();
+        device = open = TryOpenDevice(e);
         if (!device) {
-            if (e.config.debug) std::fprintf(stderr, "brisel: no sound device (%s)\n", Mix_GetError());
+            if (e.config.debug) std::fprintf(stderr, "brisel: no sound device (%s)\n", SDL_GetError());
             SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-            open = TryOpenMixer();
+            open = TryOpenDevice(e);
             SDL_ResetHint(SDL_HINT_AUDIODRIVER);
         }
     }
     if (!device) std::fprintf(stderr, "%s: no sound device: playing silently\n", ProgramName());
     e.audioOpen = open;
     if (!open) return;  // not even the dummy driver: sounds are checked and kept silent
-    int frequency = 0, channels = 0;
-    Uint16 format = 0;
-    Mix_QuerySpec(&frequency, &format, &channels);
-    e.audioFrequency = frequency;
-    e.audioFormat = format;
-    e.audioChannels = channels;
-    Mix_AllocateChannels(8);
-    e.channelCount = 0;
-    e.freeChannels.clear();
-    Mix_MasterVolume(int(std::lround(e.masterVolume * MIX_MAX_VOLUME)));
+    StartMixer(e);
+    if (e.suspended) SDL_PauseAudioDevice(g_device, 1);
+}
+
+void ApplyVolumes() {
+    for (const auto& [handle, kind] : E().handles)
+        if (kind == Kind::Snd) GainsOf(static_cast<BriselSnd*>(const_cast<void*>(handle)));
+}
+
+void SuspendSound(bool paused) {
+    // The device stops asking for sound: every voice waits where it was, and starts again there.
+    if (g_device != 0) SDL_PauseAudioDevice(g_device, paused ? 1 : 0);
 }
 
 void CloseAudio() {
     Engine& e = E();
     if (e.audioOpen) {
-        Mix_HaltChannel(-1);
-        Mix_CloseAudio();
+        StopMixer();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    Mix_Quit();
     e.audioOpen = false;
 }
 
 void ReleaseSnd(BriselSnd* snd) {
     Unregister(snd);
-    if (snd->chunk != nullptr) {
-        // Releasing a sound stops it: music released with its scene must not play on. The
-        // trace notes it for a repeating sound, which is certainly still playing; whether a
-        // short one has finished depends on the audio thread's timing, and traces must not.
+    if (snd->mixId != 0) {
+        // Releasing a sound stops it (fading out over 10 ms): music released with its scene
+        // must not play on. The trace notes it for a repeating sound, which is certainly
+        // still playing; whether a short one has finished depends on the audio thread's
+        // timing, and traces must not.
         if (snd->looping) TraceLine("stop %s", snd->name.c_str());
-        Mix_HaltChannel(snd->channel);
-        Mix_SetPanning(snd->channel, 255, 255);
-        Mix_Volume(snd->channel, MIX_MAX_VOLUME);
-        Mix_FreeChunk(snd->chunk);
-        DropPartial(snd);
-        E().freeChannels.push_back(snd->channel);
+        if (g_mixer != nullptr) g_mixer->Remove(snd->mixId);
     }
     delete snd;
 }
@@ -187,11 +302,9 @@ BriselSnd* LoadSnd(const char* path) {
     BRISEL_ENTRY;
     RequireInit("LoadSnd");
     if (path == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "LoadSnd: no file name");
-    Engine& e = E();
     std::string file = DataPath(path);
     std::vector<uint8_t> data = ReadWholeFile(file);
-    // Only the two formats the engine takes: SDL_mixer would try anything it recognises
-    // (MIDI, tracker modules, MP3 ...) on bytes that are not a sound at all.
+    // Only the two formats the engine takes: anything else is not a sound at all.
     const bool ogg = data.size() >= 4 && std::memcmp(data.data(), "OggS", 4) == 0;
     const bool wav = data.size() >= 4 && std::memcmp(data.data(), "RIFF", 4) == 0;
     if (!ogg && !wav) Raise(BRISEL_FAIL_LOAD, file + ": not an Ogg or WAV sound");
@@ -199,27 +312,11 @@ BriselSnd* LoadSnd(const char* path) {
     if (wav && !WavComplete(data)) Raise(BRISEL_FAIL_LOAD, file + ": the WAV file is cut short or damaged");
     auto snd = std::make_unique<BriselSnd>();
     snd->name = path;
-    if (!e.audioOpen) {
-        // No mixer to decode with: check what can be checked and keep the sound silent.
-        if (data.size() < 4 ||
-            (std::memcmp(data.data(), "OggS", 4) != 0 && std::memcmp(data.data(), "RIFF", 4) != 0))
-            Raise(BRISEL_FAIL_LOAD, file + ": not an Ogg or WAV sound");
-    } else {
-        SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
-        Mix_Chunk* chunk = rw != nullptr ? Mix_LoadWAV_RW(rw, 1) : nullptr;
-        if (chunk == nullptr)
-            Raise(BRISEL_FAIL_LOAD, file + ": not a playable sound (" + Mix_GetError() + ")");
-        if (chunk->alen == 0) {
-            // An Ogg cut short after its headers decodes to nothing.
-            Mix_FreeChunk(chunk);
-            Raise(BRISEL_FAIL_LOAD, file + ": no sound data (the file is cut short)");
-        }
-        snd->chunk = chunk;
-        int frameBytes = (SDL_AUDIO_BITSIZE(e.audioFormat) / 8) * e.audioChannels;
-        snd->seconds = double(chunk->alen) / (double(frameBytes) * e.audioFrequency);
-        snd->channel = AllocateChannel(e);
-        ApplyChannelVolume(snd.get());
-    }
+    // Checked the same way with or without a device; without one it stays silent.
+    SoundSource source = Decode(file, std::move(data), ogg);
+    snd->seconds = double(source.frames) / kMixRate;
+    if (g_mixer != nullptr) snd->mixId = g_mixer->Add(std::move(source));
+    GainsOf(snd.get());  // its group's gain, from the start
     BriselSnd* handle = snd.release();
     Register(handle, Kind::Snd);
     return handle;
@@ -230,25 +327,18 @@ void PlaySnd(BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)
     LiveSnd(snd, "PlaySnd");
     TraceLine("play %s %d", snd->name.c_str(), loop ? 1 : 0);
     snd->looping = loop;
-    if (snd->chunk == nullptr) return;  // silent run
-    Engine& e = E();
-    Mix_HaltChannel(snd->channel);
-    DropPartial(snd);
-    Mix_Chunk* chunk = snd->chunk;
+    if (snd->mixId == 0 || g_mixer == nullptr) return;  // silent run
+    int64_t start = 0, fade = 0;
     if (std::isfinite(startSeconds) && startSeconds > 0) {
-        if (startSeconds >= snd->seconds) return;  // starts past the end: nothing to hear
-        int frameBytes = (SDL_AUDIO_BITSIZE(e.audioFormat) / 8) * e.audioChannels;
-        Uint32 offset = Uint32(startSeconds * e.audioFrequency) * Uint32(frameBytes);
-        snd->partial = Mix_QuickLoad_RAW(chunk->abuf + offset, chunk->alen - offset);
-        if (snd->partial == nullptr) return;
-        chunk = snd->partial;
+        if (startSeconds >= snd->seconds) {  // starts past the end: nothing to hear
+            g_mixer->Stop(snd->mixId);
+            return;
+        }
+        start = int64_t(startSeconds * kMixRate);
     }
-    int loops = loop ? -1 : 0;
     if (std::isfinite(fadeSeconds) && fadeSeconds > 0)
-        Mix_FadeInChannel(snd->channel, chunk, loops, int(std::min(fadeSeconds, 3600.0) * 1000));
-    else
-        Mix_PlayChannel(snd->channel, chunk, loops);
-    if (e.suspended) Mix_Pause(snd->channel);  // started while minimised: heard on return
+        fade = int64_t(std::min(fadeSeconds, 3600.0) * kMixRate);
+    g_mixer->Play(snd->mixId, start, loop, fade);
 }
 
 void StopSnd(BriselSnd* snd) {
@@ -256,30 +346,28 @@ void StopSnd(BriselSnd* snd) {
     LiveSnd(snd, "StopSnd");
     TraceLine("stop %s", snd->name.c_str());
     snd->looping = false;
-    if (snd->chunk != nullptr) Mix_HaltChannel(snd->channel);
+    if (snd->mixId != 0 && g_mixer != nullptr) g_mixer->Stop(snd->mixId);
 }
 
 bool ChkPlayingSnd(BriselSnd* snd) {
     BRISEL_ENTRY;
-    return Playing(LiveSnd(snd, "ChkPlayingSnd"));
+    LiveSnd(snd, "ChkPlayingSnd");
+    return snd->mixId != 0 && g_mixer != nullptr && g_mixer->Playing(snd->mixId);
 }
 
 void VolumeSnd(BriselSnd* snd, double volume) {
     BRISEL_ENTRY;
     LiveSnd(snd, "VolumeSnd");
     snd->volume = ClampVolume(volume);
-    ApplyChannelVolume(snd);
+    GainsOf(snd);
 }
 
 void PanSnd(BriselSnd* snd, double pan) {
     BRISEL_ENTRY;
     LiveSnd(snd, "PanSnd");
     if (!std::isfinite(pan)) pan = 0;
-    pan = std::clamp(pan, -1.0, 1.0);
-    if (snd->chunk == nullptr) return;
-    Uint8 left = Uint8(std::lround(255 * std::min(1.0, 1.0 - pan)));
-    Uint8 right = Uint8(std::lround(255 * std::min(1.0, 1.0 + pan)));
-    Mix_SetPanning(snd->channel, left, right);
+    snd->pan = std::clamp(pan, -1.0, 1.0);
+    GainsOf(snd);
 }
 
 void FreqSnd(BriselSnd*, double) {
@@ -306,7 +394,7 @@ void SetMasterVolume(double volume) {
     BRISEL_ENTRY;
     Engine& e = E();
     e.masterVolume = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
-    if (e.audioOpen) Mix_MasterVolume(int(std::lround(e.masterVolume * MIX_MAX_VOLUME)));
+    if (g_mixer != nullptr) g_mixer->SetMaster(float(e.masterVolume));
 }
 
 void SetSndGroup(BriselSnd* snd, int64_t group) {
@@ -315,7 +403,7 @@ void SetSndGroup(BriselSnd* snd, int64_t group) {
     if (!ValidGroup(group))
         Raise(BRISEL_FAIL_ARGUMENT, "SetSndGroup: no sound group " + std::to_string(group));
     snd->group = group;
-    ApplyChannelVolume(snd);
+    GainsOf(snd);
 }
 
 void SetGroupVolume(int64_t group, double volume) {

@@ -1,0 +1,130 @@
+// The engine's PNG reader alone: the fast path gives exactly libpng's pictures whatever the
+// row filters, and a file damaged anywhere is refused before any decoding.
+#include <gtest/gtest.h>
+#include <libdeflate.h>
+#include <png.h>
+
+#include <cstdio>
+
+#include "engine_support.hpp"
+#include "png_reader.hpp"
+
+using namespace brisel;
+
+namespace {
+
+// A picture with every alpha from clear to solid, in an RGBA or RGB PNG whose rows all use
+// `filter` (PNG_FILTER_NONE ... PNG_FILTER_PAETH), written through libpng's full interface.
+std::vector<uint8_t> PngWithFilter(int w, int h, int filter, bool alpha) {
+    char path[] = "/tmp/brisel-png-XXXXXX";
+    int fd = mkstemp(path);
+    FILE* f = fdopen(fd, "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8,
+                 alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
+    png_write_info(png, info);
+    const int channels = alpha ? 4 : 3;
+    std::vector<uint8_t> row(size_t(w) * channels);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &row[size_t(x) * channels];
+            p[0] = uint8_t(x * 7 + y * 3);
+            p[1] = uint8_t((x ^ y) * 5);
+            p[2] = uint8_t(255 - x - 2 * y);
+            if (alpha) p[3] = uint8_t(x % 3 == 0 ? 255 : (x + y) * 11);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    std::string bytes = engine_test::ReadText(path);
+    std::remove(path);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+// Offset of the first chunk of this type.
+size_t ChunkAt(const std::vector<uint8_t>& png, const char* type) {
+    for (size_t pos = 8; pos + 12 <= png.size();) {
+        const uint32_t length = uint32_t(png[pos]) << 24 | uint32_t(png[pos + 1]) << 16 |
+                                uint32_t(png[pos + 2]) << 8 | png[pos + 3];
+        if (std::memcmp(&png[pos + 4], type, 4) == 0) return pos;
+        pos += length + 12;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Guards against the fast path drawing a picture that differs from libpng's by one texel.
+TEST(EnginePng, FastPathDecodesEveryRowFilterExactlyAsLibpng) {
+    for (bool alpha : {true, false})
+        for (int filter : {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH,
+                           PNG_ALL_FILTERS}) {
+            SCOPED_TRACE(std::string(alpha ? "RGBA" : "RGB") + " filter " + std::to_string(filter));
+            const std::vector<uint8_t> file = PngWithFilter(67, 41, filter, alpha);
+            PngInfo info;
+            std::string error;
+            ASSERT_TRUE(CheckPng(file.data(), file.size(), info, error)) << error;
+            EXPECT_EQ(info.width, 67u);
+            Image fast, reference;
+            ASSERT_TRUE(DecodePng(file.data(), file.size(), info, fast, error)) << error;
+            ASSERT_TRUE(DecodePngWithLibpng(file.data(), file.size(), reference, error)) << error;
+            EXPECT_EQ(fast.width, reference.width);
+            EXPECT_EQ(fast.height, reference.height);
+            EXPECT_EQ(fast.translucent, reference.translucent);
+            EXPECT_EQ(fast.translucent, alpha);
+            ASSERT_EQ(fast.texels.size(), reference.texels.size());
+            for (size_t i = 0; i < fast.texels.size(); ++i)
+                ASSERT_EQ(fast.texels[i], reference.texels[i]) << i;
+        }
+}
+
+// Guards against a damaged file being taken at load and only failing (or drawing garbage)
+// later, on another thread.
+TEST(EnginePng, DamageAnywhereInTheFileIsFoundBeforeDecoding) {
+    const std::vector<uint8_t> good = PngWithFilter(32, 32, PNG_ALL_FILTERS, true);
+    PngInfo info;
+    std::string error;
+    ASSERT_TRUE(CheckPng(good.data(), good.size(), info, error));
+
+    std::vector<uint8_t> flipped = good;
+    flipped[ChunkAt(good, "IDAT") + 20] ^= 0x10;
+    EXPECT_FALSE(CheckPng(flipped.data(), flipped.size(), info, error));
+    EXPECT_NE(error.find("checksum of its IDAT"), std::string::npos) << error;
+
+    std::vector<uint8_t> cut(good.begin(), good.begin() + long(good.size() - 20));
+    EXPECT_FALSE(CheckPng(cut.data(), cut.size(), info, error));
+    EXPECT_NE(error.find("cut short"), std::string::npos) << error;
+
+    std::vector<uint8_t> noEnd(good.begin(), good.begin() + long(ChunkAt(good, "IEND")));
+    EXPECT_FALSE(CheckPng(noEnd.data(), noEnd.size(), info, error));
+
+    std::vector<uint8_t> tail = good;
+    tail.insert(tail.end(), {1, 2, 3});
+    EXPECT_FALSE(CheckPng(tail.data(), tail.size(), info, error));
+
+    EXPECT_FALSE(CheckPng(good.data() + 1, good.size() - 1, info, error));
+    EXPECT_EQ(error, "not a PNG image");
+}
+
+// Guards against image data that is garbage behind correct checksums crashing the decoder.
+TEST(EnginePng, ImageDataThatDoesNotInflateFailsCleanly) {
+    std::vector<uint8_t> png = PngWithFilter(16, 16, PNG_FILTER_NONE, true);
+    const size_t at = ChunkAt(png, "IDAT");
+    const uint32_t length =
+        uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 | png[at + 3];
+    for (uint32_t i = 2; i < length; ++i) png[at + 8 + i] = uint8_t(i * 37);
+    const uint32_t crc = uint32_t(libdeflate_crc32(0, &png[at + 4], length + 4));
+    for (int k = 0; k < 4; ++k) png[at + 8 + length + size_t(k)] = uint8_t(crc >> (24 - 8 * k));
+    PngInfo info;
+    std::string error;
+    ASSERT_TRUE(CheckPng(png.data(), png.size(), info, error)) << error;
+    Image out;
+    EXPECT_FALSE(DecodePng(png.data(), png.size(), info, out, error));
+    EXPECT_NE(error.find("corrupt PNG image"), std::string::npos) << error;
+}
