@@ -217,8 +217,12 @@ void Shutdown() {
         }
     }
     e.handles.clear();
-    StopTextureLoader();
+    // Closing the sound device waits for its thread to play out the last buffers (SDL sleeps two
+    // buffers' time), and stopping the loader waits for the picture the worker has in hand: both
+    // waits run side by side, so a quit is not held up twice.
+    BeginStoppingTextureLoader();
     CloseAudio();
+    StopTextureLoader();
     CloseControllers(e.input);
     if (!e.pointerShown && SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(SDL_ENABLE);
     if (TTF_WasInit()) TTF_Quit();

@@ -72,16 +72,20 @@ public:
         }
     }
 
+    // Drops every job not yet begun and tells the worker to leave after the one in hand, without
+    // waiting for it; Stop waits.
+    void RequestStop() {
+        std::lock_guard<std::mutex> lock(m_);
+        if (!worker_.joinable()) return;
+        stopping_ = true;
+        for (auto& job : queue_) job->state = DecodeJob::State::Done;
+        queue_.clear();
+        wake_.notify_all();
+    }
+
     void Stop() {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            if (!worker_.joinable()) return;
-            stopping_ = true;
-            for (auto& job : queue_) job->state = DecodeJob::State::Done;
-            queue_.clear();
-            wake_.notify_all();
-        }
-        worker_.join();
+        RequestStop();
+        if (worker_.joinable()) worker_.join();
     }
 
 private:
@@ -306,6 +310,8 @@ void AgeTextureCache(int64_t step) {
     for (Preloaded& p : g_preloaded) TheLoader().Cancel(*p.job);
     g_preloaded.clear();
 }
+
+void BeginStoppingTextureLoader() { TheLoader().RequestStop(); }
 
 void StopTextureLoader() {
     TheLoader().Stop();

@@ -56,6 +56,9 @@ void PreloadTextures(const std::string& listPath);
 // Called at every frame step: drops the pictures released before it.
 void AgeTextureCache(int64_t step);
 
+// Drops what is queued and asks the worker to leave after the picture in hand, without waiting.
+void BeginStoppingTextureLoader();
+
 // Stops the worker (waiting for a decoding under way) and drops everything queued or kept.
 void StopTextureLoader();
 
