@@ -299,7 +299,8 @@ TEST(InputScriptAxes, AxisAndDeviceLinesParseAndBadOnesNameTheLine) {
 
     const std::pair<const char*, const char*> bad[] = {
         {"1 axis", "s.txt:1: axis needs an axis and a value"},
-        {"1 axis leftz 0", "s.txt:1: unknown axis 'leftz' (leftx, lefty, rightx, righty, lefttrigger or righttrigger)"},
+        {"1 axis leftz 0",
+         "s.txt:1: unknown axis 'leftz' (leftx, lefty, rightx, righty, lefttrigger or righttrigger)"},
         {"1 axis leftx 1.5", "s.txt:1: a stick's value runs from -1 to 1, not '1.5'"},
         {"1 axis leftx nan", "s.txt:1: axis value is not a number: 'nan'"},
         {"1 axis righttrigger -0.5", "s.txt:1: a trigger's value runs from 0 to 1, not '-0.5'"},
@@ -311,7 +312,8 @@ TEST(InputScriptAxes, AxisAndDeviceLinesParseAndBadOnesNameTheLine) {
 
     // The names a recorder writes read back as the same axis and device.
     for (int a = 0; a < BRISEL_AXIS_COUNT; ++a) EXPECT_EQ(AxisFromName(AxisName(a)), a);
-    for (int d : {BRISEL_DEVICE_MOUSE_KEYBOARD, BRISEL_DEVICE_CONTROLLER}) EXPECT_EQ(DeviceFromName(DeviceName(d)), d);
+    for (int d : {BRISEL_DEVICE_MOUSE_KEYBOARD, BRISEL_DEVICE_CONTROLLER})
+        EXPECT_EQ(DeviceFromName(DeviceName(d)), d);
     EXPECT_EQ(AxisName(BRISEL_AXIS_COUNT), nullptr);
     EXPECT_EQ(DeviceName(2), nullptr);
 }

@@ -36,8 +36,9 @@ constexpr RowSpec kMouseRows[] = {
     {"Pause", Plain("Esc"), Plain("P")},
 };
 constexpr RowSpec kControllerRows[] = {
-    {"Aim", Plain("Right stick"), kNone}, {"Shoot", Plain("RT"), kX}, {"Reel in", Plain("LT"), kB},
-    {"Jump", kA, kNone},                  {"Pause", Plain("Start"), kNone},
+    {"Aim", Plain("Right stick"), kNone}, {"Shoot", Plain("RT"), kX},
+    {"Reel in", Plain("LT"), kB},         {"Jump", kA, kNone},
+    {"Pause", Plain("Start"), kNone},
 };
 
 }  // namespace
