@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/process.hpp"
@@ -30,10 +30,14 @@ struct OneDeviceRun {
     std::vector<TraceFrame> frames;
     explicit OneDeviceRun(const std::string& script) {
         test::WriteFile(dir / "input.txt", script);
-        Env env = {{"SDL_VIDEODRIVER", "dummy"},       {"SDL_AUDIODRIVER", "dummy"},
-                   {"BRISEL_INPUT", dir / "input.txt"}, {"BRISEL_NOPACE", "1"},
-                   {"BRISEL_SEED", "5"},                {"BRISEL_TRACE", dir / "trace.txt"},
-                   {"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"},
+        Env env = {{"SDL_VIDEODRIVER", "dummy"},
+                   {"SDL_AUDIODRIVER", "dummy"},
+                   {"BRISEL_INPUT", dir / "input.txt"},
+                   {"BRISEL_NOPACE", "1"},
+                   {"BRISEL_SEED", "5"},
+                   {"BRISEL_TRACE", dir / "trace.txt"},
+                   {"XDG_CONFIG_HOME", dir / "config"},
+                   {"XDG_DATA_HOME", dir / "data"},
                    {"XDG_STATE_HOME", dir / "state"}};
         result = RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR, env, 120.0);
         frames = test::ParseTrace(ReadFile(dir / "trace.txt"));
@@ -74,7 +78,7 @@ TEST(ControllerRunTest, AControllerAlonePlaysFromTheTitleBackToQuitting) {
     // quit. Nothing of the mouse or keyboard is in the script.
     OneDeviceRun run(
         "1 device controller\n"
-        "10 down pad0\n11 up pad0\n"             // A: "Normal"
+        "10 down pad0\n11 up pad0\n"              // A: "Normal"
         "130 axis rightx 1\n140 axis rightx 0\n"  // the marker 720 pixels right of the corner
         "150 axis righttrigger 1\n"               // shoot, held
         "200 axis righttrigger 0\n"
