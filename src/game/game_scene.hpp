@@ -39,8 +39,10 @@ public:
     GameScene(const GameScene&) = delete;
     GameScene& operator=(const GameScene&) = delete;
 
-    void Run();        // the opening, then play until the player picks "Return Title"
-    void Opening();    // "Start!": the stage stands still and reads only the cursor (and the window)
+    void Run();  // the opening, then play until the player picks "Return Title"
+    // "Start!" with the controls card: the stage stands still and reads only the aim (the mouse
+    // and the right stick) and the window
+    void Opening();
     bool PlayFrame();  // one frame of play; false when the player leaves for the title
 
     // Read access for tests (which also place the body through the world).
