@@ -168,6 +168,73 @@ TEST(MenuNavTest, MenuInputReadsTheKeyboardPadAndController) {
     EXPECT_TRUE(in.click);
     EXPECT_EQ(in.pointerX, 40);
     EXPECT_EQ(in.pointerY, 50);
+    // The left stick and the device in hand come through for MenuNav.
+    fake.SetAxis(BRISEL_AXIS_LEFTX, -0.75);
+    fake.SetAxis(BRISEL_AXIS_LEFTY, 0.5);
+    fake.SetLastDevice(BRISEL_DEVICE_CONTROLLER);
+    in = read();
+    EXPECT_EQ(in.stickX, -0.75);
+    EXPECT_EQ(in.stickY, 0.5);
+    EXPECT_TRUE(in.controller);
+}
+
+MenuInput Stick(double x, double y) {
+    MenuInput in;
+    in.stickX = x;
+    in.stickY = y;
+    return in;
+}
+
+TEST(MenuNavStickTest, OnePushIsOneStepAndHoldingRepeatsSlowly) {
+    // Guards against a stick that races through a menu (a step every frame it is held), one
+    // that steps back as it springs home past the centre, and one that cannot repeat.
+    Menu m;
+    m.Frame(Stick(0, 0.3));
+    EXPECT_EQ(m.Lit(), -1) << "a light touch is no push";
+    m.Frame(Stick(0, 0.9));
+    EXPECT_EQ(m.Lit(), 0);
+    for (int i = 0; i < 10; ++i) m.Frame(Stick(0, 0.9));
+    EXPECT_EQ(m.Lit(), 0) << "held: no step before the repeat delay";
+    m.Frame(Stick(0, 0.4));  // easing off, still outside the rest zone: not a new push
+    m.Frame(Stick(0, 0.9));
+    EXPECT_EQ(m.Lit(), 0);
+    m.Frame(Stick(0, 0.1));   // home
+    m.Frame(Stick(0, -0.2));  // springing a little past the centre
+    m.Frame(Stick(0, 0));
+    EXPECT_EQ(m.Lit(), 0);
+    m.Frame(Stick(0.1, 0.8));
+    EXPECT_EQ(m.Lit(), 1) << "a new push, mostly down";
+
+    // Held down: the next step after the repeat delay, then one every kRepeatEvery frames.
+    int steps = 0, lit = m.Lit();
+    for (int64_t i = 1; i <= StickSteps::kRepeatDelay + 2 * StickSteps::kRepeatEvery; ++i) {
+        m.Frame(Stick(0, 1));
+        if (m.Lit() != lit) ++steps, lit = m.Lit();
+    }
+    EXPECT_EQ(steps, 3);
+    m.Frame(Stick(0, 0));
+    m.Frame(Stick(0, -1));
+    EXPECT_EQ(m.Lit(), (lit + 2) % 3) << "up steps back";
+}
+
+TEST(MenuNavStickTest, AControllerInHandLightsTheFirstEntryForA) {
+    // Guards against a menu that a controller alone cannot start in: with nothing lit, A
+    // would have nothing to choose, so the first entry lights as soon as a controller is used.
+    Menu m;
+    MenuInput in;
+    in.controller = true;
+    in.choose = true;
+    EXPECT_EQ(m.Frame(in).action, Action::Choose);
+    EXPECT_EQ(m.Lit(), 0);
+    in.choose = false;
+    in.down = true;
+    m.Frame(in);
+    EXPECT_EQ(m.Lit(), 1);
+    in.down = false;
+    in.controller = false;  // the mouse, moved off the menu, takes it back: nothing lit
+    in.pointerX = 900;
+    m.Frame(in);
+    EXPECT_EQ(m.Lit(), -1);
 }
 
 }  // namespace

@@ -90,6 +90,10 @@ TEST(OptionsScreenTest, TheKeyboardAndControllerSetEveryOptionAndEachIsSavedAtOn
     EXPECT_TRUE(o.Pad(kRight));  // Fullscreen: sideways flips it too
     EXPECT_TRUE(o.fake.fullscreen);
     EXPECT_NE(o.File().find("fullscreen = true\n"), std::string::npos);
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_TRUE(o.Pad(kPadA));  // Rumble: off, and saved
+    EXPECT_FALSE(o.session.Current().rumble);
+    EXPECT_NE(o.File().find("rumble = false\n"), std::string::npos);
 
     EXPECT_TRUE(o.Pad(kDown));
     EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kBack);

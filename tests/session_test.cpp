@@ -159,7 +159,7 @@ TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefa
     FakeEngine fake;
     TempDir dir;
     const std::string path = dir / "settings.ini";
-    WriteFile(path, "music-volume = 250\nrumble = on\nmute = true\n");
+    WriteFile(path, "music-volume = 250\nvibration = on\nmute = true\n");
     ::testing::internal::CaptureStderr();
     {
         Session session(path, Line({}));
@@ -169,15 +169,15 @@ TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefa
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "grappix: " + path +
                        ":1: music-volume must be a whole number from 0 to 100, not '250'; using 100\n");
-    EXPECT_EQ(ReadFile(path), "music-volume = 250\nrumble = on\nmute = true\n");
+    EXPECT_EQ(ReadFile(path), "music-volume = 250\nvibration = on\nmute = true\n");
 
     ::testing::internal::CaptureStderr();
     Session reset(path, Line({"--reset-settings"}));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(reset.Current(), Settings{});
     EXPECT_EQ(ReadFile(path),
-              "music-volume = 100\nrumble = on\nmute = false\neffects-volume = 100\nfullscreen = false\n"
-              "window-width = 1600\nwindow-height = 900\n");
+              "music-volume = 100\nvibration = on\nmute = false\neffects-volume = 100\nfullscreen = false\n"
+              "window-width = 1600\nwindow-height = 900\nrumble = true\n");
 }
 
 TEST(SessionTest, AnEngineWithoutTheExtensionsIsLeftAlone) {

@@ -38,7 +38,7 @@ TEST(SettingsFileTest, MissingFileGivesTheDefaultsAndRoundTripsEveryKey) {
     EXPECT_TRUE(warnings.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "new")) << "reading writes nothing";
 
-    Settings changed{37, 0, true, true, 1280, 720};
+    Settings changed{37, 0, true, true, 1280, 720, false};
     ASSERT_EQ(file.Save(changed), "");
     SettingsFile again(dir / "new/folder/settings.ini");
     EXPECT_EQ(Load(again, &warnings), changed);
@@ -46,6 +46,7 @@ TEST(SettingsFileTest, MissingFileGivesTheDefaultsAndRoundTripsEveryKey) {
     std::string text = ReadFile(dir / "new/folder/settings.ini");
     EXPECT_NE(text.find("music-volume = 37\n"), std::string::npos) << text;
     EXPECT_NE(text.find("mute = true\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("rumble = false\n"), std::string::npos) << text;
     struct stat st {};
     ASSERT_EQ(stat((dir / "new").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u) << "new folders are the user's own";
@@ -80,14 +81,15 @@ TEST(SettingsFileTest, UnknownKeysCommentsAndSectionsAreKeptInTheirPlaces) {
               "mute = true\n"
               "fullscreen = false\n"
               "window-width = 1600\n"
-              "window-height = 900\n");
+              "window-height = 900\n"
+              "rumble = true\n");
     // Saving twice changes nothing more.
     ASSERT_EQ(file.Save(s), "");
     SettingsFile again(dir / "settings.ini");
     EXPECT_EQ(Load(again), s);
     ASSERT_EQ(again.Save(s), "");
     std::string text = ReadFile(dir / "settings.ini");
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 13);
 }
 
 TEST(SettingsFileTest, MalformedLinesWarnOnceEachNamingFileAndLineAndKeepTheDefault) {

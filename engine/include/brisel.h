@@ -304,6 +304,24 @@ enum {
     BRISEL_SOUND_MUSIC = 1
 };
 
+/* The controller axes PadAxis reads: the sticks from -1 to 1 (x to the right, y down, as on
+ * screen), the triggers from 0 (let go) to 1 (pulled all the way). */
+enum {
+    BRISEL_AXIS_LEFTX = 0,
+    BRISEL_AXIS_LEFTY = 1,
+    BRISEL_AXIS_RIGHTX = 2,
+    BRISEL_AXIS_RIGHTY = 3,
+    BRISEL_AXIS_LEFTTRIGGER = 4,
+    BRISEL_AXIS_RIGHTTRIGGER = 5,
+    BRISEL_AXIS_COUNT = 6
+};
+
+/* The device the player used last, as LastDevice reports it. */
+enum {
+    BRISEL_DEVICE_MOUSE_KEYBOARD = 0, /* the mouse or the keyboard (also before any input) */
+    BRISEL_DEVICE_CONTROLLER = 1      /* a game controller */
+};
+
 /* A failure code of engines with the extensions: Init found no display to open a window on
  * (no X11 or Wayland reachable and no SDL_VIDEODRIVER chosen). The message is one sentence for
  * the player, saying so and how to run without a window. */
@@ -343,9 +361,20 @@ enum { BRISEL_FAIL_NO_DISPLAY = 1008 };
     /* the plain window's size in screen pixels, 1 to 16384 a side; Init fits it to the desktop */  \
     X(void, SetWindowSize, (int64_t width, int64_t height))                                         \
     /* the last size of the window when neither fullscreen nor maximised (1600 x 900 if none) */    \
-    X(void, GetWindowSize, (int64_t * width, int64_t * height))
+    X(void, GetWindowSize, (int64_t * width, int64_t * height))                                     \
+    /* a controller axis of pad 0 (BRISEL_AXIS_*), refreshed by Act: sticks -1..1, triggers 0..1;   \
+       a stick inside its dead zone reads 0 on both axes, a trigger inside its own reads 0.         \
+       With several controllers, each stick is the one pushed furthest; 0 with none. */             \
+    X(double, PadAxis, (int64_t axis))                                                              \
+    /* the device used last (BRISEL_DEVICE_*), refreshed by Act: a key, a mouse button or a move    \
+       of the mouse makes it the mouse and keyboard; a controller's button, or a stick or trigger   \
+       pushed past its dead zone, makes it the controller */                                        \
+    X(int64_t, LastDevice, (void))                                                                  \
+    /* shakes every controller that can, at strength 0..1 for the given milliseconds (at most       \
+       2000); nothing where none can. Output only: the game never reads it back */                  \
+    X(void, Rumble, (double strength, int64_t milliseconds))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 13
+#define BRISEL_EXTENSION_COUNT 16
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

@@ -10,6 +10,7 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -107,6 +108,18 @@ struct InputState {
     double mouseX = 0, mouseY = 0;
     std::unordered_map<SDL_JoystickID, SDL_GameController*> controllers;
     std::unordered_map<SDL_JoystickID, uint32_t> controllerHeld;  // pad-button bitmask
+    // Each controller's axes as SDL last reported them (-32768..32767, triggers 0..32767).
+    std::unordered_map<SDL_JoystickID, std::array<int16_t, BRISEL_AXIS_COUNT>> controllerAxes;
+    // What the script last set each axis to (already past the dead zone: the game's view).
+    double scriptAxis[BRISEL_AXIS_COUNT] = {};
+    // The axes as the game sees them in this step (PadAxis), set by RefreshCounts.
+    double axis[BRISEL_AXIS_COUNT] = {};
+    // Whether each trigger holds its pad button (shoot, reel); hysteresis, see RefreshCounts.
+    bool triggerHolds[2] = {};
+    // The device used last: changed by events as they come, read by the game through LastDevice
+    // as it stood at the last Act.
+    int64_t device = BRISEL_DEVICE_MOUSE_KEYBOARD;
+    int64_t deviceSeen = BRISEL_DEVICE_MOUSE_KEYBOARD;
     // The scripted run: events sorted by step, and the next one to apply.
     std::vector<ScriptEvent> script;
     size_t scriptNext = 0;
@@ -118,6 +131,22 @@ struct ScriptStep {
     bool quit = false;
     int fullscreenToggles = 0;  // F11 and Alt+Return pressed by the script
 };
+
+// The dead zones, decided here for every controller: a stick nearer its centre than this
+// share of its travel reads 0 (and the rest of the travel is stretched to 0..1, so the value
+// grows smoothly from the zone's edge), and so does a trigger pulled less than its share.
+constexpr double kStickDeadZone = 0.2;
+constexpr double kTriggerDeadZone = 0.1;
+// A trigger holds its pad button from this pull, and lets go below the second value, so a
+// trigger resting near the line does not flicker the button.
+constexpr double kTriggerPress = 0.5, kTriggerRelease = 0.3;
+// The pad buttons the triggers hold: left reels in, right shoots.
+constexpr int kLeftTriggerButton = 2, kRightTriggerButton = 1;
+
+// A stick's position past the dead zone, scaled so the zone's edge reads 0 and full travel 1;
+// x and y in and out are -1..1.
+void ApplyStickDeadZone(double& x, double& y);
+double ApplyTriggerDeadZone(double pull);  // 0..1 in and out
 
 void HandleInputEvent(InputState& in, const SDL_Event& e);  // a device event
 ScriptStep ApplyScriptEvents(InputState& in, int64_t step);

@@ -4,6 +4,7 @@
 // script). A frame step counts it as down when any source holds it, or when it went down at
 // any moment since the last step: a click shorter than a frame is still seen once.
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "engine.hpp"
@@ -28,6 +29,7 @@ constexpr KeyBinding kKeys[] = {
 constexpr int kKeyCount = int(sizeof kKeys / sizeof kKeys[0]);
 
 constexpr uint32_t kControllerBit = 1u << 20;  // any game controller
+constexpr uint32_t kTriggerBit = 1u << 21;     // a trigger pulled past its line
 constexpr uint32_t kScriptBit = 1u << 24;      // the input script
 constexpr uint32_t kMouseBit = 1u;             // the real mouse
 constexpr uint32_t kKeyboardBit = 1u;          // the real keyboard, for the key counts
@@ -132,6 +134,70 @@ void UpdateControllerBits(InputState& in) {
     }
 }
 
+// A controller's axis as SDL numbers it, or -1 for one the game does not read.
+int AxisOf(uint8_t controllerAxis) {
+    switch (controllerAxis) {
+    case SDL_CONTROLLER_AXIS_LEFTX: return BRISEL_AXIS_LEFTX;
+    case SDL_CONTROLLER_AXIS_LEFTY: return BRISEL_AXIS_LEFTY;
+    case SDL_CONTROLLER_AXIS_RIGHTX: return BRISEL_AXIS_RIGHTX;
+    case SDL_CONTROLLER_AXIS_RIGHTY: return BRISEL_AXIS_RIGHTY;
+    case SDL_CONTROLLER_AXIS_TRIGGERLEFT: return BRISEL_AXIS_LEFTTRIGGER;
+    case SDL_CONTROLLER_AXIS_TRIGGERRIGHT: return BRISEL_AXIS_RIGHTTRIGGER;
+    default: return -1;
+    }
+}
+
+// SDL's axis values as -1..1 (its range is one longer on the negative side).
+double Unit(int16_t raw) { return std::clamp(double(raw) / 32767.0, -1.0, 1.0); }
+
+// One controller's axes as the game would see them: dead zones applied.
+std::array<double, BRISEL_AXIS_COUNT> Processed(const std::array<int16_t, BRISEL_AXIS_COUNT>& raw) {
+    std::array<double, BRISEL_AXIS_COUNT> v{};
+    for (int a = 0; a < BRISEL_AXIS_COUNT; ++a) v[a] = Unit(raw[a]);
+    ApplyStickDeadZone(v[BRISEL_AXIS_LEFTX], v[BRISEL_AXIS_LEFTY]);
+    ApplyStickDeadZone(v[BRISEL_AXIS_RIGHTX], v[BRISEL_AXIS_RIGHTY]);
+    v[BRISEL_AXIS_LEFTTRIGGER] = ApplyTriggerDeadZone(v[BRISEL_AXIS_LEFTTRIGGER]);
+    v[BRISEL_AXIS_RIGHTTRIGGER] = ApplyTriggerDeadZone(v[BRISEL_AXIS_RIGHTTRIGGER]);
+    return v;
+}
+
+// The axes of every controller together: each stick from the controller pushing it furthest
+// (both of its axes from that one), each trigger the furthest pulled.
+void CombineControllerAxes(const InputState& in, double out[BRISEL_AXIS_COUNT]) {
+    for (int a = 0; a < BRISEL_AXIS_COUNT; ++a) out[a] = 0;
+    double reach[2] = {0, 0};
+    for (const auto& [id, raw] : in.controllerAxes) {
+        const auto v = Processed(raw);
+        for (int stick = 0; stick < 2; ++stick) {
+            const int ax = stick == 0 ? BRISEL_AXIS_LEFTX : BRISEL_AXIS_RIGHTX;
+            const double r = std::hypot(v[ax], v[ax + 1]);
+            if (r > reach[stick]) {
+                reach[stick] = r;
+                out[ax] = v[ax];
+                out[ax + 1] = v[ax + 1];
+            }
+        }
+        for (int t : {BRISEL_AXIS_LEFTTRIGGER, BRISEL_AXIS_RIGHTTRIGGER}) out[t] = std::max(out[t], v[t]);
+    }
+}
+
+// A trigger holds its pad button past kTriggerPress and lets go below kTriggerRelease.
+void UpdateTriggerButtons(InputState& in) {
+    const int axes[2] = {BRISEL_AXIS_LEFTTRIGGER, BRISEL_AXIS_RIGHTTRIGGER};
+    const int buttons[2] = {kLeftTriggerButton, kRightTriggerButton};
+    for (int t = 0; t < 2; ++t) {
+        const double pull = in.axis[axes[t]];
+        bool& holds = in.triggerHolds[t];
+        if (holds && pull < kTriggerRelease)
+            holds = false;
+        else if (!holds && pull >= kTriggerPress)
+            holds = true;
+        ButtonState& b = in.pad[buttons[t]];
+        if (holds && (b.heldBy & kTriggerBit) == 0) b.latched = true;
+        b.heldBy = holds ? (b.heldBy | kTriggerBit) : (b.heldBy & ~kTriggerBit);
+    }
+}
+
 void OpenController(InputState& in, int deviceIndex) {
     if (!SDL_IsGameController(deviceIndex)) return;
     SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
@@ -140,6 +206,7 @@ void OpenController(InputState& in, int deviceIndex) {
     if (pad == nullptr) return;
     in.controllers[id] = pad;
     in.controllerHeld[id] = 0;
+    in.controllerAxes[id] = {};
 }
 
 void CloseController(InputState& in, SDL_JoystickID id) {
@@ -148,18 +215,37 @@ void CloseController(InputState& in, SDL_JoystickID id) {
     SDL_GameControllerClose(it->second);
     in.controllers.erase(it);
     in.controllerHeld.erase(id);
-    UpdateControllerBits(in);  // buttons held on an unplugged pad come up
+    in.controllerAxes.erase(id);  // its sticks and triggers come back to rest
+    UpdateControllerBits(in);     // buttons held on an unplugged pad come up
 }
 
 }  // namespace
 
 namespace brisel {
 
+void ApplyStickDeadZone(double& x, double& y) {
+    const double r = std::hypot(x, y);
+    if (!(r > kStickDeadZone)) {  // NaN too
+        x = y = 0;
+        return;
+    }
+    // Along the same direction, stretched so the zone's edge is 0 and the rim 1.
+    const double scaled = std::min(1.0, (r - kStickDeadZone) / (1 - kStickDeadZone));
+    x = std::clamp(x / r * scaled, -1.0, 1.0);
+    y = std::clamp(y / r * scaled, -1.0, 1.0);
+}
+
+double ApplyTriggerDeadZone(double pull) {
+    if (!(pull > kTriggerDeadZone)) return 0;
+    return std::min(1.0, (pull - kTriggerDeadZone) / (1 - kTriggerDeadZone));
+}
+
 void HandleInputEvent(InputState& in, const SDL_Event& e) {
     switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         if (e.key.repeat) break;
+        if (e.type == SDL_KEYDOWN) in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
         for (int i = 0; i < kKeyCount; ++i)
             if (kKeys[i].key == e.key.keysym.scancode)
                 Hold(in.pad[kKeys[i].button], 1u << i, e.type == SDL_KEYDOWN);
@@ -187,12 +273,14 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
     case SDL_MOUSEMOTION:
         in.mouseX = e.motion.x;
         in.mouseY = e.motion.y;
+        in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         in.mouseX = e.button.x;
         in.mouseY = e.button.y;
         int b = MouseButtonOf(e.button.button);
+        if (e.type == SDL_MOUSEBUTTONDOWN) in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
         if (b >= 0) Hold(in.mouse[b], kMouseBit, e.type == SDL_MOUSEBUTTONDOWN);
         break;
     }
@@ -202,12 +290,27 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
         auto it = in.controllerHeld.find(e.cbutton.which);
         if (b < 0 || it == in.controllerHeld.end()) break;
         if (e.type == SDL_CONTROLLERBUTTONDOWN) {
+            in.device = BRISEL_DEVICE_CONTROLLER;
             it->second |= 1u << b;
             in.pad[b].latched = true;
         } else {
             it->second &= ~(1u << b);
         }
         UpdateControllerBits(in);
+        break;
+    }
+    case SDL_CONTROLLERAXISMOTION: {
+        int a = AxisOf(e.caxis.axis);
+        auto it = in.controllerAxes.find(e.caxis.which);
+        if (a < 0 || it == in.controllerAxes.end()) break;
+        it->second[a] = e.caxis.value;
+        // Pushed past its dead zone, the stick or trigger is the player's hand on the controller;
+        // a stick drifting inside it is not.
+        const auto v = Processed(it->second);
+        const int first = a < BRISEL_AXIS_LEFTTRIGGER ? a & ~1 : a;
+        const int last = a < BRISEL_AXIS_LEFTTRIGGER ? first + 1 : a;
+        for (int k = first; k <= last; ++k)
+            if (v[k] != 0) in.device = BRISEL_DEVICE_CONTROLLER;
         break;
     }
     case SDL_CONTROLLERDEVICEADDED: OpenController(in, e.cdevice.which); break;
@@ -227,10 +330,14 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
         case Type::Mouse:
             in.mouseX = ev.x;
             in.mouseY = ev.y;
+            in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
             break;
         case Type::Down:
         case Type::Up: {
             const bool down = ev.type == Type::Down;
+            // As with the real devices: a key or a mouse button pressed is the mouse and
+            // keyboard in hand. A pad line may be either, so it leaves the device as it was.
+            if (down && ev.source != Source::Pad) in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
             if (ev.source == Source::Key && down && TogglesFullscreen(ev.button, in)) {
                 ++out.fullscreenToggles;
                 break;
@@ -247,6 +354,11 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
             Hold(b, kScriptBit, ev.change == Change::FocusLost || ev.change == Change::Minimised);
             break;
         }
+        case Type::Axis:
+            in.scriptAxis[ev.button] = ev.x;
+            if (ev.x != 0) in.device = BRISEL_DEVICE_CONTROLLER;
+            break;
+        case Type::Device: in.device = ev.button; break;
         case Type::Quit: out.quit = true; break;
         }
     }
@@ -254,6 +366,12 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
 }
 
 void RefreshCounts(InputState& in) {
+    if (in.scripted)
+        std::copy(std::begin(in.scriptAxis), std::end(in.scriptAxis), std::begin(in.axis));
+    else
+        CombineControllerAxes(in, in.axis);
+    UpdateTriggerButtons(in);
+    in.deviceSeen = in.device;
     for (ButtonState& b : in.pad) b.Refresh();
     for (ButtonState& b : in.mouse) b.Refresh();
     for (ButtonState& b : in.key) b.Refresh();
@@ -271,6 +389,7 @@ void CloseControllers(InputState& in) {
     for (auto& [id, pad] : in.controllers) SDL_GameControllerClose(pad);
     in.controllers.clear();
     in.controllerHeld.clear();
+    in.controllerAxes.clear();
 }
 
 }  // namespace brisel
@@ -310,6 +429,26 @@ double MouseX(void) {
 double MouseY(void) {
     BRISEL_ENTRY;
     return E().input.mouseY;
+}
+
+double PadAxis(int64_t axis) {
+    BRISEL_ENTRY;
+    if (axis < 0 || axis >= BRISEL_AXIS_COUNT) return 0;
+    return E().input.axis[axis];
+}
+
+int64_t LastDevice(void) {
+    BRISEL_ENTRY;
+    return E().input.deviceSeen;
+}
+
+void Rumble(double strength, int64_t milliseconds) {
+    BRISEL_ENTRY;
+    if (!(strength > 0) || milliseconds <= 0) return;  // NaN asks for nothing too
+    const Uint16 level = Uint16(std::lround(std::min(strength, 1.0) * 0xFFFF));
+    const Uint32 ms = Uint32(std::min<int64_t>(milliseconds, 2000));
+    // A controller without a motor refuses; that is not the game's concern.
+    for (auto& [id, pad] : E().input.controllers) SDL_GameControllerRumble(pad, level, level, ms);
 }
 
 void SetPadCfg(int64_t, const void*, int64_t) {

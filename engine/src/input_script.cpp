@@ -108,6 +108,28 @@ int KeyFromName(std::string_view name) {
 
 const char* KeyName(int key) { return key >= 0 && key < BRISEL_KEY_COUNT ? kKeyNames[key] : nullptr; }
 
+namespace {
+constexpr const char* kAxisNames[BRISEL_AXIS_COUNT] = {"leftx",  "lefty",       "rightx",
+                                                       "righty", "lefttrigger", "righttrigger"};
+constexpr const char* kDeviceNames[2] = {"mouse-keyboard", "controller"};
+}  // namespace
+
+int AxisFromName(std::string_view name) {
+    for (int i = 0; i < BRISEL_AXIS_COUNT; ++i)
+        if (name == kAxisNames[i]) return i;
+    return -1;
+}
+
+const char* AxisName(int axis) { return axis >= 0 && axis < BRISEL_AXIS_COUNT ? kAxisNames[axis] : nullptr; }
+
+int DeviceFromName(std::string_view name) {
+    for (int i = 0; i < 2; ++i)
+        if (name == kDeviceNames[i]) return i;
+    return -1;
+}
+
+const char* DeviceName(int device) { return device >= 0 && device < 2 ? kDeviceNames[device] : nullptr; }
+
 ParsedScript ParseInputScript(std::string_view text, const std::string& fileName) {
     ParsedScript result;
     int lineNumber = 0;
@@ -175,11 +197,33 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
                 return fail("unknown window change " + Quote(w[2]) +
                             " (focus-lost, focus-gained, minimised or restored)");
             expected = 3;
+        } else if (kind == "axis") {
+            event.type = ScriptEvent::Type::Axis;
+            if (w.size() < 4) return fail("axis needs an axis and a value");
+            event.button = AxisFromName(w[2]);
+            if (event.button < 0)
+                return fail("unknown axis " + Quote(w[2]) +
+                            " (leftx, lefty, rightx, righty, lefttrigger or righttrigger)");
+            if (!ParseReal(w[3], event.x)) return fail("axis value is not a number: " + Quote(w[3]));
+            const bool trigger = event.button >= BRISEL_AXIS_LEFTTRIGGER;
+            if (event.x < (trigger ? 0.0 : -1.0) || event.x > 1)
+                return fail(std::string(trigger ? "a trigger's value runs from 0 to 1, not "
+                                                : "a stick's value runs from -1 to 1, not ") +
+                            Quote(w[3]));
+            if (event.x == 0) event.x = 0;  // -0 reads as 0
+            expected = 4;
+        } else if (kind == "device") {
+            event.type = ScriptEvent::Type::Device;
+            if (w.size() < 3) return fail("device needs controller or mouse-keyboard");
+            event.button = DeviceFromName(w[2]);
+            if (event.button < 0)
+                return fail("unknown device " + Quote(w[2]) + " (controller or mouse-keyboard)");
+            expected = 3;
         } else if (kind == "quit") {
             event.type = ScriptEvent::Type::Quit;
             expected = 2;
         } else {
-            return fail("unknown event " + Quote(kind) + " (mouse, down, up, window or quit)");
+            return fail("unknown event " + Quote(kind) + " (mouse, down, up, window, axis, device or quit)");
         }
         if (w.size() > expected) return fail("unexpected " + Quote(w[expected]) + " at end of line");
         result.events.push_back(event);

@@ -7,6 +7,9 @@
 //     <n> down key <name>      a key, by SDL's name for it: M, Escape, Return, F11, Left Ctrl ...
 //     <n> up key <name>
 //     <n> window <change>      focus-lost, focus-gained, minimised or restored
+//     <n> axis <axis> <value>  a controller axis: leftx, lefty, rightx, righty (-1 to 1),
+//                              lefttrigger, righttrigger (0 to 1), as the game reads it
+//     <n> device <device>      the device used last: controller or mouse-keyboard
 //     <n> quit                 the window is closed at frame step n
 // Frame steps are the calls of Act, counted from 1.
 #ifndef BRISEL_INPUT_SCRIPT_HPP
@@ -20,15 +23,17 @@
 namespace brisel {
 
 struct ScriptEvent {
-    enum class Type { Mouse, Down, Up, Window, Quit };
+    enum class Type { Mouse, Down, Up, Window, Axis, Device, Quit };
     enum class Source { Mouse, Pad, Key };  // what a Down or Up presses
     enum class Change { FocusLost, FocusGained, Minimised, Restored };
     int64_t step = 0;
     Type type = Type::Quit;
-    Source source = Source::Pad;        // Down/Up
-    int button = 0;                     // Down/Up: mouse 0 left, 1 right, 2 middle; pad 0..15; BRISEL_KEY_*
+    Source source = Source::Pad;  // Down/Up
+    // Down/Up: mouse 0 left, 1 right, 2 middle; pad 0..15; BRISEL_KEY_*. Axis: BRISEL_AXIS_*.
+    // Device: BRISEL_DEVICE_*.
+    int button = 0;
     Change change = Change::FocusLost;  // Window
-    double x = 0, y = 0;                // Mouse
+    double x = 0, y = 0;                // Mouse; x is an Axis line's value
     int line = 0;                       // line of the script it came from
 };
 
@@ -39,6 +44,14 @@ struct ParsedScript {
 
 // Parses a whole script. fileName only goes into error messages.
 ParsedScript ParseInputScript(std::string_view text, const std::string& fileName);
+
+// The axis (BRISEL_AXIS_*) a script names ("rightx"); -1 if none. AxisName is its inverse
+// (null for a number that is no axis).
+int AxisFromName(std::string_view name);
+const char* AxisName(int axis);
+// The device (BRISEL_DEVICE_*) a script names ("controller", "mouse-keyboard"); -1 if none.
+int DeviceFromName(std::string_view name);
+const char* DeviceName(int device);
 
 // The key (BRISEL_KEY_*) an input script names, matched without regard to case; -1 if none.
 int KeyFromName(std::string_view name);

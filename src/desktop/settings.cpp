@@ -101,6 +101,8 @@ const Key kKeys[] = {
          return ParseWhole(v, kMinWindowHeight, kMaxWindowSide, s.windowHeight);
      },
      [](const Settings& s) { return std::to_string(s.windowHeight); }},
+    {"rumble", "true or false", [](std::string_view v, Settings& s) { return ParseFlag(v, s.rumble); },
+     [](const Settings& s) { return Text(s.rumble); }},
 };
 
 const Key* FindKey(std::string_view name) {

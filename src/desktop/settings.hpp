@@ -9,6 +9,7 @@
 //     fullscreen = false
 //     window-width = 1600     the window's size when not fullscreen, in screen pixels
 //     window-height = 900
+//     rumble = true           a controller shakes when the hook catches
 //
 // Reading keeps every line as it was; writing changes only the values of these keys (adding
 // the missing ones at the end), so comments and keys written by another version survive.
@@ -27,6 +28,7 @@ struct Settings {
     bool fullscreen = false;
     int64_t windowWidth = 1600;
     int64_t windowHeight = 900;
+    bool rumble = true;  // a controller shakes when the hook catches
 
     bool operator==(const Settings&) const = default;
 };

@@ -10,6 +10,13 @@ int64_t KeyCount(int64_t key) { return Engine().Key != nullptr ? Engine().Key(ke
 int64_t WindowStateCount(int64_t which) {
     return Engine().WindowState != nullptr ? Engine().WindowState(which) : 0;
 }
+double PadAxisValue(int64_t axis) { return Engine().PadAxis != nullptr ? Engine().PadAxis(axis) : 0.0; }
+bool ControllerInUse() {
+    return Engine().LastDevice != nullptr && Engine().LastDevice() == BRISEL_DEVICE_CONTROLLER;
+}
+void RumblePads(double strength, int64_t milliseconds) {
+    if (Engine().Rumble != nullptr) Engine().Rumble(strength, milliseconds);
+}
 double MouseX() { return Engine().MouseX(); }
 double MouseY() { return Engine().MouseY(); }
 

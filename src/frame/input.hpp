@@ -19,6 +19,16 @@ double MouseY();
 int64_t KeyCount(int64_t key);
 int64_t WindowStateCount(int64_t which);
 
+// A controller axis (BRISEL_AXIS_*): sticks -1..1, triggers 0..1, past the engine's dead zone;
+// 0 from an engine without them.
+double PadAxisValue(int64_t axis);
+// Whether the player last used a controller (not the mouse or keyboard); false from an engine
+// that cannot tell.
+bool ControllerInUse();
+// Shakes the controllers that can, at strength 0..1 for the given milliseconds; nothing from
+// an engine without it.
+void RumblePads(double strength, int64_t milliseconds);
+
 inline bool IsHeld(int64_t count) { return count > 0; }
 inline bool IsPressed(int64_t count) { return count == 1; }
 inline bool IsReleased(int64_t count, int64_t previous) { return count < previous; }

@@ -84,6 +84,10 @@ void Session::SetMute(bool on) {
     ApplySound();
 }
 
+void Session::SetRumble(bool on) {
+    Change([on](Settings& s) { s.rumble = on; });
+}
+
 void Session::SetFullscreen(bool on) {
     Change([on](Settings& s) { s.fullscreen = on; });
     if (Engine().SetFullscreen != nullptr) Engine().SetFullscreen(on);

@@ -30,6 +30,7 @@ public:
     void SetEffectsVolume(int64_t percent);
     void SetMute(bool on);
     void SetFullscreen(bool on);
+    void SetRumble(bool on);  // a controller shakes when the hook catches
 
 private:
     // A change made in the game: this run and the file both take it, then it is saved.

@@ -1,5 +1,8 @@
 #include "game/controls.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "brisel.h"
 #include "common/mouse_input.hpp"
 #include "frame/input.hpp"
@@ -7,10 +10,35 @@
 
 namespace grappix {
 
-Controls ReadControls(const MouseInput& mouse, const PadInput& pad) {
+void AimCursor::Update(double newMouseX, double newMouseY, double stickX, double stickY) {
+    if (!started || newMouseX != mouseX || newMouseY != mouseY) {
+        x = newMouseX;
+        y = newMouseY;
+    }
+    started = true;
+    mouseX = newMouseX;
+    mouseY = newMouseY;
+    const double deflection = std::min(1.0, std::hypot(stickX, stickY));
+    if (!(deflection > 0)) return;  // at rest (or no number): the marker stays
+    const double step = Speed(deflection) / std::hypot(stickX, stickY);
+    x = std::clamp(x + stickX * step, 0.0, kAimScreenW);
+    y = std::clamp(y + stickY * step, 0.0, kAimScreenH);
+}
+
+double AimCursor::Speed(double deflection) {
+    const double d = std::clamp(deflection, 0.0, 1.0);
+    return kAimTopSpeed * d * d;
+}
+
+Controls ReadControls(const MouseInput& mouse, const PadInput& pad, AimCursor& aim) {
     Controls c;
-    c.cursorX = mouse.GetX();
-    c.cursorY = mouse.GetY();
+    aim.Update(mouse.GetX(), mouse.GetY(), PadAxisValue(BRISEL_AXIS_RIGHTX),
+               PadAxisValue(BRISEL_AXIS_RIGHTY));
+    c.cursorX = aim.X();
+    c.cursorY = aim.Y();
+    c.moveX = PadAxisValue(BRISEL_AXIS_LEFTX);
+    c.moveY = PadAxisValue(BRISEL_AXIS_LEFTY);
+    c.controller = ControllerInUse();
     c.shoot = mouse.LeftPressed() || pad.Pressed(kPadShoot);
     c.takeBack = mouse.LeftReleased() || pad.Released(kPadShoot);
     c.reel = mouse.RightPressed() || pad.Pressed(kPadReel);
@@ -20,7 +48,6 @@ Controls ReadControls(const MouseInput& mouse, const PadInput& pad) {
     c.jump = mouse.MiddleReleased() || pad.Pressed(kPadJump);
     c.pause = pad.Pressed(kPadPause);
     c.away = WentAway();
-    c.pick = mouse.LeftReleased();
     return c;
 }
 

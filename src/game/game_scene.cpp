@@ -1,10 +1,14 @@
 #include "game/game_scene.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "brisel.h"
 #include "common/stage.hpp"
+#include "frame/input.hpp"
+#include "frame/session.hpp"
 
 namespace grappix {
 
@@ -14,6 +18,7 @@ constexpr int64_t kOpeningFrames = 101;  // "Start!" shows on frames 0 to 100
 constexpr double kFollowDistance = 700;  // the camera follows a body further right than this
 constexpr int64_t kBlinkPeriod = 30;     // frames per blink of "PAUSE"
 constexpr double kMarkerHalf = 50;       // half size of the free-style catch marker
+constexpr int64_t kCardFadeFrames = 15;  // the controls card fades out over the opening's last frames
 
 constexpr const char* kResumeLabel = "Return Game";
 constexpr const char* kTitleLabel = "Return Title";
@@ -25,11 +30,11 @@ double LabelX(const std::string& label) { return 800 - static_cast<double>(label
 
 GameScene::GameScene(GameMode playMode) : mode(playMode) {
     text.LoadDefault();
-    resumeButton.InitColors();
-    resumeButton.SetRect(400, 500, 800, 100);
-    titleButton.InitColors();
-    titleButton.SetRect(400, 620, 800, 100);
-    InitOptionsEntry(optionsEntry);
+    pauseEntries[kResume].InitColors();
+    pauseEntries[kResume].SetRect(400, 500, 800, 100);
+    pauseEntries[kToTitle].InitColors();
+    pauseEntries[kToTitle].SetRect(400, 620, 800, 100);
+    InitOptionsEntry(pauseEntries[kOptions]);
     using namespace stage;
     world.Configure(kTimeScale, kGroundLine, kRoofLine);
     world.Setup(kViewX, kViewY, kScreenW, kScreenH);
@@ -40,6 +45,7 @@ GameScene::GameScene(GameMode playMode) : mode(playMode) {
     camera.Init(kViewX, kViewY);
     hud.Prepare();
     hud.Setup();
+    card.Prepare();
     mouse.Init();
     pad.Prepare();
     music.Load("chaser3.ogg", 0.5, true);
@@ -59,11 +65,15 @@ void GameScene::Opening() {
     for (int64_t i = 0; i < kOpeningFrames; ++i) {
         NextFrame();
         mouse.Update();
+        aim.Update(mouse.GetX(), mouse.GetY(), PadAxisValue(BRISEL_AXIS_RIGHTX),
+                   PadAxisValue(BRISEL_AXIS_RIGHTY));
         awayInOpening = awayInOpening || WentAway();
         backdrop.Draw(camera.GetX(), camera.GetY());
         if (mode == GameMode::Normal) blocks.Draw(camera.GetX(), camera.GetY());
         world.Draw(AimX(), AimY(), camera.GetX(), camera.GetY());
         text.DrawText("Start!", 500, 250, 100, 200, 1.0);
+        const double left = static_cast<double>(kOpeningFrames - 1 - i);
+        card.Draw(ControllerInUse(), std::min(1.0, left / static_cast<double>(kCardFadeFrames)));
     }
 }
 
@@ -78,9 +88,11 @@ bool GameScene::PlayFrame() {
     if ((controls.pause || away) && Pause()) return false;
     FollowBody();
     blocks.Recycle(world.GetBodyX());
+    const WireState wireBefore = world.GetWireState();
     world.Update(stage::kTimeScale);
     hud.Update(world.GetBodyX());
     CollideByMode();
+    RumbleOnCatch(wireBefore);
     world.ClearReelHeld();
     DrawPlay();
     return true;
@@ -89,7 +101,18 @@ bool GameScene::PlayFrame() {
 void GameScene::ReadInput() {
     mouse.Update();
     pad.Update();
-    controls = ReadControls(mouse, pad);
+    controls = ReadControls(mouse, pad, aim);
+}
+
+void GameScene::RumbleOnCatch(WireState before) {
+    constexpr double kStrength = 0.45;
+    constexpr int64_t kMilliseconds = 90;
+    if (before != WireState::Flying || world.GetWireState() == WireState::Flying ||
+        world.GetWireState() == WireState::Stowed)
+        return;
+    const Session* session = ActiveSession();
+    if (session != nullptr && !session->Current().rumble) return;
+    RumblePads(kStrength, kMilliseconds);
 }
 
 void GameScene::GiveCommands(const Controls& c) {
@@ -162,30 +185,32 @@ void GameScene::DrawFrozenGame() {
 bool GameScene::Pause() {
     ShowPointer(true);
     DrawFrozenGame();
+    // Paused from a controller, the highlight starts on "Return Game" (the first entry); from
+    // the mouse, on nothing until the pointer or a key moves it.
+    MenuNav nav;
     for (;;) {
         NextFrame();
         ReadInput();
         const Controls& c = controls;
+        const MenuNav::Result r = nav.Update(ReadMenuInput(mouse), pauseEntries);
+        const bool chose = r.action == MenuNav::Action::Choose;
         // Resuming comes first: a pause button pressed in the same frame as a pick of "Return
-        // Title" goes back to the game.
-        if (c.pause || (c.pick && resumeButton.Contains(c.cursorX, c.cursorY))) {
+        // Title" goes back to the game. Going back (B, Escape) resumes too.
+        if (c.pause || r.action == MenuNav::Action::Back || (chose && r.entry == kResume)) {
             ShowPointer(false);
             return false;
         }
-        if (c.pick && titleButton.Contains(c.cursorX, c.cursorY)) return true;
+        if (chose && r.entry == kToTitle) return true;
         // The options open over the frozen game, which stays paused until they close.
-        if (c.pick && optionsEntry.Contains(c.cursorX, c.cursorY)) RunOptions([this] { DrawFrozenGame(); });
+        if (chose && r.entry == kOptions) RunOptions([this] { DrawFrozenGame(); });
         if (FrameCount() % kBlinkPeriod == 0) blinkOn = !blinkOn;
-        resumeButton.UpdateHover(c.cursorX, c.cursorY);
-        titleButton.UpdateHover(c.cursorX, c.cursorY);
-        optionsEntry.UpdateHover(c.cursorX, c.cursorY);
         DrawFrozenGame();
         DrawRect(0, 0, stage::kScreenW, stage::kScreenH, 0, 0, 0, 0.5);
-        resumeButton.Draw();
-        titleButton.Draw();
+        pauseEntries[kResume].Draw();
+        pauseEntries[kToTitle].Draw();
         text.DrawText(kResumeLabel, LabelX(kResumeLabel), 510, 40, 80, 1.0);
         text.DrawText(kTitleLabel, LabelX(kTitleLabel), 630, 40, 80, 1.0);
-        DrawOptionsEntry(optionsEntry, text);
+        DrawOptionsEntry(pauseEntries[kOptions], text);
         if (blinkOn) text.DrawText("PAUSE", 550, 250, 100, 200, 1.0);
     }
 }

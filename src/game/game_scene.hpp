@@ -2,15 +2,19 @@
 // the title from the pause screen.
 #pragma once
 
+#include <array>
+
 #include "blocks/block_field.hpp"
 #include "common/backdrop.hpp"
 #include "common/bitmap_font.hpp"
 #include "common/button.hpp"
 #include "common/camera.hpp"
 #include "common/game_mode.hpp"
+#include "common/menu_nav.hpp"
 #include "common/mouse_input.hpp"
 #include "frame/media.hpp"
 #include "game/controls.hpp"
+#include "game/controls_card.hpp"
 #include "game/hud.hpp"
 #include "game/pad_input.hpp"
 #include "game/world.hpp"
@@ -35,8 +39,10 @@ public:
     GameScene(const GameScene&) = delete;
     GameScene& operator=(const GameScene&) = delete;
 
-    void Run();        // the opening, then play until the player picks "Return Title"
-    void Opening();    // "Start!": the stage stands still and reads only the cursor (and the window)
+    void Run();  // the opening, then play until the player picks "Return Title"
+    // "Start!" with the controls card: the stage stands still and reads only the aim (the mouse
+    // and the right stick) and the window
+    void Opening();
     bool PlayFrame();  // one frame of play; false when the player leaves for the title
 
     // Read access for tests (which also place the body through the world).
@@ -54,23 +60,26 @@ private:
     void DrawFrozenGame();
     bool Pause();  // true when the player picks "Return Title"
 
-    double AimX() const { return camera.GetX() + mouse.GetX(); }  // the cursor in the world
-    double AimY() const { return camera.GetY() + mouse.GetY(); }
+    double AimX() const { return camera.GetX() + aim.X(); }  // the aim in the world
+    double AimY() const { return camera.GetY() + aim.Y(); }
+    void RumbleOnCatch(WireState before);  // a short shake when the hook has just caught
 
     GameMode mode;
     BitmapFont text;
     bool blinkOn = true;
-    Button resumeButton;
-    Button titleButton;
-    Button optionsEntry;
+    // The pause screen's entries, in the order the highlight moves through them.
+    enum PauseEntry { kResume, kToTitle, kOptions, kPauseEntries };
+    std::array<Button, kPauseEntries> pauseEntries;
     bool awayInOpening = false;  // the window went away during "Start!": play begins paused
     World world;
     Backdrop backdrop;
     BlockField blocks;
     Camera camera;
     Hud hud;
+    ControlsCard card;  // shown while "Start!" is
     MouseInput mouse;
     PadInput pad;
+    AimCursor aim;
     Controls controls;
     CatchRect catchRect;
     SoundClip music;

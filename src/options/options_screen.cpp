@@ -17,11 +17,11 @@ namespace {
 constexpr double kEntryX = 1260, kEntryY = 770, kEntryW = 280, kEntryH = 80, kEntryGlyphW = 30;
 
 // The rows of settings, down the left side.
-constexpr double kRowX = 60, kRowW = 600, kRowH = 90;
-constexpr double kRowY[OptionsScreen::kEntryCount] = {200, 310, 420, 530, 700};
+constexpr double kRowX = 60, kRowW = 600, kRowH = 86;
+constexpr double kRowY[OptionsScreen::kEntryCount] = {200, 296, 392, 488, 584, 704};
 constexpr double kBackW = 280;
-constexpr const char* kLabels[OptionsScreen::kEntryCount] = {"Music", "Effects", "Mute", "Fullscreen",
-                                                             "Back"};
+constexpr const char* kLabels[OptionsScreen::kEntryCount] = {"Music",      "Effects", "Mute",
+                                                             "Fullscreen", "Rumble",  "Back"};
 constexpr double kGlyphW = 30, kGlyphH = 60;
 constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
 constexpr double kArrowReach = 45;       // a click this near an arrow's centre counts for it
@@ -31,15 +31,16 @@ constexpr int64_t kVolumeStep = 10;
 // and a controller give it.
 constexpr double kCardX = 700, kCardY = 200, kCardW = 860, kCardH = 590;
 constexpr int64_t kCardSize = 26;  // text line height, pixels
-constexpr double kCardPitch = 42;
-constexpr double kColumnX[4] = {kCardX + 24, kCardX + 260, kCardX + 460, kCardX + 690};
+constexpr double kCardPitch = 38;
+constexpr double kColumnX[4] = {kCardX + 24, kCardX + 250, kCardX + 440, kCardX + 620};
 constexpr const char* kCard[][4] = {
     {"", "Mouse", "Keyboard", "Controller"},
-    {"Shoot, take back", "left button", "Z", "X"},
-    {"Reel in, let go", "right button", "X", "B"},
+    {"Aim", "point", "", "right stick"},
+    {"Shoot, take back", "left button", "Z", "RT or X"},
+    {"Reel in, let go", "right button", "X", "LT or B"},
     {"Jump, kick off", "middle button", "Space", "A"},
     {"Pause, resume", "", "Esc, P", "Start"},
-    {"Menus", "point, click", "arrows, Enter", "d-pad, A"},
+    {"Menus", "point, click", "arrows, Enter", "d-pad, left stick, A"},
     {"Back", "", "Esc", "B"},
     {"Mute", "", "M", ""},
     {"Fullscreen", "", "F11, Alt+Enter", ""},
@@ -139,6 +140,7 @@ void OptionsScreen::Step(int entry, int direction) {
         break;
     case kMute: session->SetMute(!now.mute); break;
     case kFullscreen: session->SetFullscreen(!now.fullscreen); break;
+    case kRumble: session->SetRumble(!now.rumble); break;
     default: break;
     }
 }
@@ -148,7 +150,8 @@ void OptionsScreen::Draw() const {
     text.DrawText("Options", kRowX, 50, 60, 120, 1.0);
     const Settings& s = Shown();
     const std::string values[kEntryCount] = {VolumeText(s.musicVolume), VolumeText(s.effectsVolume),
-                                             s.mute ? "On" : "Off", s.fullscreen ? "On" : "Off", ""};
+                                             s.mute ? "On" : "Off",     s.fullscreen ? "On" : "Off",
+                                             s.rumble ? "On" : "Off",   ""};
     for (int i = 0; i < kEntryCount; ++i) {
         const Button& b = entries[static_cast<size_t>(i)];
         b.Draw();

@@ -1,4 +1,5 @@
-// The options screen: music volume, effects volume, mute and fullscreen, and a card of the
+// The options screen: music volume, effects volume, mute, fullscreen and the controller's
+// rumble, and a card of the
 // controls for the mouse, the keyboard and a controller. It opens over the screen it was
 // opened from (the title, or the pause screen with the game frozen behind it) and returns
 // there when the player leaves it. Every change goes through the run's session, so it takes
@@ -19,7 +20,7 @@ namespace grappix {
 
 class OptionsScreen {
 public:
-    enum Entry { kMusic, kEffects, kMute, kFullscreen, kBack, kEntryCount };
+    enum Entry { kMusic, kEffects, kMute, kFullscreen, kRumble, kBack, kEntryCount };
 
     OptionsScreen();  // loads the lettering and makes the card's lines
     OptionsScreen(const OptionsScreen&) = delete;

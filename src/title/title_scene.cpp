@@ -8,6 +8,7 @@
 #include "common/bitmap_font.hpp"
 #include "common/button.hpp"
 #include "common/camera.hpp"
+#include "common/menu_nav.hpp"
 #include "common/mouse_input.hpp"
 #include "common/sprite_layout.hpp"
 #include "common/stage.hpp"
@@ -21,6 +22,7 @@ namespace {
 
 constexpr int kMenuCount = 4;  // Normal, No Block, Free Style, Credit
 constexpr int kCredit = 3;
+constexpr int kOptions = 4;  // the small entry in the corner, after the menu for the highlight
 constexpr GameMode kModes[kCredit] = {GameMode::Normal, GameMode::NoBlock, GameMode::FreeStyle};
 constexpr double kMenuY[kMenuCount] = {380, 500, 620, 740};
 constexpr const char* kCaptions[kMenuCount] = {"Normal", "No Block", "Free Style", "Credit"};
@@ -96,6 +98,16 @@ constexpr std::array<CreditLine, kCreditLines> kRightCredits = {{
     B,
 }};
 
+// The bottom line: the controls in one line, for the device the player holds. It ends left of
+// the options entry and sits below the menu.
+constexpr const char* kControlsLineMouse =
+    "Mouse: left button shoots, right reels in, middle jumps.  Keys: Z, X, Space; Esc pauses.";
+constexpr const char* kControlsLinePad =
+    "Controller: right stick aims, RT or X shoots, LT or B reels in, A jumps, Start pauses.";
+constexpr int64_t kControlsLineSize = 24;
+constexpr double kControlsLineX = 30, kControlsLineY = 862;
+constexpr const char* kCreditsReturn = "Click, or press Esc or B, to return to the title.";
+
 Tex MakeCreditTex(const Font& font, const CreditLine& line) {
     switch (line.kind) {
     case Line::Heading: return font.MakeTex(72, line.text, 4);
@@ -112,7 +124,7 @@ public:
             buttons[i].InitColors();
             buttons[i].SetRect(400, kMenuY[i], 800, 100);
         }
-        InitOptionsEntry(optionsEntry);
+        InitOptionsEntry(buttons[kOptions]);
         captionFont.LoadDefault();
         logo = LoadTex(layout::kLogoSheet.file);
         camera.Init(stage::kViewX, stage::kViewY);
@@ -121,37 +133,46 @@ public:
         creditsFont = LoadFont("font.ttf");
         for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
         for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
+        controlsLine[0] = creditsFont.MakeTex(kControlsLineSize, kControlsLineMouse, 2);
+        controlsLine[1] = creditsFont.MakeTex(kControlsLineSize, kControlsLinePad, 2);
+        creditsReturn = creditsFont.MakeTex(30, kCreditsReturn, 3);
         music.Load("chaser.ogg", 0.5, true);
         music.Play();
     }
 
     GameMode Run() {
         ShowPointer(true);
+        // With a controller in hand, the highlight waits on "Normal" (MenuNav lights the first
+        // entry for a controller).
+        nav.Reset();
         for (;;) {
             NextFrame();
             mouse.Update();
             if (LeavePressed()) Quit();
-            double mx = mouse.GetX(), my = mouse.GetY();
-            bool released = mouse.LeftReleased();
-            // A mode is chosen by releasing the left button over it; pressing elsewhere does
-            // not matter.
-            for (int i = 0; i < kCredit; ++i)
-                if (released && buttons[i].Contains(mx, my)) return kModes[i];
-            if (released && buttons[kCredit].Contains(mx, my)) Credits();
-            if (released && optionsEntry.Contains(mx, my)) RunOptions([this] { Scroll(); });
+            // A mode is chosen by releasing the left button over it (pressing elsewhere does
+            // not matter), or by Enter or A on the highlighted one. Going back (B, Start) has
+            // nowhere to go from here: only Escape and Back leave, and they quit.
+            const MenuNav::Result r = nav.Update(ReadMenuInput(mouse), buttons);
+            if (r.action == MenuNav::Action::Choose) {
+                if (r.entry < kCredit) return kModes[r.entry];
+                if (r.entry == kCredit) Credits();
+                if (r.entry == kOptions) RunOptions([this] { Scroll(); });
+            }
 
-            for (Button& b : buttons) b.UpdateHover(mx, my);
-            optionsEntry.UpdateHover(mx, my);
             Scroll();
             const layout::Cell& l = layout::kLogo;
             logo.DrawScale(l.x, l.y, l.w, l.h, 30, 20, 1600, 400, 1, 1, 1, 1);
-            for (Button& b : buttons) b.Draw();
+            for (int i = 0; i < kMenuCount; ++i) buttons[i].Draw();
             for (int i = 0; i < kMenuCount; ++i) {
                 std::string caption = kCaptions[i];
                 double x = 800 - static_cast<double>(caption.size()) * kCaptionW * 0.5;
                 captionFont.DrawText(caption, x, kMenuY[i] + 10, kCaptionW, kCaptionH, 1.0);
             }
-            DrawOptionsEntry(optionsEntry, captionFont);
+            DrawOptionsEntry(buttons[kOptions], captionFont);
+            const Tex& line = controlsLine[ControllerInUse() ? 1 : 0];
+            DrawRect(kControlsLineX - 12, kControlsLineY - 4, line.Width() + 24, line.Height() + 8, 0, 0, 0,
+                     0.45);
+            line.Draw(0, 0, line.Width(), line.Height(), kControlsLineX, kControlsLineY, 1, 1, 1, 0.85);
         }
     }
 
@@ -167,12 +188,14 @@ private:
     }
 
     // The credits: a dimmed panel with two columns over the still-scrolling backdrop, until
-    // the left button is released anywhere (or the player leaves them by key).
+    // the left button is released anywhere, or the player goes back (Escape, B, Back) or
+    // presses Enter or A.
     void Credits() {
         for (;;) {
             NextFrame();
             mouse.Update();
-            if (mouse.LeftReleased() || LeavePressed()) return;
+            const MenuInput in = ReadMenuInput(mouse);
+            if (in.click || in.back || in.choose || LeavePressed()) return;
             Scroll();
             DrawRect(14, 14, 1572, 872, 0, 0, 0, 0.5);
             for (int i = 0; i < kCreditLines; ++i) {
@@ -182,11 +205,13 @@ private:
                 rightLines[i].Draw(0, 0, rightLines[i].Width(), rightLines[i].Height(), kRightColumnX, y, 1,
                                    1, 1, 1);
             }
+            creditsReturn.Draw(0, 0, creditsReturn.Width(), creditsReturn.Height(),
+                               800 - creditsReturn.Width() * 0.5, 820, 1, 1, 1, 1);
         }
     }
 
-    std::array<Button, kMenuCount> buttons;
-    Button optionsEntry;
+    std::array<Button, kMenuCount + 1> buttons;  // the menu, then the options entry
+    MenuNav nav;
     BitmapFont captionFont;
     Tex logo;
     MouseInput mouse;
@@ -195,6 +220,8 @@ private:
     Font creditsFont;
     std::array<Tex, kCreditLines> leftLines;
     std::array<Tex, kCreditLines> rightLines;
+    std::array<Tex, 2> controlsLine;  // for the mouse and keyboard, for a controller
+    Tex creditsReturn;
     SoundClip music;
 };
 

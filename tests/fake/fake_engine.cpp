@@ -221,6 +221,15 @@ void FakeGetWindowSize(int64_t* w, int64_t* h) {
     if (w != nullptr) *w = gCurrent->windowW;
     if (h != nullptr) *h = gCurrent->windowH;
 }
+double FakePadAxis(int64_t axis) {
+    REC(PadAxis)::Record(axis);
+    auto it = gCurrent->axes.find(axis);
+    return it == gCurrent->axes.end() ? 0.0 : it->second;
+}
+int64_t FakeLastDevice() {
+    REC(LastDevice)::Record();
+    return gCurrent->lastDevice;
+}
 
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
@@ -308,6 +317,8 @@ FakeEngine::FakeEngine() {
     t.GetFullscreen = &FakeGetFullscreen;
     t.SetWindowSize = &FakeSetWindowSize;
     t.GetWindowSize = &FakeGetWindowSize;
+    t.PadAxis = &FakePadAxis;
+    t.LastDevice = &FakeLastDevice;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }

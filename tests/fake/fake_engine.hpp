@@ -55,6 +55,8 @@ public:
     // The extensions: key and window-state counts, and what the setters left.
     void SetKeyCount(int64_t key, int64_t count) { keys[key] = count; }
     void SetWindowCount(int64_t which, int64_t count) { window[which] = count; }
+    void SetAxis(int64_t axis, double value) { axes[axis] = value; }  // PadAxis
+    void SetLastDevice(int64_t device) { lastDevice = device; }
     void RemoveExtensions();  // an engine of the 132 names alone: every extension null
 
     // Maths calls are not recorded unless asked for (the world calls them by the hundred).
@@ -72,7 +74,9 @@ public:
     std::string lastString;                                    // IToS buffer
     std::map<int64_t, int64_t> keys;                           // Key counts
     std::map<int64_t, int64_t> window;                         // WindowState counts
-    std::map<int64_t, double> groupVolume;                     // default 1
+    std::map<int64_t, double> axes;                            // PadAxis values, default 0
+    int64_t lastDevice = BRISEL_DEVICE_MOUSE_KEYBOARD;
+    std::map<int64_t, double> groupVolume;  // default 1
     bool muted = false;
     bool fullscreen = false;
     int64_t windowW = 1600, windowH = 900;
