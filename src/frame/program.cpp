@@ -4,13 +4,17 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "desktop/xdg_dirs.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/media.hpp"
+#include "frame/replay_link.hpp"
 #include "frame/session.hpp"
+#include "records/record_book.hpp"
 
 namespace grappix {
 
@@ -66,6 +70,17 @@ std::string SettingsPath() {
     return folder.empty() ? folder : folder + "/settings.ini";
 }
 
+void Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.c_str()); }
+
+// The run's records, once the engine says whether this run plays a replay back: then the
+// replay's notes give them; otherwise records.ini does, and a recorded run notes them.
+std::unique_ptr<RecordBook> OpenRecords() {
+    if (ReplayingBack()) return std::make_unique<RecordBook>(&ReplayNote, &Warn);
+    auto book = std::make_unique<RecordBook>(std::make_unique<RecordsFile>(RecordsPath()), &Warn);
+    for (const auto& [key, value] : book->Notes()) AddReplayNote(key, value);
+    return book;
+}
+
 }  // namespace
 
 int PrintVersion(const char* enginePath) {
@@ -105,12 +120,25 @@ int Main(const std::vector<std::string>& args, const char* enginePath, const Bri
 
 int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine,
                SceneLoop scenes) {
+    // --watch-best needs its record and replay before the engine starts: it plays that replay.
+    std::optional<int64_t> watchFrom;
+    if (commandLine.watchBest) {
+        int64_t step = 0;
+        std::string why = PrepareWatch(RecordsPath(), *commandLine.watchBest, step);
+        if (!why.empty()) {
+            Warn(why);
+            return 1;
+        }
+        watchFrom = step;
+    }
+
     SetGameFloatingPoint();
     InstallFaultHandlers();
 
     EngineLibrary library;
     std::unique_ptr<AppState> app;
     std::unique_ptr<Session> session;
+    std::unique_ptr<RecordBook> records;
     bool initialised = false;
     int status = 0;
     try {
@@ -135,8 +163,21 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         initialised = true;
         session->ApplyAfterInit();
         SetActiveSession(session.get());
+        records = OpenRecords();
+        SetActiveRecords(records.get());
+        if (watchFrom) {
+            // An engine that cannot play replays would hand the run to the devices instead.
+            if (!ReplayingBack()) {
+                Warn(
+                    "--watch-best: the engine library did not play the replay back (" +
+                    std::string(std::getenv("BRISEL_REPLAY") != nullptr ? std::getenv("BRISEL_REPLAY") : "") +
+                    ")");
+                status = 1;
+            }
+            records->WatchFrom(*watchFrom);
+        }
 
-        scenes();
+        if (status == 0) scenes();
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
         status = ExitStatusFor(record);
@@ -148,6 +189,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     // failure while closing does not stop the rest.
     try {
         SetActiveSession(nullptr);
+        SetActiveRecords(nullptr);
+        if (records != nullptr) records->Save();  // closing the window in play included
         if (session != nullptr && initialised) session->AtShutdown();
         app.reset();
         if (Engine().Free != nullptr) Engine().Free();

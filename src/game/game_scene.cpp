@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "common/stage.hpp"
+#include "frame/replay_link.hpp"
+#include "records/record_book.hpp"
 
 namespace grappix {
 
@@ -18,12 +20,16 @@ constexpr double kMarkerHalf = 50;       // half size of the free-style catch ma
 constexpr const char* kResumeLabel = "Return Game";
 constexpr const char* kTitleLabel = "Return Title";
 
+// The records count the modes in the order of the game's modes.
+static_assert(static_cast<int>(GameMode::Normal) == 0 && static_cast<int>(GameMode::NoBlock) == 1 &&
+              static_cast<int>(GameMode::FreeStyle) == 2 && kRecordModes == 3);
+
 // Labels are centred on x = 800 in 40-pixel character cells.
 double LabelX(const std::string& label) { return 800 - static_cast<double>(label.size()) * 40 * 0.5; }
 
 }  // namespace
 
-GameScene::GameScene(GameMode playMode) : mode(playMode) {
+GameScene::GameScene(GameMode playMode) : mode(playMode), records(ActiveRecords()) {
     text.LoadDefault();
     resumeButton.InitColors();
     resumeButton.SetRect(400, 500, 800, 100);
@@ -44,6 +50,7 @@ GameScene::GameScene(GameMode playMode) : mode(playMode) {
     pad.Prepare();
     music.Load("chaser3.ogg", 0.5, true);
     music.Play();
+    bestLine.Begin(records != nullptr ? records->Get(static_cast<int>(mode)).best : 0);
 }
 
 void GameScene::Run() {
@@ -80,6 +87,9 @@ bool GameScene::PlayFrame() {
     blocks.Recycle(world.GetBodyX());
     world.Update(stage::kTimeScale);
     hud.Update(world.GetBodyX());
+    const int64_t shown = hud.GetShownSpeed();
+    bestLine.Update(shown);
+    if (records != nullptr) records->Offer(shown);
     CollideByMode();
     world.ClearReelHeld();
     DrawPlay();
@@ -147,6 +157,7 @@ void GameScene::DrawPlay() {
     if (mode == GameMode::FreeStyle)
         world.DrawFreeMarker(kMarkerHalf, catchRect.x + catchRect.w * 0.5, catchRect.y + catchRect.h * 0.5,
                              camera.GetX(), camera.GetY());
+    bestLine.Draw(text);
     world.Draw(AimX(), AimY(), camera.GetX(), camera.GetY());
     hud.Draw();
 }
@@ -154,6 +165,7 @@ void GameScene::DrawPlay() {
 void GameScene::DrawFrozenGame() {
     backdrop.Draw(camera.GetX(), camera.GetY());
     if (mode == GameMode::Normal) blocks.Draw(camera.GetX(), camera.GetY());
+    bestLine.Draw(text);
     world.Draw(AimX(), AimY(), camera.GetX(), camera.GetY());
     hud.Draw();
 }
@@ -161,6 +173,7 @@ void GameScene::DrawFrozenGame() {
 // Nothing of the world moves while paused; the frame counter runs on, so "PAUSE" blinks.
 bool GameScene::Pause() {
     ShowPointer(true);
+    if (records != nullptr) records->Save();  // nobody is playing: a record beaten so far is kept
     DrawFrozenGame();
     for (;;) {
         NextFrame();
@@ -191,9 +204,22 @@ bool GameScene::Pause() {
 }
 
 void RunGame(GameMode mode) {
-    // The scene is large (the world, its sprites, the backdrop); keep it off the stack.
-    auto scene = std::make_unique<GameScene>(mode);
-    scene->Run();
+    RecordBook* records = ActiveRecords();
+    const int64_t startStep = EngineStep();
+    if (records != nullptr) records->BeginGame(static_cast<int>(mode), RecordingPath(), startStep);
+    // Saved on every way out of the game: back to the title, or the window closed in play.
+    struct SaveOnLeave {
+        RecordBook* book;
+        ~SaveOnLeave() {
+            if (book != nullptr) book->Save();
+        }
+    } saveOnLeave{records};
+    {
+        // The scene is large (the world, its sprites, the backdrop); keep it off the stack.
+        auto scene = std::make_unique<GameScene>(mode);
+        scene->Run();
+    }
+    if (records != nullptr && records->EndsWatch(startStep)) Quit();
 }
 
 }  // namespace grappix

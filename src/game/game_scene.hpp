@@ -10,6 +10,7 @@
 #include "common/game_mode.hpp"
 #include "common/mouse_input.hpp"
 #include "frame/media.hpp"
+#include "game/best_line.hpp"
 #include "game/controls.hpp"
 #include "game/hud.hpp"
 #include "game/pad_input.hpp"
@@ -18,7 +19,11 @@
 
 namespace grappix {
 
-// Plays one game: creates the scene, runs it, releases everything when the player leaves.
+class RecordBook;
+
+// Plays one game: creates the scene, runs it, releases everything when the player leaves. The
+// run's records learn where the game begins, follow its speed and are saved when it is left
+// (however it ends); watching a record, the run ends with the game that holds it.
 void RunGame(GameMode mode);
 
 // Everything one game owns, created in the order of the members and set up in the
@@ -44,6 +49,8 @@ public:
     const BlockField& Blocks() const { return blocks; }
     const Camera& GetCamera() const { return camera; }
     const CatchRect& GetCatchRect() const { return catchRect; }
+    const Hud& GetHud() const { return hud; }
+    const BestLine& GetBestLine() const { return bestLine; }
 
 private:
     void ReadInput();  // mouse, pad, then this frame's controls
@@ -74,6 +81,8 @@ private:
     Controls controls;
     CatchRect catchRect;
     SoundClip music;
+    RecordBook* records;  // the run's, or null
+    BestLine bestLine;
 };
 
 }  // namespace grappix
