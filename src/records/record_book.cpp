@@ -24,7 +24,8 @@ std::string UtcNow() {
 // A path goes into the file as one line's value, trimmed when read back: one that could not
 // come back as it went in is not kept (the record stands, without its replay).
 std::string Storable(const std::string& path) {
-    if (path.empty() || path.front() == ' ' || path.front() == '\t' || path.back() == ' ' || path.back() == '\t')
+    if (path.empty() || path.front() == ' ' || path.front() == '\t' || path.back() == ' ' ||
+        path.back() == '\t')
         return {};
     for (char c : path)
         if (c == '\n' || c == '\r' || c == '\0') return {};

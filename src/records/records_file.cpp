@@ -160,7 +160,8 @@ std::string ParseRecords(const std::string& text, RecordTable& table) {
         }
         std::string_view key, value;
         if (!SplitKey(line, key, value))
-            return "line " + std::to_string(number) + ": not a '[mode]' or 'key = value' line: '" + line + "'";
+            return "line " + std::to_string(number) + ": not a '[mode]' or 'key = value' line: '" + line +
+                   "'";
         const int field = FieldIndex(key);
         if (mode < 0 || field < 0) continue;  // another version's: kept, not ours to judge
         std::string fault = ReadField(field, value, table[static_cast<size_t>(mode)]);
@@ -229,7 +230,8 @@ std::string RecordsFile::Save(const RecordTable& table) {
         if (mode < 0) return;
         const Record& r = table[static_cast<size_t>(mode)];
         for (int f = 0; f < kFieldCount; ++f)
-            if (!written[mode][f] && r.best > 0) text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
+            if (!written[mode][f] && r.best > 0)
+                text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
     };
     for (const std::string& line : lines_) {
         std::string section;
@@ -243,7 +245,8 @@ std::string RecordsFile::Save(const RecordTable& table) {
         std::string_view key, value;
         const int field = !IsComment(line) && SplitKey(line, key, value) ? FieldIndex(key) : -1;
         if (mode >= 0 && field >= 0) {
-            text += std::string(kFieldNames[field]) + " = " + WriteField(field, table[static_cast<size_t>(mode)]) + "\n";
+            text += std::string(kFieldNames[field]) + " = " +
+                    WriteField(field, table[static_cast<size_t>(mode)]) + "\n";
             written[mode][field] = true;
         } else {
             text += line + "\n";
@@ -254,7 +257,8 @@ std::string RecordsFile::Save(const RecordTable& table) {
         const Record& r = table[static_cast<size_t>(m)];
         if (seen[m] || r.best <= 0) continue;
         text += std::string("\n[") + kModeNames[m] + "]\n";
-        for (int f = 0; f < kFieldCount; ++f) text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
+        for (int f = 0; f < kFieldCount; ++f)
+            text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
     }
     error = WriteFileAtomically(path_, text);
     if (error.empty()) lines_ = SplitLines(text);  // later saves start from what the file holds

@@ -23,7 +23,7 @@ namespace grappix {
 
 // The modes in the order of the title's buttons: "normal", "no-block", "free-style".
 inline constexpr int kRecordModes = 3;
-const char* RecordModeName(int mode);            // null outside 0..2
+const char* RecordModeName(int mode);          // null outside 0..2
 int RecordModeIndex(const std::string& name);  // -1 for a name that is no mode
 
 // The most the speed readout can show (five digits).
