@@ -91,11 +91,13 @@ TEST(WatchBestTest, TheLookupSetsTheReplayOrSaysInOneLineWhatIsMissing) {
     const std::pair<const char*, const char*> faults[] = {
         {"[normal]\nbest = 10\n", "no no-block record to watch yet"},
         {"[no-block]\nbest = 10\n", "the no-block record (10) has no replay"},
-        {"[no-block]\nbest = 10\nreplay = /nowhere/r\n", "the replay of the no-block record (10) is gone: /nowhere/r"},
+        {"[no-block]\nbest = 10\nreplay = /nowhere/r\n",
+         "the replay of the no-block record (10) is gone: /nowhere/r"},
         {"[no-block]\nbest = ten\n", "cannot read the records: "},
     };
     int64_t step = -1;
-    EXPECT_NE(PrepareWatch(dir / "records.ini", "no-block", step).find("no records are kept yet"), std::string::npos);
+    EXPECT_NE(PrepareWatch(dir / "records.ini", "no-block", step).find("no records are kept yet"),
+              std::string::npos);
     for (const auto& [file, says] : faults) {
         WriteFile(dir / "records.ini", file);
         std::string why = PrepareWatch(dir / "records.ini", "no-block", step);
@@ -105,7 +107,8 @@ TEST(WatchBestTest, TheLookupSetsTheReplayOrSaysInOneLineWhatIsMissing) {
     EXPECT_EQ(step, -1);
     EXPECT_EQ(Env("BRISEL_REPLAY"), "(unset)");
 
-    WriteFile(dir / "records.ini", "[no-block]\nbest = 9\nreplay = " + dir / "run.replay" + "\nstep = 4321\n");
+    WriteFile(dir / "records.ini",
+              "[no-block]\nbest = 9\nreplay = " + dir / "run.replay" + "\nstep = 4321\n");
     EXPECT_EQ(PrepareWatch(dir / "records.ini", "no-block", step), "");
     EXPECT_EQ(step, 4321);
     EXPECT_EQ(Env("BRISEL_REPLAY"), dir / "run.replay");

@@ -97,7 +97,8 @@ TEST(GameRecordTest, TheLineTurnsGoldTheFrameTheRecordFallsAndTheBookTakesTheFig
     EXPECT_FALSE(p.scene->GetBestLine().Beaten());
     std::vector<Call> white = BestGlyphs(p.fake);
     ASSERT_EQ(white.size(), 9u);
-    EXPECT_EQ(std::vector<double>(white[0].args.begin() + 8, white[0].args.end()), (std::vector<double>{1, 1, 1, 1}));
+    EXPECT_EQ(std::vector<double>(white[0].args.begin() + 8, white[0].args.end()),
+              (std::vector<double>{1, 1, 1, 1}));
 
     p.Frame(2500);
     const int64_t shown = p.scene->GetHud().GetShownSpeed();

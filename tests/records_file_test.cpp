@@ -45,9 +45,10 @@ TEST(RecordsFileTest, RecordsRoundTripAndKeepWhatTheyDoNotKnowInPlace) {
     t[0].best = 150;
     t[1] = {200, "d", "", 0};
     ASSERT_EQ(kept.Save(t), "");
-    EXPECT_EQ(ReadFile(dir / "records.ini"),
-              "# mine\n[normal]\nbest = 150\nmedal = gold\ndate = \nreplay = \nstep = 0\n[speedrun]\nbest = 5\n"
-              "\n[no-block]\nbest = 200\ndate = d\nreplay = \nstep = 0\n");
+    EXPECT_EQ(
+        ReadFile(dir / "records.ini"),
+        "# mine\n[normal]\nbest = 150\nmedal = gold\ndate = \nreplay = \nstep = 0\n[speedrun]\nbest = 5\n"
+        "\n[no-block]\nbest = 200\ndate = d\nreplay = \nstep = 0\n");
 }
 
 TEST(RecordsFileTest, ADamagedFileIsMovedAsideWithOneWarningAndNeverWrittenOver) {

@@ -72,15 +72,6 @@ std::string SettingsPath() {
 
 void Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.c_str()); }
 
-// The run's records, once the engine says whether this run plays a replay back: then the
-// replay's notes give them; otherwise records.ini does, and a recorded run notes them.
-std::unique_ptr<RecordBook> OpenRecords() {
-    if (ReplayingBack()) return std::make_unique<RecordBook>(&ReplayNote, &Warn);
-    auto book = std::make_unique<RecordBook>(std::make_unique<RecordsFile>(RecordsPath()), &Warn);
-    for (const auto& [key, value] : book->Notes()) AddReplayNote(key, value);
-    return book;
-}
-
 }  // namespace
 
 int PrintVersion(const char* enginePath) {
@@ -163,7 +154,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         initialised = true;
         session->ApplyAfterInit();
         SetActiveSession(session.get());
-        records = OpenRecords();
+        records = OpenRunRecords(RecordsPath(), &Warn);
         SetActiveRecords(records.get());
         if (watchFrom) {
             // An engine that cannot play replays would hand the run to the devices instead.

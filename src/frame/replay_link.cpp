@@ -17,4 +17,11 @@ std::string RecordingPath() { return {}; }
 
 int64_t EngineStep() { return FrameCount(); }
 
+std::unique_ptr<RecordBook> OpenRunRecords(const std::string& recordsPath, const RecordBook::Warn& warn) {
+    if (ReplayingBack()) return std::make_unique<RecordBook>(&ReplayNote, warn);
+    auto book = std::make_unique<RecordBook>(std::make_unique<RecordsFile>(recordsPath), warn);
+    for (const auto& [key, value] : book->Notes()) AddReplayNote(key, value);
+    return book;
+}
+
 }  // namespace grappix

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "records/record_book.hpp"
 
 namespace grappix {
 
@@ -18,5 +21,10 @@ void AddReplayNote(const std::string& key, const std::string& value);
 std::string RecordingPath();
 // Frame steps the engine has made since Init: the step numbers of a replay's lines.
 int64_t EngineStep();
+
+// The run's records, once the engine knows whether this run plays a replay back (after Init):
+// the replay's notes give them then, and nothing is written; otherwise the file at recordsPath
+// does, and a recorded run notes them in its replay.
+std::unique_ptr<RecordBook> OpenRunRecords(const std::string& recordsPath, const RecordBook::Warn& warn);
 
 }  // namespace grappix
