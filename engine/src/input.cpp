@@ -216,7 +216,7 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
     }
 }
 
-ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
+ScriptStep ApplyScriptEvents(InputState& in, int64_t step, bool keysToggle) {
     using Type = ScriptEvent::Type;
     using Source = ScriptEvent::Source;
     using Change = ScriptEvent::Change;
@@ -231,7 +231,7 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
         case Type::Down:
         case Type::Up: {
             const bool down = ev.type == Type::Down;
-            if (ev.source == Source::Key && down && TogglesFullscreen(ev.button, in)) {
+            if (keysToggle && ev.source == Source::Key && down && TogglesFullscreen(ev.button, in)) {
                 ++out.fullscreenToggles;
                 break;
             }
@@ -248,6 +248,7 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
             break;
         }
         case Type::Quit: out.quit = true; break;
+        case Type::Fullscreen: out.fullscreenSet = ev.on ? 1 : 0; break;
         }
     }
     return out;

@@ -52,6 +52,8 @@ std::string DescribeFailure(const ExceptionRecord& record) {
     if (ExitStatusFor(record) == 0) return {};
     // No display is the player's situation, not a fault: the engine's sentence says what to do.
     if (record.code == BRISEL_FAIL_NO_DISPLAY && record.hasMessage) return "grappix: " + record.message;
+    // So is a replay that cannot be played: the line names the file and what is wrong with it.
+    if (record.code == BRISEL_FAIL_REPLAY && record.hasMessage) return "grappix: " + record.message;
     char head[96];
     std::snprintf(head, sizeof head, "grappix: error %" PRId64, record.code);
     std::string line = head;

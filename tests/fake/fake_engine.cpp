@@ -222,6 +222,29 @@ void FakeGetWindowSize(int64_t* w, int64_t* h) {
     if (h != nullptr) *h = gCurrent->windowH;
 }
 
+void FakeSetReplayNote(const char* key, const char* value) {
+    REC(SetReplayNote)::Record(key, value);
+    gCurrent->notes[key != nullptr ? key : ""] = value != nullptr ? value : "";
+}
+const char* FakeGetReplayNote(const char* key) {
+    REC(GetReplayNote)::Record(key);
+    if (!gCurrent->replaying || key == nullptr) return nullptr;
+    auto it = gCurrent->replayNotes.find(key);
+    return it == gCurrent->replayNotes.end() ? nullptr : it->second.c_str();
+}
+bool FakeReplaying() {
+    REC(Replaying)::Record();
+    return gCurrent->replaying;
+}
+const char* FakeRecordingFile() {
+    REC(RecordingFile)::Record();
+    return gCurrent->recordingFile.c_str();
+}
+int64_t FakeStepNumber() {
+    REC(StepNumber)::Record();
+    return gCurrent->actCount;
+}
+
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
         REC(name)::Record(x);     \
@@ -308,6 +331,11 @@ FakeEngine::FakeEngine() {
     t.GetFullscreen = &FakeGetFullscreen;
     t.SetWindowSize = &FakeSetWindowSize;
     t.GetWindowSize = &FakeGetWindowSize;
+    t.SetReplayNote = &FakeSetReplayNote;
+    t.GetReplayNote = &FakeGetReplayNote;
+    t.Replaying = &FakeReplaying;
+    t.RecordingFile = &FakeRecordingFile;
+    t.StepNumber = &FakeStepNumber;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }

@@ -56,6 +56,11 @@ public:
     void SetKeyCount(int64_t key, int64_t count) { keys[key] = count; }
     void SetWindowCount(int64_t which, int64_t count) { window[which] = count; }
     void RemoveExtensions();  // an engine of the 132 names alone: every extension null
+    // Replays: the notes the game gave, and what a replay playing back reports.
+    std::map<std::string, std::string> notes;        // SetReplayNote
+    bool replaying = false;                          // Replaying
+    std::map<std::string, std::string> replayNotes;  // GetReplayNote while replaying
+    std::string recordingFile;                       // RecordingFile
 
     // Maths calls are not recorded unless asked for (the world calls them by the hundred).
     bool recordMaths = false;
