@@ -121,6 +121,40 @@ TEST(RecordsRunTest, ADamagedFileIsMovedAsideAndAnUnwritableFolderWarnedAboutInO
     EXPECT_NE(blocked.err.find("cannot save the records"), std::string::npos) << blocked.err;
 }
 
+TEST(WatchBestRunTest, TheRecordsReplayPlaysUntilItsGameIsLeftAndTheRunEnds) {
+    // Guards against a record that forgets its replay or the step its game began at, and a
+    // watch that plays on past the record's game (here into a game of Normal) or writes records.
+    TempDir dir;
+    WriteFile(dir / "input.txt",
+              "5 mouse 800 550\n5 down left\n7 up left\n150 mouse 1500 100\n150 down left\n160 down right\n"
+              "290 up left\n291 up right\n300 down pad3\n302 up pad3\n310 mouse 800 670\n312 down left\n"
+              "314 up left\n340 mouse 800 430\n342 down left\n344 up left\n");
+    std::vector<std::pair<std::string, std::string>> env = {
+        {"BRISEL_NOPACE", "1"}, {"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"}};
+    auto recordEnv = env;
+    recordEnv.insert(recordEnv.end(), {{"BRISEL_INPUT", dir / "input.txt"},
+                                       {"BRISEL_FRAMES", "600"},
+                                       {"BRISEL_SEED", "5"},
+                                       {"BRISEL_RECORD", dir / "run.replay"}});
+    ProcessResult recorded = RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR, recordEnv, 300.0);
+    ASSERT_EQ(recorded.status, 0) << recorded.err;
+    RecordTable table;
+    ASSERT_EQ(RecordsFile::Peek(dir / "data/grappix/records.ini", table), "");
+    EXPECT_GT(table[1].best, 0);
+    EXPECT_EQ(table[1].replay, dir / "run.replay");
+    EXPECT_EQ(table[1].step, 7) << "the step \"No Block\" was picked";
+    const std::string before = ReadFile(dir / "data/grappix/records.ini");
+
+    env.emplace_back("BRISEL_TRACE", dir / "watch.trace");
+    ProcessResult watched =
+        RunProcess({GRAPPIX_EXE, "--watch-best", "no-block"}, GRAPPIX_RUN_DIR, env, 300.0);
+    ASSERT_EQ(watched.status, 0) << watched.err;
+    std::vector<test::TraceFrame> frames = test::ParseTrace(ReadFile(dir / "watch.trace"));
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back().step, 314) << "ends with the pick of \"Return Title\"";
+    EXPECT_EQ(ReadFile(dir / "data/grappix/records.ini"), before);
+}
+
 #endif
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "actors/moving_actor.hpp"
 #include "fake/fake_engine.hpp"
+#include "frame/replay_link.hpp"
 #include "game/game_scene.hpp"
 #include "records/record_book.hpp"
 #include "support/process.hpp"
@@ -225,6 +226,28 @@ TEST(GameRecordTest, WatchingEndsTheRunWhenTheWatchedGameIsLeft) {
     } catch (const BriselFailure& f) {
         EXPECT_EQ(f.Code(), static_cast<uint32_t>(BRISEL_FAIL_QUIT)) << "ends as a quit: status 0";
     }
+}
+
+TEST(RunRecordsTest, ARecordedRunNotesItsRecordsAndAReplayShowsThoseOfItsNotes) {
+    // Guards against a replay that cannot show what its run showed (no notes written), a
+    // replay that reads the player's file instead of its notes or notes them again, and a
+    // record pointing at a replay path that only works from the game's folder.
+    TempDir dir;
+    test::WriteFile(dir / "records.ini", "[normal]\nbest = 7288\n");
+    FakeEngine fake;
+    fake.recordingFile = "replays/run.replay";
+    std::unique_ptr<RecordBook> recorded = OpenRunRecords(dir / "records.ini", nullptr);
+    EXPECT_EQ(fake.notes, (Notes{{"best.normal", "7288"}, {"best.no-block", "0"}, {"best.free-style", "0"}}));
+    EXPECT_FALSE(recorded->ReadOnly());
+    EXPECT_EQ(RecordingPath(), std::filesystem::current_path().string() + "/replays/run.replay");
+
+    fake.notes.clear();
+    fake.replaying = true;
+    fake.replayNotes = {{"best.normal", "100"}};
+    std::unique_ptr<RecordBook> replayed = OpenRunRecords(dir / "records.ini", nullptr);
+    EXPECT_TRUE(replayed->ReadOnly());
+    EXPECT_EQ(replayed->Get(0).best, 100);
+    EXPECT_TRUE(fake.notes.empty());
 }
 
 }  // namespace
