@@ -56,6 +56,7 @@ double CoreShare(const std::string& runDir, const std::string& script, double se
         setenv("BRISEL_FRAMES", std::to_string(frames).c_str(), 1);
         setenv("BRISEL_SEED", "1", 1);
         setenv("XDG_CONFIG_HOME", folder, 1);
+        setenv("XDG_DATA_HOME", folder, 1);
         for (const char* name : {"BRISEL_NOPACE", "BRISEL_TRACE", "BRISEL_SHOTS"}) unsetenv(name);
         int null = open("/dev/null", O_RDWR);
         dup2(null, 0);

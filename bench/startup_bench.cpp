@@ -57,6 +57,7 @@ Run Spawn(const std::string& dir, const std::vector<std::string>& argv,
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("BRISEL_NOPACE", "1", 1);
         setenv("BRISEL_SEED", "1", 1);
+        setenv("XDG_DATA_HOME", "/tmp/grappix-bench-data", 1);  // the player's records stay out of it
         for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
         int null = open("/dev/null", O_RDWR);
         dup2(null, 0);

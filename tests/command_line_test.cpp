@@ -4,6 +4,7 @@
 #include <set>
 
 #include "desktop/command_line.hpp"
+#include "records/records_file.hpp"
 #include "support/process.hpp"
 
 namespace grappix {
@@ -96,6 +97,21 @@ TEST(CommandLineTest, EveryBadArgumentIsOneLineNamingIt) {
     }
     // A bad argument stops the reading even after --help: nothing half-understood runs.
     EXPECT_EQ(Parse({"--help", "--bogus"}).action, Action::Error);
+}
+
+TEST(CommandLineTest, WatchBestTakesExactlyTheModesTheRecordsKnow) {
+    // Guards against a mode the records file names that the command line refuses (or the
+    // other way round), and against a mode's name taken in another case.
+    for (int mode = 0; mode < kRecordModes; ++mode) {
+        CommandLine line = Parse({"--watch-best", RecordModeName(mode)});
+        EXPECT_EQ(line.action, Action::Play) << line.error;
+        EXPECT_EQ(line.watchBest, std::optional<std::string>(RecordModeName(mode)));
+    }
+    EXPECT_FALSE(Parse({}).watchBest.has_value());
+    CommandLine wrong = Parse({"--watch-best=Normal"});
+    EXPECT_EQ(wrong.action, Action::Error);
+    EXPECT_EQ(wrong.error, "option '--watch-best': 'Normal' is not a mode (normal, no-block or free-style)");
+    EXPECT_EQ(Parse({"--watch-best"}).error, "option '--watch-best' needs a value (MODE)");
 }
 
 TEST(CommandLineTest, HelpListsEveryOptionTheControlsAndTheSettingsFile) {

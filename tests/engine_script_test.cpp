@@ -63,7 +63,7 @@ TEST(InputScriptParser, MalformedLinesNameFileAndLine) {
         {"0 down left", "frame step must be a whole number from 1, not '0'"},
         {"-3 quit", "frame step must be a whole number from 1, not '-3'"},
         {"4", "missing event after the frame step"},
-        {"4 jump", "unknown event 'jump' (mouse, down, up, window, axis, device or quit)"},
+        {"4 jump", "unknown event 'jump' (mouse, down, up, window, axis, device, fullscreen or quit)"},
         {"4 mouse 10", "mouse needs x and y"},
         {"4 mouse ten 10", "mouse x is not a number: 'ten'"},
         {"4 mouse 10 nan", "mouse y is not a number: 'nan'"},

@@ -240,13 +240,14 @@ check_layout() {
 }
 
 # Plays the scripted game with the launcher $1 from the working directory $2, with relative
-# file names for the script and the trace. Prints the trace's path.
+# file names for the script and the trace. Prints the trace's path. Every run keeps its records
+# in a fresh folder of its own: a record set by one run shows on the next one's screens.
 play_installed() {
     local launcher=$1 cwd=$2
     mkdir -p "$cwd"
     write_game_script "$cwd/game.input"
     local status=0
-    (cd "$cwd" && BRISEL_INPUT=game.input BRISEL_TRACE=game.trace BRISEL_FRAMES=300 \
+    (cd "$cwd" && XDG_DATA_HOME="$cwd/xdg-data" BRISEL_INPUT=game.input BRISEL_TRACE=game.trace BRISEL_FRAMES=300 \
         BRISEL_SEED=7 BRISEL_NOPACE=1 "$launcher" >"$cwd/stdout" 2>"$cwd/stderr") || status=$?
     if ((status != 0)); then
         fail "$launcher ended with status $status: $(cat "$cwd/stderr")"
@@ -264,7 +265,7 @@ play_reference() {
     local dir=$tmp/reference
     mkdir -p "$dir"
     write_game_script "$dir/game.input"
-    (cd "$GRAPPIX_RUN_DIR" && BRISEL_INPUT=$dir/game.input BRISEL_TRACE=$dir/game.trace \
+    (cd "$GRAPPIX_RUN_DIR" && XDG_DATA_HOME="$dir/xdg-data" BRISEL_INPUT=$dir/game.input BRISEL_TRACE=$dir/game.trace \
         BRISEL_FRAMES=300 BRISEL_SEED=7 BRISEL_NOPACE=1 ./grappix >/dev/null 2>"$dir/stderr") ||
         { fail "the game in the run folder failed: $(cat "$dir/stderr")"; finish; }
     echo "$dir/game.trace"

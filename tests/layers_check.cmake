@@ -10,14 +10,15 @@
 #
 # Fails naming every include that reaches up or sideways.
 set(allowed_desktop desktop)
-set(allowed_frame desktop frame)
+set(allowed_records desktop records)
+set(allowed_frame desktop records frame)
 set(allowed_common frame common)
 set(allowed_actors frame common actors)
 set(allowed_blocks frame common blocks)
 set(allowed_options desktop frame common options)
-set(allowed_title frame common options title)
-set(allowed_game frame common actors blocks options game)
-set(layers desktop frame common actors blocks options title game)
+set(allowed_title records frame common options title)
+set(allowed_game records frame common actors blocks options game)
+set(layers desktop records frame common actors blocks options title game)
 
 if(NOT IS_DIRECTORY "${GRAPPIX_SRC}")
   message(FATAL_ERROR "layers_check: GRAPPIX_SRC is not a folder: '${GRAPPIX_SRC}'")

@@ -27,7 +27,12 @@
  * engine's own environment settings, read at Init: BRISEL_INPUT (scripted input), BRISEL_FRAMES,
  * BRISEL_SEED, BRISEL_NOPACE, BRISEL_SHOTS with BRISEL_SHOT_FRAMES, BRISEL_TRACE, BRISEL_DEBUG,
  * and BRISEL_TIMES=file (one line per shown frame: "<frame> <milliseconds since Init>", three
- * decimals). engine/README.md gives their formats and the keyboard and controller mapping of pad 0.
+ * decimals). Every run, with a window or without, may also be recorded and played back:
+ * BRISEL_RECORD=file (record this run to file), BRISEL_REPLAY=file (play that replay back instead
+ * of the devices), BRISEL_REPLAY_FROM=N (while playing back, steps before N are run without
+ * drawing, sound or pacing: fast-forward), BRISEL_REPLAY_FORCE=1 (play a replay recorded by
+ * another version). engine/README.md gives their formats and the keyboard and controller mapping
+ * of pad 0.
  */
 #ifndef BRISEL_H
 #define BRISEL_H
@@ -327,6 +332,12 @@ enum {
  * the player, saying so and how to run without a window. */
 enum { BRISEL_FAIL_NO_DISPLAY = 1008 };
 
+/* A failure code of engines with the replay extensions: the replay of BRISEL_REPLAY cannot be
+ * played (missing, cut short, not a replay, recorded by another version) or the game no longer
+ * does what was recorded ("replay differs from the recorded game at step N"). The message is one
+ * line naming the file and the fault. */
+enum { BRISEL_FAIL_REPLAY = 1009 };
+
 /* Each line: X(return type, name, (parameters)), as in the main table. Every setter may be
  * called before Init: it then sets how Init opens the window and the sound.               */
 /* clang-format off: the table is aligned by hand, one entry a line. */
@@ -372,9 +383,25 @@ enum { BRISEL_FAIL_NO_DISPLAY = 1008 };
     X(int64_t, LastDevice, (void))                                                                  \
     /* shakes every controller that can, at strength 0..1 for the given milliseconds (at most       \
        2000); nothing where none can. Output only: the game never reads it back */                  \
-    X(void, Rumble, (double strength, int64_t milliseconds))
+    X(void, Rumble, (double strength, int64_t milliseconds))                                        \
+    /* a note carried in the header of the replay being recorded ("note <key> <value>": key one     \
+       word, value one line); call after Init and before the first Act. While a replay plays back,  \
+       the game reads the recorded notes with GetReplayNote instead of its own files. The note      \
+       "version" is the game's version: it goes into the replay's version line, and a replay whose  \
+       version line differs from this run's plays only with BRISEL_REPLAY_FORCE=1 */                \
+    X(void, SetReplayNote, (const char* key, const char* value))                                    \
+    /* while a replay plays back: the note recorded under key; otherwise, or when none was          \
+       recorded, null */                                                                            \
+    X(const char*, GetReplayNote, (const char* key))                                                \
+    /* whether this run is a replay being played back (the game then writes no settings or          \
+       records) */                                                                                  \
+    X(bool, Replaying, (void))                                                                      \
+    /* the file this run is being recorded to, "" when it is not recorded */                        \
+    X(const char*, RecordingFile, (void))                                                           \
+    /* frame steps Act has made since Init: the step numbers of a replay's lines */                 \
+    X(int64_t, StepNumber, (void))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 16
+#define BRISEL_EXTENSION_COUNT 21
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

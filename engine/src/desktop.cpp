@@ -21,11 +21,6 @@ bool IsFullscreen(const Engine& e) {
     return (SDL_GetWindowFlags(e.window) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
-void MakeFullscreen(Engine& e, bool on) {
-    e.fullscreen = on;
-    if (e.window != nullptr) SDL_SetWindowFullscreen(e.window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-}
-
 std::string VersionText(const char* name, const SDL_version& v) {
     return std::string(name) + " " + std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
            std::to_string(v.patch);
@@ -34,6 +29,28 @@ std::string VersionText(const char* name, const SDL_version& v) {
 }  // namespace
 
 namespace brisel {
+
+void MakeFullscreen(Engine& e, bool on) {
+    e.fullscreen = on;
+    if (e.window != nullptr) SDL_SetWindowFullscreen(e.window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+// While a replay plays back, the window belongs to the viewer (F11 still toggles it) and the
+// game sees the fullscreen state it saw when it was recorded.
+bool FullscreenSeenByGame(const Engine& e) {
+    return e.playback.active ? e.playback.fullscreen : IsFullscreen(e);
+}
+
+const std::string& EngineVersionText() {
+    static std::string text;
+    if (text.empty()) {
+        SDL_version sdl;
+        SDL_GetVersion(&sdl);
+        text = std::string("Brisel ") + BRISEL_VERSION + " (" + VersionText("SDL", sdl) + ", " +
+               VersionText("SDL_ttf", *TTF_Linked_Version()) + ")";
+    }
+    return text;
+}
 
 void ToggleFullscreen(Engine& e) { MakeFullscreen(e, !IsFullscreen(e)); }
 
@@ -100,14 +117,7 @@ extern "C" {
 
 const char* EngineVersion(void) {
     BRISEL_ENTRY;
-    static std::string text;
-    if (text.empty()) {
-        SDL_version sdl;
-        SDL_GetVersion(&sdl);
-        text = std::string("Brisel ") + BRISEL_VERSION + " (" + VersionText("SDL", sdl) + ", " +
-               VersionText("SDL_ttf", *TTF_Linked_Version()) + ")";
-    }
-    return text.c_str();
+    return EngineVersionText().c_str();
 }
 
 void ShowPointer(bool show) {
@@ -119,12 +129,18 @@ void ShowPointer(bool show) {
 
 void SetFullscreen(bool on) {
     BRISEL_ENTRY;
-    MakeFullscreen(E(), on);
+    Engine& e = E();
+    if (e.playback.active) {
+        e.playback.fullscreen = on;  // the viewer's window stays as the viewer has it
+        return;
+    }
+    MakeFullscreen(e, on);
+    e.recorder.GameSetFullscreen(on);  // a replay's SetFullscreen makes the same change
 }
 
 bool GetFullscreen(void) {
     BRISEL_ENTRY;
-    return IsFullscreen(E());
+    return FullscreenSeenByGame(E());
 }
 
 void SetWindowSize(int64_t width, int64_t height) {

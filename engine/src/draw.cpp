@@ -163,19 +163,22 @@ void SetZBuf(bool) {
 void Clear(double r, double g, double b) {
     BRISEL_ENTRY;
     RequireInit("Clear");
-    if (E().suspended) return;
+    HashCall('C', r, g, b);
+    if (NothingShown(E())) return;
     E().canvas.Clear(r, g, b);
 }
 
 void SetViewport(double x, double y, double w, double h) {
     BRISEL_ENTRY;
     RequireInit("SetViewport");
+    HashCall('V', x, y, w, h);
     E().canvas.SetViewport(x, y, w, h);
 }
 
 void ResetViewport(void) {
     BRISEL_ENTRY;
     RequireInit("ResetViewport");
+    HashCall('v');
     E().canvas.ResetViewport();
 }
 
@@ -185,12 +188,14 @@ void SetBlend(int64_t mode) {
     if (mode < 0 || mode > 2)
         Raise(BRISEL_FAIL_ARGUMENT,
               "SetBlend: unknown mode " + std::to_string(mode) + " (0 alpha, 1 additive, 2 none)");
+    HashCall('B', mode);
     E().canvas.SetBlend(static_cast<BlendMode>(mode));
 }
 
 void SetFilter(bool linear) {
     BRISEL_ENTRY;
     RequireInit("SetFilter");
+    HashCall('F', linear);
     E().canvas.SetLinear(linear);
 }
 
@@ -198,7 +203,8 @@ void DrawRect(double x, double y, double w, double h, double r, double g, double
     BRISEL_ENTRY;
     RequireInit("DrawRect");
     TraceLine("rect %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g", x, y, w, h, r, g, b, a);
-    if (E().suspended) return;  // minimised: nothing will be shown
+    HashCall('R', x, y, w, h, r, g, b, a);
+    if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
     E().canvas.FillRect(x, y, w, h, r, g, b, a);
 }
 
@@ -222,7 +228,9 @@ void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double 
     RequireInit("DrawTex");
     LiveTex(tex, "DrawTex");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
-    if (E().suspended) return;  // minimised: nothing will be shown
+    HashText(tex->name);
+    HashCall('T', sx, sy, sw, sh, dx, dy, dw, dh, r, g, b, a);
+    if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
     E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
 }
 
@@ -232,7 +240,9 @@ void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, doub
     RequireInit("DrawTexRot");
     LiveTex(tex, "DrawTexRot");
     TraceTex(tex, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
-    if (E().suspended) return;  // minimised: nothing will be shown
+    HashText(tex->name);
+    HashCall('X', sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
     E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
 }
 

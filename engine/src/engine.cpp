@@ -147,6 +147,19 @@ Config ReadConfig() {
         c.haveSeed = true;
         c.seed = uint64_t(v);
     }
+    c.recordPath = Env("BRISEL_RECORD");
+    c.replayPath = Env("BRISEL_REPLAY");
+    c.replayForce = Env("BRISEL_REPLAY_FORCE") == "1";
+    std::string from = Env("BRISEL_REPLAY_FROM");
+    if (!from.empty()) {
+        if (!ParseWhole(from.c_str(), c.replayFrom) || c.replayFrom < 1)
+            BadSetting("BRISEL_REPLAY_FROM", from, "not a frame step (a whole number from 1)");
+        if (c.replayPath.empty())
+            BadSetting("BRISEL_REPLAY_FROM", from, "BRISEL_REPLAY names no replay to play");
+    }
+    if (!c.replayPath.empty() && !c.inputScript.empty())
+        BadSetting("BRISEL_REPLAY", c.replayPath,
+                   "BRISEL_INPUT names an input script too; a run takes one of them");
     std::string shots = Env("BRISEL_SHOT_FRAMES");
     if (!shots.empty()) {
         size_t pos = 0;

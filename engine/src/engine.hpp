@@ -29,6 +29,7 @@
 
 #include "canvas.hpp"
 #include "input_script.hpp"
+#include "replay.hpp"
 #include "texture_loader.hpp"
 
 namespace brisel {
@@ -80,6 +81,10 @@ struct Config {
     std::string tracePath;         // BRISEL_TRACE
     std::string timesPath;         // BRISEL_TIMES
     bool debug = false;            // BRISEL_DEBUG=1
+    std::string recordPath;        // BRISEL_RECORD
+    std::string replayPath;        // BRISEL_REPLAY
+    int64_t replayFrom = 0;        // BRISEL_REPLAY_FROM; 0 = from the start
+    bool replayForce = false;      // BRISEL_REPLAY_FORCE=1
 };
 Config ReadConfig();  // raises BRISEL_FAIL_ARGUMENT for a malformed value
 
@@ -130,6 +135,7 @@ struct InputState {
 struct ScriptStep {
     bool quit = false;
     int fullscreenToggles = 0;  // F11 and Alt+Return pressed by the script
+    int fullscreenSet = -1;     // a fullscreen line: 0 off, 1 on, -1 none
 };
 
 // The dead zones, decided here for every controller: a stick nearer its centre than this
@@ -149,7 +155,9 @@ void ApplyStickDeadZone(double& x, double& y);
 double ApplyTriggerDeadZone(double pull);  // 0..1 in and out
 
 void HandleInputEvent(InputState& in, const SDL_Event& e);  // a device event
-ScriptStep ApplyScriptEvents(InputState& in, int64_t step);
+// keysToggle: F11 and Alt+Return in the script toggle fullscreen (false for a replay, which
+// carries the fullscreen state in lines of its own).
+ScriptStep ApplyScriptEvents(InputState& in, int64_t step, bool keysToggle);
 void RefreshCounts(InputState& in);
 void ReleaseAllKeys(InputState& in);  // focus lost: keys let go elsewhere never report up
 void CloseControllers(InputState& in);
@@ -200,10 +208,40 @@ struct Engine {
     std::unordered_map<const void*, Kind> handles;
 
     std::string stringBuffer;  // the text returned by the last string call
+
+    // Replays: the game's notes, the recorder, the playback, and the hash of the frame step
+    // being drawn, kept only while a check will need it.
+    uint64_t seed = 0;  // the seed the run started with
+    std::string title;  // the window's title as Init set it
+    Notes notes;
+    Recorder recorder;
+    Playback playback;
+    bool hashing = false;
+    uint64_t frameHash = kHashStart;
+    bool fastForward = false;  // BRISEL_REPLAY_FROM: this step is neither shown nor heard
 };
+
+// Nothing drawn now will be seen: the window is minimised, or a replay is fast-forwarding.
+inline bool NothingShown(const Engine& e) { return e.suspended || e.fastForward; }
 
 Engine& E();
 Rng& MainRng();
+
+// A draw or sound call into the frame step's hash, while a check needs it: a tag for the call,
+// then its arguments' bytes.
+template <typename... A>
+inline void HashCall(char tag, const A&... args) {
+    Engine& e = E();
+    if (!e.hashing) return;
+    uint64_t h = HashBytes(e.frameHash, &tag, 1);
+    ((h = HashBytes(h, &args, sizeof args)), ...);
+    e.frameHash = h;
+}
+inline void HashText(const std::string& text) {
+    Engine& e = E();
+    if (!e.hashing) return;
+    e.frameHash = HashBytes(e.frameHash, text.data(), text.size() + 1);
+}
 
 // Resolves a bare file name inside Data/ of the working folder.
 std::string DataPath(const char* name);
@@ -251,8 +289,14 @@ void SuspendSound(bool paused);  // pauses or resumes the sound device (window m
 
 // The window (desktop.cpp).
 void ToggleFullscreen(Engine& e);
-void NoteWindowSize(Engine& e);    // after a size change: remember a plain window's size
-void UpdateSuspension(Engine& e);  // after the counts are refreshed: minimised or not
+void NoteWindowSize(Engine& e);              // after a size change: remember a plain window's size
+void UpdateSuspension(Engine& e);            // after the counts are refreshed: minimised or not
+bool FullscreenSeenByGame(const Engine& e);  // what GetFullscreen answers
+void MakeFullscreen(Engine& e, bool on);     // the window itself
+const std::string& EngineVersionText();
+
+// Sounds: after a fast-forward, the repeating sounds the game started are heard again.
+void ResumeLoopingSounds();
 
 // Keeps what libraries write to standard error while it lives (SDL probing for displays and
 // sound devices, ALSA, Mesa): a player's terminal gets the engine's own one-line messages,

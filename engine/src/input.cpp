@@ -319,7 +319,7 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
     }
 }
 
-ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
+ScriptStep ApplyScriptEvents(InputState& in, int64_t step, bool keysToggle) {
     using Type = ScriptEvent::Type;
     using Source = ScriptEvent::Source;
     using Change = ScriptEvent::Change;
@@ -338,7 +338,7 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
             // As with the real devices: a key or a mouse button pressed is the mouse and
             // keyboard in hand. A pad line may be either, so it leaves the device as it was.
             if (down && ev.source != Source::Pad) in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
-            if (ev.source == Source::Key && down && TogglesFullscreen(ev.button, in)) {
+            if (keysToggle && ev.source == Source::Key && down && TogglesFullscreen(ev.button, in)) {
                 ++out.fullscreenToggles;
                 break;
             }
@@ -360,6 +360,7 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step) {
             break;
         case Type::Device: in.device = ev.button; break;
         case Type::Quit: out.quit = true; break;
+        case Type::Fullscreen: out.fullscreenSet = ev.on ? 1 : 0; break;
         }
     }
     return out;

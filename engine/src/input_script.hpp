@@ -11,7 +11,15 @@
 //                              lefttrigger, righttrigger (0 to 1), as the game reads it
 //     <n> device <device>      the device used last: controller or mouse-keyboard
 //     <n> quit                 the window is closed at frame step n
-// Frame steps are the calls of Act, counted from 1.
+//     <n> fullscreen <on|off>  the game finds the window fullscreen, or not, from step n on
+// Frame steps are the calls of Act, counted from 1. Lines without a step describe the run:
+//     seed <n>                 the random seed (0 to 2^64-1); it wins over BRISEL_SEED
+//     fullscreen <on|off>      whether the window is fullscreen at Init
+//     version <game> engine <engine's version text>   who recorded it (replays)
+//     note <key> <value>       something the game read from its own files (replays)
+//     check <n> <hash>         the hash of frame step n's draw and sound calls (replays)
+//     end <n>                  the last frame step: nothing may follow it (replays)
+// A replay is such a script whose first line is "# grappix replay 1" (replay.hpp).
 #ifndef BRISEL_INPUT_SCRIPT_HPP
 #define BRISEL_INPUT_SCRIPT_HPP
 
@@ -23,7 +31,7 @@
 namespace brisel {
 
 struct ScriptEvent {
-    enum class Type { Mouse, Down, Up, Window, Axis, Device, Quit };
+    enum class Type { Mouse, Down, Up, Window, Axis, Device, Quit, Fullscreen };
     enum class Source { Mouse, Pad, Key };  // what a Down or Up presses
     enum class Change { FocusLost, FocusGained, Minimised, Restored };
     int64_t step = 0;
@@ -34,12 +42,30 @@ struct ScriptEvent {
     int button = 0;
     Change change = Change::FocusLost;  // Window
     double x = 0, y = 0;                // Mouse; x is an Axis line's value
+    bool on = false;                    // Fullscreen
     int line = 0;                       // line of the script it came from
+};
+
+// A desync check: the hash of one frame step's draw and sound calls (replay.hpp).
+struct ScriptCheck {
+    int64_t step = 0;
+    uint64_t hash = 0;
+    int line = 0;
 };
 
 struct ParsedScript {
     std::vector<ScriptEvent> events;  // sorted by step; lines of one step keep their order
     std::string error;                // "<file>:<line>: <what>"; empty when the script is good
+    // What the lines without a step said.
+    bool haveSeed = false;
+    uint64_t seed = 0;
+    bool haveFullscreen = false;
+    bool fullscreen = false;
+    std::string version;                                     // after "version "; empty if none
+    std::vector<std::pair<std::string, std::string>> notes;  // in the order written
+    std::vector<ScriptCheck> checks;                         // in step order
+    bool haveEnd = false;
+    int64_t endStep = 0;
 };
 
 // Parses a whole script. fileName only goes into error messages.
@@ -52,6 +78,12 @@ const char* AxisName(int axis);
 // The device (BRISEL_DEVICE_*) a script names ("controller", "mouse-keyboard"); -1 if none.
 int DeviceFromName(std::string_view name);
 const char* DeviceName(int device);
+// The line an event is written as (no newline): what ParseInputScript reads back as that event.
+std::string FormatScriptEvent(const ScriptEvent& event);
+
+// Whether a note's key and value can be written as a note line (key one word, value one line).
+bool ValidNoteKey(std::string_view key);
+bool ValidNoteValue(std::string_view value);
 
 // The key (BRISEL_KEY_*) an input script names, matched without regard to case; -1 if none.
 int KeyFromName(std::string_view name);

@@ -193,14 +193,93 @@ void LoadScript(Engine& e) {
     if (failed) Raise(BRISEL_FAIL_SCRIPT, path + ": cannot read the input script");
     ParsedScript parsed = ParseInputScript(text, path);
     if (!parsed.error.empty()) Raise(BRISEL_FAIL_SCRIPT, parsed.error);
+    if (parsed.haveSeed) {  // a script that names its seed was written for it: it wins
+        e.config.haveSeed = true;
+        e.config.seed = parsed.seed;
+    }
+    if (parsed.haveFullscreen) e.fullscreen = parsed.fullscreen;
     e.input.script = std::move(parsed.events);
     e.input.scriptNext = 0;
     e.input.scripted = true;
 }
 
+// BRISEL_REPLAY: the replay's events become the run's input, its seed the run's seed.
+void LoadPlayback(Engine& e) {
+    Playback& p = e.playback;
+    p.script = LoadReplay(e.config.replayPath);
+    p.path = e.config.replayPath;
+    p.from = e.config.replayFrom;
+    p.force = e.config.replayForce;
+    p.fullscreen = p.script.haveFullscreen && p.script.fullscreen;
+    p.gameVersion = p.script.version.substr(0, p.script.version.find(' '));
+    if (p.from > p.script.endStep)
+        Raise(BRISEL_FAIL_REPLAY, p.path + ": BRISEL_REPLAY_FROM=" + std::to_string(p.from) +
+                                      " is past the replay's end (step " + std::to_string(p.script.endStep) +
+                                      ")");
+    e.config.haveSeed = true;
+    e.config.seed = p.script.seed;
+    e.input.script = std::move(p.script.events);
+    e.input.scriptNext = 0;
+    e.input.scripted = true;
+    p.active = true;
+}
+
+bool g_fullscreenAtInit = false;  // for the replay's header
+
+// For the frame step about to be drawn: whether a check will need its hash, and whether a
+// fast-forward hides it.
+void NextFrame(Engine& e) {
+    const int64_t next = e.step + 1;
+    const Playback& p = e.playback;
+    e.hashing =
+        (e.recorder.Active() && next % kCheckEvery == 0) ||
+        (p.active && p.nextCheck < p.script.checks.size() && p.script.checks[p.nextCheck].step == next);
+    e.frameHash = kHashStart;
+    const bool wasFast = e.fastForward;
+    e.fastForward = p.active && next < p.from;
+    if (wasFast && !e.fastForward) {  // real time from here: the music the game started plays
+        ResumeLoopingSounds();
+        g_pacer.Rebase(NowNs());
+        g_pacer.lastFrame = NowNs();
+    }
+}
+
+// The frame step just shown: its check line, or the check of the replay playing back.
+void CheckFrame(Engine& e) {
+    if (!e.hashing) return;
+    if (e.step % kCheckEvery == 0) e.recorder.Check(e.step, e.frameHash);
+    Playback& p = e.playback;
+    if (p.active && p.nextCheck < p.script.checks.size() && p.script.checks[p.nextCheck].step == e.step) {
+        if (p.script.checks[p.nextCheck].hash != e.frameHash) {
+            e.quitRequested = true;
+            Raise(BRISEL_FAIL_REPLAY,
+                  p.path + ": replay differs from the recorded game at step " + std::to_string(e.step));
+        }
+        ++p.nextCheck;
+    }
+}
+
+// Before the first frame step, when the game has given its notes: the recorder's header, and
+// the playback's version check.
+void BeginReplay(Engine& e) {
+    const std::string version = VersionLine(e.notes);
+    const Playback& p = e.playback;
+    if (p.active && !p.force && version != p.script.version)
+        Raise(BRISEL_FAIL_REPLAY, p.path + ": recorded by another version (" + p.script.version +
+                                      "; this is " + version + "); BRISEL_REPLAY_FORCE=1 plays it anyway");
+    e.recorder.Start(version, e.seed, g_fullscreenAtInit, e.notes);
+}
+
 // Closes everything; safe at any stage of a failed Init and when nothing was opened.
 void Shutdown() {
     Engine& e = E();
+    // A run that made frame steps keeps its replay; one that never stepped has nothing to show.
+    if (e.step > 0 && e.recorder.Started()) {
+        std::string error;
+        if (!e.recorder.Finish(e.step, error)) std::fprintf(stderr, "%s: %s\n", ProgramName(), error.c_str());
+    } else {
+        e.recorder.Abandon();
+    }
     // The trace ends with the last frame: closing down is not something the game did.
     if (e.trace != nullptr) std::fclose(e.trace);
     e.trace = nullptr;
@@ -249,6 +328,13 @@ void Shutdown() {
     e.windowWidth = e.windowHeight = 0;
     e.pointerShown = true;
     e.suspended = false;
+    e.seed = 0;
+    e.title.clear();
+    e.notes.clear();
+    e.playback = Playback{};
+    e.hashing = false;
+    e.frameHash = kHashStart;
+    e.fastForward = false;
 }
 
 // The frame as an RGB PNG, written beside its name and renamed into place, so a picture that
@@ -337,6 +423,13 @@ void PollEvents(Engine& e) {
                 ToggleFullscreen(e);
                 break;  // the toggle is not game input
             }
+            if (e.playback.active) {  // the viewer's keys: Escape ends the replay, Space or P pauses it
+                if (ev.key.repeat) break;
+                if (ev.key.keysym.sym == SDLK_ESCAPE) e.quitRequested = true;
+                if (ev.key.keysym.sym == SDLK_SPACE || ev.key.keysym.sym == SDLK_p)
+                    e.playback.paused = !e.playback.paused;
+                break;
+            }
             if (!e.input.scripted) HandleInputEvent(e.input, ev);
             break;
         case SDL_CONTROLLERDEVICEADDED:
@@ -348,6 +441,21 @@ void PollEvents(Engine& e) {
             break;
         }
     }
+}
+
+// The viewer paused the replay: the last frame stays on show, the game waits inside this step.
+void WaitWhilePaused(Engine& e) {
+    if (!e.playback.paused) return;
+    if (e.window != nullptr) SDL_SetWindowTitle(e.window, (e.title + " (paused)").c_str());
+    while (e.playback.paused && !e.quitRequested) {
+        if (!e.suspended) Present(e);
+        timespec ts{0, long(kFrameNs)};
+        nanosleep(&ts, nullptr);
+        PollEvents(e);
+    }
+    if (e.window != nullptr) SDL_SetWindowTitle(e.window, e.title.c_str());
+    g_pacer.Rebase(NowNs());
+    g_pacer.lastFrame = NowNs();
 }
 
 }  // namespace
@@ -365,6 +473,7 @@ int64_t Init(const BriselInitRecord* record) {
         e.config = ReadConfig();
         if (e.config.debug) SDL_LogSetAllPriority(SDL_LOG_PRIORITY_INFO);
         if (!e.config.inputScript.empty()) LoadScript(e);
+        if (!e.config.replayPath.empty()) LoadPlayback(e);
         if (!e.config.tracePath.empty()) {
             e.trace = std::fopen(e.config.tracePath.c_str(), "w");
             if (e.trace == nullptr)
@@ -372,7 +481,9 @@ int64_t Init(const BriselInitRecord* record) {
                       e.config.tracePath + ": cannot write the trace (" + std::strerror(errno) + ")");
         }
         OpenTimes(e);
-        MainRng().Seed(e.config.haveSeed ? e.config.seed : uint64_t(NowNs()) ^ uint64_t(time(nullptr)));
+        e.seed = e.config.haveSeed ? e.config.seed : uint64_t(NowNs()) ^ uint64_t(time(nullptr));
+        MainRng().Seed(e.seed);
+        e.title = record->title != nullptr ? record->title : "";
         // The first scene's pictures decode on the second core while the window opens.
         PreloadTextures(DataPath("preload.txt"));
 
@@ -401,6 +512,11 @@ int64_t Init(const BriselInitRecord* record) {
         if (TTF_Init() != 0)
             Raise(BRISEL_FAIL_SYSTEM, std::string("Init: cannot start the font renderer: ") + TTF_GetError());
         OpenAudio();
+
+        if (!e.config.recordPath.empty()) e.recorder.Open(e.config.recordPath);
+        g_fullscreenAtInit = FullscreenSeenByGame(e);
+        e.recorder.GameSetFullscreen(g_fullscreenAtInit);
+        NextFrame(e);
 
         e.startTicks = uint64_t(NowNs());
         g_pacer.Rebase(NowNs());
@@ -431,39 +547,60 @@ int64_t Act(void) {
     RequireInit("Act");
     Engine& e = E();
     if (e.quitRequested) Raise(BRISEL_FAIL_QUIT, "Act: the window was closed");
+    Playback& p = e.playback;
+    if (p.active && e.step >= p.script.endStep) {
+        e.quitRequested = true;
+        Raise(BRISEL_FAIL_QUIT, "Act: the replay ended at step " + std::to_string(e.step));
+    }
+    if (e.step == 0) BeginReplay(e);
     ++e.step;
-    if (!e.suspended) {  // minimised: nothing to show, and no cost for it
+    CheckFrame(e);
+    const bool shown = !e.fastForward;
+    if (!e.suspended && shown) {  // minimised: nothing to show, and no cost for it
         Present(e);
         WriteShownTime(e);
     }
     e.canvas.EndFrame();
     AgeTextureCache(e.step);
-    if (e.config.shotFrames.count(e.step) != 0) SaveShot(e);
+    if (shown && e.config.shotFrames.count(e.step) != 0) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));
     if (e.trace != nullptr) std::fflush(e.trace);
 
-    Pace(e);
-    PollEvents(e);
+    if (shown) Pace(e);
+    // A fast-forward still hears the viewer's Escape and the window's close, now and then.
+    if (shown || e.step % 64 == 0) PollEvents(e);
+    WaitWhilePaused(e);
     ScriptStep script;
-    if (e.input.scripted) script = ApplyScriptEvents(e.input, e.step);
+    if (e.input.scripted) script = ApplyScriptEvents(e.input, e.step, !p.active);
     for (int i = 0; i < script.fullscreenToggles; ++i) ToggleFullscreen(e);
+    if (script.fullscreenSet >= 0) {
+        if (p.active)
+            p.fullscreen = script.fullscreenSet == 1;
+        else
+            MakeFullscreen(e, script.fullscreenSet == 1);
+    }
     RefreshCounts(e.input);
     UpdateSuspension(e);
+    e.recorder.Step(e.step, e.input, FullscreenSeenByGame(e));
 
     int64_t now = NowNs();
     e.recentFrames.push_back(uint64_t(now));
     if (e.recentFrames.size() > 512)
         e.recentFrames.erase(e.recentFrames.begin(), e.recentFrames.begin() + 256);
+    NextFrame(e);
 
-    if (script.quit) {
+    std::string quit;
+    if (script.quit)
+        quit = "Act: the input script closed the window at step " + std::to_string(e.step);
+    else if (e.config.frameLimit != 0 && e.step >= e.config.frameLimit)
+        quit = "Act: BRISEL_FRAMES=" + std::to_string(e.config.frameLimit) + " reached";
+    else if (e.quitRequested)
+        quit = p.active ? "Act: the viewer ended the replay" : "Act: the window was closed";
+    if (!quit.empty()) {
+        e.recorder.Quit(e.step);
         e.quitRequested = true;
-        Raise(BRISEL_FAIL_QUIT, "Act: the input script closed the window at step " + std::to_string(e.step));
+        Raise(BRISEL_FAIL_QUIT, quit);
     }
-    if (e.config.frameLimit != 0 && e.step >= e.config.frameLimit) {
-        e.quitRequested = true;
-        Raise(BRISEL_FAIL_QUIT, "Act: BRISEL_FRAMES=" + std::to_string(e.config.frameLimit) + " reached");
-    }
-    if (e.quitRequested) Raise(BRISEL_FAIL_QUIT, "Act: the window was closed");
     return e.step;
 }
 

@@ -281,6 +281,15 @@ void CloseAudio() {
     e.audioOpen = false;
 }
 
+void ResumeLoopingSounds() {
+    if (g_mixer == nullptr) return;
+    for (const auto& [handle, kind] : E().handles) {
+        if (kind != Kind::Snd) continue;
+        const auto* snd = static_cast<const BriselSnd*>(handle);
+        if (snd->looping && snd->mixId != 0) g_mixer->Play(snd->mixId, 0, true, 0);
+    }
+}
+
 void ReleaseSnd(BriselSnd* snd) {
     Unregister(snd);
     if (snd->mixId != 0) {
@@ -326,8 +335,11 @@ void PlaySnd(BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)
     BRISEL_ENTRY;
     LiveSnd(snd, "PlaySnd");
     TraceLine("play %s %d", snd->name.c_str(), loop ? 1 : 0);
+    HashText(snd->name);
+    HashCall('P', startSeconds, loop, fadeSeconds);
     snd->looping = loop;
-    if (snd->mixId == 0 || g_mixer == nullptr) return;  // silent run
+    // A silent run, or a fast-forward: a repeating sound starts when the fast-forward ends.
+    if (snd->mixId == 0 || g_mixer == nullptr || E().fastForward) return;
     int64_t start = 0, fade = 0;
     if (std::isfinite(startSeconds) && startSeconds > 0) {
         if (startSeconds >= snd->seconds) {  // starts past the end: nothing to hear
@@ -345,6 +357,8 @@ void StopSnd(BriselSnd* snd) {
     BRISEL_ENTRY;
     LiveSnd(snd, "StopSnd");
     TraceLine("stop %s", snd->name.c_str());
+    HashText(snd->name);
+    HashCall('S');
     snd->looping = false;
     if (snd->mixId != 0 && g_mixer != nullptr) g_mixer->Stop(snd->mixId);
 }
@@ -358,6 +372,8 @@ bool ChkPlayingSnd(BriselSnd* snd) {
 void VolumeSnd(BriselSnd* snd, double volume) {
     BRISEL_ENTRY;
     LiveSnd(snd, "VolumeSnd");
+    HashText(snd->name);
+    HashCall('O', volume);
     snd->volume = ClampVolume(volume);
     GainsOf(snd);
 }
@@ -365,6 +381,8 @@ void VolumeSnd(BriselSnd* snd, double volume) {
 void PanSnd(BriselSnd* snd, double pan) {
     BRISEL_ENTRY;
     LiveSnd(snd, "PanSnd");
+    HashText(snd->name);
+    HashCall('N', pan);
     if (!std::isfinite(pan)) pan = 0;
     snd->pan = std::clamp(pan, -1.0, 1.0);
     GainsOf(snd);
@@ -393,6 +411,7 @@ double GetMasterVolume(void) {
 void SetMasterVolume(double volume) {
     BRISEL_ENTRY;
     Engine& e = E();
+    HashCall('M', volume);
     e.masterVolume = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
     if (g_mixer != nullptr) g_mixer->SetMaster(float(e.masterVolume));
 }
@@ -402,6 +421,8 @@ void SetSndGroup(BriselSnd* snd, int64_t group) {
     LiveSnd(snd, "SetSndGroup");
     if (!ValidGroup(group))
         Raise(BRISEL_FAIL_ARGUMENT, "SetSndGroup: no sound group " + std::to_string(group));
+    HashText(snd->name);
+    HashCall('G', group);
     snd->group = group;
     GainsOf(snd);
 }
@@ -410,6 +431,7 @@ void SetGroupVolume(int64_t group, double volume) {
     BRISEL_ENTRY;
     if (!ValidGroup(group))
         Raise(BRISEL_FAIL_ARGUMENT, "SetGroupVolume: no sound group " + std::to_string(group));
+    HashCall('g', group, volume);
     E().groupVolume[group] = ClampVolume(volume);
     ApplyVolumes();
 }
@@ -423,6 +445,7 @@ double GetGroupVolume(int64_t group) {
 
 void SetMute(bool mute) {
     BRISEL_ENTRY;
+    HashCall('m', mute);
     E().muted = mute;
     ApplyVolumes();
 }

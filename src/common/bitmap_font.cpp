@@ -56,6 +56,11 @@ std::string BitmapFont::FormatNumber(int64_t value, int64_t width, bool zeroPad)
 
 void BitmapFont::DrawText(const std::string& text, double x, double y, double charW, double charH,
                           double alpha) const {
+    DrawTextTinted(text, x, y, charW, charH, 1.0, 1.0, 1.0, alpha);
+}
+
+void BitmapFont::DrawTextTinted(const std::string& text, double x, double y, double charW, double charH,
+                                double r, double g, double b, double alpha) const {
     if (!tex.IsLoaded()) return;  // no sheet: nothing to cut glyphs from
     // Monospaced: every glyph is stretched to charW x charH and the pen moves by charW.
     for (size_t i = 0; i < text.size(); ++i) {
@@ -64,7 +69,7 @@ void BitmapFont::DrawText(const std::string& text, double x, double y, double ch
         // take their place, rather than asking for a rectangle left of the sheet.
         if (code < kFirstCode) continue;
         tex.DrawScale(GlyphX(code), GlyphY(code), glyphW, glyphH, x + charW * static_cast<double>(i), y,
-                      charW, charH, 1.0, 1.0, 1.0, alpha);
+                      charW, charH, r, g, b, alpha);
     }
 }
 

@@ -22,6 +22,9 @@ public:
     static std::string FormatNumber(int64_t value, int64_t width, bool zeroPad);
     void DrawText(const std::string& text, double x, double y, double charW, double charH,
                   double alpha) const;
+    // The same in a colour (r, g, b from 0 to 1) instead of the sheet's white.
+    void DrawTextTinted(const std::string& text, double x, double y, double charW, double charH, double r,
+                        double g, double b, double alpha) const;
 
 private:
     Tex tex;

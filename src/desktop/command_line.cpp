@@ -24,6 +24,18 @@ std::string Volume(std::string_view value, std::optional<int64_t>& out) {
     return {};
 }
 
+// The modes as the command line names them, in the order of the title's buttons.
+constexpr const char* kModeNames[] = {"normal", "no-block", "free-style"};
+
+std::string Mode(std::string_view value, std::optional<std::string>& out) {
+    for (const char* name : kModeNames)
+        if (value == name) {
+            out = std::string(value);
+            return {};
+        }
+    return "'" + std::string(value) + "' is not a mode (normal, no-block or free-style)";
+}
+
 const std::vector<Option> kOptions = {
     {"--help", "-h", nullptr, "show this help and exit",
      [](CommandLine& c, std::string_view) {
@@ -59,6 +71,8 @@ const std::vector<Option> kOptions = {
          c.resetSettings = true;
          return std::string();
      }},
+    {"--watch-best", nullptr, "MODE", "watch MODE's best run (normal, no-block, free-style)",
+     [](CommandLine& c, std::string_view v) { return Mode(v, c.watchBest); }},
 };
 
 const Option* Find(std::string_view name) {
@@ -151,9 +165,12 @@ std::string HelpText(const std::string& settingsPath) {
         "  For this run: " +
         (settingsPath.empty() ? std::string("none (no home folder)") : settingsPath) +
         "\n"
+        "  $XDG_DATA_HOME/grappix/records.ini (XDG_DATA_HOME is ~/.local/share\n"
+        "  when unset): the best speed of each mode, and the replay that holds it.\n"
         "\n"
         "Environment:\n"
         "  XDG_CONFIG_HOME                 where the settings file is kept (above)\n"
+        "  XDG_DATA_HOME                   where the records are kept (above)\n"
         "  SDL_VIDEODRIVER=dummy           run without a window\n"
         "  SDL_AUDIODRIVER=dummy           run without a sound device\n"
         "  BRISEL_INPUT, BRISEL_FRAMES ... scripted runs: see grappix(6)\n";

@@ -29,6 +29,8 @@ struct CommandLine {
     std::optional<int64_t> effectsVolume;
     bool mute = false;
     bool resetSettings = false;  // start from the default settings and save them
+    // Watch the run that holds this mode's record ("normal", "no-block" or "free-style").
+    std::optional<std::string> watchBest;
 };
 
 struct Option {

@@ -4,13 +4,17 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "desktop/xdg_dirs.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/media.hpp"
+#include "frame/replay_link.hpp"
 #include "frame/session.hpp"
+#include "records/record_book.hpp"
 
 namespace grappix {
 
@@ -48,6 +52,8 @@ std::string DescribeFailure(const ExceptionRecord& record) {
     if (ExitStatusFor(record) == 0) return {};
     // No display is the player's situation, not a fault: the engine's sentence says what to do.
     if (record.code == BRISEL_FAIL_NO_DISPLAY && record.hasMessage) return "grappix: " + record.message;
+    // So is a replay that cannot be played: the line names the file and what is wrong with it.
+    if (record.code == BRISEL_FAIL_REPLAY && record.hasMessage) return "grappix: " + record.message;
     char head[96];
     std::snprintf(head, sizeof head, "grappix: error %" PRId64, record.code);
     std::string line = head;
@@ -65,6 +71,8 @@ std::string SettingsPath() {
     std::string folder = GameFolder(XdgKind::Config);
     return folder.empty() ? folder : folder + "/settings.ini";
 }
+
+void Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.c_str()); }
 
 }  // namespace
 
@@ -105,12 +113,25 @@ int Main(const std::vector<std::string>& args, const char* enginePath, const Bri
 
 int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine,
                SceneLoop scenes) {
+    // --watch-best needs its record and replay before the engine starts: it plays that replay.
+    std::optional<int64_t> watchFrom;
+    if (commandLine.watchBest) {
+        int64_t step = 0;
+        std::string why = PrepareWatch(RecordsPath(), *commandLine.watchBest, step);
+        if (!why.empty()) {
+            Warn(why);
+            return 1;
+        }
+        watchFrom = step;
+    }
+
     SetGameFloatingPoint();
     InstallFaultHandlers();
 
     EngineLibrary library;
     std::unique_ptr<AppState> app;
     std::unique_ptr<Session> session;
+    std::unique_ptr<RecordBook> records;
     bool initialised = false;
     int status = 0;
     try {
@@ -135,8 +156,21 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         initialised = true;
         session->ApplyAfterInit();
         SetActiveSession(session.get());
+        records = OpenRunRecords(RecordsPath(), &Warn);
+        SetActiveRecords(records.get());
+        if (watchFrom) {
+            // An engine that cannot play replays would hand the run to the devices instead.
+            if (!ReplayingBack()) {
+                Warn(
+                    "--watch-best: the engine library did not play the replay back (" +
+                    std::string(std::getenv("BRISEL_REPLAY") != nullptr ? std::getenv("BRISEL_REPLAY") : "") +
+                    ")");
+                status = 1;
+            }
+            records->WatchFrom(*watchFrom);
+        }
 
-        scenes();
+        if (status == 0) scenes();
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
         status = ExitStatusFor(record);
@@ -148,6 +182,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     // failure while closing does not stop the rest.
     try {
         SetActiveSession(nullptr);
+        SetActiveRecords(nullptr);
+        if (records != nullptr) records->Save();  // closing the window in play included
         if (session != nullptr && initialised) session->AtShutdown();
         app.reset();
         if (Engine().Free != nullptr) Engine().Free();

@@ -9,6 +9,8 @@
 #include "common/stage.hpp"
 #include "frame/input.hpp"
 #include "frame/session.hpp"
+#include "frame/replay_link.hpp"
+#include "records/record_book.hpp"
 
 namespace grappix {
 
@@ -23,12 +25,16 @@ constexpr int64_t kCardFadeFrames = 15;  // the controls card fades out over the
 constexpr const char* kResumeLabel = "Return Game";
 constexpr const char* kTitleLabel = "Return Title";
 
+// The records count the modes in the order of the game's modes.
+static_assert(static_cast<int>(GameMode::Normal) == 0 && static_cast<int>(GameMode::NoBlock) == 1 &&
+              static_cast<int>(GameMode::FreeStyle) == 2 && kRecordModes == 3);
+
 // Labels are centred on x = 800 in 40-pixel character cells.
 double LabelX(const std::string& label) { return 800 - static_cast<double>(label.size()) * 40 * 0.5; }
 
 }  // namespace
 
-GameScene::GameScene(GameMode playMode) : mode(playMode) {
+GameScene::GameScene(GameMode playMode) : mode(playMode), records(ActiveRecords()) {
     text.LoadDefault();
     pauseEntries[kResume].InitColors();
     pauseEntries[kResume].SetRect(400, 500, 800, 100);
@@ -50,6 +56,7 @@ GameScene::GameScene(GameMode playMode) : mode(playMode) {
     pad.Prepare();
     music.Load("chaser3.ogg", 0.5, true);
     music.Play();
+    bestLine.Begin(records != nullptr ? records->Get(static_cast<int>(mode)).best : 0);
 }
 
 void GameScene::Run() {
@@ -91,6 +98,9 @@ bool GameScene::PlayFrame() {
     const WireState wireBefore = world.GetWireState();
     world.Update(stage::kTimeScale);
     hud.Update(world.GetBodyX());
+    const int64_t shown = hud.GetShownSpeed();
+    bestLine.Update(shown);
+    if (records != nullptr) records->Offer(shown);
     CollideByMode();
     RumbleOnCatch(wireBefore);
     world.ClearReelHeld();
@@ -170,6 +180,7 @@ void GameScene::DrawPlay() {
     if (mode == GameMode::FreeStyle)
         world.DrawFreeMarker(kMarkerHalf, catchRect.x + catchRect.w * 0.5, catchRect.y + catchRect.h * 0.5,
                              camera.GetX(), camera.GetY());
+    bestLine.Draw(text);
     world.Draw(AimX(), AimY(), camera.GetX(), camera.GetY());
     hud.Draw();
 }
@@ -177,6 +188,7 @@ void GameScene::DrawPlay() {
 void GameScene::DrawFrozenGame() {
     backdrop.Draw(camera.GetX(), camera.GetY());
     if (mode == GameMode::Normal) blocks.Draw(camera.GetX(), camera.GetY());
+    bestLine.Draw(text);
     world.Draw(AimX(), AimY(), camera.GetX(), camera.GetY());
     hud.Draw();
 }
@@ -184,6 +196,7 @@ void GameScene::DrawFrozenGame() {
 // Nothing of the world moves while paused; the frame counter runs on, so "PAUSE" blinks.
 bool GameScene::Pause() {
     ShowPointer(true);
+    if (records != nullptr) records->Save();  // nobody is playing: a record beaten so far is kept
     DrawFrozenGame();
     // Paused from a controller, the highlight starts on "Return Game" (the first entry); from
     // the mouse, on nothing until the pointer or a key moves it.
@@ -216,9 +229,22 @@ bool GameScene::Pause() {
 }
 
 void RunGame(GameMode mode) {
-    // The scene is large (the world, its sprites, the backdrop); keep it off the stack.
-    auto scene = std::make_unique<GameScene>(mode);
-    scene->Run();
+    RecordBook* records = ActiveRecords();
+    const int64_t startStep = EngineStep();
+    if (records != nullptr) records->BeginGame(static_cast<int>(mode), RecordingPath(), startStep);
+    // Saved on every way out of the game: back to the title, or the window closed in play.
+    struct SaveOnLeave {
+        RecordBook* book;
+        ~SaveOnLeave() {
+            if (book != nullptr) book->Save();
+        }
+    } saveOnLeave{records};
+    {
+        // The scene is large (the world, its sprites, the backdrop); keep it off the stack.
+        auto scene = std::make_unique<GameScene>(mode);
+        scene->Run();
+    }
+    if (records != nullptr && records->EndsWatch(startStep)) Quit();
 }
 
 }  // namespace grappix

@@ -13,6 +13,7 @@
 #include "common/menu_nav.hpp"
 #include "common/mouse_input.hpp"
 #include "frame/media.hpp"
+#include "game/best_line.hpp"
 #include "game/controls.hpp"
 #include "game/controls_card.hpp"
 #include "game/hud.hpp"
@@ -22,7 +23,11 @@
 
 namespace grappix {
 
-// Plays one game: creates the scene, runs it, releases everything when the player leaves.
+class RecordBook;
+
+// Plays one game: creates the scene, runs it, releases everything when the player leaves. The
+// run's records learn where the game begins, follow its speed and are saved when it is left
+// (however it ends); watching a record, the run ends with the game that holds it.
 void RunGame(GameMode mode);
 
 // Everything one game owns, created in the order of the members and set up in the
@@ -50,6 +55,8 @@ public:
     const BlockField& Blocks() const { return blocks; }
     const Camera& GetCamera() const { return camera; }
     const CatchRect& GetCatchRect() const { return catchRect; }
+    const Hud& GetHud() const { return hud; }
+    const BestLine& GetBestLine() const { return bestLine; }
 
 private:
     void ReadInput();  // mouse, pad, then this frame's controls
@@ -83,6 +90,8 @@ private:
     Controls controls;
     CatchRect catchRect;
     SoundClip music;
+    RecordBook* records;  // the run's, or null
+    BestLine bestLine;
 };
 
 }  // namespace grappix

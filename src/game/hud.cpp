@@ -115,6 +115,13 @@ void Hud::Update(double bodyX) {
     }
 }
 
+int64_t Hud::GetShownSpeed() const {
+    int64_t shown = 0;
+    for (char c : speedText)
+        if (c >= '0' && c <= '9') shown = shown * 10 + (c - '0');
+    return shown;
+}
+
 void Hud::DrawBanner(int64_t lvl, double x, double y, double alpha) const {
     if (lvl < 0 || lvl >= kLevelCount) return;  // no banner below the slowest level
     const layout::Cell c = layout::BannerCell(static_cast<int>(lvl));

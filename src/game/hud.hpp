@@ -43,6 +43,8 @@ public:
     // Read access for tests.
     int64_t GetSpeedValue() const { return speedValue; }
     const std::string& GetSpeedText() const { return speedText; }
+    // The figure the readout shows: the speed's last five digits (0 while it shows none).
+    int64_t GetShownSpeed() const;
     int64_t GetLevel() const { return level; }
     int64_t GetPrevLevel() const { return prevLevel; }
     BannerMode GetBannerMode() const { return bannerMode; }

@@ -15,6 +15,7 @@
 #include "frame/input.hpp"
 #include "frame/media.hpp"
 #include "options/options_screen.hpp"
+#include "records/record_book.hpp"
 
 namespace grappix {
 
@@ -168,6 +169,7 @@ public:
                 double x = 800 - static_cast<double>(caption.size()) * kCaptionW * 0.5;
                 captionFont.DrawText(caption, x, kMenuY[i] + 10, kCaptionW, kCaptionH, 1.0);
             }
+            DrawModeRecords(captionFont, ActiveRecords());
             DrawOptionsEntry(buttons[kOptions], captionFont);
             const Tex& line = controlsLine[ControllerInUse() ? 1 : 0];
             DrawRect(kControlsLineX - 12, kControlsLineY - 4, line.Width() + 24, line.Height() + 8, 0, 0, 0,
@@ -226,6 +228,20 @@ private:
 };
 
 }  // namespace
+
+void DrawModeRecords(const BitmapFont& font, const RecordBook* records) {
+    if (records == nullptr) return;
+    for (int i = 0; i < kCredit; ++i) {
+        const int64_t best = records->Get(static_cast<int>(kModes[i])).best;
+        if (best <= 0) continue;
+        const std::string label = "Best " + std::to_string(best);
+        const double w = static_cast<double>(label.size()) * kRecordCharW;
+        const double y = kMenuY[i] + (100 - kRecordCharH) * 0.5;
+        // The backdrop scrolls bright and dark behind it: a dim strip keeps it readable.
+        DrawRect(kRecordLabelX - 10, y - 4, w + 20, kRecordCharH + 8, 0, 0, 0, 0.45);
+        font.DrawText(label, kRecordLabelX, y, kRecordCharW, kRecordCharH, 1.0);
+    }
+}
 
 GameMode RunTitle() {
     auto scene = std::make_unique<TitleScene>();

@@ -231,6 +231,29 @@ int64_t FakeLastDevice() {
     return gCurrent->lastDevice;
 }
 
+void FakeSetReplayNote(const char* key, const char* value) {
+    REC(SetReplayNote)::Record(key, value);
+    gCurrent->notes[key != nullptr ? key : ""] = value != nullptr ? value : "";
+}
+const char* FakeGetReplayNote(const char* key) {
+    REC(GetReplayNote)::Record(key);
+    if (!gCurrent->replaying || key == nullptr) return nullptr;
+    auto it = gCurrent->replayNotes.find(key);
+    return it == gCurrent->replayNotes.end() ? nullptr : it->second.c_str();
+}
+bool FakeReplaying() {
+    REC(Replaying)::Record();
+    return gCurrent->replaying;
+}
+const char* FakeRecordingFile() {
+    REC(RecordingFile)::Record();
+    return gCurrent->recordingFile.c_str();
+}
+int64_t FakeStepNumber() {
+    REC(StepNumber)::Record();
+    return gCurrent->actCount;
+}
+
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
         REC(name)::Record(x);     \
@@ -319,6 +342,11 @@ FakeEngine::FakeEngine() {
     t.GetWindowSize = &FakeGetWindowSize;
     t.PadAxis = &FakePadAxis;
     t.LastDevice = &FakeLastDevice;
+    t.SetReplayNote = &FakeSetReplayNote;
+    t.GetReplayNote = &FakeGetReplayNote;
+    t.Replaying = &FakeReplaying;
+    t.RecordingFile = &FakeRecordingFile;
+    t.StepNumber = &FakeStepNumber;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }

@@ -58,6 +58,11 @@ public:
     void SetAxis(int64_t axis, double value) { axes[axis] = value; }  // PadAxis
     void SetLastDevice(int64_t device) { lastDevice = device; }
     void RemoveExtensions();  // an engine of the 132 names alone: every extension null
+    // Replays: the notes the game gave, and what a replay playing back reports.
+    std::map<std::string, std::string> notes;        // SetReplayNote
+    bool replaying = false;                          // Replaying
+    std::map<std::string, std::string> replayNotes;  // GetReplayNote while replaying
+    std::string recordingFile;                       // RecordingFile
 
     // Maths calls are not recorded unless asked for (the world calls them by the hundred).
     bool recordMaths = false;

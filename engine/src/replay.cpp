@@ -1,0 +1,290 @@
+// replay.cpp -- the recorder and the replay file reader.
+//
+// engine.hpp comes first: it gives the entry points below their exported visibility.
+#include "engine.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include "replay.hpp"
+
+namespace brisel {
+
+namespace {
+
+constexpr int64_t kFlushEveryNs = 2000000000;  // at most two seconds of play lost to a crash
+constexpr size_t kFlushBytes = 64 * 1024;
+
+ScriptEvent Event(int64_t step, ScriptEvent::Type type) {
+    ScriptEvent e;
+    e.step = step;
+    e.type = type;
+    return e;
+}
+
+ScriptEvent Press(int64_t step, ScriptEvent::Source source, int button, bool down) {
+    ScriptEvent e = Event(step, down ? ScriptEvent::Type::Down : ScriptEvent::Type::Up);
+    e.source = source;
+    e.button = button;
+    return e;
+}
+
+}  // namespace
+
+std::string VersionLine(const Notes& notes) {
+    std::string game = "unknown";
+    for (const auto& [key, value] : notes)
+        if (key == "version" && !value.empty() && value.find(' ') == std::string::npos) game = value;
+    return game + " engine " + EngineVersionText();
+}
+
+// ---- the recorder ------------------------------------------------------------------------------
+
+Recorder::~Recorder() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+void Recorder::Open(const std::string& path) {
+    path_ = path;
+    part_ = path + ".part";
+    file_ = std::fopen(part_.c_str(), "w");
+    if (file_ == nullptr) {
+        std::string why = std::strerror(errno);
+        path_.clear();
+        Raise(BRISEL_FAIL_SYSTEM, part_ + ": cannot record the replay (" + why + ")");
+    }
+    buffer_.clear();
+    lastFlushNs_ = MonotonicNs();
+    started_ = failed_ = false;
+    pad_.assign(kPadButtons, false);
+    mouse_.assign(kMouseButtons, false);
+    key_.assign(BRISEL_KEY_COUNT, false);
+    window_.assign(kWindowStates, false);
+    x_ = y_ = 0;
+    fullscreen_ = false;
+}
+
+void Recorder::Start(const std::string& versionLine, uint64_t seed, bool fullscreen, const Notes& notes) {
+    if (file_ == nullptr || started_) return;
+    started_ = true;
+    fullscreen_ = fullscreen;
+    Write(kReplayHeader);
+    Write("version " + versionLine);
+    Write("seed " + std::to_string(seed));
+    Write(fullscreen ? "fullscreen on" : "fullscreen off");
+    for (const auto& [key, value] : notes)
+        if (key != "version") Write("note " + key + (value.empty() ? "" : " " + value));
+}
+
+void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
+    if (file_ == nullptr) return;
+    using Source = ScriptEvent::Source;
+    using Change = ScriptEvent::Change;
+    if (in.mouseX != x_ || in.mouseY != y_) {
+        ScriptEvent e = Event(step, ScriptEvent::Type::Mouse);
+        e.x = x_ = in.mouseX;
+        e.y = y_ = in.mouseY;
+        Write(FormatScriptEvent(e));
+    }
+    if (fullscreen != fullscreen_) {
+        ScriptEvent e = Event(step, ScriptEvent::Type::Fullscreen);
+        e.on = fullscreen_ = fullscreen;
+        Write(FormatScriptEvent(e));
+    }
+    // Ups before downs: a key going down in a replay also counts the modifiers its script
+    // holds, so a modifier the game no longer sees must be let go first.
+    auto press = [&](std::vector<bool>& held, const ButtonState* buttons, Source source, bool down) {
+        for (size_t b = 0; b < held.size(); ++b) {
+            const bool active = buttons[b].count > 0;
+            if (active == down && held[b] != down) {
+                held[b] = down;
+                Write(FormatScriptEvent(Press(step, source, int(b), down)));
+            }
+        }
+    };
+    auto window = [&](bool down) {
+        for (int w = 0; w < kWindowStates; ++w) {
+            const bool active = in.window[w].count > 0;
+            if (active == down && window_[size_t(w)] != down) {
+                window_[size_t(w)] = down;
+                ScriptEvent e = Event(step, ScriptEvent::Type::Window);
+                e.change = w == BRISEL_WINDOW_UNFOCUSED ? (down ? Change::FocusLost : Change::FocusGained)
+                                                        : (down ? Change::Minimised : Change::Restored);
+                Write(FormatScriptEvent(e));
+            }
+        }
+    };
+    for (bool down : {false, true}) {
+        press(pad_, in.pad, Source::Pad, down);
+        press(mouse_, in.mouse, Source::Mouse, down);
+        press(key_, in.key, Source::Key, down);
+        window(down);
+    }
+    Flush(false);
+}
+
+void Recorder::Quit(int64_t step) {
+    if (file_ != nullptr) Write(FormatScriptEvent(Event(step, ScriptEvent::Type::Quit)));
+}
+
+void Recorder::Check(int64_t step, uint64_t hash) {
+    if (file_ == nullptr) return;
+    char text[64];
+    std::snprintf(text, sizeof text, "check %lld %016llx", static_cast<long long>(step),
+                  static_cast<unsigned long long>(hash));
+    Write(text);
+}
+
+void Recorder::Write(const std::string& line) {
+    buffer_ += line;
+    buffer_ += '\n';
+}
+
+void Recorder::Flush(bool force) {
+    if (file_ == nullptr || failed_) return;
+    if (!force && buffer_.size() < kFlushBytes) {
+        // The clock is read only now and then: a step costs next to nothing.
+        if (buffer_.empty()) return;
+        int64_t now = MonotonicNs();
+        if (now - lastFlushNs_ < kFlushEveryNs) return;
+    }
+    lastFlushNs_ = MonotonicNs();
+    if ((!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) ||
+        std::fflush(file_) != 0) {
+        Fail(std::strerror(errno));
+        return;
+    }
+    buffer_.clear();
+}
+
+// A full disk must not end the game: recording stops with one line on stderr, and the .part
+// file keeps what was written.
+void Recorder::Fail(const char* what) {
+    failed_ = true;
+    buffer_.clear();
+    std::fprintf(stderr, "%s: %s: cannot write the replay (%s); recording stopped\n", ProgramName(),
+                 part_.c_str(), what);
+}
+
+bool Recorder::Finish(int64_t lastStep, std::string& error) {
+    if (file_ == nullptr) return true;
+    if (!failed_) Write("end " + std::to_string(lastStep));
+    Flush(true);
+    const bool failed = failed_;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    const std::string path = path_;
+    path_.clear();
+    if (failed || !closed) {
+        error = part_ + ": the replay could not be written whole; what was written stays there";
+        return false;
+    }
+    if (std::rename(part_.c_str(), path.c_str()) != 0) {
+        error =
+            path + ": cannot put the replay in place (" + std::strerror(errno) + "); it stays in " + part_;
+        return false;
+    }
+    return true;
+}
+
+void Recorder::Abandon() {
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    file_ = nullptr;
+    std::remove(part_.c_str());
+    buffer_.clear();
+    path_.clear();
+}
+
+// ---- the reader ----------------------------------------------------------------------------------
+
+ParsedScript LoadReplay(const std::string& path) {
+    auto fail = [&](const std::string& what) { Raise(BRISEL_FAIL_REPLAY, path + ": " + what); };
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) fail(std::string("cannot read the replay (") + std::strerror(errno) + ")");
+    std::string text;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) fail("cannot read the replay (read error)");
+    if (text.empty()) fail("the file is empty, not a replay");
+    if (text.back() != '\n') fail("the replay is cut short (its last line is incomplete)");
+
+    const std::string_view first(text.data(), std::min(text.find('\n'), text.size()));
+    const std::string_view prefix = "# grappix replay ";
+    if (first.substr(0, prefix.size()) != prefix)
+        fail(std::string("not a replay (the first line is not '") + kReplayHeader + "')");
+    std::string_view format = first.substr(prefix.size());
+    while (!format.empty() && (format.back() == '\r' || format.back() == ' ')) format.remove_suffix(1);
+    if (format != "1") {
+        bool number = !format.empty() && format.size() < 10 &&
+                      format.find_first_not_of("0123456789") == std::string_view::npos;
+        if (number) fail("replay format " + std::string(format) + " is newer than this build reads (1)");
+        fail(std::string("not a replay (the first line is not '") + kReplayHeader + "')");
+    }
+
+    ParsedScript script = ParseInputScript(text, path);
+    if (!script.error.empty()) Raise(BRISEL_FAIL_REPLAY, script.error);
+    if (script.version.empty()) fail("no version line: not a whole replay");
+    if (!script.haveSeed) fail("no seed line: not a whole replay");
+    if (!script.haveEnd) fail("the replay is cut short (no end line: the recording was interrupted)");
+    return script;
+}
+
+}  // namespace brisel
+
+using namespace brisel;
+
+extern "C" {
+
+void SetReplayNote(const char* key, const char* value) {
+    BRISEL_ENTRY;
+    if (key == nullptr || !ValidNoteKey(key))
+        Raise(BRISEL_FAIL_ARGUMENT, std::string("SetReplayNote: '") + (key != nullptr ? key : "") +
+                                        "' is not a note's key (one word of at most 64 characters, no '#')");
+    const std::string text = value != nullptr ? value : "";
+    if (!ValidNoteValue(text))
+        Raise(BRISEL_FAIL_ARGUMENT, std::string("SetReplayNote: note ") + key +
+                                        ": the value must be one line of at most 1024 characters, "
+                                        "without blanks at either end");
+    Engine& e = E();
+    if (e.step > 0)
+        Raise(BRISEL_FAIL_ARGUMENT, std::string("SetReplayNote: note ") + key +
+                                        " comes after the first frame step; notes go in before it");
+    for (auto& [k, v] : e.notes)
+        if (k == key) {
+            v = text;
+            return;
+        }
+    e.notes.emplace_back(key, text);
+}
+
+const char* GetReplayNote(const char* key) {
+    BRISEL_ENTRY;
+    const Playback& p = E().playback;
+    if (!p.active || key == nullptr) return nullptr;
+    if (std::strcmp(key, "version") == 0) return p.gameVersion.c_str();
+    // A key written twice: the last one stands, as SetReplayNote's last call did.
+    for (auto it = p.script.notes.rbegin(); it != p.script.notes.rend(); ++it)
+        if (it->first == key) return it->second.c_str();
+    return nullptr;
+}
+
+bool Replaying(void) {
+    BRISEL_ENTRY;
+    return E().playback.active;
+}
+
+const char* RecordingFile(void) {
+    BRISEL_ENTRY;
+    return E().recorder.Path().c_str();
+}
+
+int64_t StepNumber(void) {
+    BRISEL_ENTRY;
+    return E().step;
+}
+
+}  // extern "C"

@@ -1,0 +1,268 @@
+#include "records/records_file.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string_view>
+
+#include "desktop/atomic_file.hpp"
+#include "desktop/xdg_dirs.hpp"
+
+namespace grappix {
+
+namespace {
+
+constexpr const char* kModeNames[kRecordModes] = {"normal", "no-block", "free-style"};
+
+// A records file is a few hundred bytes; anything this large is not one.
+constexpr std::streamoff kMaxFileSize = 64 * 1024;
+
+constexpr const char* kHeader =
+    "# Grappix records: the best speed of each mode. The game rewrites the values below when a\n"
+    "# record is beaten and keeps every other line.\n";
+
+// The keys of a mode's section, in the order they are written.
+enum Field { kBest, kDate, kReplay, kStep, kFieldCount };
+constexpr const char* kFieldNames[kFieldCount] = {"best", "date", "replay", "step"};
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+bool IsComment(std::string_view line) {
+    line = Trim(line);
+    return line.empty() || line.front() == '#' || line.front() == ';';
+}
+
+// "[name]" gives true and the name.
+bool IsSection(std::string_view line, std::string& name) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']') return false;
+    name = std::string(Trim(line.substr(1, line.size() - 2)));
+    return true;
+}
+
+bool SplitKey(std::string_view line, std::string_view& key, std::string_view& value) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = Trim(line.substr(0, eq));
+    value = Trim(line.substr(eq + 1));
+    return !key.empty();
+}
+
+int FieldIndex(std::string_view key) {
+    for (int i = 0; i < kFieldCount; ++i)
+        if (key == kFieldNames[i]) return i;
+    return -1;
+}
+
+bool ParseWhole(std::string_view text, size_t maxDigits, int64_t high, int64_t& out) {
+    if (text.empty() || text.size() > maxDigits) return false;
+    int64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > high) return false;
+    out = v;
+    return true;
+}
+
+// Reads one known key into the record; "" or what is wrong with the value.
+std::string ReadField(int field, std::string_view value, Record& record) {
+    switch (field) {
+    case kBest:
+        if (!ParseWhole(value, 6, kMaxRecordSpeed, record.best))
+            return "best must be a whole number from 0 to 99999, not '" + std::string(value) + "'";
+        return {};
+    case kStep:
+        if (!ParseWhole(value, 15, 999999999999999, record.step))
+            return "step must be a whole number of frame steps, not '" + std::string(value) + "'";
+        return {};
+    case kDate: record.date = std::string(value); return {};
+    case kReplay: record.replay = std::string(value); return {};
+    default: return {};
+    }
+}
+
+std::string WriteField(int field, const Record& record) {
+    switch (field) {
+    case kBest: return std::to_string(record.best);
+    case kStep: return std::to_string(record.step);
+    case kDate: return record.date;
+    case kReplay: return record.replay;
+    default: return {};
+    }
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// What a file holds, or why it could not be read: "" and text, or the reason; corrupt tells a
+// file that was read but is no records file from one that could not be read at all.
+std::string ReadWhole(const std::string& path, std::string& text, bool& corrupt) {
+    corrupt = false;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) return "not a plain file";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::strerror(errno);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::strerror(errno);
+    if (static_cast<std::streamoff>(text.size()) > kMaxFileSize) {
+        corrupt = true;
+        return "too large to be a records file";
+    }
+    return {};
+}
+
+}  // namespace
+
+const char* RecordModeName(int mode) { return mode >= 0 && mode < kRecordModes ? kModeNames[mode] : nullptr; }
+
+int RecordModeIndex(const std::string& name) {
+    for (int i = 0; i < kRecordModes; ++i)
+        if (name == kModeNames[i]) return i;
+    return -1;
+}
+
+std::string RecordsPath() {
+    std::string folder = GameFolder(XdgKind::Data);
+    return folder.empty() ? folder : folder + "/records.ini";
+}
+
+std::string ParseRecords(const std::string& text, RecordTable& table) {
+    table = RecordTable{};
+    if (text.find('\0') != std::string::npos) return "not a text file";
+    int mode = -1;  // the section the lines belong to: -1 before any or in another version's
+    int number = 0;
+    for (const std::string& line : SplitLines(text)) {
+        ++number;
+        if (IsComment(line)) continue;
+        std::string section;
+        if (IsSection(line, section)) {
+            mode = RecordModeIndex(section);
+            continue;
+        }
+        std::string_view key, value;
+        if (!SplitKey(line, key, value))
+            return "line " + std::to_string(number) + ": not a '[mode]' or 'key = value' line: '" + line +
+                   "'";
+        const int field = FieldIndex(key);
+        if (mode < 0 || field < 0) continue;  // another version's: kept, not ours to judge
+        std::string fault = ReadField(field, value, table[static_cast<size_t>(mode)]);
+        if (!fault.empty()) return "line " + std::to_string(number) + ": " + fault;
+    }
+    return {};
+}
+
+std::string RecordsFile::Peek(const std::string& path, RecordTable& table) {
+    table = RecordTable{};
+    std::string text;
+    bool corrupt = false;
+    std::string why = ReadWhole(path, text, corrupt);
+    if (why.empty()) why = ParseRecords(text, table);
+    return why.empty() ? why : path + ": " + why;
+}
+
+RecordTable RecordsFile::Load(std::vector<std::string>& warnings) {
+    RecordTable table;
+    lines_.clear();
+    untouchable_ = false;
+    if (path_.empty()) return table;
+    struct stat st {};
+    // No such file (or no such folder): a first run, with no records yet.
+    if (stat(path_.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return table;
+    std::string text;
+    bool corrupt = false;
+    std::string fault = ReadWhole(path_, text, corrupt);
+    if (!fault.empty() && !corrupt) {
+        untouchable_ = true;
+        warnings.push_back(path_ + ": cannot read the records (" + fault + "); playing without them");
+        return table;
+    }
+    if (fault.empty()) fault = ParseRecords(text, table);
+    if (fault.empty()) {
+        lines_ = SplitLines(text);
+        return table;
+    }
+    // A damaged file is the player's history: kept beside the new one, never written over.
+    table = RecordTable{};
+    const std::string aside = path_ + ".bad";
+    if (std::rename(path_.c_str(), aside.c_str()) == 0) {
+        warnings.push_back(path_ + ": " + fault + "; moved aside to " + aside + ", starting without records");
+    } else {
+        untouchable_ = true;
+        warnings.push_back(path_ + ": " + fault + "; it cannot be moved aside (" + std::strerror(errno) +
+                           "), so this run's records are not saved");
+    }
+    return table;
+}
+
+std::string RecordsFile::Save(const RecordTable& table) {
+    if (path_.empty()) return "no folder for them: neither XDG_DATA_HOME nor HOME names one";
+    if (untouchable_) return path_ + ": the file could not be read, so it is not replaced";
+    size_t slash = path_.find_last_of('/');
+    std::string folder = slash == std::string::npos || slash == 0 ? "" : path_.substr(0, slash);
+    std::string error;
+    if (!folder.empty() && !MakeFolders(folder, error)) return error;
+
+    bool written[kRecordModes][kFieldCount] = {};
+    bool seen[kRecordModes] = {};
+    std::string text = lines_.empty() ? kHeader : "";
+    int mode = -1;
+    // The keys a mode's section lacks go at its end, so the section stays whole.
+    auto finishSection = [&] {
+        if (mode < 0) return;
+        const Record& r = table[static_cast<size_t>(mode)];
+        for (int f = 0; f < kFieldCount; ++f)
+            if (!written[mode][f] && r.best > 0)
+                text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
+    };
+    for (const std::string& line : lines_) {
+        std::string section;
+        if (!IsComment(line) && IsSection(line, section)) {
+            finishSection();
+            mode = RecordModeIndex(section);
+            if (mode >= 0) seen[mode] = true;
+            text += line + "\n";
+            continue;
+        }
+        std::string_view key, value;
+        const int field = !IsComment(line) && SplitKey(line, key, value) ? FieldIndex(key) : -1;
+        if (mode >= 0 && field >= 0) {
+            text += std::string(kFieldNames[field]) + " = " +
+                    WriteField(field, table[static_cast<size_t>(mode)]) + "\n";
+            written[mode][field] = true;
+        } else {
+            text += line + "\n";
+        }
+    }
+    finishSection();
+    for (int m = 0; m < kRecordModes; ++m) {
+        const Record& r = table[static_cast<size_t>(m)];
+        if (seen[m] || r.best <= 0) continue;
+        text += std::string("\n[") + kModeNames[m] + "]\n";
+        for (int f = 0; f < kFieldCount; ++f)
+            text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
+    }
+    error = WriteFileAtomically(path_, text);
+    if (error.empty()) lines_ = SplitLines(text);  // later saves start from what the file holds
+    return error;
+}
+
+}  // namespace grappix
