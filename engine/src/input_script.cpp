@@ -193,7 +193,6 @@ int DeviceFromName(std::string_view name) {
 
 const char* DeviceName(int device) { return device >= 0 && device < 2 ? kDeviceNames[device] : nullptr; }
 
-
 bool ValidNoteKey(std::string_view key) {
     if (key.empty() || key.size() > 64) return false;
     for (char c : key)

@@ -8,8 +8,8 @@
 #include "brisel.h"
 #include "common/stage.hpp"
 #include "frame/input.hpp"
-#include "frame/session.hpp"
 #include "frame/replay_link.hpp"
+#include "frame/session.hpp"
 #include "records/record_book.hpp"
 
 namespace grappix {
