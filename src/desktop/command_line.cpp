@@ -24,6 +24,12 @@ std::string Volume(std::string_view value, std::optional<int64_t>& out) {
     return {};
 }
 
+std::string FileName(std::string_view value, std::string& out) {
+    if (value.empty()) return "a file name is needed";
+    out = value;
+    return {};
+}
+
 const std::vector<Option> kOptions = {
     {"--help", "-h", nullptr, "show this help and exit",
      [](CommandLine& c, std::string_view) {
@@ -57,6 +63,15 @@ const std::vector<Option> kOptions = {
     {"--reset-settings", nullptr, nullptr, "start from the default settings and save them",
      [](CommandLine& c, std::string_view) {
          c.resetSettings = true;
+         return std::string();
+     }},
+    {"--replay", nullptr, "FILE", "watch a recorded run (Escape ends it, Space pauses)",
+     [](CommandLine& c, std::string_view v) { return FileName(v, c.replayFile); }},
+    {"--record", nullptr, "FILE", "also record this run to FILE",
+     [](CommandLine& c, std::string_view v) { return FileName(v, c.recordFile); }},
+    {"--force", nullptr, nullptr, "watch a replay recorded by another version",
+     [](CommandLine& c, std::string_view) {
+         c.force = true;
          return std::string();
      }},
 };
@@ -149,15 +164,22 @@ std::string HelpText(const std::string& settingsPath) {
         "  For this run: " +
         (settingsPath.empty() ? std::string("none (no home folder)") : settingsPath) +
         "\n"
+        "  $XDG_STATE_HOME/grappix/replays/ (XDG_STATE_HOME is ~/.local/state\n"
+        "  when unset): a replay of each run with a window, named by its start;\n"
+        "  the newest 20 are kept.\n"
         "\n"
         "Environment:\n"
         "  XDG_CONFIG_HOME                 where the settings file is kept (above)\n"
+        "  XDG_STATE_HOME                  where the replays are kept (above)\n"
         "  SDL_VIDEODRIVER=dummy           run without a window\n"
         "  SDL_AUDIODRIVER=dummy           run without a sound device\n"
-        "  BRISEL_INPUT, BRISEL_FRAMES ... scripted runs: see grappix(6)\n";
+        "  BRISEL_INPUT, BRISEL_FRAMES ... scripted runs: see grappix(6)\n"
+        "  BRISEL_RECORD, BRISEL_REPLAY ... replays: see grappix(6)\n";
     return text;
 }
 
 std::string GameVersionLine() { return std::string("grappix ") + GRAPPIX_VERSION; }
+
+const char* GameVersion() { return GRAPPIX_VERSION; }
 
 }  // namespace grappix

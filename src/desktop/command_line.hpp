@@ -29,6 +29,11 @@ struct CommandLine {
     std::optional<int64_t> effectsVolume;
     bool mute = false;
     bool resetSettings = false;  // start from the default settings and save them
+
+    // Replays.
+    std::string replayFile;  // --replay: watch this replay instead of playing
+    std::string recordFile;  // --record: record this run to this file
+    bool force = false;      // --force: play a replay recorded by another version
 };
 
 struct Option {
@@ -56,5 +61,7 @@ std::string HelpText(const std::string& settingsPath);
 
 // "grappix 1.0.0".
 std::string GameVersionLine();
+// "1.0.0".
+const char* GameVersion();
 
 }  // namespace grappix
