@@ -69,7 +69,8 @@ ReplayPlan PlanReplays(const CommandLine& line, const std::function<const char*(
     }
     // The player's own BRISEL_RECORD stands; a replay watched, a scripted run or one without a
     // window records nothing of its own accord.
-    if (Set(env("BRISEL_RECORD")) || !plan.replay.empty() || Set(env("BRISEL_REPLAY")) || Set(env("BRISEL_INPUT")))
+    if (Set(env("BRISEL_RECORD")) || !plan.replay.empty() || Set(env("BRISEL_REPLAY")) ||
+        Set(env("BRISEL_INPUT")))
         return plan;
     const char* driver = env("SDL_VIDEODRIVER");
     if (driver != nullptr && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0))
