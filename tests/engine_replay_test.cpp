@@ -58,7 +58,8 @@ TEST(ReplayLines, MisplacedOrMalformedLinesNameFileAndLine) {
         const char* error;
     };
     const Case cases[] = {
-        {"5 down left\ncheck 4 0000000000000000\n", "r:2: check for step 4 comes after step 5 (out of order)"},
+        {"5 down left\ncheck 4 0000000000000000\n",
+         "r:2: check for step 4 comes after step 5 (out of order)"},
         {"check 60 0000000000000000\ncheck 60 0000000000000001\n", "r:2: a second check for step 60"},
         {"check 60 00000000000000zz\n", "r:1: check needs a frame step and a hash of 16 hexadecimal digits"},
         {"end 10\n11 down left\n", "r:2: nothing may follow the end line (end 10)"},
@@ -229,7 +230,8 @@ TEST_F(EngineReplay, ChangedEventOrHashFailsAtTheNextCheck) {
     setenv("BRISEL_REPLAY", box.Path(Edited("\n70 mouse 100.25 7\n", "\n70 mouse 100.25 8\n")).c_str(), 1);
     BriselFailure f = Failure([&] { Run("replayed.trace"); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_REPLAY));
-    EXPECT_EQ(MessageOf(f), box.Path("edited.replay") + ": replay differs from the recorded game at step 120");
+    EXPECT_EQ(MessageOf(f),
+              box.Path("edited.replay") + ": replay differs from the recorded game at step 120");
     // It stopped at once: step 121 was never shown.
     EXPECT_EQ(ReadText(box.Path("replayed.trace")).find("frame 121\n"), std::string::npos);
     Engine().Free();
@@ -338,7 +340,8 @@ TEST_F(EngineReplay, FastForwardShowsNothingBeforeItsStepAndStillVerifies) {
 
     setenv("BRISEL_REPLAY", box.Path(Edited("\n70 mouse 100.25 7\n", "\n70 mouse 100.25 8\n")).c_str(), 1);
     BriselFailure f = Failure([&] { Run("replayed.trace"); });
-    EXPECT_EQ(MessageOf(f), box.Path("edited.replay") + ": replay differs from the recorded game at step 120");
+    EXPECT_EQ(MessageOf(f),
+              box.Path("edited.replay") + ": replay differs from the recorded game at step 120");
 }
 
 // Guards against the interface lying about the run: notes read back only while replaying, the
@@ -398,12 +401,17 @@ TEST_F(EngineReplay, BadReplayFilesNameTheFileAndTheFault) {
     const Case cases[] = {
         {"", "cannot read the replay (No such file or directory)"},
         {"\n", "the file is empty, not a replay"},
-        {good.substr(0, good.find("\ncheck 120")) + "\n", "the replay is cut short (no end line: the recording was interrupted)"},
+        {good.substr(0, good.find("\ncheck 120")) + "\n",
+         "the replay is cut short (no end line: the recording was interrupted)"},
         {good.substr(0, good.size() - 3), "the replay is cut short (its last line is incomplete)"},
-        {std::string("\x7f" "ELF\x02\x01\x01\0\0\0garbage\n", 18), "not a replay (the first line is not '# grappix replay 1')"},
+        {std::string("\x7f"
+                     "ELF\x02\x01\x01\0\0\0garbage\n",
+                     18),
+         "not a replay (the first line is not '# grappix replay 1')"},
         {"1 down left\nend 1\n", "not a replay (the first line is not '# grappix replay 1')"},
         {"# grappix replay 2\n", "replay format 2 is newer than this build reads (1)"},
-        {head + "5 down left\ncheck 3 0000000000000000\nend 9\n", "5: check for step 3 comes after step 5 (out of order)"},
+        {head + "5 down left\ncheck 3 0000000000000000\nend 9\n",
+         "5: check for step 3 comes after step 5 (out of order)"},
         {head + "end 9\n10 down left\n", "5: nothing may follow the end line (end 9)"},
         {head + "3 jump\nend 9\n", "4: unknown event 'jump' (mouse, down, up, window, fullscreen or quit)"},
         {"# grappix replay 1\nseed 1\nend 9\n", "no version line: not a whole replay"},
@@ -426,7 +434,9 @@ TEST_F(EngineReplay, BadReplayFilesNameTheFileAndTheFault) {
     Engine().SetReplayNote("version", "7.1");
     BriselFailure f = Failure([] { Engine().Act(); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_REPLAY));
-    EXPECT_EQ(MessageOf(f).rfind(box.Path("run.replay") + ": recorded by another version (7.0 engine Brisel ", 0), 0u)
+    EXPECT_EQ(
+        MessageOf(f).rfind(box.Path("run.replay") + ": recorded by another version (7.0 engine Brisel ", 0),
+        0u)
         << MessageOf(f);
     Engine().Free();
     setenv("BRISEL_REPLAY_FORCE", "1", 1);
@@ -438,7 +448,8 @@ TEST_F(EngineReplay, BadReplayFilesNameTheFileAndTheFault) {
     // Fast-forward past the end, or with nothing to play.
     setenv("BRISEL_REPLAY_FROM", "151", 1);
     f = Failure([] { InitEngine(); });
-    EXPECT_EQ(MessageOf(f), box.Path("run.replay") + ": BRISEL_REPLAY_FROM=151 is past the replay's end (step 150)");
+    EXPECT_EQ(MessageOf(f),
+              box.Path("run.replay") + ": BRISEL_REPLAY_FROM=151 is past the replay's end (step 150)");
     unsetenv("BRISEL_REPLAY");
     f = Failure([] { InitEngine(); });
     EXPECT_EQ(MessageOf(f), "BRISEL_REPLAY_FROM=151: BRISEL_REPLAY names no replay to play");
