@@ -33,14 +33,17 @@ struct Game {
                    {"XDG_DATA_HOME", dir / "data"},
                    {"XDG_STATE_HOME", dir / "state"}};
         all.insert(all.end(), env.begin(), env.end());
-        return RunProcess(args, GRAPPIX_RUN_DIR, all, 120.0, {"BRISEL_INPUT", "BRISEL_SEED", "BRISEL_RECORD"});
+        return RunProcess(args, GRAPPIX_RUN_DIR, all, 120.0,
+                          {"BRISEL_INPUT", "BRISEL_SEED", "BRISEL_RECORD"});
     }
     // A game of Normal mode with some swinging, the mute key and the options screen's volumes
     // carried by the replay, quitting at step 400.
     ProcessResult Record(std::vector<std::string> args = {}) {
-        WriteFile(dir / "input.txt",
-                  "1 mouse 800 430\n10 down left\n12 up left\n60 mouse 900 200\n70 down left\n130 down right\n"
-                  "180 up right\n181 up left\n200 down key M\n202 up key M\n250 down pad0\n255 up pad0\n400 quit\n");
+        WriteFile(
+            dir / "input.txt",
+            "1 mouse 800 430\n10 down left\n12 up left\n60 mouse 900 200\n70 down left\n130 down right\n"
+            "180 up right\n181 up left\n200 down key M\n202 up key M\n250 down pad0\n255 up pad0\n400 "
+            "quit\n");
         args.insert(args.begin(), {"--record", dir / "run.replay"});
         return Run(args, {{"BRISEL_INPUT", dir / "input.txt"}, {"BRISEL_SEED", "11"}}, "recorded.trace");
     }
@@ -54,7 +57,8 @@ TEST(ReplayRunTest, ARecordedRunPlaysBackToTheSameTraceAndSavesNothing) {
     ProcessResult r = game.Record({"--music-volume", "20"});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_TRUE(std::filesystem::exists(game.dir / "run.replay"));
-    EXPECT_FALSE(std::filesystem::exists(game.dir / "state/grappix/replays")) << "a scripted run keeps no replay";
+    EXPECT_FALSE(std::filesystem::exists(game.dir / "state/grappix/replays"))
+        << "a scripted run keeps no replay";
 
     std::filesystem::remove_all(game.dir / "config");
     std::filesystem::create_directories(game.dir / "config/grappix");
@@ -80,15 +84,17 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
 
     r = game.Run({"--replay", game.dir / "none.replay"}, {}, "t");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "grappix: " + game.dir / "none.replay: cannot read the replay (No such file or directory)\n");
+    EXPECT_EQ(r.err,
+              "grappix: " + game.dir / "none.replay: cannot read the replay (No such file or directory)\n");
 
     std::string other = good;
     other.replace(other.find("version 1.0.0 "), 14, "version 0.9.0 ");
     WriteFile(game.dir / "other.replay", other);
     r = game.Run({"--replay", game.dir / "other.replay"}, {}, "t");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("grappix: " + game.dir / "other.replay: recorded by another version (0.9.0 engine ", 0),
-              0u)
+    EXPECT_EQ(
+        r.err.rfind("grappix: " + game.dir / "other.replay: recorded by another version (0.9.0 engine ", 0),
+        0u)
         << r.err;
     r = game.Run({"--replay", game.dir / "other.replay", "--force"}, {}, "forced.trace");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -99,7 +105,8 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
     WriteFile(game.dir / "changed.replay", changed);
     r = game.Run({"--replay", game.dir / "changed.replay"}, {}, "t");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "grappix: " + game.dir / "changed.replay: replay differs from the recorded game at step 120\n");
+    EXPECT_EQ(r.err,
+              "grappix: " + game.dir / "changed.replay: replay differs from the recorded game at step 120\n");
 }
 
 #endif

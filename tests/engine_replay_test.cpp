@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <functional>
 
 #include "engine_support.hpp"
@@ -386,6 +388,41 @@ TEST_F(EngineReplay, NotesStepsAndFilesAreReportedTrue) {
     e.Free();
     EXPECT_FALSE(std::filesystem::exists(box.Path("empty.replay")));
     EXPECT_FALSE(std::filesystem::exists(box.Path("empty.replay.part")));
+}
+
+// Guards against a full disk ending the game, or a replay cut short by it passing for whole.
+TEST_F(EngineReplay, AWriteErrorStopsRecordingButNotTheGame) {
+    // Files may grow to 300 bytes: the header fits, the first flush of many steps does not.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{300, RLIM_INFINITY};
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    setenv("BRISEL_RECORD", box.Path("run.replay").c_str(), 1);
+    InitEngine();
+    Api& e = Engine();
+    testing::internal::CaptureStderr();
+    for (int step = 0; step < 3000; ++step) {  // 64 KiB of lines: at least one flush
+        e.DrawRect(step % 1600, 0, 1, 1, 1, 1, 1, 1);
+        if (step % 2 == 0) {
+            SDL_Event ev{};
+            ev.type = SDL_MOUSEMOTION;
+            ev.motion.x = step % 1600;
+            ev.motion.y = step % 900;
+            SDL_PushEvent(&ev);
+        }
+        e.Act();
+    }
+    e.Free();
+    const std::string err = testing::internal::GetCapturedStderr();
+    limit.rlim_cur = before.rlim_cur;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_NE(err.find(box.Path("run.replay.part") + ": cannot write the replay ("), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("recording stopped\n"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(box.Path("run.replay"))) << "a replay with a hole is no replay";
+    ASSERT_TRUE(std::filesystem::exists(box.Path("run.replay.part")));
+    EXPECT_LE(std::filesystem::file_size(box.Path("run.replay.part")), 300u);
 }
 
 // Guards against a bad replay crashing, hanging or playing: each fault gets one line naming the

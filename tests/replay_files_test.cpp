@@ -118,11 +118,12 @@ TEST(ReplayFilesTest, PruningKeepsTheNewestRecordHoldersAndLiveRecordings) {
         Touch(replays.back(), now - 100000 + i * 60);
     }
     Touch(dir / "crashed.replay.part", now - 100010);  // the oldest: a crash's leftover
-    Touch(dir / "live.replay.part", now - 5);         // old by name order, but being written
+    Touch(dir / "live.replay.part", now - 5);          // old by name order, but being written
     Touch(dir / "notes.txt", now - 99999);
     const std::string protectedOne = replays[1];
 
-    std::vector<std::string> problems = PruneReplays(dir.Path(), kReplaysKept, {dir.Path() + "/./replay-01.replay"}, now);
+    std::vector<std::string> problems =
+        PruneReplays(dir.Path(), kReplaysKept, {dir.Path() + "/./replay-01.replay"}, now);
     EXPECT_TRUE(problems.empty()) << problems.front();
     // live.replay.part is among the newest 20 itself, so the newest 19 replays stay with it.
     for (int i = 0; i < 25; ++i) {

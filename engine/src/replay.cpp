@@ -136,6 +136,7 @@ void Recorder::Check(int64_t step, uint64_t hash) {
 }
 
 void Recorder::Write(const std::string& line) {
+    if (failed_) return;  // recording stopped: nothing more piles up in memory
     buffer_ += line;
     buffer_ += '\n';
 }
