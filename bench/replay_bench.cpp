@@ -45,9 +45,9 @@ Run Spawn(const std::vector<std::string>& argv, const Env& env) {
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(GRAPPIX_RUN_DIR) != 0) _exit(126);
-        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES", "BRISEL_SHOTS",
-                                 "BRISEL_SHOT_FRAMES", "BRISEL_DEBUG", "BRISEL_RECORD", "BRISEL_REPLAY",
-                                 "BRISEL_REPLAY_FROM", "DISPLAY", "WAYLAND_DISPLAY"})
+        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES",
+                                 "BRISEL_SHOTS", "BRISEL_SHOT_FRAMES", "BRISEL_DEBUG", "BRISEL_RECORD",
+                                 "BRISEL_REPLAY", "BRISEL_REPLAY_FROM", "DISPLAY", "WAYLAND_DISPLAY"})
             unsetenv(name);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -97,8 +97,9 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 }  // namespace
 
@@ -123,7 +124,8 @@ int main(int argc, char** argv) {
 
     // The header of a real recording, the events of a long game, then that game recorded whole.
     WriteText(dir + "/short.txt", "20 quit\n");
-    if (Spawn({exe, "--record", dir + "/short.replay"}, with({{"BRISEL_INPUT", dir + "/short.txt"}})).status != 0)
+    if (Spawn({exe, "--record", dir + "/short.replay"}, with({{"BRISEL_INPUT", dir + "/short.txt"}}))
+            .status != 0)
         return fail("the game could not record a run");
     std::string header;
     {
@@ -141,7 +143,8 @@ int main(int argc, char** argv) {
         return env;
     };
     if (Spawn({exe}, replay("events.replay", steps, steps, false)).status != 0 ||
-        Spawn({exe, "--record", dir + "/run.replay"}, replay("events.replay", steps, steps, false)).status != 0)
+        Spawn({exe, "--record", dir + "/run.replay"}, replay("events.replay", steps, steps, false)).status !=
+            0)
         return fail("the game could not play its long replay back");
 
     std::vector<double> fastRate, drawnRate, recorderUs, fastUs, drawnUs;
@@ -165,8 +168,9 @@ int main(int argc, char** argv) {
     }
     const double recorder = Median(recorderUs), fast = Median(fastUs), drawn = Median(drawnUs);
     std::printf("replay_bench: %d steps of random play in Normal, medians of 5 rounds (CPU time)\n", steps);
-    std::printf("fast-forward: %.0f steps/s (%.1f us a step), against %.0f steps/s drawn unpaced: ratio %.1f\n",
-                Median(fastRate), fast, Median(drawnRate), Median(fastRate) / Median(drawnRate));
+    std::printf(
+        "fast-forward: %.0f steps/s (%.1f us a step), against %.0f steps/s drawn unpaced: ratio %.1f\n",
+        Median(fastRate), fast, Median(drawnRate), Median(fastRate) / Median(drawnRate));
     std::printf("recorder:     %.2f us a step: %.3f of a fast-forward step, %.4f of a drawn one (%.0f us)\n",
                 recorder, recorder / fast, recorder / drawn, drawn);
     std::filesystem::remove_all(dir);

@@ -6,8 +6,10 @@
 #include <SDL.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <thread>
 
 #include "engine_support.hpp"
 #include "input_script.hpp"
@@ -344,6 +346,49 @@ TEST_F(EngineReplay, FastForwardShowsNothingBeforeItsStepAndStillVerifies) {
     BriselFailure f = Failure([&] { Run("replayed.trace"); });
     EXPECT_EQ(MessageOf(f),
               box.Path("edited.replay") + ": replay differs from the recorded game at step 120");
+}
+
+// Guards against the viewer's keys reaching the game, or the pause and Escape not working:
+// the devices are ignored while a replay plays, but for those.
+TEST_F(EngineReplay, TheViewersKeysPauseAndEndAReplayAndNothingElseReachesTheGame) {
+    Record(kScript, "recorded.trace");
+    auto key = [](SDL_Keycode sym, SDL_Scancode scan) {
+        for (Uint32 type : {Uint32(SDL_KEYDOWN), Uint32(SDL_KEYUP)}) {
+            SDL_Event ev{};
+            ev.type = type;
+            ev.key.keysym.sym = sym;
+            ev.key.keysym.scancode = scan;
+            SDL_PushEvent(&ev);
+        }
+    };
+    std::thread resume;
+    std::chrono::steady_clock::time_point pausedAt;
+    auto viewer = [&](int64_t step) {
+        if (step == 20) key(SDLK_z, SDL_SCANCODE_Z);  // would be pad 1 and key Z in a game
+        if (step == 30) {
+            key(SDLK_SPACE, SDL_SCANCODE_SPACE);  // pause ...
+            pausedAt = std::chrono::steady_clock::now();
+            resume = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                SDL_Event ev{};
+                ev.type = SDL_KEYDOWN;
+                ev.key.keysym.sym = SDLK_p;  // ... and resume
+                ev.key.keysym.scancode = SDL_SCANCODE_P;
+                SDL_PushEvent(&ev);
+            });
+        }
+        if (step == 31) {
+            EXPECT_GE(std::chrono::steady_clock::now() - pausedAt, std::chrono::milliseconds(300));
+            resume.join();
+        }
+        if (step == 140) key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+    };
+    setenv("BRISEL_REPLAY", box.Path("run.replay").c_str(), 1);
+    Run("replayed.trace", viewer);
+    const std::string recorded = ReadText(box.Path("recorded.trace"));
+    const std::string replayed = ReadText(box.Path("replayed.trace"));
+    const size_t cut = recorded.find("frame 140\n") + 10;
+    EXPECT_EQ(replayed, recorded.substr(0, cut)) << "the same game, ended by Escape at step 140";
 }
 
 // Guards against the interface lying about the run: notes read back only while replaying, the
