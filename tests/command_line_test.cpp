@@ -36,6 +36,12 @@ TEST(CommandLineTest, EveryOptionSetsWhatItSays) {
     EXPECT_EQ(Parse({"--effects-volume=7"}).effectsVolume, std::optional<int64_t>(7));
     EXPECT_TRUE(Parse({"--mute"}).mute);
     EXPECT_TRUE(Parse({"--reset-settings"}).resetSettings);
+    EXPECT_EQ(Parse({"--replay", "a.replay"}).replayFile, "a.replay");
+    EXPECT_EQ(Parse({"--record=b.replay"}).recordFile, "b.replay");
+    EXPECT_TRUE(Parse({"--force"}).force);
+    EXPECT_FALSE(none.force);
+    EXPECT_EQ(none.replayFile, "");
+    EXPECT_EQ(none.recordFile, "");
 
     CommandLine all = Parse({"--mute", "--music-volume", "20", "--effects-volume=80", "--fullscreen"});
     EXPECT_EQ(all.action, Action::Play);
@@ -69,6 +75,8 @@ TEST(CommandLineTest, EveryBadArgumentIsOneLineNamingIt) {
         {{"--mute=yes"}, "option '--mute' takes no value"},
         {{"--help=now"}, "option '--help' takes no value"},
         {{"--music-volume"}, "option '--music-volume' needs a value (N)"},
+        {{"--replay"}, "option '--replay' needs a value (FILE)"},
+        {{"--record="}, "option '--record': a file name is needed"},
         {{"--effects-volume"}, "option '--effects-volume' needs a value (N)"},
         {{"--music-volume", "101"},
          "option '--music-volume': '101' is not a volume (a whole number from 0 to 100)"},

@@ -180,6 +180,50 @@ TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefa
               "window-width = 1600\nwindow-height = 900\nrumble = true\n");
 }
 
+TEST(SessionTest, ARecordedRunCarriesItsSoundSettingsAsNotes) {
+    // Guards against a replay missing what the options screen shows and the mixer plays.
+    FakeEngine fake;
+    TempDir dir;
+    Session session(dir / "settings.ini", Line({"--music-volume", "15", "--mute"}));
+    session.ApplyBeforeInit();
+    session.ApplyAfterInit();
+    EXPECT_EQ(fake.notes["settings.music-volume"], "15");
+    EXPECT_EQ(fake.notes["settings.effects-volume"], "100");
+    EXPECT_EQ(fake.notes["settings.mute"], "on");
+}
+
+TEST(SessionTest, AReplayPlaysWithItsRecordedSettingsAndSavesNothing) {
+    // Guards against a replay drawn with the viewer's volumes (the checks would fail), or the
+    // recorded run's changes overwriting the viewer's settings.
+    FakeEngine fake;
+    TempDir dir;
+    const std::string path = dir / "settings.ini";
+    WriteFile(path, "music-volume = 80\n");
+    fake.replaying = true;
+    fake.replayNotes = {
+        {"settings.music-volume", "25"}, {"settings.effects-volume", "7"}, {"settings.mute", "on"}};
+    Session session(path, Line({}));
+    session.ApplyBeforeInit();
+    session.ApplyAfterInit();
+    EXPECT_EQ(session.Current().musicVolume, 25);
+    EXPECT_EQ(session.Current().effectsVolume, 7);
+    EXPECT_TRUE(session.Current().mute);
+    EXPECT_DOUBLE_EQ(LastGroupVolume(fake, BRISEL_SOUND_MUSIC), 0.25);
+    EXPECT_TRUE(fake.muted);
+    EXPECT_TRUE(fake.notes.empty()) << "a replay writes no notes of its own";
+
+    session.SetMusicVolume(60);
+    session.SetMute(false);
+    session.AtShutdown();
+    EXPECT_EQ(ReadFile(path), "music-volume = 80\n");
+
+    // A hand-edited note is no volume: the viewer's own stands.
+    fake.replayNotes = {{"settings.music-volume", "250"}};
+    Session edited(path, Line({}));
+    edited.ApplyAfterInit();
+    EXPECT_EQ(edited.Current().musicVolume, 80);
+}
+
 TEST(SessionTest, AnEngineWithoutTheExtensionsIsLeftAlone) {
     // Guards against a call through a null extension on an engine of the 132 names.
     FakeEngine fake;

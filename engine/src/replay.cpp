@@ -85,6 +85,7 @@ void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
         e.x = x_ = in.mouseX;
         e.y = y_ = in.mouseY;
         Write(FormatScriptEvent(e));
+        device_ = BRISEL_DEVICE_MOUSE_KEYBOARD;
     }
     if (fullscreen != fullscreen_) {
         ScriptEvent e = Event(step, ScriptEvent::Type::Fullscreen);
@@ -99,6 +100,7 @@ void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
             if (active == down && held[b] != down) {
                 held[b] = down;
                 Write(FormatScriptEvent(Press(step, source, int(b), down)));
+                if (down && source != Source::Pad) device_ = BRISEL_DEVICE_MOUSE_KEYBOARD;
             }
         }
     };
@@ -120,6 +122,23 @@ void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
         press(key_, in.key, Source::Key, down);
         window(down);
     }
+    // The sticks and triggers as the game reads them (past their dead zones): the trigger's own
+    // button is in the pad's lines already, and follows from the axis alike when played back.
+    for (int a = 0; a < BRISEL_AXIS_COUNT; ++a) {
+        if (in.axis[a] == axis_[a]) continue;
+        ScriptEvent e = Event(step, ScriptEvent::Type::Axis);
+        e.button = a;
+        e.x = axis_[a] = in.axis[a];
+        Write(FormatScriptEvent(e));
+        if (e.x != 0) device_ = BRISEL_DEVICE_CONTROLLER;
+    }
+    // Last in the step, so it wins over what the lines above imply.
+    if (in.deviceSeen != device_) {
+        ScriptEvent e = Event(step, ScriptEvent::Type::Device);
+        e.button = int(in.deviceSeen);
+        device_ = in.deviceSeen;
+        Write(FormatScriptEvent(e));
+    }
     Flush(false);
 }
 
@@ -136,6 +155,7 @@ void Recorder::Check(int64_t step, uint64_t hash) {
 }
 
 void Recorder::Write(const std::string& line) {
+    if (failed_) return;  // recording stopped: nothing more piles up in memory
     buffer_ += line;
     buffer_ += '\n';
 }

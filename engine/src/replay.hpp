@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "brisel.h"
 #include "input_script.hpp"
 
 namespace brisel {
@@ -79,6 +80,10 @@ private:
     // What a replay's script holds at this point, so that only changes are written.
     std::vector<bool> pad_, mouse_, key_, window_;
     double x_ = 0, y_ = 0;
+    double axis_[BRISEL_AXIS_COUNT] = {};
+    // The device used last as the replay will have it: the lines written so far imply it (a
+    // mouse line or a key press is the mouse and keyboard, a pushed stick the controller).
+    int64_t device_ = BRISEL_DEVICE_MOUSE_KEYBOARD;
     bool fullscreen_ = false;
 };
 

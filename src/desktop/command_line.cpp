@@ -36,6 +36,12 @@ std::string Mode(std::string_view value, std::optional<std::string>& out) {
     return "'" + std::string(value) + "' is not a mode (normal, no-block or free-style)";
 }
 
+std::string FileName(std::string_view value, std::string& out) {
+    if (value.empty()) return "a file name is needed";
+    out = value;
+    return {};
+}
+
 const std::vector<Option> kOptions = {
     {"--help", "-h", nullptr, "show this help and exit",
      [](CommandLine& c, std::string_view) {
@@ -73,6 +79,15 @@ const std::vector<Option> kOptions = {
      }},
     {"--watch-best", nullptr, "MODE", "watch MODE's best run (normal, no-block, free-style)",
      [](CommandLine& c, std::string_view v) { return Mode(v, c.watchBest); }},
+    {"--replay", nullptr, "FILE", "watch a recorded run (Escape ends it, Space pauses)",
+     [](CommandLine& c, std::string_view v) { return FileName(v, c.replayFile); }},
+    {"--record", nullptr, "FILE", "also record this run to FILE",
+     [](CommandLine& c, std::string_view v) { return FileName(v, c.recordFile); }},
+    {"--force", nullptr, nullptr, "watch a replay recorded by another version",
+     [](CommandLine& c, std::string_view) {
+         c.force = true;
+         return std::string();
+     }},
 };
 
 const Option* Find(std::string_view name) {
@@ -167,16 +182,23 @@ std::string HelpText(const std::string& settingsPath) {
         "\n"
         "  $XDG_DATA_HOME/grappix/records.ini (XDG_DATA_HOME is ~/.local/share\n"
         "  when unset): the best speed of each mode, and the replay that holds it.\n"
+        "  $XDG_STATE_HOME/grappix/replays/ (XDG_STATE_HOME is ~/.local/state\n"
+        "  when unset): a replay of each run with a window, named by its start;\n"
+        "  the newest 20 are kept, and those that hold a record.\n"
         "\n"
         "Environment:\n"
         "  XDG_CONFIG_HOME                 where the settings file is kept (above)\n"
         "  XDG_DATA_HOME                   where the records are kept (above)\n"
+        "  XDG_STATE_HOME                  where the replays are kept (above)\n"
         "  SDL_VIDEODRIVER=dummy           run without a window\n"
         "  SDL_AUDIODRIVER=dummy           run without a sound device\n"
-        "  BRISEL_INPUT, BRISEL_FRAMES ... scripted runs: see grappix(6)\n";
+        "  BRISEL_INPUT, BRISEL_FRAMES ... scripted runs: see grappix(6)\n"
+        "  BRISEL_RECORD, BRISEL_REPLAY ... replays: see grappix(6)\n";
     return text;
 }
 
 std::string GameVersionLine() { return std::string("grappix ") + GRAPPIX_VERSION; }
+
+const char* GameVersion() { return GRAPPIX_VERSION; }
 
 }  // namespace grappix

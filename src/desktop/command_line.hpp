@@ -31,6 +31,11 @@ struct CommandLine {
     bool resetSettings = false;  // start from the default settings and save them
     // Watch the run that holds this mode's record ("normal", "no-block" or "free-style").
     std::optional<std::string> watchBest;
+
+    // Replays.
+    std::string replayFile;  // --replay: watch this replay instead of playing
+    std::string recordFile;  // --record: record this run to this file
+    bool force = false;      // --force: play a replay recorded by another version
 };
 
 struct Option {
@@ -58,5 +63,7 @@ std::string HelpText(const std::string& settingsPath);
 
 // "grappix 1.0.0".
 std::string GameVersionLine();
+// "1.0.0".
+const char* GameVersion();
 
 }  // namespace grappix

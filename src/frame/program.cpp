@@ -5,9 +5,11 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <optional>
 
+#include "desktop/replay_files.hpp"
 #include "desktop/xdg_dirs.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
@@ -74,6 +76,27 @@ std::string SettingsPath() {
 
 void Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.c_str()); }
 
+// The engine takes its replay settings from the environment at Init.
+ReplayPlan StartReplays(const CommandLine& commandLine) {
+    ReplayPlan plan = PlanReplays(
+        commandLine, [](const char* name) { return std::getenv(name); }, std::time(nullptr));
+    if (!plan.warning.empty()) Warn(plan.warning);
+    if (!plan.replay.empty()) setenv("BRISEL_REPLAY", plan.replay.c_str(), 1);
+    if (plan.force) setenv("BRISEL_REPLAY_FORCE", "1", 1);
+    if (!plan.record.empty()) setenv("BRISEL_RECORD", plan.record.c_str(), 1);
+    return plan;
+}
+
+// The replays of the current records are kept whatever their age.
+std::vector<std::string> ProtectedReplays() { return ReplayFilesOfRecords(); }
+
+void PruneOldReplays(const ReplayPlan& plan) {
+    if (!plan.automatic) return;
+    for (const std::string& problem :
+         PruneReplays(plan.folder, kReplaysKept, ProtectedReplays(), std::time(nullptr)))
+        Warn(problem);
+}
+
 }  // namespace
 
 int PrintVersion(const char* enginePath) {
@@ -134,6 +157,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     std::unique_ptr<RecordBook> records;
     bool initialised = false;
     int status = 0;
+    ReplayPlan replays;
     try {
         library.Load(enginePath);
         library.Bind(Engine());
@@ -143,6 +167,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         app->title = kAppTitle;
         session = std::make_unique<Session>(SettingsPath(), commandLine);
         session->ApplyBeforeInit();
+        replays = StartReplays(commandLine);
 
         BriselInitRecord init{};
         init.buildConstant = kBuildConstant;
@@ -154,6 +179,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         init.title = title.c_str();
         Engine().Init(&init);
         initialised = true;
+        // The game's version goes into the replay's version line.
+        if (Engine().SetReplayNote != nullptr) Engine().SetReplayNote("version", GameVersion());
         session->ApplyAfterInit();
         SetActiveSession(session.get());
         records = OpenRunRecords(RecordsPath(), &Warn);
@@ -197,6 +224,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     }
     Engine() = EngineTable{};
     library.Unload();
+    if (initialised) PruneOldReplays(replays);  // this run's replay is in place by now
     return status;
 }
 

@@ -1,6 +1,7 @@
 #include "frame/session.hpp"
 
 #include <cstdio>
+#include <string_view>
 
 #include "frame/engine.hpp"
 #include "frame/input.hpp"
@@ -42,8 +43,48 @@ void Session::ApplyBeforeInit() {
     ApplySound();
 }
 
+namespace {
+
+// The settings a replay carries: what the game shows and plays depends on them.
+constexpr const char* kMusicNote = "settings.music-volume";
+constexpr const char* kEffectsNote = "settings.effects-volume";
+constexpr const char* kMuteNote = "settings.mute";
+
+// A volume note as written below; false for anything else (a hand-edited replay).
+bool ReadVolumeNote(const char* key, int64_t& volume) {
+    const char* text = Engine().GetReplayNote(key);
+    if (text == nullptr) return false;
+    std::string_view v(text);
+    if (v.empty() || v.size() > 3 || v.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    int64_t n = 0;
+    for (char c : v) n = n * 10 + (c - '0');
+    if (n > 100) return false;
+    volume = n;
+    return true;
+}
+
+}  // namespace
+
+bool Session::Replaying() { return Engine().Replaying != nullptr && Engine().Replaying(); }
+
 void Session::ApplyAfterInit() {
     if (Engine().GetWindowSize != nullptr) Engine().GetWindowSize(&openedWidth_, &openedHeight_);
+    EngineTable& e = Engine();
+    if (Replaying()) {
+        // The run plays as it was recorded: with the settings it had then, never saved now.
+        if (e.GetReplayNote == nullptr) return;
+        ReadVolumeNote(kMusicNote, current_.musicVolume);
+        ReadVolumeNote(kEffectsNote, current_.effectsVolume);
+        if (const char* mute = e.GetReplayNote(kMuteNote); mute != nullptr)
+            current_.mute = std::string_view(mute) == "on";
+        ApplySound();
+        return;
+    }
+    if (e.SetReplayNote == nullptr) return;
+    e.SetReplayNote(kMusicNote, std::to_string(current_.musicVolume).c_str());
+    e.SetReplayNote(kEffectsNote, std::to_string(current_.effectsVolume).c_str());
+    e.SetReplayNote(kMuteNote, current_.mute ? "on" : "off");
 }
 
 void Session::AfterFrameStep() {
@@ -111,6 +152,7 @@ void Session::ApplySound() const {
 }
 
 void Session::Save() {
+    if (Replaying()) return;  // a replay's settings are the recorded run's, not the player's
     std::string error = file_.Save(saved_);
     if (error.empty() || saveWarned_) return;
     saveWarned_ = true;

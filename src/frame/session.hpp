@@ -2,6 +2,7 @@
 // command-line options laid over them), applied to the engine and saved whenever they change in
 // the game; and what works on every screen after every frame step: M toggles mute, Ctrl+Q
 // quits, and a fullscreen toggle the window got from its own keys (F11, Alt+Enter) is kept.
+// While a replay plays back, the settings are the recorded run's and nothing is saved.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +21,11 @@ public:
     Session(std::string settingsPath, const CommandLine& commandLine);
 
     void ApplyBeforeInit();  // to the engine: fullscreen, window size, volumes, mute
-    void ApplyAfterInit();   // notes the size the window opened at
-    void AfterFrameStep();   // M, Ctrl+Q, and fullscreen toggled by the window's keys
-    void AtShutdown();       // keeps a window size the player gave the window
+    // Notes the size the window opened at, and gives the engine the settings a replay
+    // carries; while a replay plays back, takes them from it instead.
+    void ApplyAfterInit();
+    void AfterFrameStep();  // M, Ctrl+Q, and fullscreen toggled by the window's keys
+    void AtShutdown();      // keeps a window size the player gave the window
 
     const Settings& Current() const { return current_; }  // what this run uses
     const Settings& Saved() const { return saved_; }      // what the file holds
@@ -39,6 +42,7 @@ private:
     void ApplySound() const;
     void Save();
     static void Warn(const std::string& text);
+    static bool Replaying();  // a replay plays back: nothing is saved
 
     SettingsFile file_;
     Settings saved_;

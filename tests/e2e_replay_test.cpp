@@ -1,0 +1,115 @@
+// Replays end to end: the real game records a run with --record and plays it back with
+// --replay to the same trace, a watched replay saves nothing, and a replay that cannot be
+// played ends the run with one line and status 1.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/process.hpp"
+
+namespace grappix {
+namespace {
+
+#if defined(GRAPPIX_HAVE_ENGINE) && defined(GRAPPIX_HAVE_ASSETS)
+
+using test::ProcessResult;
+using test::ReadFile;
+using test::RunProcess;
+using test::TempDir;
+using test::WriteFile;
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+// The real game headless, its folders and files in a temporary folder of its own.
+struct Game {
+    TempDir dir;
+    ProcessResult Run(std::vector<std::string> args, Env env, const std::string& trace) {
+        args.insert(args.begin(), GRAPPIX_EXE);
+        Env all = {{"SDL_VIDEODRIVER", "dummy"},
+                   {"SDL_AUDIODRIVER", "dummy"},
+                   {"BRISEL_NOPACE", "1"},
+                   {"BRISEL_TRACE", dir / trace},
+                   {"XDG_CONFIG_HOME", dir / "config"},
+                   {"XDG_DATA_HOME", dir / "data"},
+                   {"XDG_STATE_HOME", dir / "state"}};
+        all.insert(all.end(), env.begin(), env.end());
+        return RunProcess(args, GRAPPIX_RUN_DIR, all, 120.0,
+                          {"BRISEL_INPUT", "BRISEL_SEED", "BRISEL_RECORD"});
+    }
+    // A game of Normal mode with some swinging, the mute key and the options screen's volumes
+    // carried by the replay, quitting at step 400.
+    ProcessResult Record(std::vector<std::string> args = {}) {
+        WriteFile(
+            dir / "input.txt",
+            "1 mouse 800 430\n10 down left\n12 up left\n60 mouse 900 200\n70 down left\n130 down right\n"
+            "180 up right\n181 up left\n200 down key M\n202 up key M\n250 down pad0\n255 up pad0\n400 "
+            "quit\n");
+        args.insert(args.begin(), {"--record", dir / "run.replay"});
+        return Run(args, {{"BRISEL_INPUT", dir / "input.txt"}, {"BRISEL_SEED", "11"}}, "recorded.trace");
+    }
+    std::string Settings() { return ReadFile(dir / "config/grappix/settings.ini"); }
+};
+
+TEST(ReplayRunTest, ARecordedRunPlaysBackToTheSameTraceAndSavesNothing) {
+    // Guards against a replay the game does not follow (settings, seed, input), and a watched
+    // replay's mute key or volumes overwriting the viewer's settings.
+    Game game;
+    ProcessResult r = game.Record({"--music-volume", "20"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(std::filesystem::exists(game.dir / "run.replay"));
+    EXPECT_FALSE(std::filesystem::exists(game.dir / "state/grappix/replays"))
+        << "a scripted run keeps no replay";
+
+    std::filesystem::remove_all(game.dir / "config");
+    std::filesystem::create_directories(game.dir / "config/grappix");
+    WriteFile(game.dir / "config/grappix/settings.ini", "music-volume = 90\n");
+    r = game.Run({"--replay", game.dir / "run.replay"}, {{"BRISEL_SEED", "12"}}, "replayed.trace");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadFile(game.dir / "replayed.trace"), ReadFile(game.dir / "recorded.trace"));
+    EXPECT_EQ(game.Settings(), "music-volume = 90\n");
+}
+
+TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
+    // Guards against a damaged or foreign replay crashing, hanging or playing something else.
+    Game game;
+    ASSERT_EQ(game.Record().status, 0);
+    const std::string good = ReadFile(game.dir / "run.replay");
+
+    WriteFile(game.dir / "cut.replay", good.substr(0, good.size() / 2));
+    ProcessResult r = game.Run({"--replay", game.dir / "cut.replay"}, {}, "t");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("grappix: " + game.dir / "cut.replay: the replay is cut short", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+
+    r = game.Run({"--replay", game.dir / "none.replay"}, {}, "t");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "grappix: " + game.dir / "none.replay: cannot read the replay (No such file or directory)\n");
+
+    std::string other = good;
+    other.replace(other.find("version 1.0.0 "), 14, "version 0.9.0 ");
+    WriteFile(game.dir / "other.replay", other);
+    r = game.Run({"--replay", game.dir / "other.replay"}, {}, "t");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err.rfind("grappix: " + game.dir / "other.replay: recorded by another version (0.9.0 engine ", 0),
+        0u)
+        << r.err;
+    r = game.Run({"--replay", game.dir / "other.replay", "--force"}, {}, "forced.trace");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(game.dir / "forced.trace"), ReadFile(game.dir / "recorded.trace"));
+
+    std::string changed = good;
+    changed.replace(changed.find("\n60 mouse 900 200\n"), 18, "\n60 mouse 900 201\n");
+    WriteFile(game.dir / "changed.replay", changed);
+    r = game.Run({"--replay", game.dir / "changed.replay"}, {}, "t");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "grappix: " + game.dir / "changed.replay: replay differs from the recorded game at step 120\n");
+}
+
+#endif
+
+}  // namespace
+}  // namespace grappix
