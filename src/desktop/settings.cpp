@@ -160,10 +160,8 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
 std::string SettingsFile::Save(const Settings& settings) {
     if (path_.empty()) return "no folder for them: neither XDG_CONFIG_HOME nor HOME names one";
     if (unreadable_) return path_ + ": the file could not be read, so it is not replaced";
-    size_t slash = path_.find_last_of('/');
-    std::string folder = slash == std::string::npos || slash == 0 ? "" : path_.substr(0, slash);
     std::string error;
-    if (!folder.empty() && !MakeFolders(folder, error)) return error;
+    if (!MakeFoldersFor(path_, error)) return error;
 
     std::vector<std::string> lines = lines_;
     bool written[std::size(kKeys)] = {};

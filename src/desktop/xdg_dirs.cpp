@@ -73,4 +73,10 @@ bool MakeFolders(const std::string& path, std::string& error) {
     }
 }
 
+bool MakeFoldersFor(const std::string& file, std::string& error) {
+    const size_t slash = file.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return true;
+    return MakeFolders(file.substr(0, slash), error);
+}
+
 }  // namespace grappix

@@ -24,4 +24,7 @@ std::string GameFolder(XdgKind kind);
 // ask). True when the folder exists afterwards; otherwise error says why.
 bool MakeFolders(const std::string& path, std::string& error);
 
+// The same for the folder a file is to be written in (nothing to do for a bare name).
+bool MakeFoldersFor(const std::string& file, std::string& error);
+
 }  // namespace grappix

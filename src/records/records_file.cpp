@@ -216,10 +216,8 @@ RecordTable RecordsFile::Load(std::vector<std::string>& warnings) {
 std::string RecordsFile::Save(const RecordTable& table) {
     if (path_.empty()) return "no folder for them: neither XDG_DATA_HOME nor HOME names one";
     if (untouchable_) return path_ + ": the file could not be read, so it is not replaced";
-    size_t slash = path_.find_last_of('/');
-    std::string folder = slash == std::string::npos || slash == 0 ? "" : path_.substr(0, slash);
     std::string error;
-    if (!folder.empty() && !MakeFolders(folder, error)) return error;
+    if (!MakeFoldersFor(path_, error)) return error;
 
     bool written[kRecordModes][kFieldCount] = {};
     bool seen[kRecordModes] = {};
