@@ -127,7 +127,10 @@ bool TryOpenDevice(Engine& e) {
     want.freq = kMixRate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    // 512 frames, 11.6 ms a buffer: a shot is heard sooner than with SDL's usual 1024, and
+    // closing the device, which lets two buffers' time pass before the thread ends, holds a quit
+    // up for 23 ms instead of 46.
+    want.samples = 512;
     want.callback = Feed;
     g_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
                                    SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);

@@ -82,6 +82,7 @@ void GameScene::Opening() {
         const double left = static_cast<double>(kOpeningFrames - 1 - i);
         card.Draw(ControllerInUse(), std::min(1.0, left / static_cast<double>(kCardFadeFrames)));
     }
+    card = ControlsCard();  // shown only in the opening: its lettering and font go with it
 }
 
 // The order of a frame is fixed: the player's commands, the camera, the block row, the world's
