@@ -190,6 +190,7 @@ TEST(SessionTest, ARecordedRunCarriesItsSoundSettingsAsNotes) {
     EXPECT_EQ(fake.notes["settings.music-volume"], "15");
     EXPECT_EQ(fake.notes["settings.effects-volume"], "100");
     EXPECT_EQ(fake.notes["settings.mute"], "on");
+    EXPECT_EQ(fake.notes["settings.rumble"], "on");
 }
 
 TEST(SessionTest, AReplayPlaysWithItsRecordedSettingsAndSavesNothing) {
@@ -200,14 +201,17 @@ TEST(SessionTest, AReplayPlaysWithItsRecordedSettingsAndSavesNothing) {
     const std::string path = dir / "settings.ini";
     WriteFile(path, "music-volume = 80\n");
     fake.replaying = true;
-    fake.replayNotes = {
-        {"settings.music-volume", "25"}, {"settings.effects-volume", "7"}, {"settings.mute", "on"}};
+    fake.replayNotes = {{"settings.music-volume", "25"},
+                        {"settings.effects-volume", "7"},
+                        {"settings.mute", "on"},
+                        {"settings.rumble", "off"}};
     Session session(path, Line({}));
     session.ApplyBeforeInit();
     session.ApplyAfterInit();
     EXPECT_EQ(session.Current().musicVolume, 25);
     EXPECT_EQ(session.Current().effectsVolume, 7);
     EXPECT_TRUE(session.Current().mute);
+    EXPECT_FALSE(session.Current().rumble) << "the options screen shows the recorded rumble";
     EXPECT_DOUBLE_EQ(LastGroupVolume(fake, BRISEL_SOUND_MUSIC), 0.25);
     EXPECT_TRUE(fake.muted);
     EXPECT_TRUE(fake.notes.empty()) << "a replay writes no notes of its own";

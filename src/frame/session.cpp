@@ -49,6 +49,7 @@ namespace {
 constexpr const char* kMusicNote = "settings.music-volume";
 constexpr const char* kEffectsNote = "settings.effects-volume";
 constexpr const char* kMuteNote = "settings.mute";
+constexpr const char* kRumbleNote = "settings.rumble";  // shown on the options screen
 
 // A volume note as written below; false for anything else (a hand-edited replay).
 bool ReadVolumeNote(const char* key, int64_t& volume) {
@@ -78,6 +79,8 @@ void Session::ApplyAfterInit() {
         ReadVolumeNote(kEffectsNote, current_.effectsVolume);
         if (const char* mute = e.GetReplayNote(kMuteNote); mute != nullptr)
             current_.mute = std::string_view(mute) == "on";
+        if (const char* rumble = e.GetReplayNote(kRumbleNote); rumble != nullptr)
+            current_.rumble = std::string_view(rumble) == "on";
         ApplySound();
         return;
     }
@@ -85,6 +88,7 @@ void Session::ApplyAfterInit() {
     e.SetReplayNote(kMusicNote, std::to_string(current_.musicVolume).c_str());
     e.SetReplayNote(kEffectsNote, std::to_string(current_.effectsVolume).c_str());
     e.SetReplayNote(kMuteNote, current_.mute ? "on" : "off");
+    e.SetReplayNote(kRumbleNote, current_.rumble ? "on" : "off");
 }
 
 void Session::AfterFrameStep() {
