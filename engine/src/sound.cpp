@@ -224,12 +224,12 @@ SoundSource Decode(const std::string& file, std::vector<uint8_t> data, bool ogg)
         }
     } else {
         SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
-        SDL_AudioSpec spec{};
+        SDL_AudioSpec wav{};
         Uint8* samples = nullptr;
         Uint32 bytes = 0;
-        if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &spec, &samples, &bytes) == nullptr)
+        if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &wav, &samples, &bytes) == nullptr)
             Raise(BRISEL_FAIL_LOAD, file + ": not a playable sound (" + SDL_GetError() + ")");
-        const bool ok = ConvertForMixer(samples, bytes, spec.format, spec.channels, spec.freq, *pcm);
+        const bool ok = ConvertForMixer(samples, bytes, wav.format, wav.channels, wav.freq, *pcm);
         SDL_FreeWAV(samples);
         if (!ok) Raise(BRISEL_FAIL_LOAD, file + ": cannot convert the sound (" + SDL_GetError() + ")");
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "desktop/atomic_file.hpp"
+#include "desktop/ini_lines.hpp"
 #include "desktop/xdg_dirs.hpp"
 
 namespace grappix {
@@ -22,25 +23,10 @@ constexpr const char* kHeader =
     "# Grappix settings. The game rewrites the values below when they change in the game and\n"
     "# keeps every other line.\n";
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
 bool IsComment(std::string_view line) {
-    line = Trim(line);
+    line = TrimIniBlanks(line);
     return line.empty() || line.front() == '#' || line.front() == ';' ||
            (line.front() == '[' && line.back() == ']');
-}
-
-// Splits "key = value"; false for a line that is neither that nor a comment.
-bool SplitKey(std::string_view line, std::string_view& key, std::string_view& value) {
-    size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return false;
-    key = Trim(line.substr(0, eq));
-    value = Trim(line.substr(eq + 1));
-    return !key.empty();
 }
 
 bool ParseWhole(std::string_view text, int64_t low, int64_t high, int64_t& out) {
@@ -137,7 +123,7 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
         lines_.push_back(line);
         if (IsComment(line)) continue;
         std::string_view key, value;
-        if (!SplitKey(line, key, value)) {
+        if (!SplitIniKey(line, key, value)) {
             warnings.push_back(path_ + ":" + std::to_string(number) + ": not a 'key = value' line: '" + line +
                                "'");
             continue;
@@ -167,7 +153,7 @@ std::string SettingsFile::Save(const Settings& settings) {
     bool written[std::size(kKeys)] = {};
     for (std::string& line : lines) {
         std::string_view key, value;
-        if (IsComment(line) || !SplitKey(line, key, value)) continue;
+        if (IsComment(line) || !SplitIniKey(line, key, value)) continue;
         const Key* known = FindKey(key);
         if (known == nullptr) continue;
         line = std::string(known->name) + " = " + known->write(settings);

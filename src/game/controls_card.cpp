@@ -59,13 +59,13 @@ void ControlsCard::Make(Card& card, bool controller) {
         Row& row = card.rows[i];
         row.action = rows[i].action;
         row.capCount = 0;
-        for (const CapSpec& spec : {rows[i].first, rows[i].second}) {
-            if (spec.label == nullptr) continue;
+        for (const CapSpec& face : {rows[i].first, rows[i].second}) {
+            if (face.label == nullptr) continue;
             Cap& cap = row.caps[row.capCount++];
-            cap.label = capFont.MakeTex(kCapTextSize, spec.label, 2);
-            cap.r = spec.r;
-            cap.g = spec.g;
-            cap.b = spec.b;
+            cap.label = capFont.MakeTex(kCapTextSize, face.label, 2);
+            cap.r = face.r;
+            cap.g = face.g;
+            cap.b = face.b;
         }
     }
 }

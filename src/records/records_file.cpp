@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "desktop/atomic_file.hpp"
+#include "desktop/ini_lines.hpp"
 #include "desktop/xdg_dirs.hpp"
 
 namespace grappix {
@@ -30,31 +31,17 @@ constexpr const char* kHeader =
 enum Field { kBest, kDate, kReplay, kStep, kFieldCount };
 constexpr const char* kFieldNames[kFieldCount] = {"best", "date", "replay", "step"};
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
 bool IsComment(std::string_view line) {
-    line = Trim(line);
+    line = TrimIniBlanks(line);
     return line.empty() || line.front() == '#' || line.front() == ';';
 }
 
 // "[name]" gives true and the name.
 bool IsSection(std::string_view line, std::string& name) {
-    line = Trim(line);
+    line = TrimIniBlanks(line);
     if (line.size() < 2 || line.front() != '[' || line.back() != ']') return false;
-    name = std::string(Trim(line.substr(1, line.size() - 2)));
+    name = std::string(TrimIniBlanks(line.substr(1, line.size() - 2)));
     return true;
-}
-
-bool SplitKey(std::string_view line, std::string_view& key, std::string_view& value) {
-    size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return false;
-    key = Trim(line.substr(0, eq));
-    value = Trim(line.substr(eq + 1));
-    return !key.empty();
 }
 
 int FieldIndex(std::string_view key) {
@@ -159,7 +146,7 @@ std::string ParseRecords(const std::string& text, RecordTable& table) {
             continue;
         }
         std::string_view key, value;
-        if (!SplitKey(line, key, value))
+        if (!SplitIniKey(line, key, value))
             return "line " + std::to_string(number) + ": not a '[mode]' or 'key = value' line: '" + line +
                    "'";
         const int field = FieldIndex(key);
@@ -241,7 +228,7 @@ std::string RecordsFile::Save(const RecordTable& table) {
             continue;
         }
         std::string_view key, value;
-        const int field = !IsComment(line) && SplitKey(line, key, value) ? FieldIndex(key) : -1;
+        const int field = !IsComment(line) && SplitIniKey(line, key, value) ? FieldIndex(key) : -1;
         if (mode >= 0 && field >= 0) {
             text += std::string(kFieldNames[field]) + " = " +
                     WriteField(field, table[static_cast<size_t>(mode)]) + "\n";

@@ -1,0 +1,24 @@
+// The line grammar the game's own ini files share (settings.ini, records.ini): "key = value"
+// lines, blanks and tabs around both ignored, a carriage return from another system dropped.
+#pragma once
+
+#include <string_view>
+
+namespace grappix {
+
+inline std::string_view TrimIniBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+// Splits "key = value"; false for a line without '=' or with nothing before it.
+inline bool SplitIniKey(std::string_view line, std::string_view& key, std::string_view& value) {
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = TrimIniBlanks(line.substr(0, eq));
+    value = TrimIniBlanks(line.substr(eq + 1));
+    return !key.empty();
+}
+
+}  // namespace grappix
