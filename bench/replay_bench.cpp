@@ -14,65 +14,25 @@
 //      the first 500);
 //   2. the recorder: the same fast-forward while recording (BRISEL_RECORD); its cost a step in
 //      microseconds, and as a ratio against a fast-forward step and against a drawn one.
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <filesystem>
+#include "spawn.hpp"
 
 namespace {
 
-using Env = std::vector<std::pair<std::string, std::string>>;
-
-struct Run {
-    double wallMs = 0;
-    double cpuMs = 0;
-    int status = -1;
-};
+using bench::Env;
+using bench::Run;
 
 Run Spawn(const std::vector<std::string>& argv, const Env& env) {
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(GRAPPIX_RUN_DIR) != 0) _exit(126);
-        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES",
-                                 "BRISEL_SHOTS", "BRISEL_SHOT_FRAMES", "BRISEL_DEBUG", "BRISEL_RECORD",
-                                 "BRISEL_REPLAY", "BRISEL_REPLAY_FROM", "DISPLAY", "WAYLAND_DISPLAY"})
-            unsetenv(name);
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("BRISEL_NOPACE", "1", 1);
-        setenv("BRISEL_SEED", "1", 1);
-        for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run r;
-    r.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    r.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return bench::Spawn(GRAPPIX_RUN_DIR, argv, env);
 }
 
 std::string At(int n, const std::string& event) { return std::to_string(n) + " " + event + "\n"; }

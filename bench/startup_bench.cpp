@@ -17,11 +17,6 @@
 //      Median and worst of 5 runs.
 //   3. peak memory of a 3000-frame game of "Normal" with random play (the child's maximum
 //      resident set, from wait4).
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,53 +28,13 @@
 #include <string>
 #include <vector>
 
+#include "spawn.hpp"
+
 namespace {
 
-struct Run {
-    double wallMs = 0;
-    double cpuMs = 0;  // user + system time of the child: what the machine's load does not inflate
-    long peakKiB = 0;
-    int status = -1;
-};
-
-// Runs argv in dir with the extra environment, waits, and times it from fork to exit.
-Run Spawn(const std::string& dir, const std::vector<std::string>& argv,
-          const std::vector<std::pair<std::string, std::string>>& env) {
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        for (const char* name :
-             {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES", "BRISEL_SHOTS",
-              "BRISEL_SHOT_FRAMES", "BRISEL_DEBUG", "DISPLAY", "WAYLAND_DISPLAY"})
-            unsetenv(name);
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("BRISEL_NOPACE", "1", 1);
-        setenv("BRISEL_SEED", "1", 1);
-        setenv("XDG_DATA_HOME", "/tmp/grappix-bench-data", 1);  // the player's records stay out of it
-        for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run r;
-    r.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    r.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-    r.peakKiB = usage.ru_maxrss;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using bench::Env;
+using bench::Run;
+using bench::Spawn;
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

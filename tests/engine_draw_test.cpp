@@ -101,10 +101,10 @@ TEST_F(EngineDraw, TexturesLandWhereTheGameDrawsThem) {
 // Guards against a repeated draw (served from a copy scaled once) looking different from the
 // first one, and against a mirrored source drawn the wrong way round.
 TEST_F(EngineDraw, RepeatedDrawsLookTheSameAsTheFirst) {
-    Picture sides = Solid(40, 20, kRed);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 20; x < 40; ++x)
-            sides.argb[size_t(y) * 40 + x] = 0x800000FF;  // right half translucent blue
+    Picture sides = Solid(400, 200, kRed);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 200; x < 400; ++x)
+            sides.argb[size_t(y) * 400 + x] = 0x800000FF;  // right half translucent blue
     WritePng(box.Data("sides.vqtex"), sides);
     setenv("BRISEL_SHOT_FRAMES", "1,4", 1);
     Engine().Free();
@@ -113,10 +113,11 @@ TEST_F(EngineDraw, RepeatedDrawsLookTheSameAsTheFirst) {
     BriselTex* tex = e.LoadTex("sides.vqtex");
     for (int frame = 1; frame <= 4; ++frame) {
         e.Clear(0, 0, 0);
-        // Large enough for the engine to keep a copy at the drawn size.
-        e.DrawTex(tex, 0, 0, 40, 20, 100, 100, 240, 120, 1, 1, 1, 1);                  // stretched
-        e.DrawTex(tex, 40, 0, -40, 20, 400, 100, 240, 120, 1, 1, 1, 1);                // mirrored
-        e.DrawTexRot(tex, 0, 20, 40, -20, 700, 100, 197, 133, 0, 0, 0, 1, 1, 1, 0.5);  // flipped, faded
+        // Shrunk and large enough for the engine to keep a copy at the drawn size.
+        e.DrawTex(tex, 0, 0, 400, 200, 100, 100, 240, 120, 1, 1, 1, 1);                   // shrunk
+        e.DrawTex(tex, 400, 0, -400, 200, 400, 100, 240, 120, 1, 1, 1, 1);                // mirrored
+        e.DrawTexRot(tex, 0, 200, 400, -200, 700, 100, 197, 133, 0, 0, 0, 1, 1, 1, 0.5);  // flipped, faded
+        e.DrawTex(tex, 0, 0, 400, 200, 100.5, 300, 1000, 500, 1, 1, 1, 1);                // stretched
         e.Act();
     }
     Picture first = ReadPng(box.Path("shots/frame-1.png"));
@@ -126,6 +127,8 @@ TEST_F(EngineDraw, RepeatedDrawsLookTheSameAsTheFirst) {
     EXPECT_TRUE(Near(later.At(330, 110), 0xFF000080));
     EXPECT_TRUE(Near(later.At(410, 110), 0xFF000080));  // mirrored: blue on the left
     EXPECT_TRUE(Near(later.At(630, 110), kRed));
+    EXPECT_TRUE(Near(later.At(110, 310), kRed));
+    EXPECT_TRUE(Near(later.At(1090, 790), 0xFF000080));
 }
 
 // Guards against blending that ignores alpha or covers the wrong pixels.

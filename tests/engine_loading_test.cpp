@@ -105,6 +105,33 @@ TEST_F(EngineLoading, APictureKeptAcrossAFrameStepIsNeverStale) {
     EXPECT_EQ(Shot().At(40, 40), kBlue);
 }
 
+// Guards against a picture stored at its drawn size being drawn as if its texels were the
+// texture's (the wrong part of it, or nothing) or reporting the stored size to the game.
+TEST_F(EngineLoading, APictureStoredSmallerIsDrawnFromTheTexelsTheGameAddresses) {
+    Picture halves = Solid(20, 10, kRed);  // stands for 80 x 40 texels: red left, blue right
+    for (int y = 0; y < 10; ++y)
+        for (int x = 10; x < 20; ++x) halves.argb[size_t(y) * 20 + x] = kBlue;
+    WritePng(box.Data("plain.vqtex"), halves);
+    box.Write("Data/small.vqtex",
+              WithChunk(ReadText(box.Data("plain.vqtex")), 33, "vqSz", TextureSize(80, 40)));
+    Api& e = Engine();
+    BriselTex* tex = e.LoadTex("small.vqtex");
+    EXPECT_EQ(e.GetTexW(tex), 80);
+    EXPECT_EQ(e.GetTexH(tex), 40);
+    e.Clear(0, 0, 0);
+    e.DrawTex(tex, 0, 0, 80, 40, 0, 0, 20, 10, 1, 1, 1, 1);     // the whole, at its stored size
+    e.DrawTex(tex, 40, 0, 40, 40, 100, 0, 30, 30, 1, 1, 1, 1);  // the right half, stretched
+    e.DrawTexRot(tex, 0, 0, 40, 40, 200, 0, 30, 30, 15, 15, 0.3, 1, 1, 1, 1);  // the left, turned
+    Picture p = Shot();
+    EXPECT_EQ(p.At(2, 5), kRed);
+    EXPECT_EQ(p.At(17, 5), kBlue);
+    EXPECT_EQ(p.At(22, 5), 0xFF000000u);  // nothing past the whole's 20 pixels
+    EXPECT_EQ(p.At(101, 1), kBlue);
+    EXPECT_EQ(p.At(128, 28), kBlue);
+    EXPECT_EQ(p.At(215, 15), kRed);
+    e.FreeMem(tex);
+}
+
 // Guards against text rendered ahead reporting no size, or drawing before it is rendered.
 TEST_F(EngineLoading, TextRenderedAheadHasItsSizeWhenAskedAndDrawsWhole) {
     const char* system = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";

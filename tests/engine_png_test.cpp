@@ -128,3 +128,48 @@ TEST(EnginePng, ImageDataThatDoesNotInflateFailsCleanly) {
     EXPECT_FALSE(DecodePng(png.data(), png.size(), info, out, error));
     EXPECT_NE(error.find("corrupt PNG image"), std::string::npos) << error;
 }
+
+// Guards against a picture stored smaller than its texture being taken at its stored size
+// (every draw of it would then read the wrong texels), and against a damaged size being
+// believed.
+TEST(EnginePng, TheTextureSizeChunkIsReadAndAnImplausibleOneRefused) {
+    const std::vector<uint8_t> plain = PngWithFilter(20, 10, PNG_FILTER_NONE, true);
+    const std::string bytes(plain.begin(), plain.end());
+    const size_t afterHeader = 33, beforeEnd = ChunkAt(plain, "IEND");
+    auto check = [](const std::string& file, PngInfo& info, std::string& error) {
+        return CheckPng(reinterpret_cast<const uint8_t*>(file.data()), file.size(), info, error);
+    };
+    PngInfo info;
+    std::string error;
+    ASSERT_TRUE(check(bytes, info, error)) << error;
+    EXPECT_EQ(info.texWidth, 20u);
+    EXPECT_EQ(info.texHeight, 10u);
+    ASSERT_TRUE(check(engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(80, 40)),
+                      info, error))
+        << error;
+    EXPECT_EQ(info.width, 20u);
+    EXPECT_EQ(info.texWidth, 80u);
+    EXPECT_EQ(info.texHeight, 40u);
+    ASSERT_TRUE(check(bytes, info, error));  // nothing of the last file stays behind
+    EXPECT_EQ(info.texWidth, 20u);
+
+    const struct {
+        std::string file;
+        const char* why;
+    } bad[] = {
+        {engine_test::WithChunk(bytes, afterHeader, "vqSz", "\x01\x02\x03\x04"), "four bytes"},
+        {engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(0, 40)), "no width"},
+        {engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(10, 10)), "smaller"},
+        {engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(20, 161)), "17 times"},
+        {engine_test::WithChunk(bytes, beforeEnd, "vqSz", engine_test::TextureSize(40, 20)),
+         "after the data"},
+        {engine_test::WithChunk(
+             engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(40, 20)),
+             afterHeader, "vqSz", engine_test::TextureSize(40, 20)),
+         "twice"},
+    };
+    for (const auto& b : bad) {
+        EXPECT_FALSE(check(b.file, info, error)) << b.why;
+        EXPECT_EQ(error.rfind("corrupt PNG image", 0), 0u) << b.why << ": " << error;
+    }
+}

@@ -167,6 +167,30 @@ inline Picture ReadPng(const std::string& path) {
     return pic;
 }
 
+// The PNG file's bytes with one more chunk (type, body; its CRC computed) put at byte `at`, a
+// chunk boundary: 33 is right after the header.
+inline std::string WithChunk(std::string png, size_t at, const char* type, const std::string& body) {
+    std::string chunk;
+    for (int k = 0; k < 4; ++k) chunk += char(uint32_t(body.size()) >> (24 - 8 * k));
+    chunk += std::string(type, 4) + body;
+    uint32_t crc = 0xFFFFFFFFu;  // CRC-32 of type and body, as PNG defines it
+    for (size_t i = 4; i < chunk.size(); ++i) {
+        crc ^= uint8_t(chunk[i]);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (int k = 0; k < 4; ++k) chunk += char(crc >> (24 - 8 * k));
+    return png.insert(at, chunk);
+}
+
+// The body of a `vqSz` chunk: a picture standing for a texture of w x h texels.
+inline std::string TextureSize(uint32_t w, uint32_t h) {
+    std::string body;
+    for (uint32_t v : {w, h})
+        for (int k = 0; k < 4; ++k) body += char(v >> (24 - 8 * k));
+    return body;
+}
+
 inline Picture Solid(int w, int h, uint32_t argb) {
     Picture p;
     p.width = w;

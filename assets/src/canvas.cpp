@@ -45,7 +45,9 @@ Canvas::~Canvas() {
     if (surface_) cairo_surface_destroy(surface_);
 }
 
-void Canvas::WritePng(const std::string& path) const { gx::WritePng(surface_, path); }
+void Canvas::WritePng(const std::string& path, int texWidth, int texHeight) const {
+    gx::WritePng(surface_, path, texWidth, texHeight);
+}
 
 namespace {
 
@@ -57,7 +59,7 @@ struct FileCloser {
 
 }  // namespace
 
-void WritePng(cairo_surface_t* surface, const std::string& path) {
+void WritePng(cairo_surface_t* surface, const std::string& path, int texWidth, int texHeight) {
     cairo_surface_flush(surface);
     const int w = cairo_image_surface_get_width(surface);
     const int h = cairo_image_surface_get_height(surface);
@@ -104,6 +106,13 @@ void WritePng(cairo_surface_t* surface, const std::string& path) {
     png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
+    if (texWidth > 0 && texHeight > 0) {
+        const png_byte size[8] = {png_byte(texWidth >> 24),  png_byte(texWidth >> 16),
+                                  png_byte(texWidth >> 8),   png_byte(texWidth),
+                                  png_byte(texHeight >> 24), png_byte(texHeight >> 16),
+                                  png_byte(texHeight >> 8),  png_byte(texHeight)};
+        png_write_chunk(png, reinterpret_cast<png_const_bytep>("vqSz"), size, sizeof size);
+    }
     for (int y = 0; y < h; ++y) png_write_row(png, rgba.data() + static_cast<size_t>(y) * w * 4);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);

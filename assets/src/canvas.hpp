@@ -40,8 +40,9 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-    // Writes the image as PNG. Throws std::runtime_error naming the file on failure.
-    void WritePng(const std::string& path) const;
+    // Writes the image as PNG. Throws std::runtime_error naming the file on failure. With a
+    // texture size, the file says it stands for a texture of that size (see WritePng below).
+    void WritePng(const std::string& path, int texWidth = 0, int texHeight = 0) const;
 
 private:
     cairo_surface_t* surface_ = nullptr;
@@ -50,8 +51,11 @@ private:
     int height_ = 0;
 };
 
-// Writes a premultiplied ARGB32 cairo surface as an 8-bit RGBA PNG.
-void WritePng(cairo_surface_t* surface, const std::string& path);
+// Writes a premultiplied ARGB32 cairo surface as an 8-bit RGBA PNG. A picture stored smaller
+// than the texture the game draws it from gets a `vqSz` chunk (private, ancillary: other PNG
+// readers skip it) with the texture's width and height, big-endian, before the image data;
+// the engine then maps the game's source rectangles onto the picture.
+void WritePng(cairo_surface_t* surface, const std::string& path, int texWidth = 0, int texHeight = 0);
 // Reads a PNG (whatever its file name) into an ARGB32 surface. Throws naming the file.
 cairo_surface_t* ReadPng(const std::string& path);
 

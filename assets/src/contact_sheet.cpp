@@ -20,6 +20,18 @@ struct SurfaceDeleter {
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
+// A picture stored at its drawn size, stretched back to the texels the cells are given in.
+Surface AtTexelSize(cairo_surface_t* stored, int width, int height) {
+    Surface out(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    cairo_t* cr = cairo_create(out.get());
+    cairo_scale(cr, double(width) / cairo_image_surface_get_width(stored),
+                double(height) / cairo_image_surface_get_height(stored));
+    cairo_set_source_surface(cr, stored, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    return out;
+}
+
 // Draws the source rectangle (sx, sy, sw, sh) into (dx, dy, dw, dh), rotated by angle
 // about the destination's centre, as the engine does. A negative sh reads upside down.
 void Blit(cairo_t* cr, cairo_surface_t* tex, double sx, double sy, double sw, double sh, double dx, double dy,
@@ -134,11 +146,11 @@ void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir, 
         const std::string path = dataDir + "/" + s.file;
         Surface surf(ReadPng(path));
         int w = cairo_image_surface_get_width(surf.get()), h = cairo_image_surface_get_height(surf.get());
-        if (w != s.width || h != s.height)
+        if (w != s.storedWidth || h != s.storedHeight)
             throw std::runtime_error(path + ": is " + std::to_string(w) + " x " + std::to_string(h) +
-                                     ", the game expects " + std::to_string(s.width) + " x " +
-                                     std::to_string(s.height));
-        tex.emplace(s.file, std::move(surf));
+                                     ", the game expects " + std::to_string(s.storedWidth) + " x " +
+                                     std::to_string(s.storedHeight));
+        tex.emplace(s.file, s.StoredSmaller() ? AtTexelSize(surf.get(), s.width, s.height) : std::move(surf));
     }
     FontFace face(fontsDir + "/DejaVuSans.ttf");
 

@@ -165,9 +165,14 @@ std::vector<std::string> GenerateAll(const Options& o) {
         return {file, [=]() {
                     Canvas c = draw();
                     const SheetLayout& l = SheetNamed(file);
-                    if (c.width() != l.width || c.height() != l.height)
+                    if (c.width() != l.storedWidth || c.height() != l.storedHeight)
                         throw std::runtime_error(std::string(file) + ": drawn at the wrong size");
-                    WriteAtomically(data + file, [&](const std::string& p) { c.WritePng(p); });
+                    WriteAtomically(data + file, [&](const std::string& p) {
+                        if (l.StoredSmaller())
+                            c.WritePng(p, l.width, l.height);
+                        else
+                            c.WritePng(p);
+                    });
                 }};
     };
     auto snd = [&](const char* file, int serial, float quality, std::function<audio::Sound()> make) -> Job {

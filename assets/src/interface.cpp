@@ -51,9 +51,12 @@ Canvas DrawGlyphs(const FontFiles& fonts) {
 
 Canvas DrawLogo(const FontFiles& fonts) {
     // "GRAPPIX" in heavy gold letters with a wire running through them to a hook, on a
-    // transparent background. The sheet is drawn 1600 x 400 px, so 1 px = 2.56 texels.
-    Canvas c(layout::kLogoSheet.width, layout::kLogoSheet.height);
+    // transparent background. Laid out in the sheet's 4096 x 1024 texels, drawn at the size
+    // the title shows it (1600 x 400 px, 2.56 texels a pixel), which is the size it is stored at.
+    const layout::Sheet& sheet = layout::kLogoSheet;
+    Canvas c(sheet.storedWidth, sheet.storedHeight);
     cairo_t* cr = c.cr();
+    cairo_scale(cr, double(sheet.storedWidth) / sheet.width, double(sheet.storedHeight) / sheet.height);
     FontFace face(fonts.sansBold);
     const std::string word = "GRAPPIX";
     face.Use(cr, 760, 820);

@@ -9,7 +9,12 @@ namespace {
 Cell Labelled(const layout::Cell& c, const std::string& label) { return {c.x, c.y, c.w, c.h, label}; }
 
 SheetLayout Sheet(const layout::Sheet& s, std::vector<Cell> cells) {
-    return {s.file, s.width, s.height, std::move(cells)};
+    return {s.file,
+            s.width,
+            s.height,
+            s.storedWidth ? s.storedWidth : s.width,
+            s.storedHeight ? s.storedHeight : s.height,
+            std::move(cells)};
 }
 
 std::vector<Cell> RunnerCells() {

@@ -19,8 +19,10 @@ struct Cell {
 
 struct SheetLayout {
     std::string file;
-    int width, height;
+    int width, height;              // texels, as the game's draws address them
+    int storedWidth, storedHeight;  // the picture in the file: the same, or its drawn size
     std::vector<Cell> cells;
+    bool StoredSmaller() const { return storedWidth != width || storedHeight != height; }
 };
 
 // Stage geometry the pictures are drawn to fit. A character cell of 256 texels is drawn

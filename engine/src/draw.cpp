@@ -231,7 +231,8 @@ void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double 
     HashText(tex->name);
     HashCall('T', sx, sy, sw, sh, dx, dy, dw, dh, r, g, b, a);
     if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
-    E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    const Image& picture = TexPicture(tex, sx, sy, sw, sh);
+    E().canvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
 }
 
 void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
@@ -243,7 +244,8 @@ void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, doub
     HashText(tex->name);
     HashCall('X', sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
     if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
-    E().canvas.DrawImage(TexImage(tex), sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    const Image& picture = TexPicture(tex, sx, sy, sw, sh);
+    E().canvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
 }
 
 double GetTexW(BriselTex* tex) {

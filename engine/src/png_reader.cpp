@@ -185,6 +185,7 @@ bool CheckPng(const uint8_t* data, size_t size, PngInfo& info, std::string& erro
     }
     size_t pos = 8;
     bool header = false, imageData = false, end = false;
+    info.texWidth = info.texHeight = 0;
     while (pos < size) {
         if (end) {
             error = "corrupt PNG image (data after its end)";
@@ -218,6 +219,17 @@ bool CheckPng(const uint8_t* data, size_t size, PngInfo& info, std::string& erro
             info.colourType = h[9];
             info.interlace = h[12];
             header = true;
+        } else if (std::memcmp(type, "vqSz", 4) == 0) {
+            if (length != 8 || imageData || info.texWidth != 0) {
+                error = "corrupt PNG image (its texture size chunk is damaged)";
+                return false;
+            }
+            info.texWidth = Be32(data + pos + 8);
+            info.texHeight = Be32(data + pos + 12);
+            if (info.texWidth == 0 || info.texHeight == 0) {
+                error = "corrupt PNG image (its texture size chunk is damaged)";
+                return false;
+            }
         } else if (std::memcmp(type, "IDAT", 4) == 0) {
             imageData = true;
         } else if (std::memcmp(type, "IEND", 4) == 0) {
@@ -236,6 +248,16 @@ bool CheckPng(const uint8_t* data, size_t size, PngInfo& info, std::string& erro
     if (info.width > kMaxSide || info.height > kMaxSide) {
         error = "the image is " + std::to_string(info.width) + " x " + std::to_string(info.height) +
                 " pixels, more than " + std::to_string(kMaxSide) + " a side";
+        return false;
+    }
+    if (info.texWidth == 0) {
+        info.texWidth = info.width;
+        info.texHeight = info.height;
+    } else if (info.texWidth < info.width || info.texHeight < info.height ||
+               info.texWidth > 16 * info.width || info.texHeight > 16 * info.height) {
+        error = "corrupt PNG image (it stands for a texture of " + std::to_string(info.texWidth) + " x " +
+                std::to_string(info.texHeight) + " from a picture of " + std::to_string(info.width) + " x " +
+                std::to_string(info.height) + ")";
         return false;
     }
     return true;

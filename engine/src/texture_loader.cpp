@@ -191,6 +191,18 @@ const Image& TexImage(BriselTex* tex) {
     return *tex->picture;
 }
 
+const Image& TexPicture(BriselTex* tex, double& sx, double& sy, double& sw, double& sh) {
+    const Image& image = TexImage(tex);
+    if (tex->width > 0 && (image.width != tex->width || image.height != tex->height)) {
+        const double kx = double(image.width) / tex->width, ky = double(image.height) / tex->height;
+        sx *= kx;
+        sw *= kx;
+        sy *= ky;
+        sh *= ky;
+    }
+    return image;
+}
+
 BriselTex* LoadTexture(const char* name) {
     std::string file = DataPath(name);
     std::vector<uint8_t> data = ReadWholeFile(file);
@@ -200,8 +212,8 @@ BriselTex* LoadTexture(const char* name) {
     auto tex = std::make_unique<BriselTex>();
     tex->name = name;
     tex->file = file;
-    tex->width = int(info.width);
-    tex->height = int(info.height);
+    tex->width = int(info.texWidth);  // what draws address; the picture may be stored smaller
+    tex->height = int(info.texHeight);
     tex->fileSize = data.size();
     tex->fileCrc = uint32_t(libdeflate_crc32(0, data.data(), data.size()));
     const Key key = KeyOf(tex.get());

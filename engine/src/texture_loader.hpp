@@ -30,6 +30,11 @@ struct DecodeJob;
 // BRISEL_FAIL_LOAD naming the file when the picture data turns out damaged.
 const Image& TexImage(BriselTex* tex);
 
+// The same for a draw: turns the draw's source rectangle, in the texture's texels, into the
+// picture's, which differ for a picture stored smaller than the texture it stands for (a
+// `vqSz` chunk: the title's logo is drawn at 1600 x 400 from a texture of 4096 x 1024).
+const Image& TexPicture(BriselTex* tex, double& sx, double& sy, double& sw, double& sh);
+
 // Loads a texture file as LoadTex does: reads it, checks it whole (raising BRISEL_FAIL_LOAD
 // "<file>: <what>"), then takes a cached picture or queues the decoding.
 BriselTex* LoadTexture(const char* name);

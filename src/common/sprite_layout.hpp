@@ -10,6 +10,10 @@ namespace grappix::layout {
 struct Sheet {
     const char* file;
     int width, height;  // texels
+    // A sheet only ever drawn smaller than its texels is stored at its drawn size, and its
+    // file tells the engine the size above (so draws still address it in texels). 0: stored
+    // at full size.
+    int storedWidth = 0, storedHeight = 0;
 };
 
 // A source rectangle on a sheet, in texels: top-left corner and size.
@@ -18,7 +22,9 @@ struct Cell {
 };
 
 // ---- title03.vqtex: the logo, drawn over the top of the title screen -------------------
-inline constexpr Sheet kLogoSheet{"title03.vqtex", 4096, 1024};
+// Drawn at 1600 x 400 screen pixels, never larger: stored at that size (a quarter of a
+// megabyte to decode instead of four).
+inline constexpr Sheet kLogoSheet{"title03.vqtex", 4096, 1024, 1600, 400};
 inline constexpr Cell kLogo{0, 0, 4096, 1024};
 
 // ---- font_128_64.vqtex: the bitmap font ------------------------------------------------

@@ -1,0 +1,69 @@
+// spawn.hpp -- runs the game (or any program) as a child for a benchmark, and what it cost.
+//
+// The child runs headless (SDL's dummy drivers), unpaced, with a fixed seed, none of the
+// caller's BRISEL_ variables, its output thrown away, and its settings, records and replays
+// in a folder of the benchmark's own, so that measuring never touches the player's files.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace bench {
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+struct Run {
+    double wallMs = 0;  // from fork to exit
+    double cpuMs = 0;   // user + system time of the child: what the machine's load inflates least
+    long peakKiB = 0;   // the child's largest resident set
+    int status = -1;    // exit status, -1 when it did not exit
+};
+
+// Runs argv (argv[0] a path) in dir with the extra environment and waits for it.
+inline Run Spawn(const std::string& dir, const std::vector<std::string>& argv, const Env& env) {
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        for (const char* name :
+             {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES", "BRISEL_SHOTS", "BRISEL_SHOT_FRAMES",
+              "BRISEL_DEBUG", "BRISEL_RECORD", "BRISEL_REPLAY", "BRISEL_REPLAY_FROM", "BRISEL_REPLAY_FORCE",
+              "DISPLAY", "WAYLAND_DISPLAY"})
+            unsetenv(name);
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("BRISEL_NOPACE", "1", 1);
+        setenv("BRISEL_SEED", "1", 1);
+        for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+            setenv(xdg, "/tmp/grappix-bench-home", 1);
+        for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Run r;
+    r.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    r.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+              double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    r.peakKiB = usage.ru_maxrss;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+}  // namespace bench
