@@ -132,10 +132,12 @@ public:
         backdrop.Configure(stage::kViewX, stage::kViewY, stage::kGroundLine, stage::kRoofLine, false);
         backdrop.LoadSheets(stage::kViewX, stage::kViewY, stage::kScreenW, stage::kScreenH);
         creditsFont = LoadFont("font.ttf");
-        for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
-        for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
+        // Text is rendered ahead in the order it is asked for: the controls line, drawn in the
+        // first frame, goes before the credits, which wait for a click.
         controlsLine[0] = creditsFont.MakeTex(kControlsLineSize, kControlsLineMouse, 2);
         controlsLine[1] = creditsFont.MakeTex(kControlsLineSize, kControlsLinePad, 2);
+        for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
+        for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
         creditsReturn = creditsFont.MakeTex(30, kCreditsReturn, 3);
         music.Load("chaser.ogg", 0.5, true);
         music.Play();
