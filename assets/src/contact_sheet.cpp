@@ -166,8 +166,10 @@ void WriteContactSheet(const std::string& dataDir, const std::string& fontsDir, 
     const double previewScale = (pageW - 2 * margin) / 1600.0;
     double y = 40 + 900 * previewScale + 30;  // below the stage preview
     for (const SheetLayout& s : Sheets()) {
-        headings.push_back(
-            {s.file + "  (" + std::to_string(s.width) + " x " + std::to_string(s.height) + ")", y + 22});
+        std::string size = std::to_string(s.width) + " x " + std::to_string(s.height);
+        if (s.StoredSmaller())
+            size += ", stored at " + std::to_string(s.storedWidth) + " x " + std::to_string(s.storedHeight);
+        headings.push_back({s.file + "  (" + size + ")", y + 22});
         y += 34;
         // Small sheets enlarged, big ones reduced, so every cell reads on one page.
         double scale = 0.5;
