@@ -14,7 +14,7 @@
 namespace grappix {
 namespace {
 
-using Env = std::vector<std::pair<std::string, std::string>>;
+using test::Env;
 using test::ProcessResult;
 using test::ReadFile;
 using test::RunProcess;
@@ -30,15 +30,8 @@ struct OneDeviceRun {
     std::vector<TraceFrame> frames;
     explicit OneDeviceRun(const std::string& script) {
         test::WriteFile(dir / "input.txt", script);
-        Env env = {{"SDL_VIDEODRIVER", "dummy"},
-                   {"SDL_AUDIODRIVER", "dummy"},
-                   {"BRISEL_INPUT", dir / "input.txt"},
-                   {"BRISEL_NOPACE", "1"},
-                   {"BRISEL_SEED", "5"},
-                   {"BRISEL_TRACE", dir / "trace.txt"},
-                   {"XDG_CONFIG_HOME", dir / "config"},
-                   {"XDG_DATA_HOME", dir / "data"},
-                   {"XDG_STATE_HOME", dir / "state"}};
+        Env env = test::HeadlessGameEnv(dir);
+        env.insert(env.end(), {{"BRISEL_INPUT", dir / "input.txt"}, {"BRISEL_SEED", "5"}});
         result = RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR, env, 120.0);
         frames = test::ParseTrace(ReadFile(dir / "trace.txt"));
     }

@@ -16,7 +16,7 @@ using test::ReadFile;
 using test::RunProcess;
 using test::TempDir;
 
-using Env = std::vector<std::pair<std::string, std::string>>;
+using test::Env;
 
 // A working folder whose Data/Brisel.vqd is a stand-in engine of the 132 names, noting Init.
 struct StubFolder {
@@ -102,15 +102,8 @@ struct Game {
                       std::vector<std::string> unset = {}, double timeout = 120.0) {
         test::WriteFile(dir / "input.txt", script);
         args.insert(args.begin(), GRAPPIX_EXE);
-        Env all = {{"SDL_VIDEODRIVER", "dummy"},
-                   {"SDL_AUDIODRIVER", "dummy"},
-                   {"BRISEL_INPUT", dir / "input.txt"},
-                   {"BRISEL_NOPACE", "1"},
-                   {"BRISEL_SEED", "5"},
-                   {"BRISEL_TRACE", dir / "trace.txt"},
-                   {"XDG_CONFIG_HOME", dir / "config"},
-                   {"XDG_DATA_HOME", dir / "data"},
-                   {"XDG_STATE_HOME", dir / "state"}};
+        Env all = test::HeadlessGameEnv(dir);
+        all.insert(all.end(), {{"BRISEL_INPUT", dir / "input.txt"}, {"BRISEL_SEED", "5"}});
         all.insert(all.end(), env.begin(), env.end());
         return RunProcess(args, GRAPPIX_RUN_DIR, all, timeout, unset);
     }

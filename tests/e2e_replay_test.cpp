@@ -18,20 +18,14 @@ using test::RunProcess;
 using test::TempDir;
 using test::WriteFile;
 
-using Env = std::vector<std::pair<std::string, std::string>>;
+using test::Env;
 
 // The real game headless, its folders and files in a temporary folder of its own.
 struct Game {
     TempDir dir;
     ProcessResult Run(std::vector<std::string> args, Env env, const std::string& trace) {
         args.insert(args.begin(), GRAPPIX_EXE);
-        Env all = {{"SDL_VIDEODRIVER", "dummy"},
-                   {"SDL_AUDIODRIVER", "dummy"},
-                   {"BRISEL_NOPACE", "1"},
-                   {"BRISEL_TRACE", dir / trace},
-                   {"XDG_CONFIG_HOME", dir / "config"},
-                   {"XDG_DATA_HOME", dir / "data"},
-                   {"XDG_STATE_HOME", dir / "state"}};
+        Env all = test::HeadlessGameEnv(dir, trace);
         all.insert(all.end(), env.begin(), env.end());
         return RunProcess(args, GRAPPIX_RUN_DIR, all, 120.0,
                           {"BRISEL_INPUT", "BRISEL_SEED", "BRISEL_RECORD"});

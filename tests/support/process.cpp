@@ -60,6 +60,16 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     return result;
 }
 
+Env HeadlessGameEnv(const TempDir& dir, const std::string& trace) {
+    return {{"SDL_VIDEODRIVER", "dummy"},
+            {"SDL_AUDIODRIVER", "dummy"},
+            {"BRISEL_NOPACE", "1"},
+            {"BRISEL_TRACE", dir / trace},
+            {"XDG_CONFIG_HOME", dir / "config"},
+            {"XDG_DATA_HOME", dir / "data"},
+            {"XDG_STATE_HOME", dir / "state"}};
+}
+
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "grappix-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

@@ -35,6 +35,13 @@ private:
     std::string path_;
 };
 
+// Extra environment for a child process, set in order (a later entry wins).
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+// A headless, unpaced game whose files all stay in `dir`: its settings, records and replays in
+// dir's config, data and state folders, its trace in dir/<trace>.
+Env HeadlessGameEnv(const TempDir& dir, const std::string& trace = "trace.txt");
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 
