@@ -3,6 +3,8 @@
 // engine.hpp comes first: it gives the entry points below their exported visibility.
 #include "engine.hpp"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -207,6 +209,17 @@ bool Recorder::Finish(int64_t lastStep, std::string& error) {
     return true;
 }
 
+bool Recorder::Seal() {
+    if (file_ == nullptr) return false;
+    Flush(true);
+    if (failed_) return false;
+    if (fsync(fileno(file_)) != 0) {
+        Fail(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
 void Recorder::Abandon() {
     if (file_ == nullptr) return;
     std::fclose(file_);
@@ -305,6 +318,13 @@ const char* RecordingFile(void) {
 int64_t StepNumber(void) {
     BRISEL_ENTRY;
     return E().step;
+}
+
+int64_t SealReplay(void) {
+    BRISEL_ENTRY;
+    Engine& e = E();
+    if (!e.recorder.Active() || !e.recorder.Seal()) return -1;
+    return e.step;
 }
 
 }  // extern "C"

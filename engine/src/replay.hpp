@@ -65,6 +65,8 @@ public:
     // The end line and the rename; false with `error` set when the file could not be finished.
     bool Finish(int64_t lastStep, std::string& error);
     void Abandon();  // a run that never stepped: nothing worth keeping
+    // Everything recorded so far written out and synced to the disk; false when it could not be.
+    bool Seal();
 
 private:
     void Write(const std::string& line);

@@ -253,6 +253,10 @@ int64_t FakeStepNumber() {
     REC(StepNumber)::Record();
     return gCurrent->actCount;
 }
+int64_t FakeSealReplay() {
+    REC(SealReplay)::Record();
+    return gCurrent->recordingFile.empty() ? -1 : gCurrent->actCount;
+}
 
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
@@ -347,6 +351,7 @@ FakeEngine::FakeEngine() {
     t.Replaying = &FakeReplaying;
     t.RecordingFile = &FakeRecordingFile;
     t.StepNumber = &FakeStepNumber;
+    t.SealReplay = &FakeSealReplay;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }
