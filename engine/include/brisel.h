@@ -400,10 +400,10 @@ enum { BRISEL_FAIL_REPLAY = 1009 };
     X(const char*, RecordingFile, (void))                                                           \
     /* frame steps Act has made since Init: the step numbers of a replay's lines */                 \
     X(int64_t, StepNumber, (void))                                                                  \
-    /* while a run is recorded: writes a check of the frame step just made into the replay (unless \
-       its last check is of that step), writes out everything recorded so far and syncs it to the  \
-       disk, so a crash from here on still leaves a replay that plays up to this step. Returns     \
-       that step; -1 when the run is not recorded or the replay could not be written */            \
+    /* while a run is recorded: writes a check of the frame step just made into the replay (unless  \
+       its last check is of that step), writes out everything recorded so far and syncs it to the   \
+       disk, so a crash from here on still leaves a replay that plays up to this step. Returns      \
+       that step; -1 when the run is not recorded or the replay could not be written */             \
     X(int64_t, SealReplay, (void))
 /* clang-format on */
 #define BRISEL_EXTENSION_COUNT 22
