@@ -3,6 +3,9 @@
 // engine.hpp comes first: it gives the entry points below their exported visibility.
 #include "engine.hpp"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +34,29 @@ ScriptEvent Press(int64_t step, ScriptEvent::Source source, int button, bool dow
     return e;
 }
 
+// The .part is a new file, never reached through a symbolic link and never a device or a FIFO;
+// or the empty one the game made to hold the name. A running recorder holds a lock on it.
+std::FILE* OpenPart(const std::string& part) {
+    int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        fd = open(part.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0)) {
+            close(fd);
+            fd = -1;
+            errno = EEXIST;
+        }
+    }
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        fd = -1;
+        errno = EBUSY;  // another game records into it
+    }
+    std::FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
+    if (fd >= 0 && file == nullptr) close(fd);
+    return file;
+}
+
 }  // namespace
 
 std::string VersionLine(const Notes& notes) {
@@ -49,7 +75,7 @@ Recorder::~Recorder() {
 void Recorder::Open(const std::string& path) {
     path_ = path;
     part_ = path + ".part";
-    file_ = std::fopen(part_.c_str(), "w");
+    file_ = OpenPart(part_);
     if (file_ == nullptr) {
         std::string why = std::strerror(errno);
         path_.clear();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace grappix {
@@ -26,7 +27,7 @@ bool WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
-std::string WriteFileAtomically(const std::string& path, const std::string& contents) {
+std::string WriteFileAtomically(const std::string& path, const std::string& contents, bool replace) {
     mode_t mode = 0644;
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
@@ -40,9 +41,18 @@ std::string WriteFileAtomically(const std::string& path, const std::string& cont
         ok = false;
         error = Reason(path);
     }
-    if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+    if (ok && replace && rename(temp.c_str(), path.c_str()) != 0) {
         ok = false;
         error = Reason(path);
+    }
+    if (ok && !replace &&
+        renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+        // A file system without the no-replace rename: a hard link is made only where none is.
+        if ((errno != EINVAL && errno != ENOSYS) || link(temp.c_str(), path.c_str()) != 0) {
+            ok = false;
+            error = Reason(path);
+        }
+        unlink(temp.c_str());
     }
     if (!ok) {
         unlink(temp.c_str());

@@ -9,6 +9,7 @@ namespace grappix {
 // Writes contents to a temporary file in the same folder, flushes it to the disk and renames
 // it over path. The file keeps the permissions of the one it replaces (0644 when new). Returns
 // an empty string, or what went wrong ("<path>: <reason>"); on failure path is untouched.
-std::string WriteFileAtomically(const std::string& path, const std::string& contents);
+// With replace false, a file that already stands at path is never replaced (EEXIST).
+std::string WriteFileAtomically(const std::string& path, const std::string& contents, bool replace = true);
 
 }  // namespace grappix

@@ -1,23 +1,17 @@
 #include "desktop/settings.hpp"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <ctime>
 #include <sstream>
 #include <string_view>
 
 #include "desktop/atomic_file.hpp"
+#include "desktop/file_guard.hpp"
 #include "desktop/ini_lines.hpp"
 #include "desktop/xdg_dirs.hpp"
 
 namespace grappix {
 
 namespace {
-
-// A settings file is a few hundred bytes; anything this large is not one.
-constexpr std::streamoff kMaxFileSize = 1 << 20;
 
 constexpr const char* kHeader =
     "# Grappix settings. The game rewrites the values below when they change in the game and\n"
@@ -99,33 +93,29 @@ const Key* FindKey(std::string_view name) {
 
 }  // namespace
 
-Settings SettingsFile::Load(std::vector<std::string>& warnings) {
-    Settings s;
-    lines_.clear();
-    unreadable_ = false;
-    struct stat st {};
-    // No such file (or no such folder): a first run, with the defaults.
-    if (stat(path_.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return s;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
-        unreadable_ = true;
-        std::string why = !in                    ? std::strerror(errno)
-                          : !S_ISREG(st.st_mode) ? "not a plain file"
-                                                 : "too large to be a settings file";
-        warnings.push_back(path_ + ": cannot read the settings (" + why + "); using the defaults");
-        return s;
-    }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines_.push_back(line);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The settings a file's lines give, each malformed line warned about and left at its default.
+Settings ParseLines(const std::string& path, const std::vector<std::string>& lines,
+                    std::vector<std::string>& warnings) {
+    Settings s;
+    int number = 0;
+    for (const std::string& line : lines) {
+        ++number;
         if (IsComment(line)) continue;
         std::string_view key, value;
         if (!SplitIniKey(line, key, value)) {
-            warnings.push_back(path_ + ":" + std::to_string(number) + ": not a 'key = value' line: '" + line +
-                               "'");
+            warnings.push_back(path + ":" + std::to_string(number) + ": not a 'key = value' line: '" + line + "'");
             continue;
         }
         const Key* known = FindKey(key);
@@ -135,7 +125,7 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
             s = candidate;
         } else {
             Settings defaults;
-            warnings.push_back(path_ + ":" + std::to_string(number) + ": " + known->name + " must be " +
+            warnings.push_back(path + ":" + std::to_string(number) + ": " + known->name + " must be " +
                                known->expected + ", not '" + std::string(value) + "'; using " +
                                known->write(defaults));
         }
@@ -143,32 +133,66 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
     return s;
 }
 
-std::string SettingsFile::Save(const Settings& settings) {
+}  // namespace
+
+Settings SettingsFile::Load(std::vector<std::string>& warnings) {
+    unreadable_ = false;
+    base_ = Settings{};
+    if (path_.empty()) return base_;
+    RemoveStaleTemporaries(path_, std::time(nullptr));
+    std::string text, why;
+    const ReadStatus status = ReadSmallFile(path_, kSmallFileCap, text, why);
+    if (status == ReadStatus::Missing) return base_;  // a first run, with the defaults
+    if (status != ReadStatus::Ok) {
+        unreadable_ = true;
+        if (status == ReadStatus::TooLarge) why += " (a settings file)";
+        warnings.push_back(path_ + ": cannot read the settings (" + why + "); using the defaults");
+        return base_;
+    }
+    const size_t first = warnings.size();
+    base_ = ParseLines(path_, SplitLines(text), warnings);
+    CapWarnings(warnings, first, path_);
+    return base_;
+}
+
+std::string SettingsFile::Save(const Settings& settings, Settings* written) {
     if (path_.empty()) return "no folder for them: neither XDG_CONFIG_HOME nor HOME names one";
     if (unreadable_) return path_ + ": the file could not be read, so it is not replaced";
     std::string error;
     if (!MakeFoldersFor(path_, error)) return error;
 
-    std::vector<std::string> lines = lines_;
-    bool written[std::size(kKeys)] = {};
+    // Another game on the same folders may have saved since this one read the file: under the
+    // lock every game takes, the file is read again, and only the keys this game changed since
+    // (those where settings differ from what it last read or wrote) are laid over it.
+    FileLock lock(path_);
+    std::string now, why;
+    const ReadStatus status = ReadSmallFile(path_, kSmallFileCap, now, why);
+    if (status != ReadStatus::Ok && status != ReadStatus::Missing)
+        return path_ + ": the file could not be read (" + why + "), so it is not replaced";
+    std::vector<std::string> lines = SplitLines(now);
+    std::vector<std::string> ignored;
+    Settings merged = ParseLines(path_, lines, ignored);
+    for (const Key& k : kKeys)
+        if (k.write(settings) != k.write(base_)) k.read(k.write(settings), merged);
+
+    bool placed[std::size(kKeys)] = {};
     for (std::string& line : lines) {
         std::string_view key, value;
         if (IsComment(line) || !SplitIniKey(line, key, value)) continue;
         const Key* known = FindKey(key);
         if (known == nullptr) continue;
-        line = std::string(known->name) + " = " + known->write(settings);
-        written[known - kKeys] = true;
+        line = std::string(known->name) + " = " + known->write(merged);
+        placed[known - kKeys] = true;
     }
     std::string text = lines.empty() ? kHeader : "";
     for (const std::string& line : lines) text += line + "\n";
     for (size_t i = 0; i < std::size(kKeys); ++i)
-        if (!written[i]) text += std::string(kKeys[i].name) + " = " + kKeys[i].write(settings) + "\n";
+        if (!placed[i]) text += std::string(kKeys[i].name) + " = " + kKeys[i].write(merged) + "\n";
     error = WriteFileAtomically(path_, text);
     if (error.empty()) {
-        // The file now holds these lines: later saves start from them.
-        lines_.clear();
-        std::istringstream saved(text);
-        for (std::string l; std::getline(saved, l);) lines_.push_back(l);
+        // The file now holds these: later saves start from them, and so does the caller.
+        base_ = merged;
+        if (written != nullptr) *written = merged;
     }
     return error;
 }

@@ -40,20 +40,26 @@ public:
     explicit SettingsFile(std::string path) : path_(std::move(path)) {}
 
     // Reads the file. A missing file gives the defaults, silently. Each key that is malformed
-    // keeps its default, with one warning "<file>:<line>: ..." in warnings; a file that exists
-    // but cannot be read gives the defaults with one warning, and Save will not replace it.
+    // keeps its default, with one warning "<file>:<line>: ..." in warnings (five at most, then
+    // how many more); a file that exists but cannot be read (not a regular file, over 64 KiB)
+    // gives the defaults with one warning, and Save will not replace it. A byte-order mark at
+    // the start is skipped; temporary files an interrupted save left are removed once a
+    // minute old.
     Settings Load(std::vector<std::string>& warnings);
 
-    // Writes the settings over the file atomically, keeping the lines Load read. Returns an
+    // Writes the settings over the file atomically. Under a lock shared with every game running
+    // at once, the file is read again and only the keys whose value this object changed since
+    // it last read or wrote them are written over what it holds now; comments and other keys
+    // stay as they are. On success, written is given what the file now holds. Returns an
     // empty string, or why it could not.
-    std::string Save(const Settings& settings);
+    std::string Save(const Settings& settings, Settings* written = nullptr);
 
     const std::string& Path() const { return path_; }
 
 private:
     std::string path_;
-    std::vector<std::string> lines_;  // as read, without line ends
-    bool unreadable_ = false;         // exists but could not be read: never overwritten
+    Settings base_;             // what the file held when last read or written here
+    bool unreadable_ = false;   // exists but could not be read: never overwritten
 };
 
 }  // namespace grappix

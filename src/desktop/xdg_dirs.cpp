@@ -51,7 +51,7 @@ std::string GameFolder(XdgKind kind) {
     return base + "/grappix";
 }
 
-bool MakeFolders(const std::string& path, std::string& error) {
+bool MakeFolders(const std::string& path, std::string& error, std::vector<std::string>* made) {
     if (path.empty()) {
         error = "no folder to create";
         return false;
@@ -65,7 +65,9 @@ bool MakeFolders(const std::string& path, std::string& error) {
                 error = part + " is not a folder";
                 return false;
             }
-        } else if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+        } else if (mkdir(part.c_str(), 0700) == 0) {
+            if (made != nullptr) made->push_back(part);
+        } else if (errno != EEXIST) {
             error = part + ": " + std::strerror(errno);
             return false;
         }

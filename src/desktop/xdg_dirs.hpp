@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace grappix {
 
@@ -21,8 +22,9 @@ std::string XdgHome(XdgKind kind);
 std::string GameFolder(XdgKind kind);
 
 // Creates a folder and any missing parents, new ones private to the user (0700, as the rules
-// ask). True when the folder exists afterwards; otherwise error says why.
-bool MakeFolders(const std::string& path, std::string& error);
+// ask). True when the folder exists afterwards; otherwise error says why. The folders it made
+// are added to made, parents first.
+bool MakeFolders(const std::string& path, std::string& error, std::vector<std::string>* made = nullptr);
 
 // The same for the folder a file is to be written in (nothing to do for a bare name).
 bool MakeFoldersFor(const std::string& file, std::string& error);

@@ -80,6 +80,7 @@ void Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.
 ReplayPlan StartReplays(const CommandLine& commandLine) {
     ReplayPlan plan = PlanReplays(
         commandLine, [](const char* name) { return std::getenv(name); }, std::time(nullptr));
+    if (!plan.error.empty()) return plan;
     if (!plan.warning.empty()) Warn(plan.warning);
     if (!plan.replay.empty()) setenv("BRISEL_REPLAY", plan.replay.c_str(), 1);
     if (plan.force) setenv("BRISEL_REPLAY_FORCE", "1", 1);
@@ -87,13 +88,21 @@ ReplayPlan StartReplays(const CommandLine& commandLine) {
     return plan;
 }
 
-// The replays of the current records are kept whatever their age.
-std::vector<std::string> ProtectedReplays() { return ReplayFilesOfRecords(); }
+// A record's replay left as a .part by a game killed while recording it becomes a replay that
+// plays up to its last check.
+void RecoverRecordReplays() {
+    std::vector<std::string> named;
+    ReplaysNamedByRecords(RecordsPath(), named);
+    for (const std::string& replay : named)
+        if (std::string why = RecoverCutReplay(replay); !why.empty()) Warn(why);
+}
 
+// The replays of the records are kept whatever their age; while which ones they are is not
+// known (a records file that could not be read whole), nothing is removed.
 void PruneOldReplays(const ReplayPlan& plan) {
-    if (!plan.automatic) return;
-    for (const std::string& problem :
-         PruneReplays(plan.folder, kReplaysKept, ProtectedReplays(), std::time(nullptr)))
+    std::vector<std::string> kept;
+    if (!plan.automatic || !ReplayFilesOfRecords(kept)) return;
+    for (const std::string& problem : PruneReplays(plan.folder, kReplaysKept, kept, std::time(nullptr)))
         Warn(problem);
 }
 
@@ -136,16 +145,25 @@ int Main(const std::vector<std::string>& args, const char* enginePath, const Bri
 
 int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine,
                SceneLoop scenes) {
+    RecoverRecordReplays();
     // --watch-best needs its record and replay before the engine starts: it plays that replay.
     std::optional<int64_t> watchFrom;
     if (commandLine.watchBest) {
         int64_t step = 0;
-        std::string why = PrepareWatch(RecordsPath(), *commandLine.watchBest, step);
+        std::string note;
+        std::string why = PrepareWatch(RecordsPath(), *commandLine.watchBest, step, &note);
         if (!why.empty()) {
             Warn(why);
             return 1;
         }
+        if (!note.empty()) Warn(note);
         watchFrom = step;
+    }
+    // Before the window opens: a --record that would write over something ends the run here.
+    ReplayPlan replays = StartReplays(commandLine);
+    if (!replays.error.empty()) {
+        Warn(replays.error);
+        return kUsageStatus;
     }
 
     SetGameFloatingPoint();
@@ -157,7 +175,6 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     std::unique_ptr<RecordBook> records;
     bool initialised = false;
     int status = 0;
-    ReplayPlan replays;
     try {
         library.Load(enginePath);
         library.Bind(Engine());
@@ -167,7 +184,6 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         app->title = kAppTitle;
         session = std::make_unique<Session>(SettingsPath(), commandLine);
         session->ApplyBeforeInit();
-        replays = StartReplays(commandLine);
 
         BriselInitRecord init{};
         init.buildConstant = kBuildConstant;
@@ -224,6 +240,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     }
     Engine() = EngineTable{};
     library.Unload();
+    ReleaseReplayPlan(replays);
     if (initialised) PruneOldReplays(replays);  // this run's replay is in place by now
     return status;
 }

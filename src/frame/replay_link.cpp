@@ -41,6 +41,9 @@ int64_t EngineStep() { return Engine().StepNumber != nullptr ? Engine().StepNumb
 std::unique_ptr<RecordBook> OpenRunRecords(const std::string& recordsPath, const RecordBook::Warn& warn) {
     if (ReplayingBack()) return std::make_unique<RecordBook>(&ReplayNote, warn);
     auto book = std::make_unique<RecordBook>(std::make_unique<RecordsFile>(recordsPath), warn);
+    book->seal = [] {
+        if (Engine().SealReplay != nullptr) Engine().SealReplay();
+    };
     for (const auto& [key, value] : book->Notes()) AddReplayNote(key, value);
     return book;
 }

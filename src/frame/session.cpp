@@ -157,7 +157,7 @@ void Session::ApplySound() const {
 
 void Session::Save() {
     if (Replaying()) return;  // a replay's settings are the recorded run's, not the player's
-    std::string error = file_.Save(saved_);
+    std::string error = file_.Save(saved_, &saved_);
     if (error.empty() || saveWarned_) return;
     saveWarned_ = true;
     Warn("cannot save the settings (" + error + "); changes made in the game last until it ends");

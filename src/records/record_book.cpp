@@ -2,10 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+
+#include "desktop/replay_files.hpp"
 
 namespace grappix {
 
@@ -43,6 +47,22 @@ bool ParseSpeed(const std::string& text, int64_t& out) {
     return true;
 }
 
+// The line a replay cut short by a crash ends with (see RecoverCutReplay), as one line naming it.
+std::string CutShortNote(const std::string& replay, const std::string& what) {
+    std::ifstream in(replay, std::ios::binary);
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (!in || size <= 0) return {};
+    in.seekg(std::max<std::streamoff>(0, size - 200));
+    std::string tail(static_cast<size_t>(std::min<std::streamoff>(size, 200)), '\0');
+    in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+    const size_t at = tail.rfind(kCutShortNote);
+    if (at == std::string::npos) return {};
+    std::string rest = tail.substr(at + 2);  // "the recording was cut short at step N: ..."
+    if (!rest.empty() && rest.back() == '\n') rest.pop_back();
+    return what + ": " + rest;
+}
+
 }  // namespace
 
 std::string RecordNoteKey(int mode) {
@@ -55,6 +75,7 @@ RecordBook::RecordBook(std::unique_ptr<RecordsFile> file, Warn warn)
     if (file_ == nullptr) return;
     std::vector<std::string> warnings;
     table_ = file_->Load(warnings);
+    loadedWhole_ = warnings.empty();
     for (const std::string& w : warnings) warn_(w);
 }
 
@@ -94,7 +115,18 @@ bool RecordBook::Offer(int64_t figure) {
 
 void RecordBook::Save() {
     if (!dirty_ || file_ == nullptr) return;
-    std::string error = file_->Save(table_);
+    // The file is about to name this run's replay: what it holds so far reaches the disk first,
+    // so a crash from here on leaves a replay that plays up to the record.
+    if (seal && !gameReplay_.empty())
+        for (const Record& r : table_)
+            if (r.replay == gameReplay_) {
+                seal();
+                break;
+            }
+    std::vector<std::string> warnings;
+    std::string error = file_->Save(table_, &table_, &warnings);
+    for (const std::string& w : warnings)
+        if (warn_) warn_(w);
     if (error.empty()) {
         dirty_ = false;
         return;
@@ -120,17 +152,17 @@ std::vector<std::string> RecordBook::ReplayFiles() const {
 RecordBook* ActiveRecords() { return gActive; }
 void SetActiveRecords(RecordBook* book) { gActive = book; }
 
-std::vector<std::string> ReplayFilesOfRecords() {
-    if (gActive != nullptr) return gActive->ReplayFiles();
-    RecordTable table;
-    std::vector<std::string> files;
-    if (!RecordsFile::Peek(RecordsPath(), table).empty()) return files;
-    for (const Record& r : table)
-        if (r.best > 0 && !r.replay.empty()) files.push_back(r.replay);
-    return files;
+bool ReplayFilesOfRecords(std::vector<std::string>& files) {
+    bool known = ReplaysNamedByRecords(RecordsPath(), files);
+    if (gActive != nullptr) {
+        for (const std::string& f : gActive->ReplayFiles()) files.push_back(f);
+        known = known && gActive->LoadedWhole();
+    }
+    return known;
 }
 
-std::string PrepareWatch(const std::string& recordsPath, const std::string& modeName, int64_t& step) {
+std::string PrepareWatch(const std::string& recordsPath, const std::string& modeName, int64_t& step,
+                         std::string* note) {
     const int mode = RecordModeIndex(modeName);
     if (mode < 0) return "'" + modeName + "' is not a mode (normal, no-block or free-style)";
     struct stat st {};
@@ -147,6 +179,7 @@ std::string PrepareWatch(const std::string& recordsPath, const std::string& mode
         return "the " + modeName + " record (" + speed + ") has no replay: its run was not recorded";
     if (stat(r.replay.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return "the replay of the " + modeName + " record (" + speed + ") is gone: " + r.replay;
+    if (note != nullptr) *note = CutShortNote(r.replay, "the replay of the " + modeName + " record (" + speed + ")");
     setenv("BRISEL_REPLAY", r.replay.c_str(), 1);
     setenv("BRISEL_REPLAY_FROM", std::to_string(r.step).c_str(), 1);
     step = r.step;

@@ -42,6 +42,8 @@ public:
     void Save();
 
     const Record& Get(int mode) const;
+    // Whether the file was read whole at the start (a damaged or unreadable one was not).
+    bool LoadedWhole() const { return loadedWhole_; }
     bool ReadOnly() const { return file_ == nullptr; }
     // The replay files that hold a record, for pruning old replays: these must be kept.
     std::vector<std::string> ReplayFiles() const;
@@ -49,6 +51,10 @@ public:
     // --watch-best: the run ends when the game begun at or after this step is left.
     void WatchFrom(int64_t step) { watchFrom_ = step; }
     bool EndsWatch(int64_t gameStartStep) const { return watchFrom_ && gameStartStep >= *watchFrom_; }
+
+    // Writes out and syncs the replay being recorded, before the file names it (the engine's
+    // SealReplay); unset where there is none.
+    std::function<void()> seal;
 
     // The clock stamping a new record (UTC, "2026-12-07T15:04:05Z"); tests set their own.
     std::function<std::string()> now;
@@ -59,6 +65,7 @@ private:
     RecordTable table_;
     bool dirty_ = false;
     bool saveWarned_ = false;
+    bool loadedWhole_ = true;
     int mode_ = -1;  // the game being played
     std::string gameReplay_;
     int64_t gameStep_ = 0;
@@ -69,12 +76,16 @@ private:
 RecordBook* ActiveRecords();
 void SetActiveRecords(RecordBook* book);
 
-// The replay files holding a record: the active book's, or else those records.ini names.
-std::vector<std::string> ReplayFilesOfRecords();
+// Adds the replay files holding a record: those records.ini and the damaged copies kept beside
+// it name, and the active book's. False when which ones do is not known (records.ini, or the
+// file the active book started from, could not be read whole): nothing may be pruned then.
+bool ReplayFilesOfRecords(std::vector<std::string>& files);
 
 // --watch-best: finds mode's record in the file at recordsPath and, when its replay file is
 // there, sets BRISEL_REPLAY and BRISEL_REPLAY_FROM for the engine and gives the step its game
-// began. Returns "" or one line saying why it cannot be watched.
-std::string PrepareWatch(const std::string& recordsPath, const std::string& modeName, int64_t& step);
+// began. Returns "" or one line saying why it cannot be watched. A replay cut short by a crash
+// plays up to where it was cut: note then says so in one line.
+std::string PrepareWatch(const std::string& recordsPath, const std::string& modeName, int64_t& step,
+                         std::string* note = nullptr);
 
 }  // namespace grappix

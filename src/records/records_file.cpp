@@ -5,12 +5,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <ctime>
+#include <filesystem>
 #include <sstream>
 #include <string_view>
 
 #include "desktop/atomic_file.hpp"
+#include "desktop/file_guard.hpp"
 #include "desktop/ini_lines.hpp"
 #include "desktop/xdg_dirs.hpp"
 
@@ -19,9 +20,6 @@ namespace grappix {
 namespace {
 
 constexpr const char* kModeNames[kRecordModes] = {"normal", "no-block", "free-style"};
-
-// A records file is a few hundred bytes; anything this large is not one.
-constexpr std::streamoff kMaxFileSize = 64 * 1024;
 
 constexpr const char* kHeader =
     "# Grappix records: the best speed of each mode. The game rewrites the values below when a\n"
@@ -100,21 +98,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 // What a file holds, or why it could not be read: "" and text, or the reason; corrupt tells a
-// file that was read but is no records file from one that could not be read at all.
-std::string ReadWhole(const std::string& path, std::string& text, bool& corrupt) {
-    corrupt = false;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
-    if (!S_ISREG(st.st_mode)) return "not a plain file";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::strerror(errno);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::strerror(errno);
-    if (static_cast<std::streamoff>(text.size()) > kMaxFileSize) {
-        corrupt = true;
-        return "too large to be a records file";
-    }
-    return {};
+// file that was read but is no records file from one that could not be read at all, missing
+// one that is not there.
+std::string ReadWhole(const std::string& path, std::string& text, bool& corrupt, bool* missing = nullptr) {
+    std::string why;
+    const ReadStatus status = ReadSmallFile(path, kSmallFileCap, text, why);
+    corrupt = status == ReadStatus::TooLarge;
+    if (missing != nullptr) *missing = status == ReadStatus::Missing;
+    if (status == ReadStatus::TooLarge) why += " (a records file)";
+    return status == ReadStatus::Ok ? std::string() : why;
 }
 
 }  // namespace
@@ -135,13 +127,24 @@ std::string RecordsPath() {
 std::string ParseRecords(const std::string& text, RecordTable& table) {
     table = RecordTable{};
     if (text.find('\0') != std::string::npos) return "not a text file";
+    // A mode's section or key given twice (two files joined by hand, say) is read as one more
+    // record of that mode: the highest of them stands, with its own date, replay and step.
     int mode = -1;  // the section the lines belong to: -1 before any or in another version's
+    Record record;
+    bool seen[kFieldCount] = {};
+    auto settle = [&] {
+        if (mode >= 0 && record.best > table[static_cast<size_t>(mode)].best)
+            table[static_cast<size_t>(mode)] = record;
+        record = Record{};
+        for (bool& s : seen) s = false;
+    };
     int number = 0;
     for (const std::string& line : SplitLines(text)) {
         ++number;
         if (IsComment(line)) continue;
         std::string section;
         if (IsSection(line, section)) {
+            settle();
             mode = RecordModeIndex(section);
             continue;
         }
@@ -151,10 +154,42 @@ std::string ParseRecords(const std::string& text, RecordTable& table) {
                    "'";
         const int field = FieldIndex(key);
         if (mode < 0 || field < 0) continue;  // another version's: kept, not ours to judge
-        std::string fault = ReadField(field, value, table[static_cast<size_t>(mode)]);
+        if (seen[field]) settle();
+        seen[field] = true;
+        std::string fault = ReadField(field, value, record);
         if (!fault.empty()) return "line " + std::to_string(number) + ": " + fault;
     }
+    settle();
     return {};
+}
+
+bool ReplaysNamedByRecords(const std::string& recordsPath, std::vector<std::string>& replays) {
+    if (recordsPath.empty()) return true;
+    RecordTable table;
+    std::string text, why;
+    bool whole = true;
+    const ReadStatus status = ReadSmallFile(recordsPath, kSmallFileCap, text, why);
+    if (status != ReadStatus::Missing && (status != ReadStatus::Ok || !ParseRecords(text, table).empty()))
+        whole = false;
+    for (const Record& r : table)
+        if (r.best > 0 && !r.replay.empty()) replays.push_back(r.replay);
+    // Damaged files kept aside: every replay line they hold, however damaged the rest.
+    const size_t slash = recordsPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : recordsPath.substr(0, slash + 1);
+    const std::string aside = recordsPath.substr(slash + 1) + ".bad";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.path().filename().string().rfind(aside, 0) != 0) continue;
+        if (ReadSmallFile(entry.path().string(), kSmallFileCap, text, why) != ReadStatus::Ok) {
+            whole = false;
+            continue;
+        }
+        for (const std::string& line : SplitLines(text)) {
+            std::string_view key, value;
+            if (SplitIniKey(line, key, value) && key == "replay" && !value.empty()) replays.emplace_back(value);
+        }
+    }
+    return whole;
 }
 
 std::string RecordsFile::Peek(const std::string& path, RecordTable& table) {
@@ -168,47 +203,68 @@ std::string RecordsFile::Peek(const std::string& path, RecordTable& table) {
 
 RecordTable RecordsFile::Load(std::vector<std::string>& warnings) {
     RecordTable table;
-    lines_.clear();
-    untouchable_ = false;
     if (path_.empty()) return table;
-    struct stat st {};
-    // No such file (or no such folder): a first run, with no records yet.
-    if (stat(path_.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return table;
+    RemoveStaleTemporaries(path_, std::time(nullptr));
     std::string text;
-    bool corrupt = false;
-    std::string fault = ReadWhole(path_, text, corrupt);
+    bool corrupt = false, missing = false;
+    std::string fault = ReadWhole(path_, text, corrupt, &missing);
+    if (missing) return table;  // a first run, with no records yet
     if (!fault.empty() && !corrupt) {
-        untouchable_ = true;
         warnings.push_back(path_ + ": cannot read the records (" + fault + "); playing without them");
         return table;
     }
     if (fault.empty()) fault = ParseRecords(text, table);
-    if (fault.empty()) {
-        lines_ = SplitLines(text);
-        return table;
-    }
-    // A damaged file is the player's history: kept beside the new one, never written over.
+    if (fault.empty()) return table;
     table = RecordTable{};
-    const std::string aside = path_ + ".bad";
-    if (std::rename(path_.c_str(), aside.c_str()) == 0) {
-        warnings.push_back(path_ + ": " + fault + "; moved aside to " + aside + ", starting without records");
-    } else {
-        untouchable_ = true;
-        warnings.push_back(path_ + ": " + fault + "; it cannot be moved aside (" + std::strerror(errno) +
-                           "), so this run's records are not saved");
-    }
+    MoveDamagedAside(fault, warnings);
     return table;
 }
 
-std::string RecordsFile::Save(const RecordTable& table) {
+// A damaged file is the player's history: kept beside the new one, never written over.
+bool RecordsFile::MoveDamagedAside(const std::string& fault, std::vector<std::string>& warnings) {
+    std::string aside;
+    std::string why = MoveAside(path_, aside);
+    if (why.empty()) {
+        warnings.push_back(path_ + ": " + fault + "; moved aside to " + aside + ", starting without records");
+        return true;
+    }
+    warnings.push_back(path_ + ": " + fault + "; it cannot be moved aside (" + why +
+                       "), so this run's records are not saved");
+    return false;
+}
+
+std::string RecordsFile::Save(const RecordTable& mine, RecordTable* merged, std::vector<std::string>* warnings) {
     if (path_.empty()) return "no folder for them: neither XDG_DATA_HOME nor HOME names one";
-    if (untouchable_) return path_ + ": the file could not be read, so it is not replaced";
     std::string error;
     if (!MakeFoldersFor(path_, error)) return error;
 
+    // Another game on the same folders may have saved since this one read the file: under the
+    // lock every game takes, what the file holds now is read again and the higher record of
+    // each mode is kept, whichever game set it.
+    FileLock lock(path_);
+    std::string now;
+    bool corrupt = false, missing = false;
+    std::string fault = ReadWhole(path_, now, corrupt, &missing);
+    if (!missing && !fault.empty() && !corrupt)
+        return path_ + ": the file could not be read (" + fault + "), so it is not replaced";
+    RecordTable held;
+    if (!missing && fault.empty()) fault = ParseRecords(now, held);
+    std::vector<std::string> lines;
+    if (!missing && !fault.empty()) {
+        std::vector<std::string> ignored;
+        if (!MoveDamagedAside(fault, warnings != nullptr ? *warnings : ignored))
+            return path_ + ": the file is damaged and cannot be moved aside, so it is not replaced";
+    } else if (!missing) {
+        lines = SplitLines(now);
+    }
+    RecordTable table = mine;
+    for (int m = 0; m < kRecordModes; ++m)
+        if (held[static_cast<size_t>(m)].best > table[static_cast<size_t>(m)].best)
+            table[static_cast<size_t>(m)] = held[static_cast<size_t>(m)];
+
     bool written[kRecordModes][kFieldCount] = {};
     bool seen[kRecordModes] = {};
-    std::string text = lines_.empty() ? kHeader : "";
+    std::string text = lines.empty() ? kHeader : "";
     int mode = -1;
     // The keys a mode's section lacks go at its end, so the section stays whole.
     auto finishSection = [&] {
@@ -218,7 +274,7 @@ std::string RecordsFile::Save(const RecordTable& table) {
             if (!written[mode][f] && r.best > 0)
                 text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
     };
-    for (const std::string& line : lines_) {
+    for (const std::string& line : lines) {
         std::string section;
         if (!IsComment(line) && IsSection(line, section)) {
             finishSection();
@@ -246,7 +302,7 @@ std::string RecordsFile::Save(const RecordTable& table) {
             text += std::string(kFieldNames[f]) + " = " + WriteField(f, r) + "\n";
     }
     error = WriteFileAtomically(path_, text);
-    if (error.empty()) lines_ = SplitLines(text);  // later saves start from what the file holds
+    if (error.empty() && merged != nullptr) *merged = table;
     return error;
 }
 

@@ -47,18 +47,29 @@ std::string ParseRecords(const std::string& text, RecordTable& table);
 // <XDG_DATA_HOME>/grappix/records.ini; empty when there is no home folder to put it in.
 std::string RecordsPath();
 
+// Adds to replays every replay the records file names, and every one named in a damaged copy
+// kept beside it (<path>.bad...). False when the file exists but could not be read whole: which
+// replays hold a record is then not known.
+bool ReplaysNamedByRecords(const std::string& recordsPath, std::vector<std::string>& replays);
+
 class RecordsFile {
 public:
     explicit RecordsFile(std::string path) : path_(std::move(path)) {}
 
     // Reads the file. A missing file gives no records, silently. A corrupt one is renamed to
-    // <path>.bad, with one warning, and gives no records; one that cannot be read (or moved
-    // aside) gives no records with one warning, and Save will not replace it.
+    // <path>.bad (or .bad.1, .bad.2 ... : a file kept aside before is never covered), with one
+    // warning, and gives no records; one that cannot be read gives no records with one warning.
+    // A mode's section or key given twice reads as one more record of it: the highest stands.
+    // Temporary files an interrupted save left are removed once a minute old.
     RecordTable Load(std::vector<std::string>& warnings);
 
-    // Writes the table over the file atomically, keeping the lines Load read, creating the
-    // folder if needed. Returns "" or why it could not.
-    std::string Save(const RecordTable& table);
+    // Writes the table over the file atomically, creating the folder if needed. Under a lock
+    // shared with every game running at once, the file is read again first and, mode by mode,
+    // the higher record of the file's and the table's is written (and given in written), with
+    // the lines of the file kept. A file damaged since is moved aside as Load does (said in
+    // warnings); one that cannot be read is not replaced. Returns "" or why it could not.
+    std::string Save(const RecordTable& table, RecordTable* written = nullptr,
+                     std::vector<std::string>* warnings = nullptr);
 
     // Reads the file and touches nothing: "" and the table, or one line saying what is wrong
     // (missing, unreadable or corrupt), naming the file.
@@ -67,9 +78,9 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    bool MoveDamagedAside(const std::string& fault, std::vector<std::string>& warnings);
+
     std::string path_;
-    std::vector<std::string> lines_;  // as read, without line ends
-    bool untouchable_ = false;        // exists but could not be read or moved aside
 };
 
 }  // namespace grappix
