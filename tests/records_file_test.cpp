@@ -72,7 +72,51 @@ TEST(RecordsFileTest, ADamagedFileIsMovedAsideWithOneWarningAndNeverWrittenOver)
         EXPECT_EQ(ReadFile(dir / "records.ini.bad"), text) << "kept as it was";
         ASSERT_EQ(file.Save(RecordTable{{{1, "", "", 0}}}), "") << "a new file beside the damaged one";
         EXPECT_EQ(ReadFile(dir / "records.ini.bad"), text);
+        // A file damaged again never covers the one kept aside before.
+        WriteFile(dir / "records.ini", "[normal]\nbest = ?\n");
+        Load(file, warnings);
+        EXPECT_EQ(ReadFile(dir / "records.ini.bad"), text);
+        EXPECT_EQ(ReadFile(dir / "records.ini.bad.1"), "[normal]\nbest = ?\n");
     }
+}
+
+TEST(RecordsFileTest, ADuplicatedRecordKeepsTheHighestAndAByteOrderMarkIsSkipped) {
+    // Guards against a section or key given twice silently lowering a record (7000 became
+    // 6000), and an editor's byte-order mark moving the records aside.
+    const Record kept{7000, "", "a.replay", 0};
+    const std::string cases[] = {
+        "[normal]\nbest = 7000\nreplay = a.replay\n[normal]\nbest = 6000\nreplay = b.replay\n",
+        "[normal]\nbest = 6000\nreplay = b.replay\nbest = 7000\nreplay = a.replay\n",
+        "\xEF\xBB\xBF[normal]\nbest = 7000\nreplay = a.replay\n",
+    };
+    for (const std::string& text : cases) {
+        TempDir dir;
+        WriteFile(dir / "records.ini", text);
+        RecordsFile file(dir / "records.ini");
+        std::vector<std::string> warnings;
+        EXPECT_EQ(Load(file, warnings)[0], kept) << text;
+        EXPECT_TRUE(warnings.empty()) << warnings.front();
+    }
+}
+
+TEST(RecordsFileTest, TwoGamesSavingAtOnceKeepTheHigherRecordOfEachMode) {
+    // Guards against the last game to save erasing another game's record of another mode, or
+    // lowering one of the same mode (5130 became 962).
+    TempDir dir;
+    RecordsFile one(dir / "records.ini"), other(dir / "records.ini");
+    std::vector<std::string> warnings;
+    RecordTable a = Load(one, warnings), b = Load(other, warnings);
+    a[0] = {5130, "d1", "/r/1.replay", 10};
+    a[2] = {300, "d1", "/r/1.replay", 900};
+    ASSERT_EQ(one.Save(a), "");
+    b[0] = {962, "d2", "/r/2.replay", 20};
+    b[1] = {800, "d2", "/r/2.replay", 20};
+    RecordTable written;
+    ASSERT_EQ(other.Save(b, &written), "");
+    const RecordTable both{a[0], b[1], a[2]};
+    EXPECT_EQ(written, both);
+    RecordsFile again(dir / "records.ini");
+    EXPECT_EQ(Load(again, warnings), both);
 }
 
 TEST(RecordsFileTest, WhatCannotBeReadIsNeverReplacedAndAFailedSaveSaysWhy) {
@@ -84,7 +128,7 @@ TEST(RecordsFileTest, WhatCannotBeReadIsNeverReplacedAndAFailedSaveSaysWhy) {
     std::vector<std::string> warnings;
     Load(folder, warnings);
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("not a plain file"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("not a regular file (a folder)"), std::string::npos) << warnings[0];
     EXPECT_NE(folder.Save(RecordTable{{{1, "", "", 0}}}).find("not replaced"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "records.ini/inside"));
 

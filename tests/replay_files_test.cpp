@@ -2,7 +2,10 @@
 // replays, and which old ones are removed.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <filesystem>
@@ -14,6 +17,7 @@
 namespace grappix {
 namespace {
 
+using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
@@ -46,9 +50,11 @@ TEST(ReplayFilesTest, OnlyRunsWithAWindowRecordThemselvesUnlessAskedTo) {
     ReplayPlan plan = PlanReplays(ParseCommandLine({}), window.Lookup(), start);
     EXPECT_TRUE(plan.automatic);
     EXPECT_EQ(plan.folder, state + "/grappix/replays");
-    EXPECT_EQ(plan.record, NewReplayPath(plan.folder, start));
-    EXPECT_TRUE(std::filesystem::is_directory(plan.folder)) << "the folder is made for it";
+    EXPECT_EQ(plan.record.rfind(plan.folder + "/", 0), 0u);
+    EXPECT_TRUE(std::filesystem::exists(plan.record + ".part")) << "its name is held before the engine starts";
     EXPECT_EQ(plan.warning, "");
+    ReleaseReplayPlan(plan);  // the start failed: nothing was recorded
+    EXPECT_FALSE(std::filesystem::exists(state)) << "no empty folders are left behind";
 
     for (const auto& [name, value] : std::map<std::string, std::string>{{"SDL_VIDEODRIVER", "dummy"},
                                                                         {"SDL_VIDEODRIVER", "offscreen"},
@@ -70,10 +76,10 @@ TEST(ReplayFilesTest, OnlyRunsWithAWindowRecordThemselvesUnlessAskedTo) {
     Env scripted = window;
     scripted.vars["BRISEL_INPUT"] = "play.txt";
     scripted.vars["SDL_VIDEODRIVER"] = "dummy";
-    scripted.vars["GRAPPIX_CALLER_DIR"] = "/home/ann/runs";
+    scripted.vars["GRAPPIX_CALLER_DIR"] = dir.Path();
     plan = PlanReplays(ParseCommandLine({"--record", "best.replay", "--replay", "/r/a.replay", "--force"}),
                        scripted.Lookup(), start);
-    EXPECT_EQ(plan.record, "/home/ann/runs/best.replay");
+    EXPECT_EQ(plan.record, dir / "best.replay");
     EXPECT_EQ(plan.replay, "/r/a.replay");
     EXPECT_TRUE(plan.force);
     EXPECT_FALSE(plan.automatic);
@@ -85,8 +91,38 @@ TEST(ReplayFilesTest, OnlyRunsWithAWindowRecordThemselvesUnlessAskedTo) {
     plan = PlanReplays(ParseCommandLine({}), blocked.Lookup(), start);
     EXPECT_FALSE(plan.automatic);
     EXPECT_EQ(plan.record, "");
-    EXPECT_EQ(plan.warning, "cannot keep a replay of this run (" + dir / "file is not a folder)");
+    EXPECT_EQ(plan.warning,
+              "cannot keep a replay of this run (" + dir / "file is not a folder); playing without recording");
     unsetenv("XDG_STATE_HOME");
+}
+
+TEST(ReplayFilesTest, RecordNeverWritesOverAnythingAndSaysWhatIsInTheWay) {
+    // Guards against --record replacing another replay, the one being played, a symbolic link
+    // or a device, and a missing folder found only once the window is open.
+    TempDir dir;
+    WriteFile(dir / "old.replay", "# grappix replay 1\n");
+    WriteFile(dir / "cut.replay.part", "");
+    std::filesystem::create_symlink(dir / "old.replay", dir / "link.replay");
+    std::filesystem::create_directory(dir / "folder.replay");
+    ASSERT_EQ(mkfifo((dir / "fifo.replay").c_str(), 0600), 0);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--record", dir / "old.replay"}, "already exists"},
+        {{"--record", dir / "cut.replay"}, "cut.replay.part exists"},
+        {{"--record", dir / "link.replay"}, "is a symbolic link"},
+        {{"--record", dir / "folder.replay"}, "is a folder"},
+        {{"--record", dir / "fifo.replay"}, "is not a regular file"},
+        {{"--record", "/dev/null"}, "is not a regular file"},
+        {{"--record", dir / "link.replay", "--replay", dir / "./old.replay"}, "is the replay being played"},
+        {{"--record", dir / "missing/new.replay"}, "the folder " + dir / "missing does not exist"},
+    };
+    for (const auto& [args, fault] : cases) {
+        ReplayPlan plan = PlanReplays(ParseCommandLine(args), Env{}.Lookup(), 0);
+        EXPECT_EQ(plan.error.rfind("--record " + args[1] + ": ", 0), 0u) << plan.error;
+        EXPECT_NE(plan.error.find(fault), std::string::npos) << plan.error;
+        EXPECT_EQ(plan.record, "");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5) << "nothing made";
+    EXPECT_EQ(ReadFile(dir / "old.replay"), "# grappix replay 1\n");
 }
 
 TEST(ReplayFilesTest, NewReplaysAreNamedByTheirStartAndNeverOverwriteOne) {
@@ -99,10 +135,10 @@ TEST(ReplayFilesTest, NewReplaysAreNamedByTheirStartAndNeverOverwriteOne) {
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
     const std::string first = NewReplayPath(dir.Path(), start);
     EXPECT_EQ(first, dir / (std::string(stamp) + ".replay"));
-    WriteFile(first, "");
+    // Another game started in the same second, before the first wrote anything.
     EXPECT_EQ(NewReplayPath(dir.Path(), start), dir / (std::string(stamp) + "-2.replay"));
-    WriteFile(dir / (std::string(stamp) + "-2.replay.part"), "");  // another run still recording
-    EXPECT_EQ(NewReplayPath(dir.Path(), start), dir / (std::string(stamp) + "-3.replay"));
+    WriteFile(dir / (std::string(stamp) + "-3.replay"), "");
+    EXPECT_EQ(NewReplayPath(dir.Path(), start), dir / (std::string(stamp) + "-4.replay"));
 }
 
 TEST(ReplayFilesTest, PruningKeepsTheNewestRecordHoldersAndLiveRecordings) {
@@ -140,6 +176,40 @@ TEST(ReplayFilesTest, PruningKeepsTheNewestRecordHoldersAndLiveRecordings) {
     EXPECT_TRUE(std::filesystem::exists(dir / "live.replay.part"));
     EXPECT_FALSE(std::filesystem::exists(replays[24]));
     EXPECT_EQ(PruneReplays(dir / "missing", kReplaysKept, {}, now).size(), 1u);
+
+    // The records name the folder through a symbolic link; a record's replay cut short is its
+    // .part; a .part a running game holds locked is live however old.
+    std::filesystem::create_symlink(dir.Path(), dir / "via");
+    Touch(dir / "record.replay.part", now - 99000);
+    Touch(dir / "locked.replay.part", now - 99000);
+    const int held = open((dir / "locked.replay.part").c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    PruneReplays(dir.Path(), 0, {dir / "via/record.replay"}, now);
+    close(held);
+    EXPECT_TRUE(std::filesystem::exists(dir / "record.replay.part"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "locked.replay.part"));
+}
+
+TEST(ReplayFilesTest, ARecordsReplayCutShortByACrashIsEndedAtItsLastCheck) {
+    // Guards against a record naming a replay that never appears (only its .part, the game
+    // killed while recording), and against cutting one another game is still recording.
+    TempDir dir;
+    const std::string replay = dir / "run.replay";
+    const std::string head = "# grappix replay 1\nversion 1.0.0 engine 1\nseed 1\n10 down left\n";
+    WriteFile(replay + ".part", head + "check 60 00000000000000aa\n70 up left\ncheck 120 00000000000000bb\n130 do");
+    const int held = open((replay + ".part").c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    EXPECT_EQ(RecoverCutReplay(replay), "");
+    EXPECT_FALSE(std::filesystem::exists(replay)) << "a running game still holds it";
+    close(held);
+    EXPECT_EQ(RecoverCutReplay(replay), "");
+    EXPECT_EQ(ReadFile(replay), head + "check 60 00000000000000aa\n70 up left\ncheck 120 00000000000000bb\nend 120\n" +
+                                    kCutShortNote + "120: it plays up to there\n");
+    EXPECT_FALSE(std::filesystem::exists(replay + ".part"));
+
+    WriteFile(dir / "early.replay.part", head);
+    EXPECT_NE(RecoverCutReplay(dir / "early.replay").find("holds no check"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "early.replay.part")) << "left as it was";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -210,6 +211,60 @@ TEST(SettingsFileTest, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_NE(warnings[0].find(dir / "settings.ini"), std::string::npos);
     EXPECT_NE(file.Save(Settings{}), "");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "settings.ini"));
+}
+
+TEST(SettingsFileTest, TwoGamesAtOnceKeepEachOthersChanges) {
+    // Guards against the last game to save undoing what another changed (mute set in one game,
+    // undone by the other saving the settings it read at its start).
+    TempDir dir;
+    const std::string path = dir / "settings.ini";
+    WriteFile(path, "# mine\nmusic-volume = 50\n");
+    SettingsFile one(path), other(path);
+    Settings a = Load(one), b = Load(other);
+    a.mute = true;
+    ASSERT_EQ(one.Save(a), "");
+    b.musicVolume = 20;
+    Settings written;
+    ASSERT_EQ(other.Save(b, &written), "");
+    EXPECT_TRUE(written.mute) << "the saving game learns what the file holds";
+    SettingsFile again(path);
+    EXPECT_EQ(Load(again), written);
+    EXPECT_EQ(written.musicVolume, 20);
+    EXPECT_EQ(ReadFile(path).rfind("# mine\nmusic-volume = 20\n", 0), 0u);
+}
+
+TEST(SettingsFileTest, ReadingNeverHangsOrFloodsAndSkipsAByteOrderMark) {
+    // Guards against a FIFO blocking the start for ever, a device or a huge file read into
+    // memory, a byte-order mark dropping the first setting, a screenful of warnings, and the
+    // leftovers of a save killed halfway piling up.
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    WriteFile(dir / "huge", std::string(65 * 1024, '#'));
+    const std::pair<std::string, std::string> refused[] = {
+        {dir / "fifo", "not a regular file (a FIFO)"},
+        {"/dev/zero", "not a regular file (a device)"},
+        {dir / "huge", "larger than 64 KiB: too large to be one (a settings file)"},
+    };
+    for (const auto& [path, fault] : refused) {
+        SettingsFile file(path);
+        std::vector<std::string> warnings;
+        EXPECT_EQ(Load(file, &warnings), Settings{});
+        EXPECT_EQ(warnings, std::vector<std::string>{path + ": cannot read the settings (" + fault + "); using the defaults"});
+    }
+    const std::string path = dir / "settings.ini";
+    WriteFile(path, "\xEF\xBB\xBFmusic-volume = 20\na\nb\nc\nd\ne\nf\ng\n");
+    for (const char* name : {"settings.ini.Ab12Cd", "settings.ini.Fresh1", "settings.ini.lock"}) WriteFile(dir / name, "");
+    utimbuf old{std::time(nullptr) - 61, std::time(nullptr) - 61};
+    utime((dir / "settings.ini.Ab12Cd").c_str(), &old);
+    utime((dir / "settings.ini.lock").c_str(), &old);
+    SettingsFile file(path);
+    std::vector<std::string> warnings;
+    EXPECT_EQ(Load(file, &warnings).musicVolume, 20);
+    ASSERT_EQ(warnings.size(), 6u);
+    EXPECT_EQ(warnings.back(), path + ": and 2 more");
+    EXPECT_FALSE(std::filesystem::exists(dir / "settings.ini.Ab12Cd"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "settings.ini.Fresh1")) << "a save going on now";
+    EXPECT_TRUE(std::filesystem::exists(dir / "settings.ini.lock"));
 }
 
 TEST(AtomicFileTest, ReplacesWholeKeepsPermissionsAndLeavesNoTemporary) {
