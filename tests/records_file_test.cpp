@@ -86,7 +86,7 @@ TEST(RecordsFileTest, ADuplicatedRecordKeepsTheHighestAndAByteOrderMarkIsSkipped
     const Record kept{7000, "", "a.replay", 0};
     const std::string cases[] = {
         "[normal]\nbest = 7000\nreplay = a.replay\n[normal]\nbest = 6000\nreplay = b.replay\n",
-        "[normal]\nbest = 6000\nreplay = b.replay\nbest = 7000\nreplay = a.replay\n",
+        "[normal]\nbest = 7000\nreplay = a.replay\nbest = 6000\nreplay = b.replay\n",
         "\xEF\xBB\xBF[normal]\nbest = 7000\nreplay = a.replay\n",
     };
     for (const std::string& text : cases) {
