@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "desktop/replay_files.hpp"
 #include "records/record_book.hpp"
 #include "support/process.hpp"
 
@@ -38,6 +39,25 @@ TEST(RecordBookTest, OnlyALargerFigureBeatsARecordAndItKeepsTheGameThatSetIt) {
     EXPECT_EQ(b.ReplayFiles(), std::vector<std::string>{"/r/new"});
     b.Save();
     EXPECT_EQ(RecordBook(std::make_unique<RecordsFile>(dir / "records.ini"), nullptr).Get(0), b.Get(0));
+}
+
+TEST(RecordBookTest, TheRecordingIsSealedBeforeTheFileNamesItsReplay) {
+    // Guards against a record naming a replay whose .part lags up to two seconds behind the
+    // game: a crash right after the save would leave a record its replay does not hold.
+    TempDir dir;
+    RecordBook b(std::make_unique<RecordsFile>(dir / "records.ini"), nullptr);
+    std::vector<std::string> fileAtSeal;
+    b.seal = [&] { fileAtSeal.push_back(ReadFile(dir / "records.ini")); };
+    b.BeginGame(0, "/r/run.replay", 5);
+    b.Offer(100);
+    b.Save();
+    ASSERT_EQ(fileAtSeal.size(), 1u);
+    EXPECT_EQ(fileAtSeal[0].find("/r/run.replay"), std::string::npos) << "sealed before it is named";
+    EXPECT_NE(ReadFile(dir / "records.ini").find("/r/run.replay"), std::string::npos);
+    b.BeginGame(1, "", 0);  // a game not recorded has nothing to seal
+    b.Offer(50);
+    b.Save();
+    EXPECT_EQ(fileAtSeal.size(), 1u);
 }
 
 TEST(RecordBookTest, AnUnwritableFolderIsWarnedAboutOnceAndTriedAgainLater) {
@@ -113,6 +133,12 @@ TEST(WatchBestTest, TheLookupSetsTheReplayOrSaysInOneLineWhatIsMissing) {
     EXPECT_EQ(step, 4321);
     EXPECT_EQ(Env("BRISEL_REPLAY"), dir / "run.replay");
     EXPECT_EQ(Env("BRISEL_REPLAY_FROM"), "4321");
+    // A replay a crash cut short plays up to where it was cut, and says so.
+    WriteFile(dir / "run.replay", "# grappix replay 1\ncheck 60 0a\nend 60\n" + std::string(kCutShortNote) +
+                                      "60: it plays up to there\n");
+    std::string note;
+    EXPECT_EQ(PrepareWatch(dir / "records.ini", "no-block", step, &note), "");
+    EXPECT_EQ(note, "the replay of the no-block record (9): the recording was cut short at step 60: it plays up to there");
     unsetenv("BRISEL_REPLAY");
     unsetenv("BRISEL_REPLAY_FROM");
 }

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "records/records_file.hpp"
@@ -97,6 +98,22 @@ TEST(RecordsFileTest, ADuplicatedRecordKeepsTheHighestAndAByteOrderMarkIsSkipped
         EXPECT_EQ(Load(file, warnings)[0], kept) << text;
         EXPECT_TRUE(warnings.empty()) << warnings.front();
     }
+}
+
+TEST(RecordsFileTest, EveryReplayARecordHoldsIsKnownOrNoneIs) {
+    // Guards against pruning a record's replay when records.ini cannot be read whole, or when
+    // the record lives on only in a damaged file kept aside.
+    TempDir dir;
+    const std::string path = dir / "records.ini";
+    WriteFile(path, "[normal]\nbest = 9\nreplay = /r/c.replay\n");
+    WriteFile(path + ".bad", "[normal]\nbest = 7\nreplay = /r/a.replay\ngarbage\n");
+    WriteFile(path + ".bad.1", std::string("replay = /r/b.replay\n\0", 22));
+    std::vector<std::string> replays;
+    EXPECT_TRUE(ReplaysNamedByRecords(path, replays));
+    std::sort(replays.begin(), replays.end());
+    EXPECT_EQ(replays, (std::vector<std::string>{"/r/a.replay", "/r/b.replay", "/r/c.replay"}));
+    WriteFile(path, "[normal]\nbest = nine\n");
+    EXPECT_FALSE(ReplaysNamedByRecords(path, replays));
 }
 
 TEST(RecordsFileTest, TwoGamesSavingAtOnceKeepTheHigherRecordOfEachMode) {
