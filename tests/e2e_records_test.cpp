@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <future>
 
 #include "records/records_file.hpp"
 #include "support/process.hpp"
@@ -97,34 +95,6 @@ TEST(RecordsRunTest, ARecordSetInOneRunIsKeptAndShownOnTheNextRunsTitle) {
     RecordTable after;
     ASSERT_EQ(RecordsFile::Peek(dir / "data/grappix/records.ini", after), "");
     EXPECT_EQ(after, table) << "a run that beats nothing changes nothing";
-}
-
-TEST(RecordsRunTest, AnotherGameSavingMeanwhileKeepsItsRecordsAndTheHigherOneOfAMode) {
-    // Guards against a game saving the records it read at its start over what another game
-    // saved meanwhile: a record of another mode erased, one of the same mode lowered.
-    TempDir dir;
-    const std::string records = dir / "data/grappix/records.ini";
-    auto game = std::async(std::launch::async, [&] {
-        WriteFile(dir / "input.txt", "5 mouse 800 550\n5 down left\n7 up left\n150 mouse 1500 100\n150 down left\n");
-        // Paced: five seconds of play after its records are read, whatever the machine.
-        return RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR,
-                          {{"BRISEL_INPUT", dir / "input.txt"}, {"BRISEL_FRAMES", "300"}, {"BRISEL_SEED", "5"},
-                           {"BRISEL_TRACE", dir / "trace.txt"}, {"XDG_CONFIG_HOME", dir / "config"},
-                           {"XDG_DATA_HOME", dir / "data"}},
-                          300.0, {"BRISEL_NOPACE"});
-    });
-    // Its first frame is traced once it has read the records: the other game saves then.
-    while (game.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready &&
-           ReadFile(dir / "trace.txt").empty()) {
-    }
-    std::filesystem::create_directories(dir / "data/grappix");
-    WriteFile(records, "[normal]\nbest = 7000\n[no-block]\nbest = 99999\nreplay = /r/best.replay\n");
-    ProcessResult r = game.get();
-    ASSERT_EQ(r.status, 0) << r.err;
-    RecordTable table;
-    ASSERT_EQ(RecordsFile::Peek(records, table), "");
-    EXPECT_EQ(table[0].best, 7000);
-    EXPECT_EQ(table[1], (Record{99999, "", "/r/best.replay", 0}));
 }
 
 TEST(RecordsRunTest, ADamagedFileIsMovedAsideAndAnUnwritableFolderWarnedAboutInOneLineEach) {

@@ -138,7 +138,9 @@ TEST(WatchBestTest, TheLookupSetsTheReplayOrSaysInOneLineWhatIsMissing) {
                                       "60: it plays up to there\n");
     std::string note;
     EXPECT_EQ(PrepareWatch(dir / "records.ini", "no-block", step, &note), "");
-    EXPECT_EQ(note, "the replay of the no-block record (9): the recording was cut short at step 60: it plays up to there");
+    EXPECT_EQ(note,
+              "the replay of the no-block record (9): the recording was cut short at step 60: it plays up to "
+              "there");
     unsetenv("BRISEL_REPLAY");
     unsetenv("BRISEL_REPLAY_FROM");
 }

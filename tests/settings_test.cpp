@@ -249,14 +249,14 @@ TEST(SettingsFileTest, ReadingNeverHangsOrFloodsAndSkipsAByteOrderMark) {
         SettingsFile file(path);
         std::vector<std::string> warnings;
         EXPECT_EQ(Load(file, &warnings), Settings{});
-        EXPECT_EQ(warnings, std::vector<std::string>{path + ": cannot read the settings (" + fault + "); using the defaults"});
+        EXPECT_EQ(warnings, std::vector<std::string>{path + ": cannot read the settings (" + fault +
+                                                     "); using the defaults"});
     }
     const std::string path = dir / "settings.ini";
     WriteFile(path, "\xEF\xBB\xBFmusic-volume = 20\na\nb\nc\nd\ne\nf\ng\n");
-    for (const char* name : {"settings.ini.Ab12Cd", "settings.ini.Fresh1", "settings.ini.lock"}) WriteFile(dir / name, "");
+    for (const char* name : {"settings.ini.Ab12Cd", "settings.ini.Fresh1"}) WriteFile(dir / name, "");
     utimbuf old{std::time(nullptr) - 61, std::time(nullptr) - 61};
     utime((dir / "settings.ini.Ab12Cd").c_str(), &old);
-    utime((dir / "settings.ini.lock").c_str(), &old);
     SettingsFile file(path);
     std::vector<std::string> warnings;
     EXPECT_EQ(Load(file, &warnings).musicVolume, 20);
@@ -264,7 +264,6 @@ TEST(SettingsFileTest, ReadingNeverHangsOrFloodsAndSkipsAByteOrderMark) {
     EXPECT_EQ(warnings.back(), path + ": and 2 more");
     EXPECT_FALSE(std::filesystem::exists(dir / "settings.ini.Ab12Cd"));
     EXPECT_TRUE(std::filesystem::exists(dir / "settings.ini.Fresh1")) << "a save going on now";
-    EXPECT_TRUE(std::filesystem::exists(dir / "settings.ini.lock"));
 }
 
 TEST(AtomicFileTest, ReplacesWholeKeepsPermissionsAndLeavesNoTemporary) {

@@ -45,8 +45,7 @@ std::string WriteFileAtomically(const std::string& path, const std::string& cont
         ok = false;
         error = Reason(path);
     }
-    if (ok && !replace &&
-        renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+    if (ok && !replace && renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
         // A file system without the no-replace rename: a hard link is made only where none is.
         if ((errno != EINVAL && errno != ENOSYS) || link(temp.c_str(), path.c_str()) != 0) {
             ok = false;

@@ -91,7 +91,8 @@ FileLock::FileLock(const std::string& path, int waitMs) {
         }
         usleep(10000);
     }
-    error_ = lock + ": " + (errno == EWOULDBLOCK ? std::string("held by another game") : std::strerror(errno));
+    error_ =
+        lock + ": " + (errno == EWOULDBLOCK ? std::string("held by another game") : std::strerror(errno));
     close(fd_);
     fd_ = -1;
 }
@@ -125,7 +126,8 @@ void RemoveStaleTemporaries(const std::string& path, std::time_t now) {
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
         // base + '.' + six of mkstemp's letters and digits
-        if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 || name[base.size()] != '.')
+        if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 ||
+            name[base.size()] != '.')
             continue;
         bool temporary = true;
         for (size_t i = base.size() + 1; i < name.size(); ++i)

@@ -76,7 +76,8 @@ std::string Folder(const std::string& path) {
 std::string RecordTargetFault(const std::string& path, const std::string& playing) {
     struct stat st {};
     const std::string folder = Folder(path);
-    if (stat(folder.c_str(), &st) != 0) return "cannot record there: the folder " + folder + " does not exist";
+    if (stat(folder.c_str(), &st) != 0)
+        return "cannot record there: the folder " + folder + " does not exist";
     if (!S_ISDIR(st.st_mode)) return "cannot record there: " + folder + " is not a folder";
     if (lstat(path.c_str(), &st) == 0) {
         char* mine = realpath(path.c_str(), nullptr);
@@ -87,11 +88,13 @@ std::string RecordTargetFault(const std::string& path, const std::string& playin
         if (same) return "is the replay being played: record into another file";
         if (S_ISLNK(st.st_mode)) return "is a symbolic link: the game records only into a new file";
         if (S_ISDIR(st.st_mode)) return "is a folder: name a new file to record into";
-        if (!S_ISREG(st.st_mode)) return "is not a regular file (a device or FIFO): the game records only into a new file";
+        if (!S_ISREG(st.st_mode))
+            return "is not a regular file (a device or FIFO): the game records only into a new file";
         return "already exists: the game never records over a file (remove it, or name another)";
     }
     if (lstat((path + ".part").c_str(), &st) == 0)
-        return "its unfinished " + path + ".part exists (another game recording, or one cut short): remove it, or name another file";
+        return "its unfinished " + path +
+               ".part exists (another game recording, or one cut short): remove it, or name another file";
     return {};
 }
 
@@ -131,8 +134,9 @@ ReplayPlan PlanReplays(const CommandLine& line, const std::function<const char*(
     if (!line.recordFile.empty()) {
         const std::string record = absolute(line.recordFile);
         const char* played = env("BRISEL_REPLAY");
-        std::string fault =
-            RecordTargetFault(record, !plan.replay.empty() ? plan.replay : Set(played) ? played : "");
+        std::string fault = RecordTargetFault(record, !plan.replay.empty() ? plan.replay
+                                                      : Set(played)        ? played
+                                                                           : "");
         if (fault.empty()) fault = Reserve(record);
         if (!fault.empty()) {
             plan.error = "--record " + record + ": " + fault;
@@ -176,7 +180,8 @@ void ReleaseReplayPlan(const ReplayPlan& plan) {
         const std::string part = plan.reserved + ".part";
         const int fd = open(part.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
-            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0)
+            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 &&
+                flock(fd, LOCK_EX | LOCK_NB) == 0)
                 unlink(part.c_str());
             close(fd);
         }
@@ -236,7 +241,8 @@ std::vector<std::string> PruneReplays(const std::string& folder, size_t keep,
             ++kept;
             continue;
         }
-        if (f.part && (now - f.modified < kLiveRecording || Held(f.path))) continue;  // another game still recording
+        if (f.part && (now - f.modified < kLiveRecording || Held(f.path)))
+            continue;  // another game still recording
         if (std::remove(f.path.c_str()) != 0)
             problems.push_back(f.path + ": cannot remove an old replay (" + std::strerror(errno) + ")");
     }
@@ -258,7 +264,8 @@ std::string RecoverCutReplay(const std::string& replay) {
         return {};
     }
     std::string text, why;
-    if (ReadSmallFile(part, kReplayCap, text, why) != ReadStatus::Ok) fault = part + ": cannot read it (" + why + ")";
+    if (ReadSmallFile(part, kReplayCap, text, why) != ReadStatus::Ok)
+        fault = part + ": cannot read it (" + why + ")";
     // The last whole "check <step> <hash>" line: what comes after it was never checked.
     size_t cut = std::string::npos;
     std::string step;

@@ -115,7 +115,8 @@ Settings ParseLines(const std::string& path, const std::vector<std::string>& lin
         if (IsComment(line)) continue;
         std::string_view key, value;
         if (!SplitIniKey(line, key, value)) {
-            warnings.push_back(path + ":" + std::to_string(number) + ": not a 'key = value' line: '" + line + "'");
+            warnings.push_back(path + ":" + std::to_string(number) + ": not a 'key = value' line: '" + line +
+                               "'");
             continue;
         }
         const Key* known = FindKey(key);

@@ -58,8 +58,8 @@ public:
 
 private:
     std::string path_;
-    Settings base_;             // what the file held when last read or written here
-    bool unreadable_ = false;   // exists but could not be read: never overwritten
+    Settings base_;            // what the file held when last read or written here
+    bool unreadable_ = false;  // exists but could not be read: never overwritten
 };
 
 }  // namespace grappix

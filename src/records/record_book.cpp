@@ -179,7 +179,8 @@ std::string PrepareWatch(const std::string& recordsPath, const std::string& mode
         return "the " + modeName + " record (" + speed + ") has no replay: its run was not recorded";
     if (stat(r.replay.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return "the replay of the " + modeName + " record (" + speed + ") is gone: " + r.replay;
-    if (note != nullptr) *note = CutShortNote(r.replay, "the replay of the " + modeName + " record (" + speed + ")");
+    if (note != nullptr)
+        *note = CutShortNote(r.replay, "the replay of the " + modeName + " record (" + speed + ")");
     setenv("BRISEL_REPLAY", r.replay.c_str(), 1);
     setenv("BRISEL_REPLAY_FROM", std::to_string(r.step).c_str(), 1);
     step = r.step;

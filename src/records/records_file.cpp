@@ -186,7 +186,8 @@ bool ReplaysNamedByRecords(const std::string& recordsPath, std::vector<std::stri
         }
         for (const std::string& line : SplitLines(text)) {
             std::string_view key, value;
-            if (SplitIniKey(line, key, value) && key == "replay" && !value.empty()) replays.emplace_back(value);
+            if (SplitIniKey(line, key, value) && key == "replay" && !value.empty())
+                replays.emplace_back(value);
         }
     }
     return whole;
@@ -233,7 +234,8 @@ bool RecordsFile::MoveDamagedAside(const std::string& fault, std::vector<std::st
     return false;
 }
 
-std::string RecordsFile::Save(const RecordTable& mine, RecordTable* merged, std::vector<std::string>* warnings) {
+std::string RecordsFile::Save(const RecordTable& mine, RecordTable* merged,
+                              std::vector<std::string>* warnings) {
     if (path_.empty()) return "no folder for them: neither XDG_DATA_HOME nor HOME names one";
     std::string error;
     if (!MakeFoldersFor(path_, error)) return error;
