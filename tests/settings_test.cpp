@@ -241,9 +241,9 @@ TEST(SettingsFileTest, ReadingNeverHangsOrFloodsAndSkipsAByteOrderMark) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     WriteFile(dir / "huge", std::string(65 * 1024, '#'));
     const std::pair<std::string, std::string> refused[] = {
-        {dir / "fifo", "not a regular file (a FIFO)"},
-        {"/dev/zero", "not a regular file (a device)"},
-        {dir / "huge", "larger than 64 KiB: too large to be one (a settings file)"},
+        {dir / "fifo", "a FIFO, not a regular file"},
+        {"/dev/zero", "a device, not a regular file"},
+        {dir / "huge", "larger than 64 KiB, too large for a settings file"},
     };
     for (const auto& [path, fault] : refused) {
         SettingsFile file(path);

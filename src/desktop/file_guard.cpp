@@ -20,7 +20,7 @@ const char* Kind(mode_t mode) {
     if (S_ISFIFO(mode)) return "a FIFO";
     if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
     if (S_ISSOCK(mode)) return "a socket";
-    return "not a plain file";
+    return "a special file";
 }
 
 std::string SizeText(size_t bytes) {
@@ -44,10 +44,10 @@ ReadStatus ReadSmallFile(const std::string& path, size_t cap, std::string& text,
         why = std::strerror(errno);
         status = ReadStatus::Unreadable;
     } else if (!S_ISREG(st.st_mode)) {
-        why = std::string("not a regular file (") + Kind(st.st_mode) + ")";
+        why = std::string(Kind(st.st_mode)) + ", not a regular file";  // "a FIFO, not a regular file"
         status = ReadStatus::Unreadable;
     } else if (static_cast<size_t>(st.st_size) > cap) {
-        why = "larger than " + SizeText(cap) + ": too large to be one";
+        why = "larger than " + SizeText(cap);
         status = ReadStatus::TooLarge;
     }
     char buffer[8192];
@@ -60,7 +60,7 @@ ReadStatus ReadSmallFile(const std::string& path, size_t cap, std::string& text,
         } else if (n == 0) {
             break;
         } else if (text.size() + static_cast<size_t>(n) > cap) {  // grew while being read
-            why = "larger than " + SizeText(cap) + ": too large to be one";
+            why = "larger than " + SizeText(cap);
             status = ReadStatus::TooLarge;
         } else {
             text.append(buffer, static_cast<size_t>(n));

@@ -19,7 +19,7 @@ enum class ReadStatus { Ok, Missing, Unreadable, TooLarge };
 // Reads the whole of a regular file of at most cap bytes, without blocking on whatever else
 // stands at path (a FIFO, a device, a folder), and drops a UTF-8 byte-order mark at its start.
 // Ok with text; Missing when there is no such file or folder; otherwise why is the fault
-// ("not a regular file (a FIFO)", "larger than 64 KiB: too large to be one", ...).
+// ("a FIFO, not a regular file", "larger than 64 KiB", ...).
 ReadStatus ReadSmallFile(const std::string& path, size_t cap, std::string& text, std::string& why);
 
 // An advisory lock on <path>.lock, shared by every game running at once on the same folders,

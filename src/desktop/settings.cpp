@@ -146,7 +146,7 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
     if (status == ReadStatus::Missing) return base_;  // a first run, with the defaults
     if (status != ReadStatus::Ok) {
         unreadable_ = true;
-        if (status == ReadStatus::TooLarge) why += " (a settings file)";
+        if (status == ReadStatus::TooLarge) why += ", too large for a settings file";
         warnings.push_back(path_ + ": cannot read the settings (" + why + "); using the defaults");
         return base_;
     }

@@ -105,7 +105,7 @@ std::string ReadWhole(const std::string& path, std::string& text, bool& corrupt,
     const ReadStatus status = ReadSmallFile(path, kSmallFileCap, text, why);
     corrupt = status == ReadStatus::TooLarge;
     if (missing != nullptr) *missing = status == ReadStatus::Missing;
-    if (status == ReadStatus::TooLarge) why += " (a records file)";
+    if (status == ReadStatus::TooLarge) why += ", too large for a records file";
     return status == ReadStatus::Ok ? std::string() : why;
 }
 
