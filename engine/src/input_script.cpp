@@ -1,8 +1,13 @@
 // input_script.cpp -- the input script parser: plain text in, events or one error out.
 #include "input_script.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -209,7 +214,67 @@ bool ValidNoteValue(std::string_view value) {
            (value.front() != ' ' && value.front() != '\t' && value.back() != ' ' && value.back() != '\t');
 }
 
+std::string_view SkipByteOrderMark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+bool ReadScriptFile(const std::string& path, const char* what, std::string& text, std::string& error) {
+    const std::string kind = what;
+    const std::string article = kind[0] == 'i' ? "an " : "a ";
+    auto fail = [&](const std::string& why) {
+        error = path + ": " + why;
+        text.clear();
+        return false;
+    };
+    // Non-blocking: opening a FIFO with no writer would otherwise wait for one for ever.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail("cannot read the " + kind + " (" + std::strerror(errno) + ")");
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        const std::string why = std::strerror(errno);
+        close(fd);
+        return fail("cannot read the " + kind + " (" + why + ")");
+    }
+    if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        const char* type = S_ISDIR(st.st_mode)    ? "a folder"
+                           : S_ISFIFO(st.st_mode) ? "a FIFO"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                                                  : "a device";
+        return fail(std::string(type) + ", not a regular file: not " + article + kind);
+    }
+    const std::string tooLarge =
+        "larger than 64 MiB: not " + article + kind + (kind == "replay" ? " of this game" : "");
+    if (st.st_size > kScriptMaxBytes) {
+        close(fd);
+        return fail(tooLarge);
+    }
+    // The size read is bounded even if the file grows while it is read.
+    text.resize(size_t(st.st_size) + 1);
+    size_t have = 0;
+    while (true) {
+        if (have == text.size()) {
+            if (int64_t(have) > kScriptMaxBytes) break;
+            text.resize(std::min<size_t>(have * 2 + 4096, size_t(kScriptMaxBytes) + 1));
+        }
+        const ssize_t n = read(fd, text.data() + have, text.size() - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const std::string why = std::strerror(errno);
+            close(fd);
+            return fail("cannot read the " + kind + " (" + why + ")");
+        }
+        if (n == 0) break;
+        have += size_t(n);
+    }
+    close(fd);
+    if (int64_t(have) > kScriptMaxBytes) return fail(tooLarge);
+    text.resize(have);
+    return true;
+}
+
 ParsedScript ParseInputScript(std::string_view text, const std::string& fileName) {
+    text = SkipByteOrderMark(text);
     ParsedScript result;
     int lineNumber = 0;
     int64_t lastStep = 0;  // the largest step of the lines so far, for the checks' order
@@ -361,8 +426,10 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
         }
         if (end == text.size()) break;
     }
-    std::stable_sort(result.events.begin(), result.events.end(),
-                     [](const ScriptEvent& a, const ScriptEvent& b) { return a.step < b.step; });
+    // A replay's lines come in order: sorting them would take another copy of its events.
+    auto byStep = [](const ScriptEvent& a, const ScriptEvent& b) { return a.step < b.step; };
+    if (!std::is_sorted(result.events.begin(), result.events.end(), byStep))
+        std::stable_sort(result.events.begin(), result.events.end(), byStep);
     return result;
 }
 
