@@ -86,11 +86,12 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
     // one's plays only when forced.
     for (const char* version : {"0.9.0", "1.10.0"}) {
         std::string other = good;
-        WriteFile(game.dir / "other.replay", other.replace(other.find("version 1.0.0 "), 14,
-                                                          std::string("version ") + version + " "));
+        WriteFile(game.dir / "other.replay",
+                  other.replace(other.find("version 1.0.0 "), 14, std::string("version ") + version + " "));
         r = game.Run({"--replay", game.dir / "other.replay"}, {}, "other.trace");
-        const std::string older = "grappix: " + game.dir / "other.replay: recorded by 0.9.0: "
-                                                           "this version draws differently from step 60\n";
+        const std::string older = "grappix: " + game.dir /
+                                                    "other.replay: recorded by 0.9.0: "
+                                                    "this version draws differently from step 60\n";
         if (version[0] == '0') {
             EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(r.err, older);
@@ -135,7 +136,8 @@ TEST(ReplayRunTest, AReplayOfTheFirstFormatStillPlaysWithItsOwnChecks) {
     std::string changed = recorded;
     WriteFile(game.dir / "old.replay", changed.replace(changed.find("900 200"), 7, "900 201"));
     r = game.Run({"--replay", game.dir / "old.replay"}, {}, "t");
-    EXPECT_EQ(r.err, "grappix: " + game.dir / "old.replay: replay differs from the recorded game at step 120\n");
+    EXPECT_EQ(r.err,
+              "grappix: " + game.dir / "old.replay: replay differs from the recorded game at step 120\n");
 }
 
 #endif

@@ -252,8 +252,7 @@ TEST_F(EngineReplay, ChangedEventOrHashFailsAtTheNextCheck) {
     setenv("BRISEL_REPLAY", box.Path(Edited("\n70 mouse 100.25 7\n", "\n70 mouse 100.25 8\n")).c_str(), 1);
     BriselFailure f = Failure([&] { Run("replayed.trace"); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_REPLAY));
-    EXPECT_EQ(MessageOf(f),
-              box.Path("edited.replay") + ": replay differs from the recorded game at step 75");
+    EXPECT_EQ(MessageOf(f), box.Path("edited.replay") + ": replay differs from the recorded game at step 75");
     // It stopped at once: step 76 was never shown.
     EXPECT_EQ(ReadText(box.Path("replayed.trace")).find("frame 76\n"), std::string::npos);
     Engine().Free();
@@ -362,8 +361,7 @@ TEST_F(EngineReplay, FastForwardShowsNothingBeforeItsStepAndStillVerifies) {
 
     setenv("BRISEL_REPLAY", box.Path(Edited("\n70 mouse 100.25 7\n", "\n70 mouse 100.25 8\n")).c_str(), 1);
     BriselFailure f = Failure([&] { Run("replayed.trace"); });
-    EXPECT_EQ(MessageOf(f),
-              box.Path("edited.replay") + ": replay differs from the recorded game at step 75");
+    EXPECT_EQ(MessageOf(f), box.Path("edited.replay") + ": replay differs from the recorded game at step 75");
 }
 
 // Guards against the viewer's keys reaching the game, or the pause and Escape not working:
@@ -509,7 +507,7 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
     const std::string sealed = good.substr(0, good.find('\n', good.find("\ncheck 75 ") + 1) + 1);
     const std::string head = "# grappix replay 2\nversion 7.0 engine x\nseed 1\n";
     struct Case {
-        std::string text;  // "": the file is missing; "FIFO", "folder", "huge": what it names
+        std::string text;   // "": the file is missing; "FIFO", "folder", "huge": what it names
         std::string fault;  // "": it plays
         std::string warning = "";
     };
@@ -522,7 +520,8 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
         {good.substr(0, good.find("\ncheck 120")) + "\n",
          "the replay is cut short (no end line: the recording was interrupted)"},
         {good.substr(0, good.size() - 3), "the replay is cut short (its last line is incomplete)"},
-        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "not a replay (the first line is not '# grappix replay"},
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+         "not a replay (the first line is not '# grappix replay"},
         {"1 down left\nend 1\n", "not a replay (the first line is not '# grappix replay <format>')"},
         {"# grappix replay 3\n", "replay format 3 is newer than this build reads (2)"},
         {head + "5 down left\ncheck 3 0000000000000000\nend 9\n",
@@ -536,7 +535,8 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
         {without("check 150 "), "no check of step 150 before its end line"},
         {edited("\n41 up pad3\n", "\n42 up pad3\n"), "replay differs from the recorded game at step 60"},
         {edited("music-volume 40", "music-volume 41"), "replay differs from the recorded game at step 60"},
-        {edited("version 7.0 ", "version 7.1 "), "recorded by a newer version of the game (7.1 engine Brisel "},
+        {edited("version 7.0 ", "version 7.1 "),
+         "recorded by a newer version of the game (7.1 engine Brisel "},
         {"\xEF\xBB\xBF" + good, ""},
         {sealed + "end 75\n", ""},
         {edited("engine Brisel", "engine Other"), "replay differs from the recorded game at step 60"},
@@ -569,7 +569,8 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
         if (c.fault.empty())
             EXPECT_EQ(message, "(it played)") << c.warning;
         else
-            EXPECT_TRUE(message.rfind(path + ": " + c.fault, 0) == 0 || message.rfind(path + ":" + c.fault, 0) == 0)
+            EXPECT_TRUE(message.rfind(path + ": " + c.fault, 0) == 0 ||
+                        message.rfind(path + ":" + c.fault, 0) == 0)
                 << message;
         EXPECT_EQ(message.find('\n'), std::string::npos);
     }

@@ -217,10 +217,10 @@ struct Engine {
     Notes notes;
     Recorder recorder;
     Playback playback;
-    unsigned hashing = 0;               // kHashSteps | kHashOldCheck
+    unsigned hashing = 0;                // kHashSteps | kHashOldCheck
     uint64_t stepHash = kStepHashStart;  // this step's calls, for the running hashes
     uint64_t frameHash = kHashStart;     // this step's calls, FNV-1a (format 1's checks)
-    bool fastForward = false;  // BRISEL_REPLAY_FROM: this step is neither shown nor heard
+    bool fastForward = false;            // BRISEL_REPLAY_FROM: this step is neither shown nor heard
 };
 
 // Nothing drawn now will be seen: the window is minimised, or a replay is fast-forwarding.

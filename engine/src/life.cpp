@@ -286,10 +286,11 @@ void BeginReplay(Engine& e) {
         else if (p.force)
             p.lenient = true;
         else
-            Raise(BRISEL_FAIL_REPLAY, p.path + ": recorded by " +
-                                          (comparable ? "a newer version of the game (" : "another version (") +
-                                          p.script.version + "; this is " + version +
-                                          "); --force (BRISEL_REPLAY_FORCE=1) plays it anyway");
+            Raise(BRISEL_FAIL_REPLAY,
+                  p.path + ": recorded by " +
+                      (comparable ? "a newer version of the game (" : "another version (") +
+                      p.script.version + "; this is " + version +
+                      "); --force (BRISEL_REPLAY_FORCE=1) plays it anyway");
     }
     e.recorder.Start(version, e.seed, g_fullscreenAtInit, e.notes);
 }

@@ -5,8 +5,8 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "replay.hpp"
@@ -315,8 +315,8 @@ ParsedScript LoadReplay(const std::string& path, int& format) {
         int64_t last = 0;
         for (const ScriptCheck& check : script.checks) {
             if (check.step - last > kCheckEvery)
-                fail("no check between step " + std::to_string(last) + " and step " + std::to_string(check.step) +
-                     " (one at least every 60 steps): checks were removed");
+                fail("no check between step " + std::to_string(last) + " and step " +
+                     std::to_string(check.step) + " (one at least every 60 steps): checks were removed");
             last = check.step;
         }
         if (last != script.endStep)

@@ -40,8 +40,8 @@ namespace brisel {
 
 struct InputState;
 
-constexpr int64_t kCheckEvery = 60;  // steps between two desync checks, at most
-constexpr int kReplayFormat = 2;     // the format this build records
+constexpr int64_t kCheckEvery = 60;                          // steps between two desync checks, at most
+constexpr int kReplayFormat = 2;                             // the format this build records
 constexpr const char* kReplayHeader = "# grappix replay 2";  // the first line of every replay it records
 
 using Notes = std::vector<std::pair<std::string, std::string>>;
@@ -134,7 +134,7 @@ private:
     std::string buffer_;
     int64_t lastFlushNs_ = 0;
     bool started_ = false;
-    bool failed_ = false;  // a write failed: recording stopped, the .part file stays
+    bool failed_ = false;      // a write failed: recording stopped, the .part file stays
     uint64_t running_ = 0;     // the running hash through step lastStep_
     int64_t lastStep_ = 0;     // the last frame step made
     int64_t lastChecked_ = 0;  // the step of the last check written
