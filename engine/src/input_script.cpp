@@ -20,6 +20,7 @@ namespace {
 
 std::vector<std::string_view> Words(std::string_view line) {
     std::vector<std::string_view> words;
+    words.reserve(8);  // one allocation a line: a long replay has millions
     size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
@@ -273,7 +274,7 @@ bool ReadScriptFile(const std::string& path, const char* what, std::string& text
     return true;
 }
 
-ParsedScript ParseInputScript(std::string_view text, const std::string& fileName) {
+ParsedScript ParseInputScript(std::string_view text, const std::string& fileName, ScriptCheckOnly checkOnly) {
     text = SkipByteOrderMark(text);
     ParsedScript result;
     int lineNumber = 0;
@@ -421,8 +422,11 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
                             " (mouse, down, up, window, axis, device, fullscreen or quit)");
             }
             if (w.size() > expected) return fail("unexpected " + Quote(w[expected]) + " at end of line");
+            if (checkOnly == ScriptCheckOnly::Yes && event.step < lastStep)
+                return fail("the line of step " + std::to_string(event.step) + " comes after step " +
+                            std::to_string(lastStep) + " (out of order)");
             lastStep = std::max(lastStep, event.step);
-            result.events.push_back(event);
+            if (checkOnly == ScriptCheckOnly::No) result.events.push_back(event);
         }
         if (end == text.size()) break;
     }
@@ -431,6 +435,17 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
     if (!std::is_sorted(result.events.begin(), result.events.end(), byStep))
         std::stable_sort(result.events.begin(), result.events.end(), byStep);
     return result;
+}
+
+size_t NextScriptEvents(std::string_view text, size_t pos, int64_t step, std::vector<ScriptEvent>& events) {
+    while (pos < text.size() && (events.empty() || events.back().step <= step)) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        ParsedScript line = ParseInputScript(text.substr(pos, end - pos), "");
+        if (!line.events.empty()) events.push_back(line.events[0]);
+        pos = end + 1;
+    }
+    return std::min(pos, text.size());
 }
 
 std::string FormatScriptEvent(const ScriptEvent& event) {

@@ -69,8 +69,15 @@ struct ParsedScript {
     int64_t endStep = 0;
 };
 
-// Parses a whole script. fileName only goes into error messages.
-ParsedScript ParseInputScript(std::string_view text, const std::string& fileName);
+// Parses a whole script. fileName only goes into error messages. Checking only, the events
+// are not kept, and must come in step order (a replay, read as it plays: NextScriptEvents).
+enum class ScriptCheckOnly { No, Yes };
+ParsedScript ParseInputScript(std::string_view text, const std::string& fileName,
+                              ScriptCheckOnly checkOnly = ScriptCheckOnly::No);
+
+// The events of a script checked whole (ScriptCheckOnly::Yes) read from `pos` on into `events`,
+// up to the first of a step after `step`; returns where the next line starts.
+size_t NextScriptEvents(std::string_view text, size_t pos, int64_t step, std::vector<ScriptEvent>& events);
 
 // The text after a UTF-8 byte-order mark, if it starts with one.
 std::string_view SkipByteOrderMark(std::string_view text);

@@ -198,7 +198,7 @@ void LoadScript(Engine& e) {
 // BRISEL_REPLAY: the replay's events become the run's input, its seed the run's seed.
 void LoadPlayback(Engine& e) {
     Playback& p = e.playback;
-    p.script = LoadReplay(e.config.replayPath, p.format);
+    p.script = LoadReplay(e.config.replayPath, p.format, p.text);
     p.path = e.config.replayPath;
     p.from = e.config.replayFrom;
     p.force = e.config.replayForce;
@@ -211,7 +211,7 @@ void LoadPlayback(Engine& e) {
                                       ")");
     e.config.haveSeed = true;
     e.config.seed = p.script.seed;
-    e.input.script = std::move(p.script.events);
+    e.input.script.clear();
     e.input.scriptNext = 0;
     e.input.scripted = true;
     p.active = true;
@@ -597,6 +597,11 @@ int64_t Act(void) {
     if (shown || e.step % 64 == 0) PollEvents(e);
     WaitWhilePaused(e);
     ScriptStep script;
+    if (p.active) {  // the replay's events of this step, from its text
+        e.input.script.erase(e.input.script.begin(), e.input.script.begin() + ptrdiff_t(e.input.scriptNext));
+        e.input.scriptNext = 0;
+        p.textNext = NextScriptEvents(p.text, p.textNext, e.step, e.input.script);
+    }
     if (e.input.scripted) script = ApplyScriptEvents(e.input, e.step, !p.active);
     for (int i = 0; i < script.fullscreenToggles; ++i) ToggleFullscreen(e);
     if (script.fullscreenSet >= 0) {

@@ -282,9 +282,9 @@ void Recorder::Abandon() {
 
 // ---- the reader ----------------------------------------------------------------------------------
 
-ParsedScript LoadReplay(const std::string& path, int& format) {
+ParsedScript LoadReplay(const std::string& path, int& format, std::string& file) {
     auto fail = [&](const std::string& what) { Raise(BRISEL_FAIL_REPLAY, path + ": " + what); };
-    std::string file, error;
+    std::string error;
     if (!ReadScriptFile(path, "replay", file, error)) Raise(BRISEL_FAIL_REPLAY, error);
     const std::string_view text = SkipByteOrderMark(file);
     if (text.empty()) fail("the file is empty, not a replay");
@@ -305,7 +305,7 @@ ParsedScript LoadReplay(const std::string& path, int& format) {
              std::to_string(kReplayFormat) + ")");
     if (text.back() != '\n') fail("the replay is cut short (its last line is incomplete)");
 
-    ParsedScript script = ParseInputScript(text, path);
+    ParsedScript script = ParseInputScript(text, path, ScriptCheckOnly::Yes);
     if (!script.error.empty()) Raise(BRISEL_FAIL_REPLAY, script.error);
     if (script.version.empty()) fail("no version line: not a whole replay");
     if (!script.haveSeed) fail("no seed line: not a whole replay");

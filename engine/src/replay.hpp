@@ -152,7 +152,9 @@ private:
 struct Playback {
     bool active = false;
     std::string path;
-    ParsedScript script;
+    ParsedScript script;  // all but the events, which are read from text as they come due
+    std::string text;
+    size_t textNext = 0;      // where the lines not read yet start
     int format = 0;           // the replay's format
     size_t nextCheck = 0;     // the first check not verified yet
     uint64_t running = 0;     // format 2: the running hash through the last step
@@ -168,7 +170,9 @@ struct Playback {
 // Reads a replay file whole and checks it. Raises BRISEL_FAIL_REPLAY with one line naming the
 // file and the fault: missing, not a regular file, too large, empty, not a replay, a newer
 // format, a bad line, cut short, and (format 2) checks missing or an end without its check.
-ParsedScript LoadReplay(const std::string& path, int& format);
+// Its events stay in `text`, read as the replay plays (NextScriptEvents): a long replay is not
+// held twice.
+ParsedScript LoadReplay(const std::string& path, int& format, std::string& text);
 
 // Compares two versions as dotted numbers ("1.10.0" after "1.9"; missing parts are 0): <0, 0
 // or >0. `comparable` false when either is something else.
