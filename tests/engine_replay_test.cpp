@@ -547,14 +547,12 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
     const std::string path = box.Path("bad.replay");
     for (const Case& c : cases) {
         std::filesystem::remove_all(path);
-        if (c.text == "FIFO")
-            mkfifo(path.c_str(), 0600);
-        else if (c.text == "folder")
+        if (c.text == "folder")
             std::filesystem::create_directory(path);
-        else if (c.text == "huge")
-            truncate((box.Write("bad.replay", good), path).c_str(), (64 << 20) + 1);
-        else if (!c.text.empty())
-            box.Write("bad.replay", c.text == "\n" ? "" : c.text);
+        else if (!c.text.empty() && c.text != "FIFO")
+            box.Write("bad.replay", c.text == "\n" || c.text == "huge" ? "" : c.text);
+        ASSERT_EQ(c.text == "FIFO" ? mkfifo(path.c_str(), 0600) : 0, 0);
+        ASSERT_EQ(c.text == "huge" ? truncate(path.c_str(), (64 << 20) + 1) : 0, 0);
         setenv("BRISEL_REPLAY", path.c_str(), 1);
         testing::internal::CaptureStderr();
         std::string message = "(it played)";

@@ -140,9 +140,10 @@ TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
     EXPECT_EQ(MessageOf(f).rfind(box.Path("nowhere.txt") + ": ", 0), 0u) << MessageOf(f);
 
     // Never waited on or read whole: a FIFO, a folder, 8 GB.
-    mkfifo(box.Path("fifo").c_str(), 0600);
+    box.Write("huge", "");
+    ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600) + truncate(box.Path("huge").c_str(), int64_t(8) << 30),
+              0);
     std::filesystem::create_directory(box.Path("folder"));
-    truncate((box.Write("huge", ""), box.Path("huge")).c_str(), int64_t(8) << 30);
     const std::pair<std::string, std::string> files[] = {{"fifo", "a FIFO, not a regular file"},
                                                          {"folder", "a folder, not a regular file"},
                                                          {"huge", "larger than 64 MiB"}};

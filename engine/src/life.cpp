@@ -264,9 +264,19 @@ void CheckFrame(Engine& e) {
         Raise(BRISEL_FAIL_REPLAY,
               p.path + ": replay differs from the recorded game at step " + std::to_string(e.step));
     }
+    auto shown = [](const std::string& text) {  // a file's bytes never reach the terminal raw
+        std::string out;
+        for (unsigned char c : text) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += c < 0x20 || c == 0x7F ? escaped : std::string(1, char(c));
+        }
+        return out;
+    };
     if (!p.reported)
         std::fprintf(stderr, "%s: %s: recorded by %s: this version draws differently from step %lld\n",
-                     ProgramName(), p.path.c_str(), p.gameVersion.c_str(), static_cast<long long>(e.step));
+                     ProgramName(), shown(p.path).c_str(), shown(p.gameVersion).c_str(),
+                     static_cast<long long>(e.step));
     p.reported = true;
 }
 
