@@ -81,18 +81,29 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
     EXPECT_EQ(r.err,
               "grappix: " + game.dir / "none.replay: cannot read the replay (No such file or directory)\n");
 
-    std::string other = good;
-    other.replace(other.find("version 1.0.0 "), 14, "version 0.9.0 ");
-    WriteFile(game.dir / "other.replay", other);
-    r = game.Run({"--replay", game.dir / "other.replay"}, {}, "t");
-    EXPECT_EQ(r.status, 1);
+    // The game's version names what it draws: an older one's replay plays, saying where this
+    // version draws differently (an edited version line shows at the first check); a newer one's
+    // plays only when forced.
+    auto recordedBy = [&](const std::string& version) {
+        std::string other = good;
+        WriteFile(game.dir / "other.replay",
+                  other.replace(other.find("version 1.0.0 "), 14, "version " + version + " "));
+        return game.Run({"--replay", game.dir / "other.replay"}, {}, "other.trace");
+    };
+    r = recordedBy("0.9.0");
+    EXPECT_EQ(r.status, 0);
     EXPECT_EQ(
-        r.err.rfind("grappix: " + game.dir / "other.replay: recorded by another version (0.9.0 engine ", 0),
-        0u)
-        << r.err;
+        r.err,
+        "grappix: " +
+            game.dir / "other.replay: recorded by 0.9.0: this version draws differently from step 60\n");
+    EXPECT_EQ(ReadFile(game.dir / "other.trace"), ReadFile(game.dir / "recorded.trace"));
+    r = recordedBy("1.10.0");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("other.replay: recorded by a newer version of the game (1.10.0 engine "),
+              std::string::npos);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
     r = game.Run({"--replay", game.dir / "other.replay", "--force"}, {}, "forced.trace");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFile(game.dir / "forced.trace"), ReadFile(game.dir / "recorded.trace"));
 
     std::string changed = good;
     changed.replace(changed.find("\n60 mouse 900 200\n"), 18, "\n60 mouse 900 201\n");
@@ -101,6 +112,27 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
               "grappix: " + game.dir / "changed.replay: replay differs from the recorded game at step 120\n");
+}
+
+TEST(ReplayRunTest, AReplayOfTheFirstFormatStillPlaysWithItsOwnChecks) {
+    // Guards against replays made before the running checks becoming unwatchable, or their
+    // checks no longer verified.
+    const std::string recorded =
+        "# grappix replay 1\nversion 1.0.0 engine Brisel 1.0.0 (SDL 2.26.5, SDL_ttf 2.20.1)\nseed 11\n"
+        "fullscreen off\nnote settings.music-volume 100\nnote settings.effects-volume 100\n"
+        "note settings.mute off\nnote settings.rumble on\nnote best.normal 0\nnote best.no-block 0\n"
+        "note best.free-style 0\n1 mouse 800 430\n10 down left\n12 up left\ncheck 60 8fd25eb05707a401\n"
+        "60 mouse 900 200\n70 down left\ncheck 120 2be3a5af9fa7603c\n130 quit\nend 130\n";
+    Game game;
+    WriteFile(game.dir / "old.replay", recorded);
+    ProcessResult r = game.Run({"--replay", game.dir / "old.replay"}, {}, "t");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::string changed = recorded;
+    WriteFile(game.dir / "old.replay", changed.replace(changed.find("900 200"), 7, "900 201"));
+    r = game.Run({"--replay", game.dir / "old.replay"}, {}, "t");
+    EXPECT_EQ(r.err,
+              "grappix: " + game.dir / "old.replay: replay differs from the recorded game at step 120\n");
 }
 
 #endif

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <csignal>
@@ -186,11 +187,16 @@ protected:
         PlayLittleGame(beforeAct);
         Engine().Free();
     }
+    // The game seals the replay after step 75, as it does before a record names it.
     void Record(const std::string& script, const std::string& trace) {
         box.Write("input.txt", script);
         setenv("BRISEL_INPUT", box.Path("input.txt").c_str(), 1);
         setenv("BRISEL_RECORD", box.Path("run.replay").c_str(), 1);
-        Run(trace);
+        Run(trace, [](int64_t next) {
+            if (next == 76) {
+                EXPECT_EQ(Engine().SealReplay(), 75);
+            }
+        });
         unsetenv("BRISEL_INPUT");
         unsetenv("BRISEL_RECORD");
     }
@@ -227,11 +233,11 @@ const char* kScript =
 TEST_F(EngineReplay, ScriptedRunPlaysBackToTheSameTrace) {
     Record(kScript, "recorded.trace");
     const std::string replay = ReadText(box.Path("run.replay"));
-    EXPECT_EQ(replay.rfind("# grappix replay 1\nversion 7.0 engine Brisel ", 0), 0u) << replay;
+    EXPECT_EQ(replay.rfind("# grappix replay 2\nversion 7.0 engine Brisel ", 0), 0u) << replay;
     EXPECT_NE(replay.find("\nnote settings.music-volume 40\n"), std::string::npos);
-    EXPECT_NE(replay.find("\n150 quit\nend 150\n"), std::string::npos) << replay;
-    EXPECT_NE(replay.find("\ncheck 60 "), std::string::npos);
-    EXPECT_NE(replay.find("\ncheck 120 "), std::string::npos);
+    EXPECT_NE(replay.find("\n150 quit\ncheck 150 "), std::string::npos) << replay;
+    for (const char* check : {"\ncheck 60 ", "\ncheck 75 ", "\ncheck 120 "})
+        EXPECT_NE(replay.find(check), std::string::npos) << check;
     EXPECT_FALSE(std::filesystem::exists(box.Path("run.replay.part")));
 
     setenv("BRISEL_SEED", "999", 1);  // the replay's own seed wins
@@ -246,10 +252,9 @@ TEST_F(EngineReplay, ChangedEventOrHashFailsAtTheNextCheck) {
     setenv("BRISEL_REPLAY", box.Path(Edited("\n70 mouse 100.25 7\n", "\n70 mouse 100.25 8\n")).c_str(), 1);
     BriselFailure f = Failure([&] { Run("replayed.trace"); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_REPLAY));
-    EXPECT_EQ(MessageOf(f),
-              box.Path("edited.replay") + ": replay differs from the recorded game at step 120");
-    // It stopped at once: step 121 was never shown.
-    EXPECT_EQ(ReadText(box.Path("replayed.trace")).find("frame 121\n"), std::string::npos);
+    EXPECT_EQ(MessageOf(f), box.Path("edited.replay") + ": replay differs from the recorded game at step 75");
+    // It stopped at once: step 76 was never shown.
+    EXPECT_EQ(ReadText(box.Path("replayed.trace")).find("frame 76\n"), std::string::npos);
     Engine().Free();
 
     const std::string text = ReadText(box.Path("run.replay"));
@@ -337,7 +342,7 @@ TEST_F(EngineReplay, LiveDeviceEventsPlayBackToTheSameTrace) {
     unsetenv("BRISEL_RECORD");
     const std::string replay = ReadText(box.Path("run.replay"));
     EXPECT_NE(replay.find("\n5 down left\n"), std::string::npos) << replay;
-    EXPECT_NE(replay.find("\n70 quit\nend 70\n"), std::string::npos) << replay;
+    EXPECT_NE(replay.find("\n70 quit\ncheck 70 "), std::string::npos) << replay;
 
     Replay("run.replay", "replayed.trace");
     EXPECT_EQ(ReadText(box.Path("replayed.trace")), ReadText(box.Path("recorded.trace")));
@@ -356,8 +361,7 @@ TEST_F(EngineReplay, FastForwardShowsNothingBeforeItsStepAndStillVerifies) {
 
     setenv("BRISEL_REPLAY", box.Path(Edited("\n70 mouse 100.25 7\n", "\n70 mouse 100.25 8\n")).c_str(), 1);
     BriselFailure f = Failure([&] { Run("replayed.trace"); });
-    EXPECT_EQ(MessageOf(f),
-              box.Path("edited.replay") + ": replay differs from the recorded game at step 120");
+    EXPECT_EQ(MessageOf(f), box.Path("edited.replay") + ": replay differs from the recorded game at step 75");
 }
 
 // Guards against the viewer's keys reaching the game, or the pause and Escape not working:
@@ -482,67 +486,103 @@ TEST_F(EngineReplay, AWriteErrorStopsRecordingButNotTheGame) {
     EXPECT_LE(std::filesystem::file_size(box.Path("run.replay.part")), 300u);
 }
 
-// Guards against a bad replay crashing, hanging or playing: each fault gets one line naming the
-// file and the fault, as a replay failure.
-TEST_F(EngineReplay, BadReplayFilesNameTheFileAndTheFault) {
+// Guards against a bad or tampered replay crashing, hanging or playing as genuine: each fault
+// gets one line naming the file, the fault and the step. A replay of an older version of the
+// game plays, its first difference reported; harmless differences (a byte-order mark, another
+// engine, a cut at the sealed step) play.
+TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
     Record(kScript, "recorded.trace");
     const std::string good = ReadText(box.Path("run.replay"));
-    const std::string head = "# grappix replay 1\nversion 7.0 engine x\nseed 1\n";
+    auto edit = [&](const std::string& from, const std::string& to, std::string text) {
+        size_t at = text.find(from);
+        return at == std::string::npos ? "no " + from : text.replace(at, from.size(), to);
+    };
+    auto without = [&](const std::string& start) {  // the line starting with `start` taken out
+        const size_t at = good.find("\n" + start) + 1;
+        return good.substr(0, at) + good.substr(good.find('\n', at) + 1);
+    };
+    std::string allChecks = good;
+    while (allChecks.find("\ncheck ") != std::string::npos) allChecks = edit("\ncheck ", "\n# ", allChecks);
+    auto edited = [&](const std::string& from, const std::string& to) { return edit(from, to, good); };
+    const std::string sealed = good.substr(0, good.find('\n', good.find("\ncheck 75 ") + 1) + 1);
+    const std::string head = "# grappix replay 2\nversion 7.0 engine x\nseed 1\n";
     struct Case {
-        std::string text;  // empty name: the file is missing
-        std::string fault;
+        std::string text;   // "": the file is missing; "FIFO", "folder", "huge": what it names
+        std::string fault;  // "": it plays
+        std::string warning = "";
     };
     const Case cases[] = {
         {"", "cannot read the replay (No such file or directory)"},
+        {"FIFO", "a FIFO, not a regular file: not a replay"},
+        {"folder", "a folder, not a regular file: not a replay"},
+        {"huge", "larger than 64 MiB: not a replay of this game"},
         {"\n", "the file is empty, not a replay"},
         {good.substr(0, good.find("\ncheck 120")) + "\n",
          "the replay is cut short (no end line: the recording was interrupted)"},
         {good.substr(0, good.size() - 3), "the replay is cut short (its last line is incomplete)"},
-        {std::string("\x7f"
-                     "ELF\x02\x01\x01\0\0\0garbage\n",
-                     18),
-         "not a replay (the first line is not '# grappix replay 1')"},
-        {"1 down left\nend 1\n", "not a replay (the first line is not '# grappix replay 1')"},
-        {"# grappix replay 2\n", "replay format 2 is newer than this build reads (1)"},
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+         "not a replay (the first line is not '# grappix replay"},
+        {"1 down left\nend 1\n", "not a replay (the first line is not '# grappix replay <format>')"},
+        {"# grappix replay 3\n", "replay format 3 is newer than this build reads (2)"},
         {head + "5 down left\ncheck 3 0000000000000000\nend 9\n",
          "5: check for step 3 comes after step 5 (out of order)"},
         {head + "end 9\n10 down left\n", "5: nothing may follow the end line (end 9)"},
-        {head + "3 jump\nend 9\n",
-         "4: unknown event 'jump' (mouse, down, up, window, axis, device, fullscreen or quit)"},
-        {"# grappix replay 1\nseed 1\nend 9\n", "no version line: not a whole replay"},
+        {head + "3 jump\nend 9\n", "4: unknown event 'jump' (mouse, down, up, window, axis, device"},
+        {"# grappix replay 2\nseed 1\nend 9\n", "no version line: not a whole replay"},
+        // Checks removed, and tampering between two checks or in the header.
+        {allChecks, "no check of step 150 before its end line (the last is of step 0): checks were removed"},
+        {without("check 60 "), "no check between step 0 and step 75 (one at least every 60 steps)"},
+        {without("check 150 "), "no check of step 150 before its end line"},
+        {edited("\n41 up pad3\n", "\n42 up pad3\n"), "replay differs from the recorded game at step 60"},
+        {edited("music-volume 40", "music-volume 41"), "replay differs from the recorded game at step 60"},
+        {edited("version 7.0 ", "version 7.1 "),
+         "recorded by a newer version of the game (7.1 engine Brisel "},
+        {"\xEF\xBB\xBF" + good, ""},
+        {sealed + "end 75\n", ""},
+        {edited("engine Brisel", "engine Other"), "replay differs from the recorded game at step 60"},
+        {edited("version 7.0 ", "version 6.10 "), "",
+         std::string(program_invocation_short_name) + ": " + box.Path("bad.replay") +
+             ": recorded by 6.10: this version draws differently from step 60\n"},
     };
+    const std::string path = box.Path("bad.replay");
     for (const Case& c : cases) {
-        const std::string path = box.Path("bad.replay");
-        std::filesystem::remove(path);
-        if (!c.text.empty()) box.Write("bad.replay", c.text == "\n" ? "" : c.text);
+        std::filesystem::remove_all(path);
+        if (c.text == "folder")
+            std::filesystem::create_directory(path);
+        else if (!c.text.empty() && c.text != "FIFO")
+            box.Write("bad.replay", c.text == "\n" || c.text == "huge" ? "" : c.text);
+        ASSERT_EQ(c.text == "FIFO" ? mkfifo(path.c_str(), 0600) : 0, 0);
+        ASSERT_EQ(c.text == "huge" ? truncate(path.c_str(), (64 << 20) + 1) : 0, 0);
         setenv("BRISEL_REPLAY", path.c_str(), 1);
-        BriselFailure f = Failure([] { InitEngine(); });
-        EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_REPLAY)) << c.fault;
-        const std::string message = MessageOf(f);
-        EXPECT_TRUE(message == path + ": " + c.fault || message == path + ":" + c.fault) << message;
+        testing::internal::CaptureStderr();
+        std::string message = "(it played)";
+        try {
+            Run("replayed.trace");
+        } catch (const BriselFailure& f) {
+            EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_REPLAY)) << c.fault;
+            message = MessageOf(f);
+            Engine().Free();
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.warning) << c.fault;
+        if (c.fault.empty())
+            EXPECT_EQ(message, "(it played)") << c.warning;
+        else
+            EXPECT_TRUE(message.rfind(path + ": " + c.fault, 0) == 0 ||
+                        message.rfind(path + ":" + c.fault, 0) == 0)
+                << message;
         EXPECT_EQ(message.find('\n'), std::string::npos);
     }
-
-    // Another version's replay says so at the first step, and plays with BRISEL_REPLAY_FORCE=1.
-    setenv("BRISEL_REPLAY", box.Path("run.replay").c_str(), 1);
-    InitEngine();
-    Engine().SetReplayNote("version", "7.1");
-    BriselFailure f = Failure([] { Engine().Act(); });
-    EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_REPLAY));
-    EXPECT_EQ(
-        MessageOf(f).rfind(box.Path("run.replay") + ": recorded by another version (7.0 engine Brisel ", 0),
-        0u)
-        << MessageOf(f);
-    Engine().Free();
+    unsetenv("BRISEL_REPLAY");
+    // A newer version plays when forced.
     setenv("BRISEL_REPLAY_FORCE", "1", 1);
-    InitEngine();
-    Engine().SetReplayNote("version", "7.1");
-    Engine().Act();
-    Engine().Free();
+    setenv("BRISEL_REPLAY", box.Path(Edited("version 7.0 ", "version 7.1 ")).c_str(), 1);
+    Run("replayed.trace");
+    EXPECT_EQ(ReadText(box.Path("replayed.trace")), ReadText(box.Path("recorded.trace")));
+    setenv("BRISEL_REPLAY", box.Path("run.replay").c_str(), 1);
 
     // Fast-forward past the end, or with nothing to play.
     setenv("BRISEL_REPLAY_FROM", "151", 1);
-    f = Failure([] { InitEngine(); });
+    BriselFailure f = Failure([] { InitEngine(); });
     EXPECT_EQ(MessageOf(f),
               box.Path("run.replay") + ": BRISEL_REPLAY_FROM=151 is past the replay's end (step 150)");
     unsetenv("BRISEL_REPLAY");

@@ -1,6 +1,8 @@
 // Runs without a player: the input script format, button counts fed by it, the trace, the
 // frame limit and the seed.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <sstream>
@@ -136,6 +138,26 @@ TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
     f = Failure([] { InitEngine(); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_SCRIPT));
     EXPECT_EQ(MessageOf(f).rfind(box.Path("nowhere.txt") + ": ", 0), 0u) << MessageOf(f);
+
+    // Never waited on or read whole: a FIFO, a folder, 8 GB.
+    box.Write("huge", "");
+    ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600) + truncate(box.Path("huge").c_str(), int64_t(8) << 30),
+              0);
+    std::filesystem::create_directory(box.Path("folder"));
+    const std::pair<std::string, std::string> files[] = {{"fifo", "a FIFO, not a regular file"},
+                                                         {"folder", "a folder, not a regular file"},
+                                                         {"huge", "larger than 64 MiB"}};
+    for (const auto& [name, fault] : files) {
+        setenv("BRISEL_INPUT", box.Path(name).c_str(), 1);
+        EXPECT_EQ(MessageOf(Failure([] { InitEngine(); })),
+                  box.Path(name) + ": " + fault + ": not an input script");
+    }
+    // A byte-order mark does not hide the first line.
+    Script(
+        "\xEF\xBB\xBF"
+        "1 quit\n");
+    InitEngine();
+    EXPECT_EQ(Failure([] { Engine().Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
 }
 
 // Guards against trace lines in the wrong format, order or precision.

@@ -386,9 +386,14 @@ enum { BRISEL_FAIL_REPLAY = 1009 };
     X(void, Rumble, (double strength, int64_t milliseconds))                                        \
     /* a note carried in the header of the replay being recorded ("note <key> <value>": key one     \
        word, value one line); call after Init and before the first Act. While a replay plays back,  \
-       the game reads the recorded notes with GetReplayNote instead of its own files. The note      \
-       "version" is the game's version: it goes into the replay's version line, and a replay whose  \
-       version line differs from this run's plays only with BRISEL_REPLAY_FORCE=1 */                \
+       the game reads the recorded notes with GetReplayNote instead of its own files. Notes are     \
+       covered by the replay's checks. The note "version" is the game's version, dotted numbers: it \
+       goes into the replay's version line, and it names what the game draws: any change to the     \
+       drawing or sound calls the game makes raises it. A replay of an older version plays, the     \
+       first check that differs reported in one line and not fatal; one of a newer version plays    \
+       only with BRISEL_REPLAY_FORCE=1; an engine version that differs alone changes nothing.       \
+       What only a viewer sees (a replay's strip, network content) the engine draws after the       \
+       game's frame, as an extension, kept out of traces and checks */                              \
     X(void, SetReplayNote, (const char* key, const char* value))                                    \
     /* while a replay plays back: the note recorded under key; otherwise, or when none was          \
        recorded, null */                                                                            \

@@ -209,16 +209,18 @@ struct Engine {
 
     std::string stringBuffer;  // the text returned by the last string call
 
-    // Replays: the game's notes, the recorder, the playback, and the hash of the frame step
-    // being drawn, kept only while a check will need it.
+    // Replays: the game's notes, the recorder, the playback, and the hashes of the frame step
+    // being drawn: the step's own hash for the running checks (kHashSteps), and the old per-step
+    // hash of format 1 (kHashOldCheck), kept only while a check of that kind will need it.
     uint64_t seed = 0;  // the seed the run started with
     std::string title;  // the window's title as Init set it
     Notes notes;
     Recorder recorder;
     Playback playback;
-    bool hashing = false;
-    uint64_t frameHash = kHashStart;
-    bool fastForward = false;  // BRISEL_REPLAY_FROM: this step is neither shown nor heard
+    unsigned hashing = 0;                // kHashSteps | kHashOldCheck
+    uint64_t stepHash = kStepHashStart;  // this step's calls, for the running hashes
+    uint64_t frameHash = kHashStart;     // this step's calls, FNV-1a (format 1's checks)
+    bool fastForward = false;            // BRISEL_REPLAY_FROM: this step is neither shown nor heard
 };
 
 // Nothing drawn now will be seen: the window is minimised, or a replay is fast-forwarding.
@@ -227,20 +229,42 @@ inline bool NothingShown(const Engine& e) { return e.suspended || e.fastForward;
 Engine& E();
 Rng& MainRng();
 
-// A draw or sound call into the frame step's hash, while a check needs it: a tag for the call,
-// then its arguments' bytes.
+constexpr unsigned kHashSteps = 1;     // every step: a replay being recorded, or one of format 2 played
+constexpr unsigned kHashOldCheck = 2;  // a step that a check of format 1 verifies
+
+// A draw or sound call into the frame step's hashes, while a check needs them: a tag for the
+// call, then its arguments' bytes.
 template <typename... A>
 inline void HashCall(char tag, const A&... args) {
     Engine& e = E();
-    if (!e.hashing) return;
+    if (e.hashing == 0) return;
+    if (e.hashing & kHashSteps) {
+        uint64_t h = MixWord(e.stepHash, uint64_t(uint8_t(tag)));
+        ((h = MixWord(h, WordOf(args))), ...);
+        e.stepHash = h;
+    }
+    if (e.hashing & kHashOldCheck) {
+        uint64_t h = HashBytes(e.frameHash, &tag, 1);
+        ((h = HashBytes(h, &args, sizeof args)), ...);
+        e.frameHash = h;
+    }
+}
+// A volume or mute call: format 1 hashed the call. The running hash takes the volumes in force
+// at the end of each step instead (what is heard): a game applies its settings before the
+// first step, and a replayed game applies the same ones (from its notes) at another moment.
+template <typename... A>
+inline void HashVolumeCall(char tag, const A&... args) {
+    Engine& e = E();
+    if (!(e.hashing & kHashOldCheck)) return;
     uint64_t h = HashBytes(e.frameHash, &tag, 1);
     ((h = HashBytes(h, &args, sizeof args)), ...);
     e.frameHash = h;
 }
 inline void HashText(const std::string& text) {
     Engine& e = E();
-    if (!e.hashing) return;
-    e.frameHash = HashBytes(e.frameHash, text.data(), text.size() + 1);
+    if (e.hashing == 0) return;
+    if (e.hashing & kHashSteps) e.stepHash = MixText(e.stepHash, text);
+    if (e.hashing & kHashOldCheck) e.frameHash = HashBytes(e.frameHash, text.data(), text.size() + 1);
 }
 
 // Resolves a bare file name inside Data/ of the working folder.

@@ -1,11 +1,16 @@
 // input_script.cpp -- the input script parser: plain text in, events or one error out.
 #include "input_script.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "brisel.h"
 
@@ -15,6 +20,7 @@ namespace {
 
 std::vector<std::string_view> Words(std::string_view line) {
     std::vector<std::string_view> words;
+    words.reserve(8);  // one allocation a line: a long replay has millions
     size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
@@ -209,7 +215,67 @@ bool ValidNoteValue(std::string_view value) {
            (value.front() != ' ' && value.front() != '\t' && value.back() != ' ' && value.back() != '\t');
 }
 
-ParsedScript ParseInputScript(std::string_view text, const std::string& fileName) {
+std::string_view SkipByteOrderMark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+bool ReadScriptFile(const std::string& path, const char* what, std::string& text, std::string& error) {
+    const std::string kind = what;
+    const std::string article = kind[0] == 'i' ? "an " : "a ";
+    auto fail = [&](const std::string& why) {
+        error = path + ": " + why;
+        text.clear();
+        return false;
+    };
+    // Non-blocking: opening a FIFO with no writer would otherwise wait for one for ever.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail("cannot read the " + kind + " (" + std::strerror(errno) + ")");
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        const std::string why = std::strerror(errno);
+        close(fd);
+        return fail("cannot read the " + kind + " (" + why + ")");
+    }
+    if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        const char* type = S_ISDIR(st.st_mode)    ? "a folder"
+                           : S_ISFIFO(st.st_mode) ? "a FIFO"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                                                  : "a device";
+        return fail(std::string(type) + ", not a regular file: not " + article + kind);
+    }
+    const std::string tooLarge =
+        "larger than 64 MiB: not " + article + kind + (kind == "replay" ? " of this game" : "");
+    if (st.st_size > kScriptMaxBytes) {
+        close(fd);
+        return fail(tooLarge);
+    }
+    // The size read is bounded even if the file grows while it is read.
+    text.resize(size_t(st.st_size) + 1);
+    size_t have = 0;
+    while (true) {
+        if (have == text.size()) {
+            if (int64_t(have) > kScriptMaxBytes) break;
+            text.resize(std::min<size_t>(have * 2 + 4096, size_t(kScriptMaxBytes) + 1));
+        }
+        const ssize_t n = read(fd, text.data() + have, text.size() - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const std::string why = std::strerror(errno);
+            close(fd);
+            return fail("cannot read the " + kind + " (" + why + ")");
+        }
+        if (n == 0) break;
+        have += size_t(n);
+    }
+    close(fd);
+    if (int64_t(have) > kScriptMaxBytes) return fail(tooLarge);
+    text.resize(have);
+    return true;
+}
+
+ParsedScript ParseInputScript(std::string_view text, const std::string& fileName, ScriptCheckOnly checkOnly) {
+    text = SkipByteOrderMark(text);
     ParsedScript result;
     int lineNumber = 0;
     int64_t lastStep = 0;  // the largest step of the lines so far, for the checks' order
@@ -356,14 +422,30 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
                             " (mouse, down, up, window, axis, device, fullscreen or quit)");
             }
             if (w.size() > expected) return fail("unexpected " + Quote(w[expected]) + " at end of line");
+            if (checkOnly == ScriptCheckOnly::Yes && event.step < lastStep)
+                return fail("the line of step " + std::to_string(event.step) + " comes after step " +
+                            std::to_string(lastStep) + " (out of order)");
             lastStep = std::max(lastStep, event.step);
-            result.events.push_back(event);
+            if (checkOnly == ScriptCheckOnly::No) result.events.push_back(event);
         }
         if (end == text.size()) break;
     }
-    std::stable_sort(result.events.begin(), result.events.end(),
-                     [](const ScriptEvent& a, const ScriptEvent& b) { return a.step < b.step; });
+    // A replay's lines come in order: sorting them would take another copy of its events.
+    auto byStep = [](const ScriptEvent& a, const ScriptEvent& b) { return a.step < b.step; };
+    if (!std::is_sorted(result.events.begin(), result.events.end(), byStep))
+        std::stable_sort(result.events.begin(), result.events.end(), byStep);
     return result;
+}
+
+size_t NextScriptEvents(std::string_view text, size_t pos, int64_t step, std::vector<ScriptEvent>& events) {
+    while (pos < text.size() && (events.empty() || events.back().step <= step)) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        ParsedScript line = ParseInputScript(text.substr(pos, end - pos), "");
+        if (!line.events.empty()) events.push_back(line.events[0]);
+        pos = end + 1;
+    }
+    return std::min(pos, text.size());
 }
 
 std::string FormatScriptEvent(const ScriptEvent& event) {

@@ -17,9 +17,10 @@
 //     fullscreen <on|off>      whether the window is fullscreen at Init
 //     version <game> engine <engine's version text>   who recorded it (replays)
 //     note <key> <value>       something the game read from its own files (replays)
-//     check <n> <hash>         the hash of frame step n's draw and sound calls (replays)
+//     check <n> <hash>         the running hash after frame step n (replays: replay.hpp)
 //     end <n>                  the last frame step: nothing may follow it (replays)
-// A replay is such a script whose first line is "# grappix replay 1" (replay.hpp).
+// A UTF-8 byte-order mark before the first line is skipped.
+// A replay is such a script whose first line is "# grappix replay <format>" (replay.hpp).
 #ifndef BRISEL_INPUT_SCRIPT_HPP
 #define BRISEL_INPUT_SCRIPT_HPP
 
@@ -68,8 +69,26 @@ struct ParsedScript {
     int64_t endStep = 0;
 };
 
-// Parses a whole script. fileName only goes into error messages.
-ParsedScript ParseInputScript(std::string_view text, const std::string& fileName);
+// Parses a whole script. fileName only goes into error messages. Checking only, the events
+// are not kept, and must come in step order (a replay, read as it plays: NextScriptEvents).
+enum class ScriptCheckOnly { No, Yes };
+ParsedScript ParseInputScript(std::string_view text, const std::string& fileName,
+                              ScriptCheckOnly checkOnly = ScriptCheckOnly::No);
+
+// The events of a script checked whole (ScriptCheckOnly::Yes) read from `pos` on into `events`,
+// up to the first of a step after `step`; returns where the next line starts.
+size_t NextScriptEvents(std::string_view text, size_t pos, int64_t step, std::vector<ScriptEvent>& events);
+
+// The text after a UTF-8 byte-order mark, if it starts with one.
+std::string_view SkipByteOrderMark(std::string_view text);
+
+// The largest script or replay read: a replay of a long game is a few MB.
+constexpr int64_t kScriptMaxBytes = int64_t(64) << 20;
+
+// Reads a script or a replay (`what`: "input script", "replay") whole, at once whatever the
+// file is: a FIFO is never waited on, and anything that is not a regular file of at most
+// kScriptMaxBytes is refused without reading it. False with `error` ("<file>: <what>") set.
+bool ReadScriptFile(const std::string& path, const char* what, std::string& text, std::string& error);
 
 // The axis (BRISEL_AXIS_*) a script names ("rightx"); -1 if none. AxisName is its inverse
 // (null for a number that is no axis).

@@ -181,16 +181,8 @@ void CreateRenderer(Engine& e) {
 
 void LoadScript(Engine& e) {
     const std::string& path = e.config.inputScript;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        Raise(BRISEL_FAIL_SCRIPT, path + ": cannot read the input script (" + std::strerror(errno) + ")");
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) Raise(BRISEL_FAIL_SCRIPT, path + ": cannot read the input script");
+    std::string text, error;
+    if (!ReadScriptFile(path, "input script", text, error)) Raise(BRISEL_FAIL_SCRIPT, error);
     ParsedScript parsed = ParseInputScript(text, path);
     if (!parsed.error.empty()) Raise(BRISEL_FAIL_SCRIPT, parsed.error);
     if (parsed.haveSeed) {  // a script that names its seed was written for it: it wins
@@ -206,19 +198,20 @@ void LoadScript(Engine& e) {
 // BRISEL_REPLAY: the replay's events become the run's input, its seed the run's seed.
 void LoadPlayback(Engine& e) {
     Playback& p = e.playback;
-    p.script = LoadReplay(e.config.replayPath);
+    p.script = LoadReplay(e.config.replayPath, p.format, p.text);
     p.path = e.config.replayPath;
     p.from = e.config.replayFrom;
     p.force = e.config.replayForce;
     p.fullscreen = p.script.haveFullscreen && p.script.fullscreen;
     p.gameVersion = p.script.version.substr(0, p.script.version.find(' '));
+    p.running = HeaderHash(p.script.version, p.script.seed, p.fullscreen, p.script.notes);
     if (p.from > p.script.endStep)
         Raise(BRISEL_FAIL_REPLAY, p.path + ": BRISEL_REPLAY_FROM=" + std::to_string(p.from) +
                                       " is past the replay's end (step " + std::to_string(p.script.endStep) +
                                       ")");
     e.config.haveSeed = true;
     e.config.seed = p.script.seed;
-    e.input.script = std::move(p.script.events);
+    e.input.script.clear();
     e.input.scriptNext = 0;
     e.input.scripted = true;
     p.active = true;
@@ -226,14 +219,17 @@ void LoadPlayback(Engine& e) {
 
 bool g_fullscreenAtInit = false;  // for the replay's header
 
-// For the frame step about to be drawn: whether a check will need its hash, and whether a
+// For the frame step about to be drawn: which hashes its checks need, and whether a
 // fast-forward hides it.
 void NextFrame(Engine& e) {
     const int64_t next = e.step + 1;
     const Playback& p = e.playback;
-    e.hashing =
-        (e.recorder.Active() && next % kCheckEvery == 0) ||
-        (p.active && p.nextCheck < p.script.checks.size() && p.script.checks[p.nextCheck].step == next);
+    e.hashing = 0;
+    if (e.recorder.Active() || (p.active && p.format >= 2)) e.hashing |= kHashSteps;
+    if (p.active && p.format < 2 && p.nextCheck < p.script.checks.size() &&
+        p.script.checks[p.nextCheck].step == next)
+        e.hashing |= kHashOldCheck;
+    e.stepHash = kStepHashStart;
     e.frameHash = kHashStart;
     const bool wasFast = e.fastForward;
     e.fastForward = p.active && next < p.from;
@@ -244,29 +240,68 @@ void NextFrame(Engine& e) {
     }
 }
 
-// The frame step just shown: its check line, or the check of the replay playing back.
+// The frame step just made: into the recorder's running hash (and its check line), and the
+// check of the replay playing back. A replay of an older version of the game reports its first
+// difference and plays on.
 void CheckFrame(Engine& e) {
-    if (!e.hashing) return;
-    if (e.step % kCheckEvery == 0) e.recorder.Check(e.step, e.frameHash);
-    Playback& p = e.playback;
-    if (p.active && p.nextCheck < p.script.checks.size() && p.script.checks[p.nextCheck].step == e.step) {
-        if (p.script.checks[p.nextCheck].hash != e.frameHash) {
-            e.quitRequested = true;
-            Raise(BRISEL_FAIL_REPLAY,
-                  p.path + ": replay differs from the recorded game at step " + std::to_string(e.step));
-        }
-        ++p.nextCheck;
+    if (e.hashing & kHashSteps) {
+        e.stepHash = MixWord(e.stepHash, WordOf(e.masterVolume));
+        e.stepHash = MixWord(e.stepHash, WordOf(e.groupVolume[BRISEL_SOUND_EFFECTS]));
+        e.stepHash = MixWord(e.stepHash, WordOf(e.groupVolume[BRISEL_SOUND_MUSIC]));
+        e.stepHash = MixWord(e.stepHash, WordOf(e.muted));
+        e.recorder.EndStep(e.step, e.stepHash);
     }
+    Playback& p = e.playback;
+    if (!p.active) return;
+    if (p.format >= 2) p.running = RunningHash(p.running, e.step, e.stepHash);
+    if (p.nextCheck >= p.script.checks.size() || p.script.checks[p.nextCheck].step != e.step) return;
+    const uint64_t hash = p.format >= 2 ? p.running : e.frameHash;
+    const bool differs = p.script.checks[p.nextCheck].hash != hash;
+    ++p.nextCheck;
+    if (!differs) return;
+    if (!p.lenient) {
+        e.quitRequested = true;
+        Raise(BRISEL_FAIL_REPLAY,
+              p.path + ": replay differs from the recorded game at step " + std::to_string(e.step));
+    }
+    auto shown = [](const std::string& text) {  // a file's bytes never reach the terminal raw
+        std::string out;
+        for (unsigned char c : text) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += c < 0x20 || c == 0x7F ? escaped : std::string(1, char(c));
+        }
+        return out;
+    };
+    if (!p.reported)
+        std::fprintf(stderr, "%s: %s: recorded by %s: this version draws differently from step %lld\n",
+                     ProgramName(), shown(p.path).c_str(), shown(p.gameVersion).c_str(),
+                     static_cast<long long>(e.step));
+    p.reported = true;
 }
 
 // Before the first frame step, when the game has given its notes: the recorder's header, and
-// the playback's version check.
+// the playback's version rule. The game's version names what it draws: a replay of an older
+// version plays, its checks reporting where this one draws differently; a newer one plays only
+// when forced. The engine's version alone does not matter: what is drawn is the game's.
 void BeginReplay(Engine& e) {
     const std::string version = VersionLine(e.notes);
-    const Playback& p = e.playback;
-    if (p.active && !p.force && version != p.script.version)
-        Raise(BRISEL_FAIL_REPLAY, p.path + ": recorded by another version (" + p.script.version +
-                                      "; this is " + version + "); BRISEL_REPLAY_FORCE=1 plays it anyway");
+    Playback& p = e.playback;
+    const std::string game = version.substr(0, version.find(' '));
+    if (p.active && p.gameVersion != game) {
+        bool comparable = false;
+        const int order = CompareVersions(p.gameVersion, game, comparable);
+        if (comparable && order < 0)
+            p.lenient = true;
+        else if (p.force)
+            p.lenient = true;
+        else
+            Raise(BRISEL_FAIL_REPLAY,
+                  p.path + ": recorded by " +
+                      (comparable ? "a newer version of the game (" : "another version (") +
+                      p.script.version + "; this is " + version +
+                      "); --force (BRISEL_REPLAY_FORCE=1) plays it anyway");
+    }
     e.recorder.Start(version, e.seed, g_fullscreenAtInit, e.notes);
 }
 
@@ -332,7 +367,8 @@ void Shutdown() {
     e.title.clear();
     e.notes.clear();
     e.playback = Playback{};
-    e.hashing = false;
+    e.hashing = 0;
+    e.stepHash = kStepHashStart;
     e.frameHash = kHashStart;
     e.fastForward = false;
 }
@@ -571,6 +607,11 @@ int64_t Act(void) {
     if (shown || e.step % 64 == 0) PollEvents(e);
     WaitWhilePaused(e);
     ScriptStep script;
+    if (p.active) {  // the replay's events of this step, from its text
+        e.input.script.erase(e.input.script.begin(), e.input.script.begin() + ptrdiff_t(e.input.scriptNext));
+        e.input.scriptNext = 0;
+        p.textNext = NextScriptEvents(p.text, p.textNext, e.step, e.input.script);
+    }
     if (e.input.scripted) script = ApplyScriptEvents(e.input, e.step, !p.active);
     for (int i = 0; i < script.fullscreenToggles; ++i) ToggleFullscreen(e);
     if (script.fullscreenSet >= 0) {

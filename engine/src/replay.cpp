@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -59,6 +60,41 @@ std::FILE* OpenPart(const std::string& part) {
 
 }  // namespace
 
+uint64_t HeaderHash(const std::string& versionLine, uint64_t seed, bool fullscreen, const Notes& notes) {
+    uint64_t hash = MixText(kStepHashStart, kReplayHeader);
+    hash = MixText(hash, "version " + versionLine);
+    hash = MixWord(hash, seed);
+    hash = MixWord(hash, fullscreen ? 1 : 0);
+    for (const auto& [key, value] : notes)
+        if (key != "version") hash = MixText(MixText(hash, key), value);
+    return hash;
+}
+
+int CompareVersions(std::string_view a, std::string_view b, bool& comparable) {
+    auto numbers = [](std::string_view text, std::vector<uint64_t>& parts) {
+        parts.clear();
+        size_t i = 0;
+        while (true) {
+            size_t start = i;
+            uint64_t v = 0;
+            while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 18)
+                v = v * 10 + uint64_t(text[i++] - '0');
+            if (i == start || (i < text.size() && text[i] != '.')) return false;
+            parts.push_back(v);
+            if (i == text.size()) return true;
+            ++i;  // the dot
+        }
+    };
+    std::vector<uint64_t> x, y;
+    comparable = numbers(a, x) && numbers(b, y);
+    if (!comparable) return a == b ? 0 : 1;
+    for (size_t i = 0; i < std::max(x.size(), y.size()); ++i) {
+        const uint64_t p = i < x.size() ? x[i] : 0, q = i < y.size() ? y[i] : 0;
+        if (p != q) return p < q ? -1 : 1;
+    }
+    return 0;
+}
+
 std::string VersionLine(const Notes& notes) {
     std::string game = "unknown";
     for (const auto& [key, value] : notes)
@@ -90,6 +126,8 @@ void Recorder::Open(const std::string& path) {
     window_.assign(kWindowStates, false);
     x_ = y_ = 0;
     fullscreen_ = false;
+    running_ = 0;
+    lastStep_ = lastChecked_ = 0;
 }
 
 void Recorder::Start(const std::string& versionLine, uint64_t seed, bool fullscreen, const Notes& notes) {
@@ -102,6 +140,7 @@ void Recorder::Start(const std::string& versionLine, uint64_t seed, bool fullscr
     Write(fullscreen ? "fullscreen on" : "fullscreen off");
     for (const auto& [key, value] : notes)
         if (key != "version") Write("note " + key + (value.empty() ? "" : " " + value));
+    running_ = HeaderHash(versionLine, seed, fullscreen, notes);
 }
 
 void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
@@ -174,11 +213,19 @@ void Recorder::Quit(int64_t step) {
     if (file_ != nullptr) Write(FormatScriptEvent(Event(step, ScriptEvent::Type::Quit)));
 }
 
-void Recorder::Check(int64_t step, uint64_t hash) {
-    if (file_ == nullptr) return;
+void Recorder::EndStep(int64_t step, uint64_t stepHash) {
+    if (file_ == nullptr || !started_) return;
+    running_ = RunningHash(running_, step, stepHash);
+    lastStep_ = step;
+    if (step % kCheckEvery == 0) Check();
+}
+
+void Recorder::Check() {
+    if (lastStep_ == 0 || lastChecked_ == lastStep_) return;
+    lastChecked_ = lastStep_;
     char text[64];
-    std::snprintf(text, sizeof text, "check %lld %016llx", static_cast<long long>(step),
-                  static_cast<unsigned long long>(hash));
+    std::snprintf(text, sizeof text, "check %lld %016llx", static_cast<long long>(lastStep_),
+                  static_cast<unsigned long long>(running_));
     Write(text);
 }
 
@@ -216,7 +263,10 @@ void Recorder::Fail(const char* what) {
 
 bool Recorder::Finish(int64_t lastStep, std::string& error) {
     if (file_ == nullptr) return true;
-    if (!failed_) Write("end " + std::to_string(lastStep));
+    if (!failed_) {
+        if (lastStep == lastStep_) Check();  // the end line's step has its check
+        Write("end " + std::to_string(lastStep));
+    }
     Flush(true);
     const bool failed = failed_;
     const bool closed = std::fclose(file_) == 0;
@@ -237,6 +287,7 @@ bool Recorder::Finish(int64_t lastStep, std::string& error) {
 
 bool Recorder::Seal() {
     if (file_ == nullptr) return false;
+    if (started_) Check();
     Flush(true);
     if (failed_) return false;
     if (fsync(fileno(file_)) != 0) {
@@ -257,38 +308,49 @@ void Recorder::Abandon() {
 
 // ---- the reader ----------------------------------------------------------------------------------
 
-ParsedScript LoadReplay(const std::string& path) {
+ParsedScript LoadReplay(const std::string& path, int& format, std::string& file) {
     auto fail = [&](const std::string& what) { Raise(BRISEL_FAIL_REPLAY, path + ": " + what); };
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) fail(std::string("cannot read the replay (") + std::strerror(errno) + ")");
-    std::string text;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) fail("cannot read the replay (read error)");
+    std::string error;
+    if (!ReadScriptFile(path, "replay", file, error)) Raise(BRISEL_FAIL_REPLAY, error);
+    const std::string_view text = SkipByteOrderMark(file);
     if (text.empty()) fail("the file is empty, not a replay");
+
+    // The first line before anything else: a picture or a program is not a replay cut short.
+    const std::string_view prefix = "# grappix replay ";
+    const std::string_view first(text.data(), std::min(text.find('\n'), text.size()));
+    const std::string notReplay = "not a replay (the first line is not '# grappix replay <format>')";
+    if (first.size() < prefix.size() || first.substr(0, prefix.size()) != prefix) fail(notReplay);
+    std::string_view number = first.substr(prefix.size());
+    while (!number.empty() && (number.back() == '\r' || number.back() == ' ')) number.remove_suffix(1);
+    if (number.empty() || number.size() > 9 ||
+        number.find_first_not_of("0123456789") != std::string_view::npos || number[0] == '0')
+        fail(notReplay);
+    format = std::stoi(std::string(number));
+    if (format > kReplayFormat)
+        fail("replay format " + std::string(number) + " is newer than this build reads (" +
+             std::to_string(kReplayFormat) + ")");
     if (text.back() != '\n') fail("the replay is cut short (its last line is incomplete)");
 
-    const std::string_view first(text.data(), std::min(text.find('\n'), text.size()));
-    const std::string_view prefix = "# grappix replay ";
-    if (first.substr(0, prefix.size()) != prefix)
-        fail(std::string("not a replay (the first line is not '") + kReplayHeader + "')");
-    std::string_view format = first.substr(prefix.size());
-    while (!format.empty() && (format.back() == '\r' || format.back() == ' ')) format.remove_suffix(1);
-    if (format != "1") {
-        bool number = !format.empty() && format.size() < 10 &&
-                      format.find_first_not_of("0123456789") == std::string_view::npos;
-        if (number) fail("replay format " + std::string(format) + " is newer than this build reads (1)");
-        fail(std::string("not a replay (the first line is not '") + kReplayHeader + "')");
-    }
-
-    ParsedScript script = ParseInputScript(text, path);
+    ParsedScript script = ParseInputScript(text, path, ScriptCheckOnly::Yes);
     if (!script.error.empty()) Raise(BRISEL_FAIL_REPLAY, script.error);
     if (script.version.empty()) fail("no version line: not a whole replay");
     if (!script.haveSeed) fail("no seed line: not a whole replay");
     if (!script.haveEnd) fail("the replay is cut short (no end line: the recording was interrupted)");
+    if (format >= 2) {
+        // Every stretch of play is proved: a check at least every 60 steps, and one of the last.
+        int64_t last = 0;
+        for (const ScriptCheck& check : script.checks) {
+            if (check.step - last > kCheckEvery)
+                fail("no check between step " + std::to_string(last) + " and step " +
+                     std::to_string(check.step) + " (one at least every 60 steps): checks were removed");
+            last = check.step;
+        }
+        if (last != script.endStep)
+            fail("no check of step " + std::to_string(script.endStep) + " before its end line" +
+                 (script.endStep - last > kCheckEvery
+                      ? " (the last is of step " + std::to_string(last) + "): checks were removed"
+                      : ""));
+    }
     return script;
 }
 

@@ -414,7 +414,7 @@ double GetMasterVolume(void) {
 void SetMasterVolume(double volume) {
     BRISEL_ENTRY;
     Engine& e = E();
-    HashCall('M', volume);
+    HashVolumeCall('M', volume);
     e.masterVolume = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
     if (g_mixer != nullptr) g_mixer->SetMaster(float(e.masterVolume));
 }
@@ -434,7 +434,7 @@ void SetGroupVolume(int64_t group, double volume) {
     BRISEL_ENTRY;
     if (!ValidGroup(group))
         Raise(BRISEL_FAIL_ARGUMENT, "SetGroupVolume: no sound group " + std::to_string(group));
-    HashCall('g', group, volume);
+    HashVolumeCall('g', group, volume);
     E().groupVolume[group] = ClampVolume(volume);
     ApplyVolumes();
 }
@@ -448,7 +448,7 @@ double GetGroupVolume(int64_t group) {
 
 void SetMute(bool mute) {
     BRISEL_ENTRY;
-    HashCall('m', mute);
+    HashVolumeCall('m', mute);
     E().muted = mute;
     ApplyVolumes();
 }
