@@ -104,7 +104,7 @@ Outcome RunCase(const Case& c, const std::string& script) {
     TempDir dir;
     const fs::path run(GRAPPIX_RUN_DIR);
     fs::create_directory(dir / "Data");
-    fs::create_symlink(run / "grappix", dir / "grappix");
+    test::PlaceGame(run / "grappix", dir);
     for (const auto& entry : fs::directory_iterator(run / "Data")) {
         std::string name = entry.path().filename().string();
         if (name == c.file) continue;
