@@ -8,7 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     grappix::RecordTable table;
-    const std::string fault = grappix::ParseRecords(std::string(reinterpret_cast<const char*>(data), size), table);
+    const std::string fault =
+        grappix::ParseRecords(std::string(reinterpret_cast<const char*>(data), size), table);
     if (!fault.empty()) return 0;
     for (const grappix::Record& r : table)
         if (r.best < 0 || r.best > grappix::kMaxRecordSpeed || r.step < 0) std::abort();

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             previous = e.step;
         }
     } catch (const BriselFailure& f) {
-        if (f.Code() != BRISEL_FAIL_REPLAY || f.Message() == nullptr || std::string(f.Message()).rfind(path, 0) != 0)
+        if (f.Code() != BRISEL_FAIL_REPLAY || f.Message() == nullptr ||
+            std::string(f.Message()).rfind(path, 0) != 0)
             std::abort();
     }
     return 0;

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const grappix::Settings first = file.Load(warnings);
     for (const std::string& w : warnings)
         if (w.rfind(path, 0) != 0) std::abort();  // every warning names the file
-    if (first.musicVolume < 0 || first.musicVolume > 100 || first.effectsVolume < 0 || first.effectsVolume > 100)
+    if (first.musicVolume < 0 || first.musicVolume > 100 || first.effectsVolume < 0 ||
+        first.effectsVolume > 100)
         std::abort();
     if (!file.Save(first).empty()) return 0;
     grappix::SettingsFile again(path);

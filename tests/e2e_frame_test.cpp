@@ -60,7 +60,7 @@ TEST(ProgramBindingTest, TheWorkingFoldersDataNeverDecidesWhatCodeRuns) {
     RunFolder folder(Stub("stub_complete"));
     test::Env env = test::HeadlessGameEnv(folder.dir, "unused");
     env.insert(env.end(), {{"BRISEL_TRACE", "trace.txt"}, {"BRISEL_FRAMES", "3"}, {"STUB_LOG", "stub.log"}});
-    ProcessResult r = RunProcess({GRAPPIX_EXE}, folder.dir.Path(), env, 60.0);
+    ProcessResult r = RunProcess({GRAPPIX_EXE}, folder.dir.Path(), env, 20.0);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(std::filesystem::exists(folder.dir / "stub.log")) << "the stand-in library was loaded";
     EXPECT_NE(ReadFile(folder.dir / "trace.txt").find("\nframe 3\n"), std::string::npos);

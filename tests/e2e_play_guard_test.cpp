@@ -25,7 +25,7 @@ constexpr int64_t kBlock = 50;
 // The play lines of a trace, hashed (FNV-1a, 64 bits) by blocks of kBlock frames; the frame
 // line itself counts, so a missing or extra frame changes its block.
 std::vector<uint64_t> PlayHashes(const std::string& trace) {
-    static const std::set<std::string> kPlaySheets = {"ese_raf.vqtex", "wire.vqtex",  "anchor.vqtex",
+    static const std::set<std::string> kPlaySheets = {"ese_raf.vqtex", "wire.vqtex",      "anchor.vqtex",
                                                       "ring.vqtex",    "hookpoint.vqtex", "block.vqtex",
                                                       "smog.vqtex",    "combo.vqtex"};
     std::vector<uint64_t> blocks;
@@ -43,7 +43,8 @@ std::vector<uint64_t> PlayHashes(const std::string& trace) {
         }
         const size_t block = static_cast<size_t>(frame / kBlock);
         if (blocks.size() <= block) blocks.resize(block + 1, 0xcbf29ce484222325ull);
-        for (char c : line + "\n") blocks[block] = (blocks[block] ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        for (char c : line + "\n")
+            blocks[block] = (blocks[block] ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
     }
     return blocks;
 }
@@ -89,9 +90,10 @@ TEST_P(PlayGuardTest, AScriptedGamePlaysFrameForFrameAsItAlwaysHas) {
     size_t i = 0;
     while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
     const std::string& at = i < e.size() ? e[i] : a[i];
-    ADD_FAILURE() << "the play of " << name << ".script changed in the " << kBlock << " frames from frame "
-                  << at.substr(0, at.find(' ')) << "; its trace and hashes are in " << out.string()
-                  << " (a trace of the same script before the change, compared with play-diff, shows the frame)";
+    ADD_FAILURE()
+        << "the play of " << name << ".script changed in the " << kBlock << " frames from frame "
+        << at.substr(0, at.find(' ')) << "; its trace and hashes are in " << out.string()
+        << " (a trace of the same script before the change, compared with play-diff, shows the frame)";
 }
 
 INSTANTIATE_TEST_SUITE_P(Games, PlayGuardTest, testing::Values("normal", "no-block", "free-style", "tour"),

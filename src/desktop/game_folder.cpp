@@ -13,7 +13,8 @@ std::string EnterGameFolder() {
     char exe[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n <= 0)
-        return std::string("cannot find the game's own folder (/proc/self/exe: ") + std::strerror(errno) + ")";
+        return std::string("cannot find the game's own folder (/proc/self/exe: ") + std::strerror(errno) +
+               ")";
     std::string folder(exe, static_cast<size_t>(n));
     folder.erase(folder.rfind('/') == 0 ? 1 : folder.rfind('/'));
 
@@ -30,7 +31,8 @@ std::string EnterGameFolder() {
          {"BRISEL_INPUT", "BRISEL_TRACE", "BRISEL_TIMES", "BRISEL_SHOTS", "BRISEL_RECORD", "BRISEL_REPLAY"}) {
         const char* value = std::getenv(name);
         if (value == nullptr || value[0] == '\0' || value[0] == '/') continue;
-        if (caller.empty()) return std::string(name) + "=" + value + ": the working folder is gone, give a full path";
+        if (caller.empty())
+            return std::string(name) + "=" + value + ": the working folder is gone, give a full path";
         setenv(name, (caller + "/" + value).c_str(), 1);
     }
     if (chdir(folder.c_str()) != 0)
