@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -22,9 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 constexpr int64_t kBlock = 50;
 
-// The play lines of a trace, hashed (FNV-1a, 64 bits) by blocks of kBlock frames; the frame
-// line itself counts, so a missing or extra frame changes its block.
-std::vector<uint64_t> PlayHashes(const std::string& trace) {
+// The lines of a <game>.play file for a trace: the play lines hashed (FNV-1a, 64 bits) by blocks
+// of kBlock frames, "<first frame> <hash>"; the frame line counts, so a frame missing counts too.
+std::vector<std::string> PlayHashes(const std::string& trace) {
     static const std::set<std::string> kPlaySheets = {"ese_raf.vqtex", "wire.vqtex",      "anchor.vqtex",
                                                       "ring.vqtex",    "hookpoint.vqtex", "block.vqtex",
                                                       "smog.vqtex",    "combo.vqtex"};
@@ -46,18 +47,14 @@ std::vector<uint64_t> PlayHashes(const std::string& trace) {
         for (char c : line + "\n")
             blocks[block] = (blocks[block] ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
     }
-    return blocks;
-}
-
-std::string HashFile(const std::vector<uint64_t>& blocks) {
-    std::ostringstream s;
-    s << "# the play of the game's trace, hashed by blocks of " << kBlock << " frames: first frame, hash\n";
+    std::vector<std::string> lines = {
+        "# the play of the game's trace, hashed by blocks of 50 frames: first frame, hash"};
     for (size_t i = 0; i < blocks.size(); ++i) {
         char hex[17];
         std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(blocks[i]));
-        s << i * kBlock << " " << hex << "\n";
+        lines.push_back(std::to_string(i * kBlock) + " " + hex);
     }
-    return s.str();
+    return lines;
 }
 
 class PlayGuardTest : public testing::TestWithParam<const char*> {};
@@ -66,34 +63,27 @@ TEST_P(PlayGuardTest, AScriptedGamePlaysFrameForFrameAsItAlwaysHas) {
     const std::string name = GetParam();
     const fs::path games = fs::path(GRAPPIX_SOURCE_DIR) / "tests/games";
     const fs::path out = fs::path(GRAPPIX_BINARY_DIR) / "games-out";
-    fs::create_directories(out);
     test::TempDir dir;
     test::Env env = test::HeadlessGameEnv(dir);
     env.emplace_back("BRISEL_INPUT", (games / (name + ".script")).string());
     env.emplace_back("BRISEL_NODRAW", "1");  // the calls are what is compared, not the pixels
     test::ProcessResult r = test::RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR, env, 120.0, {"BRISEL_SEED"});
     ASSERT_EQ(r.status, 0) << name << ": " << r.err;
-    const std::string trace = test::ReadFile(dir / "trace.txt");
-    const std::string actual = HashFile(PlayHashes(trace));
+    const std::vector<std::string> actual = PlayHashes(test::ReadFile(dir / "trace.txt"));
+    fs::create_directories(out);
     fs::copy_file(dir / "trace.txt", out / (name + ".trace"), fs::copy_options::overwrite_existing);
-    test::WriteFile(out / (name + ".play"), actual);
+    std::ofstream play(out / (name + ".play"));
+    for (const std::string& line : actual) play << line << "\n";
 
-    const std::string expected = test::ReadFile(games / (name + ".play"));
-    if (actual == expected) return;
-    auto lines = [](const std::string& text) {
-        std::vector<std::string> all;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) all.push_back(line);
-        return all;
-    };
-    const std::vector<std::string> a = lines(actual), e = lines(expected);
-    size_t i = 0;
-    while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
-    const std::string& at = i < e.size() ? e[i] : a[i];
-    ADD_FAILURE()
-        << "the play of " << name << ".script changed in the " << kBlock << " frames from frame "
-        << at.substr(0, at.find(' ')) << "; its trace and hashes are in " << out.string()
-        << " (a trace of the same script before the change, compared with play-diff, shows the frame)";
+    std::vector<std::string> expected;
+    std::istringstream kept(test::ReadFile(games / (name + ".play")));
+    for (std::string line; std::getline(kept, line);) expected.push_back(line);
+    const auto [a, e] = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    if (a == actual.end() && e == expected.end()) return;
+    const std::string& at = e != expected.end() ? *e : *a;
+    ADD_FAILURE() << "the play of " << name << ".script changed in the 50 frames from frame "
+                  << at.substr(0, at.find(' ')) << "; its trace and hashes are in " << out.string()
+                  << " (play-diff against a trace of the script from before the change shows the frame)";
 }
 
 INSTANTIATE_TEST_SUITE_P(Games, PlayGuardTest, testing::Values("normal", "no-block", "free-style", "tour"),
