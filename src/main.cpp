@@ -1,5 +1,6 @@
-// Grappix: a fast 2D action game on a grappling wire. The executable runs from the folder
-// that holds Data/ (the engine library and the assets); `grappix --help` lists its options.
+// Grappix: a fast 2D action game on a grappling wire. The executable runs from its own folder,
+// the one that holds Data/ (the engine library and the assets), wherever it is started from;
+// `grappix --help` lists its options.
 //
 // The entry point sits above every other part of the game: the program frame below knows
 // nothing of the scenes, and is handed the loop that runs them.
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/game_folder.hpp"
 #include "frame/program.hpp"
 #include "game/game_scene.hpp"
 #include "title/title_scene.hpp"
@@ -35,6 +37,11 @@ int main(int argc, char** argv) {
     const BriselIcon* icon = nullptr;
 #endif
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::string why = grappix::EnterGameFolder();
+    if (!why.empty()) {
+        std::fprintf(stderr, "grappix: %s\n", why.c_str());
+        return 1;
+    }
     int status = grappix::Main(args, grappix::kEnginePath, icon, &RunScenes);
     std::fflush(stdout);
     std::fflush(stderr);

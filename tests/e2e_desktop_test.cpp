@@ -18,16 +18,18 @@ using test::TempDir;
 
 using test::Env;
 
-// A working folder whose Data/Brisel.vqd is a stand-in engine of the 132 names, noting Init.
+// A folder holding the game and, as its Data/Brisel.vqd, a stand-in engine of the 132 names,
+// noting Init.
 struct StubFolder {
     TempDir dir;
+    std::string game = test::PlaceGame(GRAPPIX_EXE, dir);
     StubFolder() {
         std::filesystem::create_directory(dir / "Data");
         std::filesystem::create_symlink(std::string(GRAPPIX_STUB_DIR) + "/stub_complete.vqd",
                                         dir / "Data/Brisel.vqd");
     }
     ProcessResult Run(std::vector<std::string> args, Env env = {}, std::vector<std::string> unset = {}) {
-        args.insert(args.begin(), GRAPPIX_EXE);
+        args.insert(args.begin(), game);
         env.emplace_back("STUB_LOG", dir / "stub.log");
         env.emplace_back("XDG_CONFIG_HOME", dir / "config");
         return RunProcess(args, dir.Path(), env, 30.0, unset);

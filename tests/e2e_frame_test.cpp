@@ -4,11 +4,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/media.hpp"
+#include "frame/program.hpp"
 #include "support/process.hpp"
 
 namespace grappix {
@@ -19,16 +22,18 @@ using test::ReadFile;
 using test::RunProcess;
 using test::TempDir;
 
-// A working folder whose Data/Brisel.vqd is the given library (or absent when empty).
+// A folder holding the game and a Data/Brisel.vqd that is the given library (or absent when
+// empty).
 struct RunFolder {
     TempDir dir;
+    std::string game = test::PlaceGame(GRAPPIX_EXE, dir);
     explicit RunFolder(const std::string& library) {
         std::filesystem::create_directory(dir / "Data");
         if (!library.empty()) std::filesystem::create_symlink(library, dir / "Data/Brisel.vqd");
     }
     ProcessResult Run(std::vector<std::pair<std::string, std::string>> env) {
         env.emplace_back("STUB_LOG", dir / "stub.log");
-        return RunProcess({GRAPPIX_EXE}, dir.Path(), env, 60.0);
+        return RunProcess({game}, dir.Path(), env, 60.0);
     }
     std::string StubLog() { return ReadFile(dir / "stub.log"); }
 };
@@ -46,6 +51,19 @@ TEST(ProgramBindingTest, AbsentLibraryEndsWithStatusOneAndTheLoadersText) {
     EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("3001"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+TEST(ProgramBindingTest, TheWorkingFoldersDataNeverDecidesWhatCodeRuns) {
+    // Guards against the game loading Data/Brisel.vqd (and assets) from the folder it was
+    // started in: started from a folder holding someone else's library, it runs its own, and
+    // relative names in the environment still mean that folder.
+    RunFolder folder(Stub("stub_complete"));
+    test::Env env = test::HeadlessGameEnv(folder.dir, "unused");
+    env.insert(env.end(), {{"BRISEL_TRACE", "trace.txt"}, {"BRISEL_FRAMES", "3"}, {"STUB_LOG", "stub.log"}});
+    ProcessResult r = RunProcess({GRAPPIX_EXE}, folder.dir.Path(), env, 20.0);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(folder.dir / "stub.log")) << "the stand-in library was loaded";
+    EXPECT_NE(ReadFile(folder.dir / "trace.txt").find("\nframe 3\n"), std::string::npos);
 }
 
 TEST(ProgramBindingTest, MissingNameStopsBindingAndFreeIsCalledOnlyIfFound) {
@@ -107,9 +125,41 @@ TEST(ProgramExitTest, AnyOtherFailureEndsWithStatusOneAndOneLineNamingIt) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error 1001"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("stub.vqtex: not a PNG file"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("place 0x"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("place"), std::string::npos)
+        << "where it was raised is for the debug log: " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(folder.StubLog(), "init\nfree\n");  // the shutdown sequence still ran
+}
+
+TEST(ProgramExitTest, TheFailureLineIsSafeOnATerminalWholeAndKeepsItsFault) {
+    // Guards against raw control bytes reaching the terminal, a NUL cutting the line, a long
+    // file name pushing the fault out of the engine's capped message, and the place showing.
+    const std::string longPath = "/home/" + std::string(600, 'p') + "/run.replay";
+    struct Row {
+        std::string message;
+        std::vector<std::string> shows;
+    } rows[] = {
+        {"Data/a.vqtex: name \x1b]0;pwned\x07\r\n", {"name \\x1b]0;pwned\\x07\\x0d\\x0a"}},
+        {std::string("in.txt:3: unknown key 'A\0B' here", 34), {"'A\\x00B' here"}},
+        {longPath + ": cut short at line 7",
+         {": error 1001: /home/ppp", "...", "ppp/run.replay: cut short at line 7"}},
+        {"\x7f", {"\\x7f"}},
+    };
+    for (const Row& row : rows) {
+        BriselFailure failure(1001, row.message.data(), row.message.size());
+        ExceptionRecord record{1001, failure.Message(), true, 0x1234};
+        const std::string line = DescribeFailure(record);
+        SCOPED_TRACE(line);
+        EXPECT_LT(std::strlen(failure.Message()), 496u);
+        EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](char c) { return c >= 0 && c < 0x20; }));
+        EXPECT_EQ(line.find("place"), std::string::npos);
+        for (const std::string& part : row.shows) EXPECT_NE(line.find(part), std::string::npos) << part;
+        // The game's own messages (not capped) are made safe the same way.
+        record.message = row.message;
+        const std::string own = DescribeFailure(record);
+        EXPECT_TRUE(std::none_of(own.begin(), own.end(), [](char c) { return c >= 0 && c < 0x20; }));
+        EXPECT_NE(own.find(row.shows.back()), std::string::npos);
+    }
 }
 
 TEST(ProgramExitTest, InvalidFloatingPointOperationEndsWithStatusOneAndThePlace) {

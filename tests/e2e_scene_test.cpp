@@ -27,8 +27,9 @@ struct GameRun {
     std::vector<TraceFrame> frames;
 };
 
-// Runs the game with the script until `frames` steps have passed, with a trace.
-GameRun Play(const std::string& script, int frames, bool trace = true) {
+// Runs the game with the script until `frames` steps have passed, with a trace; drawing nothing
+// (BRISEL_NODRAW: every call still made and traced) when the pixels are not what is tested.
+GameRun Play(const std::string& script, int frames, bool trace = true, bool draw = true) {
     TempDir dir;
     test::WriteFile(dir / "input.txt", script);
     std::vector<std::pair<std::string, std::string>> env = {{"SDL_VIDEODRIVER", "dummy"},
@@ -38,6 +39,7 @@ GameRun Play(const std::string& script, int frames, bool trace = true) {
                                                             {"BRISEL_SEED", "7"},
                                                             {"BRISEL_NOPACE", "1"}};
     if (trace) env.emplace_back("BRISEL_TRACE", dir / "trace.txt");
+    if (!draw) env.emplace_back("BRISEL_NODRAW", "1");
     GameRun run;
     run.result = RunProcess({GRAPPIX_EXE}, GRAPPIX_RUN_DIR, env, 600.0);
     if (trace) run.frames = ParseTrace(test::ReadFile(dir / "trace.txt"));
@@ -328,7 +330,8 @@ TEST(LongRunTest, ThousandsOfFramesOfRandomPlayInEveryModeEndCleanly) {
     const int frames = 3000;
     uint32_t seed = 11;
     for (double modeY : {kNormalY, kNoBlockY, kFreeStyleY}) {
-        GameRun run = Play(RandomPlay(modeY, frames, seed++) + At(frames, "quit"), frames + 100, false);
+        GameRun run =
+            Play(RandomPlay(modeY, frames, seed++) + At(frames, "quit"), frames + 100, false, false);
         EXPECT_EQ(run.result.status, 0) << "mode at y " << modeY << ": " << run.result.err;
         EXPECT_EQ(run.result.signal, 0);
         EXPECT_FALSE(run.result.timedOut);
@@ -346,7 +349,7 @@ TEST(LongRunTest, TitleAndGameManyTimesOver) {
         s += Click(play + 20, kMenuX, kReturnTitleY);
         t = play + 22;
     }
-    GameRun run = Play(s + At(t + 10, "quit"), t + 100);
+    GameRun run = Play(s + At(t + 10, "quit"), t + 100, true, false);
     ASSERT_EQ(run.result.status, 0) << run.result.err;
     int titles = 0;
     for (const TraceFrame& f : run.frames)

@@ -50,7 +50,9 @@ add_dependencies(e2e_tests grappix stub_complete stub_without_init stub_without_
 target_compile_definitions(e2e_tests PRIVATE
   GRAPPIX_EXE="$<TARGET_FILE:grappix>"
   GRAPPIX_RUN_DIR="${GRAPPIX_RUN_DIR}"
-  GRAPPIX_STUB_DIR="${CMAKE_CURRENT_BINARY_DIR}/stub_engines")
+  GRAPPIX_STUB_DIR="${CMAKE_CURRENT_BINARY_DIR}/stub_engines"
+  GRAPPIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  GRAPPIX_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}")
 if(TARGET brisel)
   add_dependencies(e2e_tests brisel)
   target_compile_definitions(e2e_tests PRIVATE GRAPPIX_HAVE_ENGINE=1)

@@ -268,7 +268,8 @@ TEST_F(EngineReplay, ChangedEventOrHashFailsAtTheNextCheck) {
 
 // Guards against the recorder writing what the devices said instead of what the game saw:
 // events pushed between frame steps (a click shorter than a step, Ctrl let go before Q came
-// up, two keys holding one pad button, focus and minimising, F11) must replay to the same trace.
+// up, Ctrl let go before Q went down, two keys holding one pad button, focus and minimising,
+// F11) must replay to the same trace, the lines of one step in the order the game saw them.
 TEST_F(EngineReplay, LiveDeviceEventsPlayBackToTheSameTrace) {
     auto key = [](Uint32 type, SDL_Keycode sym, SDL_Scancode scan) {
         SDL_Event ev{};
@@ -328,6 +329,12 @@ TEST_F(EngineReplay, LiveDeviceEventsPlayBackToTheSameTrace) {
             break;
         case 40: window(SDL_WINDOWEVENT_MINIMIZED); break;
         case 45: window(SDL_WINDOWEVENT_RESTORED); break;
+        case 50: key(SDL_KEYDOWN, SDLK_LCTRL, SDL_SCANCODE_LCTRL); break;
+        case 51:  // Ctrl let go before Q goes down: not Ctrl+Q
+            key(SDL_KEYUP, SDLK_LCTRL, SDL_SCANCODE_LCTRL);
+            key(SDL_KEYDOWN, SDLK_q, SDL_SCANCODE_Q);
+            break;
+        case 52: key(SDL_KEYUP, SDLK_q, SDL_SCANCODE_Q); break;
         case 70: {
             SDL_Event ev{};
             ev.type = SDL_QUIT;
@@ -342,6 +349,7 @@ TEST_F(EngineReplay, LiveDeviceEventsPlayBackToTheSameTrace) {
     unsetenv("BRISEL_RECORD");
     const std::string replay = ReadText(box.Path("run.replay"));
     EXPECT_NE(replay.find("\n5 down left\n"), std::string::npos) << replay;
+    EXPECT_NE(replay.find("\n51 up key Left Ctrl\n51 down key Q\n"), std::string::npos) << replay;
     EXPECT_NE(replay.find("\n70 quit\ncheck 70 "), std::string::npos) << replay;
 
     Replay("run.replay", "replayed.trace");

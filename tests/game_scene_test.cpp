@@ -11,6 +11,8 @@
 #include "actors/moving_actor.hpp"
 #include "fake/fake_engine.hpp"
 #include "game/game_scene.hpp"
+#include "records/record_book.hpp"
+#include "support/process.hpp"
 
 namespace grappix {
 namespace {
@@ -113,6 +115,29 @@ TEST(GameScenePauseTest, PauseButtonInTheFrameOfAReturnTitlePickResumes) {
     EXPECT_TRUE(g.scene->PlayFrame());
     EXPECT_FALSE(g.scene->PlayFrame());
     EXPECT_EQ(g.Step(), 13);
+}
+
+TEST(GameScenePauseTest, ARecordBeatenBeforeThePauseIsOnDiskWhileThePauseScreenIsUp) {
+    // Guards against a beaten record waiting for the game to be left: a game killed (or a
+    // machine switched off) on the pause screen must not lose it.
+    test::TempDir dir;
+    RecordBook book(std::make_unique<RecordsFile>(dir / "records.ini"), nullptr);
+    SetActiveRecords(&book);
+    book.BeginGame(0, "", 0);
+    Game g(GameMode::Normal);
+    std::string onDisk;
+    g.fake.onAct = [&, hands = g.fake.onAct](int64_t step) {
+        hands(step);
+        if (step == 170) onDisk = test::ReadFile(dir / "records.ini");
+    };
+    g.hands.Down(150, kPad + 3);
+    g.hands.Up(151, kPad + 3);
+    g.hands.Down(180, kPad + 3);
+    while (g.Step() < 180) g.scene->PlayFrame();
+    SetActiveRecords(nullptr);
+    const int64_t best = book.Get(0).best;
+    ASSERT_GT(best, 0) << "no record was beaten before the pause";
+    EXPECT_NE(onDisk.find("best = " + std::to_string(best) + "\n"), std::string::npos) << onDisk;
 }
 
 TEST(GameSceneCommandTest, LeftButtonAndPadShootInOneFrameFireOnce) {

@@ -2,11 +2,13 @@
 // takes a damaged file or a folder it may not write to.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -272,14 +274,32 @@ TEST(AtomicFileTest, ReplacesWholeKeepsPermissionsAndLeavesNoTemporary) {
     TempDir dir;
     const std::string path = dir / "records.ini";
     WriteFile(path, "old contents that are longer than the new\n");
-    chmod(path.c_str(), 0600);
+    // 0640, not the 0600 every temporary file is made with: the mode must be carried over.
+    chmod(path.c_str(), 0640);
     ASSERT_EQ(WriteFileAtomically(path, "new\n"), "");
     EXPECT_EQ(ReadFile(path), "new\n");
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     EXPECT_NE(WriteFileAtomically(dir / "missing/records.ini", "x"), "");
+
+    // A write that fails once the temporary file is made (here: the file size limit, as a full
+    // disk would): the old file whole, and the temporary one gone.
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool failed = !WriteFileAtomically(path, std::string(4096, 'x')).empty();
+        _exit(failed ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0) << "the write past the limit was not reported";
+    EXPECT_EQ(ReadFile(path), "new\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+        << "a temporary file was left";
 }
 
 // ---- where the files live ---------------------------------------------------------------------

@@ -32,7 +32,7 @@
  * of the devices), BRISEL_REPLAY_FROM=N (while playing back, steps before N are run without
  * drawing, sound or pacing: fast-forward), BRISEL_REPLAY_FORCE=1 (play a replay recorded by
  * another version). engine/README.md gives their formats and the keyboard and controller mapping
- * of pad 0.
+ * of pad 0. BRISEL_NODRAW=1 draws and shows nothing: every call is still traced and checked.
  */
 #ifndef BRISEL_H
 #define BRISEL_H
@@ -423,22 +423,60 @@ BRISEL_EXTENSIONS(BRISEL_DECLARE)
 } /* extern "C" */
 
 /* The one failure type that crosses the boundary: a 32-bit code and an optional message.
- * The message is copied into the object so it outlives whatever raised it. */
+ * The message is copied into the object so it outlives whatever raised it. The copy is fit for
+ * a terminal: a control byte (a NUL included, which cuts nothing) is written as \xNN, and a
+ * message longer than the object holds keeps its beginning and its end and loses the middle
+ * ("..."): the end of a message says what went wrong, the middle of a long one is a file name.
+ * Messages given with their length may hold NUL bytes. */
 class BriselFailure {
 public:
-    explicit BriselFailure(uint32_t code, const char* message = nullptr) : code_(code) {
+    explicit BriselFailure(uint32_t code, const char* message = nullptr)
+        : BriselFailure(code, message, message != nullptr ? std::strlen(message) : 0) {}
+    BriselFailure(uint32_t code, const char* message, size_t length) : code_(code) {
         hasMessage_ = message != nullptr;
-        if (hasMessage_) {
-            std::strncpy(text_, message, sizeof text_ - 1);
-            text_[sizeof text_ - 1] = '\0';
-        } else {
-            text_[0] = '\0';
+        size_t size = 0;  // the escaped length
+        for (size_t i = 0; i < length; ++i) size += Escaped(message[i], nullptr);
+        const size_t room = sizeof text_ - 1;
+        // Beyond the room: the first kHead bytes, "...", then as much of the end as fits.
+        const size_t head = size > room ? kHead : size;
+        const size_t tailFrom = size > room ? size - (room - kHead - 3) : size;
+        size_t at = 0, out = 0;
+        bool cut = false;
+        for (size_t i = 0; i < length; ++i) {
+            char bytes[4];
+            const size_t n = Escaped(message[i], bytes);
+            if (at + n <= head || at >= tailFrom) {
+                std::memcpy(text_ + out, bytes, n);
+                out += n;
+            } else if (!cut) {
+                std::memcpy(text_ + out, "...", 3);
+                out += 3;
+                cut = true;
+            }
+            at += n;
         }
+        text_[out] = '\0';
     }
     uint32_t Code() const { return code_; }                                // the failure code
     const char* Message() const { return hasMessage_ ? text_ : nullptr; }  // null if none
 
 private:
+    static constexpr size_t kHead = 96;
+    // The bytes c is written as (into out when not null); returns their count.
+    static size_t Escaped(char c, char* out) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            if (out != nullptr) out[0] = c;
+            return 1;
+        }
+        if (out != nullptr) {
+            out[0] = '\\';
+            out[1] = 'x';
+            out[2] = "0123456789abcdef"[u >> 4];
+            out[3] = "0123456789abcdef"[u & 15];
+        }
+        return 4;
+    }
     uint32_t code_;
     bool hasMessage_;
     char text_[496];

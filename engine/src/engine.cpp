@@ -40,7 +40,7 @@ void Raise(uint32_t code, const std::string& message) {
     if (e.exceptionPlace != nullptr && *e.exceptionPlace == 0)
         *e.exceptionPlace = reinterpret_cast<uintptr_t>(g_entrySite);
     if (e.config.debug) std::fprintf(stderr, "brisel: failure %u: %s\n", code, message.c_str());
-    throw BriselFailure(code, message.c_str());
+    throw BriselFailure(code, message.data(), message.size());
 }
 
 void RaiseNotProvided(const char* name) {
@@ -134,6 +134,7 @@ Config ReadConfig() {
     c.shotDir = Env("BRISEL_SHOTS");
     c.debug = Env("BRISEL_DEBUG") == "1";
     c.noPace = Env("BRISEL_NOPACE") == "1";
+    c.noDraw = Env("BRISEL_NODRAW") == "1";
 
     std::string frames = Env("BRISEL_FRAMES");
     if (!frames.empty()) {
@@ -175,6 +176,7 @@ Config ReadConfig() {
         }
         if (c.shotDir.empty())
             BadSetting("BRISEL_SHOT_FRAMES", shots, "BRISEL_SHOTS names no folder for the pictures");
+        if (c.noDraw) BadSetting("BRISEL_SHOT_FRAMES", shots, "BRISEL_NODRAW=1 draws no pictures to take");
     }
     return c;
 }

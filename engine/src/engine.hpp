@@ -76,6 +76,7 @@ struct Config {
     bool haveSeed = false;    // BRISEL_SEED given
     uint64_t seed = 0;
     bool noPace = false;           // BRISEL_NOPACE=1
+    bool noDraw = false;           // BRISEL_NODRAW=1: calls are traced and hashed, nothing is drawn
     std::string shotDir;           // BRISEL_SHOTS
     std::set<int64_t> shotFrames;  // BRISEL_SHOT_FRAMES
     std::string tracePath;         // BRISEL_TRACE
@@ -224,7 +225,7 @@ struct Engine {
 };
 
 // Nothing drawn now will be seen: the window is minimised, or a replay is fast-forwarding.
-inline bool NothingShown(const Engine& e) { return e.suspended || e.fastForward; }
+inline bool NothingShown(const Engine& e) { return e.suspended || e.fastForward || e.config.noDraw; }
 
 Engine& E();
 Rng& MainRng();

@@ -592,7 +592,7 @@ int64_t Act(void) {
     ++e.step;
     CheckFrame(e);
     const bool shown = !e.fastForward;
-    if (!e.suspended && shown) {  // minimised: nothing to show, and no cost for it
+    if (!NothingShown(e)) {  // minimised: nothing to show, and no cost for it
         Present(e);
         WriteShownTime(e);
     }

@@ -50,21 +50,35 @@ ExceptionRecord RecordCurrentFailure() {
 
 int ExitStatusFor(const ExceptionRecord& record) { return record.code == BRISEL_FAIL_QUIT ? 0 : 1; }
 
+namespace {
+
+// A message made fit for a terminal: control bytes (NUL included) as \xNN, the rest as is.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", u);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string DescribeFailure(const ExceptionRecord& record) {
     if (ExitStatusFor(record) == 0) return {};
     // No display is the player's situation, not a fault: the engine's sentence says what to do.
-    if (record.code == BRISEL_FAIL_NO_DISPLAY && record.hasMessage) return "grappix: " + record.message;
     // So is a replay that cannot be played: the line names the file and what is wrong with it.
-    if (record.code == BRISEL_FAIL_REPLAY && record.hasMessage) return "grappix: " + record.message;
-    char head[96];
-    std::snprintf(head, sizeof head, "grappix: error %" PRId64, record.code);
-    std::string line = head;
-    line += ": ";
-    line += record.hasMessage ? record.message : std::string("(no message)");
-    char tail[48];
-    std::snprintf(tail, sizeof tail, " (place 0x%016" PRIxPTR ")", record.place);
-    line += tail;
-    return line;
+    if ((record.code == BRISEL_FAIL_NO_DISPLAY || record.code == BRISEL_FAIL_REPLAY) && record.hasMessage)
+        return "grappix: " + Printable(record.message);
+    // Where it was raised is for the debug log (ReportFailure), not for the player.
+    return "grappix: error " + std::to_string(record.code) + ": " +
+           (record.hasMessage ? Printable(record.message) : std::string("(no message)"));
 }
 
 namespace {
@@ -75,6 +89,16 @@ std::string SettingsPath() {
 }
 
 void Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.c_str()); }
+
+// The failure's line for the player; with BRISEL_DEBUG=1, a second line with where it was raised.
+void ReportFailure(const ExceptionRecord& record) {
+    std::string line = DescribeFailure(record);
+    if (line.empty()) return;
+    std::fprintf(stderr, "%s\n", line.c_str());
+    const char* debug = std::getenv("BRISEL_DEBUG");
+    if (debug != nullptr && std::string(debug) == "1")
+        std::fprintf(stderr, "grappix: (debug) raised at place 0x%016" PRIxPTR "\n", record.place);
+}
 
 // The engine takes its replay settings from the environment at Init.
 ReplayPlan StartReplays(const CommandLine& commandLine) {
@@ -217,8 +241,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
         status = ExitStatusFor(record);
-        std::string line = DescribeFailure(record);
-        if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
+        ReportFailure(record);
     }
 
     // Shutdown: release the state, close the engine if its Free was found, unload it. A
@@ -232,9 +255,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         if (Engine().Free != nullptr) Engine().Free();
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
-        std::string line = DescribeFailure(record);
-        if (!line.empty() && status == 0) {
-            std::fprintf(stderr, "%s\n", line.c_str());
+        if (status == 0 && ExitStatusFor(record) != 0) {
+            ReportFailure(record);
             status = 1;
         }
     }

@@ -81,6 +81,14 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+std::string PlaceGame(const std::string& exe, const TempDir& dir) {
+    const std::string copy = dir / "grappix";
+    std::error_code linked;
+    std::filesystem::create_hard_link(exe, copy, linked);
+    if (linked) std::filesystem::copy_file(exe, copy);
+    return copy;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
