@@ -140,7 +140,7 @@ TEST(ProgramExitTest, TheFailureLineIsSafeOnATerminalWholeAndKeepsItsFault) {
         std::vector<std::string> shows;
     } rows[] = {
         {"Data/a.vqtex: name \x1b]0;pwned\x07\r\n", {"name \\x1b]0;pwned\\x07\\x0d\\x0a"}},
-        {std::string("in.txt:3: unknown key 'A\0B' here", 34), {"'A\\x00B' here"}},
+        {"in.txt:3: unknown key 'A" + std::string(1, '\0') + "B' here", {"'A\\x00B' here"}},
         {longPath + ": cut short at line 7",
          {": error 1001: /home/ppp", "...", "ppp/run.replay: cut short at line 7"}},
         {"\x7f", {"\\x7f"}},
