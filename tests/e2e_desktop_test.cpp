@@ -88,7 +88,7 @@ TEST(CommandLineRunTest, ARecordThatWouldWriteOverAnythingEndsWithStatusTwoBefor
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--replay", "r.replay", "--record", "r.replay"}, "is the replay being played"},
         {{"--record", "/dev/full"}, "is not a regular file"},
-        {{"--record", "missing/x.replay"}, "the folder missing does not exist"},
+        {{"--record", "missing/x.replay"}, "missing does not exist"},
     };
     for (const auto& [args, fault] : cases) {
         ProcessResult r = folder.Run(args, {}, kNoDisplay);
