@@ -457,6 +457,16 @@ TEST_F(EngineReplay, NotesStepsAndFilesAreReportedTrue) {
     e.Free();
     EXPECT_FALSE(std::filesystem::exists(box.Path("empty.replay")));
     EXPECT_FALSE(std::filesystem::exists(box.Path("empty.replay.part")));
+
+    // A file that took the replay's name while the run was recorded is never replaced.
+    setenv("BRISEL_RECORD", box.Path("taken.replay").c_str(), 1);
+    InitEngine();
+    e.Act();
+    box.Write("taken.replay", "another game's\n");
+    e.Free();
+    unsetenv("BRISEL_RECORD");
+    EXPECT_EQ(ReadText(box.Path("taken.replay")), "another game's\n");
+    EXPECT_TRUE(std::filesystem::exists(box.Path("taken.replay.part"))) << "the replay stays in its .part";
 }
 
 // Guards against a full disk ending the game, or a replay cut short by it passing for whole.

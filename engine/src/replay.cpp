@@ -261,6 +261,17 @@ void Recorder::Fail(const char* what) {
                  part_.c_str(), what);
 }
 
+// The finished replay takes its name only when nothing holds it: a file that appeared there while
+// the run was recorded (another game's --record, a copy made by hand) is never replaced.
+static bool PutInPlace(const std::string& part, const std::string& path) {
+    if (renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without that kind of rename: a second link, then the first one removed.
+    if (link(part.c_str(), path.c_str()) != 0) return false;
+    unlink(part.c_str());
+    return true;
+}
+
 bool Recorder::Finish(int64_t lastStep, std::string& error) {
     if (file_ == nullptr) return true;
     if (!failed_) {
@@ -268,6 +279,7 @@ bool Recorder::Finish(int64_t lastStep, std::string& error) {
         Write("end " + std::to_string(lastStep));
     }
     Flush(true);
+    if (!failed_ && fsync(fileno(file_)) != 0) Fail(std::strerror(errno));  // whole on the disk first
     const bool failed = failed_;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
@@ -277,9 +289,13 @@ bool Recorder::Finish(int64_t lastStep, std::string& error) {
         error = part_ + ": the replay could not be written whole; what was written stays there";
         return false;
     }
-    if (std::rename(part_.c_str(), path.c_str()) != 0) {
-        error =
-            path + ": cannot put the replay in place (" + std::strerror(errno) + "); it stays in " + part_;
+    if (!PutInPlace(part_, path)) {
+        error = errno == EEXIST ? path +
+                                      ": a file of that name appeared while the run was recorded; the "
+                                      "replay stays in " +
+                                      part_
+                                : path + ": cannot put the replay in place (" + std::strerror(errno) +
+                                      "); it stays in " + part_;
         return false;
     }
     return true;
