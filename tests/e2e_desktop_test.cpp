@@ -166,6 +166,13 @@ TEST(DesktopRunTest, ANormalRunIsSilentAndNoSoundDeviceIsOneLine) {
     r = silent.Run("30 quit\n", {}, {{"SDL_AUDIODRIVER", "no-such-device"}});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "grappix: no sound device: playing silently\n");
+    // A file's bytes reach the terminal escaped: a raw escape sequence could rewrite it.
+    Game escaped;
+    std::filesystem::create_directories(escaped.dir / "config/grappix");
+    test::WriteFile(escaped.dir / "config/grappix/settings.ini", "\x1b]0;title\x07\n");
+    r = escaped.Run("30 quit\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("'\\x1b]0;title\\x07'"), std::string::npos) << r.err;
 }
 
 TEST(DesktopRunTest, MWritesMuteToTheSettingsAndTheNextRunStartsMuted) {

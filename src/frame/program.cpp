@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "desktop/replay_files.hpp"
+#include "desktop/terminal_line.hpp"
 #include "desktop/xdg_dirs.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
@@ -50,26 +51,6 @@ ExceptionRecord RecordCurrentFailure() {
 
 int ExitStatusFor(const ExceptionRecord& record) { return record.code == BRISEL_FAIL_QUIT ? 0 : 1; }
 
-namespace {
-
-// A message made fit for a terminal: control bytes (NUL included) as \xNN, the rest as is.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F) {
-            out += c;
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", u);
-            out += hex;
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
 std::string DescribeFailure(const ExceptionRecord& record) {
     if (ExitStatusFor(record) == 0) return {};
     // No display is the player's situation, not a fault: the engine's sentence says what to do.
@@ -88,7 +69,7 @@ std::string SettingsPath() {
     return folder.empty() ? folder : folder + "/settings.ini";
 }
 
-void Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.c_str()); }
+void Warn(const std::string& text) { WarnLine(text); }
 
 // The failure's line for the player; with BRISEL_DEBUG=1, a second line with where it was raised.
 void ReportFailure(const ExceptionRecord& record) {

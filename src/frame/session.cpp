@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "desktop/terminal_line.hpp"
 #include "frame/engine.hpp"
 #include "frame/input.hpp"
 #include "frame/media.hpp"
@@ -163,6 +164,6 @@ void Session::Save() {
     Warn("cannot save the settings (" + error + "); changes made in the game last until it ends");
 }
 
-void Session::Warn(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", text.c_str()); }
+void Session::Warn(const std::string& text) { WarnLine(text); }
 
 }  // namespace grappix
