@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "desktop/game_folder.hpp"
+#include "desktop/terminal_line.hpp"
 #include "frame/program.hpp"
 #include "game/game_scene.hpp"
 #include "title/title_scene.hpp"
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const std::string why = grappix::EnterGameFolder();
     if (!why.empty()) {
-        std::fprintf(stderr, "grappix: %s\n", why.c_str());
+        grappix::WarnLine(why);
         return 1;
     }
     int status = grappix::Main(args, grappix::kEnginePath, icon, &RunScenes);

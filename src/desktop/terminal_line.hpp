@@ -27,6 +27,8 @@ inline std::string Printable(std::string_view text) {
 }
 
 // One warning line on standard error, "grappix: <text>", made printable.
-inline void WarnLine(const std::string& text) { std::fprintf(stderr, "grappix: %s\n", Printable(text).c_str()); }
+inline void WarnLine(const std::string& text) {
+    std::fprintf(stderr, "grappix: %s\n", Printable(text).c_str());
+}
 
 }  // namespace grappix
