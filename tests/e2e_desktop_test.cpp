@@ -18,8 +18,7 @@ using test::TempDir;
 
 using test::Env;
 
-// A folder holding the game and, as its Data/Brisel.vqd, a stand-in engine of the 132 names,
-// noting Init.
+// A folder holding the game, its Data/Brisel.vqd a stand-in engine of the 132 names noting Init.
 struct StubFolder {
     TempDir dir;
     std::string game = test::PlaceGame(GRAPPIX_EXE, dir);
@@ -81,8 +80,8 @@ TEST(CommandLineRunTest, BadOptionsEndWithStatusTwoAndOneLineBeforeAnythingStart
 }
 
 TEST(CommandLineRunTest, ARecordThatWouldWriteOverAnythingEndsWithStatusTwoBeforeTheEngine) {
-    // Guards against --record replacing the replay being played (cut to 16 lines), another file
-    // or a device, and a missing folder found only by the engine ("error 1005 ... (place ...)").
+    // Guards against --record replacing the replay being played, another file or a device, and a
+    // missing folder found only by the engine ("error 1005 ... (place ...)").
     StubFolder folder;
     test::WriteFile(folder.dir / "r.replay", "# grappix replay 1\n");
     const std::pair<std::vector<std::string>, std::string> cases[] = {

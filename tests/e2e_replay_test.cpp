@@ -81,9 +81,8 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
     EXPECT_EQ(r.err,
               "grappix: " + game.dir / "none.replay: cannot read the replay (No such file or directory)\n");
 
-    // The game's version names what it draws: an older one's replay plays, saying where this
-    // version draws differently (an edited version line shows at the first check); a newer one's
-    // plays only when forced.
+    // An older version's replay plays, saying where this version draws differently (an edited
+    // version line shows at the first check); a newer one's plays only when forced.
     auto recordedBy = [&](const std::string& version) {
         std::string other = good;
         WriteFile(game.dir / "other.replay",
@@ -115,8 +114,7 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
 }
 
 TEST(ReplayRunTest, AReplayOfTheFirstFormatStillPlaysWithItsOwnChecks) {
-    // Guards against replays made before the running checks becoming unwatchable, or their
-    // checks no longer verified.
+    // Guards against replays of the first format becoming unwatchable, or their checks unverified.
     const std::string recorded =
         "# grappix replay 1\nversion 1.0.0 engine Brisel 1.0.0 (SDL 2.26.5, SDL_ttf 2.20.1)\nseed 11\n"
         "fullscreen off\nnote settings.music-volume 100\nnote settings.effects-volume 100\n"

@@ -118,8 +118,7 @@ TEST(GameScenePauseTest, PauseButtonInTheFrameOfAReturnTitlePickResumes) {
 }
 
 TEST(GameScenePauseTest, ARecordBeatenBeforeThePauseIsOnDiskWhileThePauseScreenIsUp) {
-    // Guards against a beaten record waiting for the game to be left: a game killed (or a
-    // machine switched off) on the pause screen must not lose it.
+    // Guards against a beaten record waiting for the game to be left (lost if killed paused).
     test::TempDir dir;
     RecordBook book(std::make_unique<RecordsFile>(dir / "records.ini"), nullptr);
     SetActiveRecords(&book);

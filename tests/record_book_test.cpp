@@ -42,8 +42,7 @@ TEST(RecordBookTest, OnlyALargerFigureBeatsARecordAndItKeepsTheGameThatSetIt) {
 }
 
 TEST(RecordBookTest, TheRecordingIsSealedBeforeTheFileNamesItsReplay) {
-    // Guards against a record naming a replay whose .part lags up to two seconds behind the
-    // game: a crash right after the save would leave a record its replay does not hold.
+    // Guards against a record naming a replay whose .part lags behind (a crash would lose it).
     TempDir dir;
     RecordBook b(std::make_unique<RecordsFile>(dir / "records.ini"), nullptr);
     std::vector<std::string> fileAtSeal;

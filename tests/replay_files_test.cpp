@@ -32,8 +32,8 @@ struct Env {
     }
 };
 
-void Touch(const std::string& path, std::time_t modified) {
-    WriteFile(path, "# grappix replay 1\n");
+void Touch(const std::string& path, std::time_t modified, const std::string& text = "# grappix replay 1\n") {
+    WriteFile(path, text);
     utimbuf times{modified, modified};
     ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
 }
@@ -178,37 +178,24 @@ TEST(ReplayFilesTest, PruningKeepsTheNewestRecordHoldersAndLiveRecordings) {
     EXPECT_FALSE(std::filesystem::exists(replays[24]));
     EXPECT_EQ(PruneReplays(dir / "missing", kReplaysKept, {}, now).size(), 1u);
 
-    // The records name the folder through a symbolic link; a record's replay cut short is its
-    // .part; a .part a running game holds locked is live however old.
+    // Records name the folder through a link; a record's replay cut short is its .part; a locked
+    // .part is live however old, and ended at its last check once no game holds it.
     std::filesystem::create_symlink(dir.Path(), dir / "via");
     Touch(dir / "record.replay.part", now - 99000);
-    Touch(dir / "locked.replay.part", now - 99000);
+    const std::string cut =
+        "# grappix replay 1\nversion 1\nseed 1\ncheck 60 00000000000000aa\n70 up left\ncheck 120 0b\n";
+    Touch(dir / "locked.replay.part", now - 99000, cut + "130 do");
     const int held = open((dir / "locked.replay.part").c_str(), O_RDONLY);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     PruneReplays(dir.Path(), 0, {dir / "via/record.replay"}, now);
+    EXPECT_EQ(RecoverCutReplay(dir / "locked.replay"), "");
     close(held);
     EXPECT_TRUE(std::filesystem::exists(dir / "record.replay.part"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "locked.replay.part"));
-}
-
-TEST(ReplayFilesTest, ARecordsReplayCutShortByACrashIsEndedAtItsLastCheck) {
-    // Guards against a record naming a replay that never appears (only its .part, the game
-    // killed while recording), and against cutting one another game is still recording.
-    TempDir dir;
-    const std::string replay = dir / "run.replay";
-    const std::string head = "# grappix replay 1\nversion 1.0.0 engine 1\nseed 1\n10 down left\n";
-    WriteFile(replay + ".part",
-              head + "check 60 00000000000000aa\n70 up left\ncheck 120 00000000000000bb\n130 do");
-    const int held = open((replay + ".part").c_str(), O_RDONLY);
-    ASSERT_EQ(flock(held, LOCK_EX), 0);
-    EXPECT_EQ(RecoverCutReplay(replay), "");
-    EXPECT_FALSE(std::filesystem::exists(replay)) << "a running game still holds it";
-    close(held);
-    EXPECT_EQ(RecoverCutReplay(replay), "");
-    EXPECT_EQ(ReadFile(replay),
-              head + "check 60 00000000000000aa\n70 up left\ncheck 120 00000000000000bb\nend 120\n" +
-                  kCutShortNote + "120: it plays up to there\n");
-    EXPECT_FALSE(std::filesystem::exists(replay + ".part"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "locked.replay")) << "a running game still holds it";
+    EXPECT_EQ(RecoverCutReplay(dir / "locked.replay"), "");
+    EXPECT_EQ(ReadFile(dir / "locked.replay"),
+              cut + "end 120\n" + kCutShortNote + "120: it plays up to there\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "locked.replay.part"));
 }
 
 }  // namespace

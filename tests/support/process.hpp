@@ -42,8 +42,7 @@ using Env = std::vector<std::pair<std::string, std::string>>;
 // dir's config, data and state folders, its trace in dir/<trace>.
 Env HeadlessGameEnv(const TempDir& dir, const std::string& trace = "trace.txt");
 
-// The game opens Data/ beside its own executable: a copy of `exe` in dir (a hard link where one
-// can be made), for a test that lays out its own dir/Data/. Returns the copy's path.
+// A copy (or hard link) of `exe` in dir, which opens dir/Data/ as its own. Returns its path.
 std::string PlaceGame(const std::string& exe, const TempDir& dir);
 
 std::string ReadFile(const std::string& path);
