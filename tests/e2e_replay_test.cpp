@@ -81,28 +81,27 @@ TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
     EXPECT_EQ(r.err,
               "grappix: " + game.dir / "none.replay: cannot read the replay (No such file or directory)\n");
 
-    // An older version's replay plays, saying where this version draws differently (an edited
-    // version line shows at the first check); a newer one's plays only when forced.
-    auto recordedBy = [&](const std::string& version) {
-        std::string other = good;
-        WriteFile(game.dir / "other.replay",
-                  other.replace(other.find("version 1.0.0 "), 14, "version " + version + " "));
-        return game.Run({"--replay", game.dir / "other.replay"}, {}, "other.trace");
-    };
-    r = recordedBy("0.9.0");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(
-        r.err,
-        "grappix: " +
-            game.dir / "other.replay: recorded by 0.9.0: this version draws differently from step 60\n");
-    EXPECT_EQ(ReadFile(game.dir / "other.trace"), ReadFile(game.dir / "recorded.trace"));
-    r = recordedBy("1.10.0");
+    // A newer version's replay plays only when forced; an older one's plays, saying where this
+    // version draws differently (an edited version line shows at the first check).
+    std::string other = good;
+    other.replace(other.find("version 1.0.0 "), 14, "version 1.10.0 ");
+    WriteFile(game.dir / "other.replay", other);
+    r = game.Run({"--replay", game.dir / "other.replay"}, {}, "t");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("other.replay: recorded by a newer version of the game (1.10.0 engine "),
               std::string::npos);
     EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
     r = game.Run({"--replay", game.dir / "other.replay", "--force"}, {}, "forced.trace");
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(game.dir / "forced.trace"), ReadFile(game.dir / "recorded.trace"));
+    other = good;
+    WriteFile(game.dir / "other.replay", other.replace(other.find("version 1.0.0 "), 14, "version 0.9.0 "));
+    r = game.Run({"--replay", game.dir / "other.replay"}, {}, "other.trace");
+    EXPECT_EQ(
+        r.err,
+        "grappix: " +
+            game.dir / "other.replay: recorded by 0.9.0: this version draws differently from step 60\n");
+    EXPECT_EQ(ReadFile(game.dir / "other.trace"), ReadFile(game.dir / "recorded.trace"));
 
     std::string changed = good;
     changed.replace(changed.find("\n60 mouse 900 200\n"), 18, "\n60 mouse 900 201\n");
@@ -122,15 +121,14 @@ TEST(ReplayRunTest, AReplayOfTheFirstFormatStillPlaysWithItsOwnChecks) {
         "note best.free-style 0\n1 mouse 800 430\n10 down left\n12 up left\ncheck 60 8fd25eb05707a401\n"
         "60 mouse 900 200\n70 down left\ncheck 120 2be3a5af9fa7603c\n130 quit\nend 130\n";
     Game game;
+    std::string changed = recorded;
     WriteFile(game.dir / "old.replay", recorded);
+    WriteFile(game.dir / "changed.replay", changed.replace(changed.find("900 200"), 7, "900 201"));
     ProcessResult r = game.Run({"--replay", game.dir / "old.replay"}, {}, "t");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    std::string changed = recorded;
-    WriteFile(game.dir / "old.replay", changed.replace(changed.find("900 200"), 7, "900 201"));
-    r = game.Run({"--replay", game.dir / "old.replay"}, {}, "t");
-    EXPECT_EQ(r.err,
-              "grappix: " + game.dir / "old.replay: replay differs from the recorded game at step 120\n");
+    EXPECT_EQ(game.Run({"--replay", game.dir / "changed.replay"}, {}, "t").err,
+              "grappix: " + game.dir / "changed.replay: replay differs from the recorded game at step 120\n");
 }
 
 #endif

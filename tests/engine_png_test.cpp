@@ -14,22 +14,24 @@ using namespace brisel;
 
 namespace {
 
-// Noise (so the Paeth predictor meets all of its ties) in a PNG of this colour type and depth, its
-// rows all filtered with `filter` (PNG_ALL_FILTERS: libpng's choice), through libpng's full interface.
-std::vector<uint8_t> NoisePng(int w, int h, int colourType, int depth, bool interlaced, int filter,
-                              uint32_t seed = 0) {
+// A picture of noise (so the Paeth predictor meets all of its ties) in an RGBA or RGB PNG, or one of
+// `type` and `depth`, whose rows all use `filter` (PNG_FILTER_NONE ... PNG_FILTER_PAETH, or
+// PNG_ALL_FILTERS: libpng's choice row by row), written through libpng's full interface.
+std::vector<uint8_t> PngWithFilter(int w, int h, int filter, bool alpha, int type = -1, int depth = 8,
+                                   bool interlaced = false) {
     char path[] = "/tmp/brisel-png-XXXXXX";
     int fd = mkstemp(path);
     FILE* f = fdopen(fd, "wb");
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), depth, colourType, interlaced, 0, 0);
+    if (type < 0) type = alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), depth, type, interlaced, 0, 0);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
-    std::mt19937 rng(seed);
+    std::mt19937 rng(uint32_t(filter * 1000 + type * 100 + depth * 2 + interlaced));
     std::vector<png_color> palette(256);
     for (png_color& c : palette) c = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng())};
-    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, palette.data(), 1 << depth);
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, palette.data(), 1 << depth);
     png_write_info(png, info);
     std::vector<uint8_t> pixels(png_get_rowbytes(png, info) * h);
     std::vector<png_bytep> rows;
@@ -57,39 +59,40 @@ size_t ChunkAt(const std::vector<uint8_t>& png, const char* type) {
 
 }  // namespace
 
-// Guards against the fast path drawing a picture that differs from libpng's by one texel: one it
-// takes wrong (a row filter, a Paeth tie, in the scalar or the four-byte code), or one it should
-// not take (another depth or colour type, an interlaced one).
+// Guards against the fast path drawing a picture that differs from libpng's by one texel.
+// Taken wrong (a row filter, a Paeth tie, in the scalar or the four-byte code), or taken when it
+// should not be (another depth or colour type, an interlaced one).
 TEST(EnginePng, FastPathDecodesEveryRowFilterColourTypeDepthAndInterlacingExactlyAsLibpng) {
-    uint32_t seed = 1;
-    for (int type : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_PALETTE, PNG_COLOR_TYPE_RGB,
-                     PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGBA})
-        for (int depth : {1, 2, 4, 8, 16})
-            for (int kind = 0; kind < 12; ++kind) {  // interlaced or not, by each filter
-                const int filter = kind % 6 == 5 ? PNG_ALL_FILTERS : PNG_FILTER_NONE << kind % 6;
-                if (type != PNG_COLOR_TYPE_GRAY && depth != 8 &&
-                    (type == PNG_COLOR_TYPE_PALETTE) == (depth == 16))
-                    continue;  // not a kind of PNG
-                SCOPED_TRACE("colour type " + std::to_string(type) + " depth " + std::to_string(depth) +
-                             " kind " + std::to_string(kind));
-                const std::vector<uint8_t> file = NoisePng(61, 37, type, depth, kind >= 6, filter, seed++);
-                PngInfo info;
-                std::string error;
-                ASSERT_TRUE(CheckPng(file.data(), file.size(), info, error)) << error;
-                Image fast, reference;
-                ASSERT_TRUE(DecodePng(file.data(), file.size(), info, fast, error)) << error;
-                ASSERT_TRUE(DecodePngWithLibpng(file.data(), file.size(), reference, error)) << error;
-                ASSERT_EQ(fast.width, reference.width);
-                ASSERT_EQ(fast.height, reference.height);
-                EXPECT_EQ(fast.translucent, reference.translucent);
-                ASSERT_EQ(fast.texels, reference.texels);
-            }
+    for (int kind = 0; kind < 50; ++kind)  // colour type by depth, interlaced or not
+        for (int filter : {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH,
+                           PNG_ALL_FILTERS}) {
+            const int type = std::vector{0, 3, 2, 4, 6}[kind / 10], depth = 1 << kind / 2 % 5;
+            if (type != PNG_COLOR_TYPE_GRAY && depth != 8 &&
+                (type == PNG_COLOR_TYPE_PALETTE) == (depth == 16))
+                continue;  // no such PNG
+            SCOPED_TRACE("type " + std::to_string(type) + " depth " + std::to_string(depth) + " filter " +
+                         std::to_string(filter) + (kind % 2 ? " interlaced" : ""));
+            const std::vector<uint8_t> file = PngWithFilter(67, 41, filter, false, type, depth, kind % 2);
+            PngInfo info;
+            std::string error;
+            ASSERT_TRUE(CheckPng(file.data(), file.size(), info, error)) << error;
+            EXPECT_EQ(info.width, 67u);
+            Image fast, reference;
+            ASSERT_TRUE(DecodePng(file.data(), file.size(), info, fast, error)) << error;
+            ASSERT_TRUE(DecodePngWithLibpng(file.data(), file.size(), reference, error)) << error;
+            EXPECT_EQ(fast.width, reference.width);
+            EXPECT_EQ(fast.height, reference.height);
+            EXPECT_EQ(fast.translucent, reference.translucent);
+            ASSERT_EQ(fast.texels.size(), reference.texels.size());
+            for (size_t i = 0; i < fast.texels.size(); ++i)
+                ASSERT_EQ(fast.texels[i], reference.texels[i]) << i;
+        }
 }
 
 // Guards against a damaged file being taken at load and only failing (or drawing garbage)
 // later, on another thread.
 TEST(EnginePng, DamageAnywhereInTheFileIsFoundBeforeDecoding) {
-    const std::vector<uint8_t> good = NoisePng(32, 32, PNG_COLOR_TYPE_RGBA, 8, false, PNG_ALL_FILTERS);
+    const std::vector<uint8_t> good = PngWithFilter(32, 32, PNG_ALL_FILTERS, true);
     PngInfo info;
     std::string error;
     ASSERT_TRUE(CheckPng(good.data(), good.size(), info, error));
@@ -116,7 +119,7 @@ TEST(EnginePng, DamageAnywhereInTheFileIsFoundBeforeDecoding) {
 
 // Guards against image data that is garbage behind correct checksums crashing the decoder.
 TEST(EnginePng, ImageDataThatDoesNotInflateFailsCleanly) {
-    std::vector<uint8_t> png = NoisePng(16, 16, PNG_COLOR_TYPE_RGBA, 8, false, PNG_FILTER_NONE);
+    std::vector<uint8_t> png = PngWithFilter(16, 16, PNG_FILTER_NONE, true);
     const size_t at = ChunkAt(png, "IDAT");
     const uint32_t length =
         uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 | png[at + 3];
@@ -135,7 +138,7 @@ TEST(EnginePng, ImageDataThatDoesNotInflateFailsCleanly) {
 // (every draw of it would then read the wrong texels), and against a damaged size being
 // believed.
 TEST(EnginePng, TheTextureSizeChunkIsReadAndAnImplausibleOneRefused) {
-    const std::vector<uint8_t> plain = NoisePng(20, 10, PNG_COLOR_TYPE_RGBA, 8, false, PNG_FILTER_NONE);
+    const std::vector<uint8_t> plain = PngWithFilter(20, 10, PNG_FILTER_NONE, true);
     const std::string bytes(plain.begin(), plain.end());
     const size_t afterHeader = 33, beforeEnd = ChunkAt(plain, "IEND");
     auto check = [](const std::string& file, PngInfo& info, std::string& error) {

@@ -517,8 +517,8 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
     const std::string sealed = good.substr(0, good.find('\n', good.find("\ncheck 75 ") + 1) + 1);
     const std::string head = "# grappix replay 2\nversion 7.0 engine x\nseed 1\n";
     struct Case {
-        std::string text;   // "": the file is missing; "FIFO", "folder", "huge": what it names
-        std::string fault;  // or "(it played)"
+        std::string text;  // empty name: the file is missing
+        std::string fault;
         std::string warning = "";
     };
     const Case cases[] = {
@@ -537,7 +537,8 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
         {head + "5 down left\ncheck 3 0000000000000000\nend 9\n",
          "5: check for step 3 comes after step 5 (out of order)"},
         {head + "end 9\n10 down left\n", "5: nothing may follow the end line (end 9)"},
-        {head + "3 jump\nend 9\n", "4: unknown event 'jump' (mouse, down, up, window, axis, device"},
+        {head + "3 jump\nend 9\n",
+         "4: unknown event 'jump' (mouse, down, up, window, axis, device, fullscreen or quit)"},
         {"# grappix replay 2\nseed 1\nend 9\n", "no version line: not a whole replay"},
         // Checks removed, and tampering between two checks or in the header.
         {edited("\ncheck ", "\n# ", std::regex_constants::format_default),
