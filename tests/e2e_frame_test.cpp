@@ -123,8 +123,7 @@ TEST(ProgramExitTest, AnyOtherFailureEndsWithStatusOneAndOneLineNamingIt) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error 1001"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("stub.vqtex: not a PNG file"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("place"), std::string::npos)
-        << "where it was raised is for the debug log: " << r.err;
+    EXPECT_EQ(r.err.find("place"), std::string::npos) << "the place is for the debug log: " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(folder.StubLog(), "init\nfree\n");  // the shutdown sequence still ran
 }

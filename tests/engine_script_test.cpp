@@ -153,9 +153,7 @@ TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
                   box.Path(name) + ": " + fault + ": not an input script");
     }
     // A byte-order mark does not hide the first line.
-    Script(
-        "\xEF\xBB\xBF"
-        "1 quit\n");
+    Script(std::string("\xEF\xBB\xBF") + "1 quit\n");
     InitEngine();
     EXPECT_EQ(Failure([] { Engine().Act(); }).Code(), uint32_t(BRISEL_FAIL_QUIT));
 }
