@@ -193,11 +193,7 @@ protected:
         box.Write("input.txt", script);
         setenv("BRISEL_INPUT", box.Path("input.txt").c_str(), 1);
         setenv("BRISEL_RECORD", box.Path("run.replay").c_str(), 1);
-        Run(trace, [](int64_t next) {
-            if (next == 76) {
-                EXPECT_EQ(Engine().SealReplay(), 75);
-            }
-        });
+        Run(trace, [](int64_t next) { EXPECT_EQ(next == 76 ? Engine().SealReplay() : 75, 75); });
         unsetenv("BRISEL_INPUT");
         unsetenv("BRISEL_RECORD");
     }
