@@ -189,7 +189,6 @@ TEST(BadFileTest, APictureTheFontOrTheLibraryEndsTheRunWithOneLineNamingTheFile)
 
 TEST(BadFileTest, ASoundThatCannotBeLoadedStaysSilentAndTheGamePlaysOn) {
     // Guards against a bad sound stopping the game, crashing it, or being played anyway.
-    // Sounds are heard, not seen: these runs draw nothing (every call is still made and traced).
     Outcome good = RunAll({{"", Fault::Missing, kFullFrames, false}}, FullScript())[0];
     ASSERT_EQ(good.result.status, 0) << good.result.err;
     ASSERT_EQ(good.result.err, "");

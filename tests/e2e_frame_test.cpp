@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 
 #include "frame/engine.hpp"
@@ -140,7 +139,7 @@ TEST(ProgramExitTest, TheFailureLineIsSafeOnATerminalWholeAndKeepsItsFault) {
     };
     for (const auto& [message, shows] : rows) {
         BriselFailure failure(1001, message.data(), message.size());
-        EXPECT_LT(std::strlen(failure.Message()), 496u);
+        EXPECT_LT(std::string(failure.Message()).size(), 496u);
         // The engine's capped message, and the game's own (not capped), made safe the same way.
         for (const std::string& text : {std::string(failure.Message()), message}) {
             const std::string line = DescribeFailure({1001, text, true, 0x1234});

@@ -82,11 +82,10 @@ TempDir::~TempDir() {
 }
 
 std::string PlaceGame(const std::string& exe, const TempDir& dir) {
-    const std::string copy = dir / "grappix";
     std::error_code linked;
-    std::filesystem::create_hard_link(exe, copy, linked);
-    if (linked) std::filesystem::copy_file(exe, copy);
-    return copy;
+    std::filesystem::create_hard_link(exe, dir / "grappix", linked);
+    if (linked) std::filesystem::copy_file(exe, dir / "grappix");
+    return dir / "grappix";
 }
 
 std::string ReadFile(const std::string& path) {
