@@ -1,7 +1,5 @@
-// The play of four scripted games (tests/games/*.script) must never move: the lines of their traces
-// that are play (frames, sounds, draws of the body, wire, hook, aim, blocks, smog and speed banners)
-// hash, 50 frames at a time, to the values kept in <name>.play. A failure names the first 50 frames
-// that changed and leaves the run's trace and hashes in the build folder (tests/games-out/).
+// The play of four scripted games (tests/games/*.script) never moves: the play lines of their traces
+// (frames, sounds, draws of play's pictures) hash, 50 frames at a time, to the values in <name>.play.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -14,9 +14,8 @@ using namespace brisel;
 
 namespace {
 
-// A picture of noise (so the Paeth predictor meets all of its ties) in an RGBA or RGB PNG, or one of
-// `type` and `depth`, whose rows all use `filter` (PNG_FILTER_NONE ... PNG_FILTER_PAETH, or
-// PNG_ALL_FILTERS: libpng's choice row by row), written through libpng's full interface.
+// Noise (meeting every Paeth tie) in an RGBA or RGB PNG, or one of `type` and `depth`, whose rows all
+// use `filter` (PNG_ALL_FILTERS: libpng's choice), written through libpng's full interface.
 std::vector<uint8_t> PngWithFilter(int w, int h, int filter, bool alpha, int type = -1, int depth = 8,
                                    bool interlaced = false) {
     char path[] = "/tmp/brisel-png-XXXXXX";
