@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine.hpp"
+#include "maths.hpp"
 
 using namespace brisel;
 
@@ -117,6 +118,8 @@ int64_t MakeHash(const void* data, int64_t size) {
 }
 
 // ---- maths ----------------------------------------------------------------------------------
+// Hypot, Mod and the square are the engine's own (maths.hpp), the same bits on every build; the
+// others are still the C library's.
 
 double Cos(double a) {
     BRISEL_ENTRY;
@@ -156,11 +159,11 @@ double Log(double x) {
 }
 double Pow(double x, double y) {
     BRISEL_ENTRY;
-    return std::pow(x, y);
+    return PortablePow(x, y);
 }
 double Mod(double x, double y) {
     BRISEL_ENTRY;
-    return std::fmod(x, y);
+    return PortableMod(x, y);
 }
 double Floor(double x) {
     BRISEL_ENTRY;
@@ -176,7 +179,7 @@ double InvRot(double x, double y) {
 }
 double Hypot(double x, double y) {
     BRISEL_ENTRY;
-    return std::hypot(x, y);
+    return PortableHypot(x, y);
 }
 
 int64_t PowI(int64_t x, int64_t y) {
