@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "engine.hpp"
-#include "maths.hpp"
+#include "portable_maths.hpp"
 
 using namespace brisel;
 
@@ -118,7 +118,7 @@ int64_t MakeHash(const void* data, int64_t size) {
 }
 
 // ---- maths ----------------------------------------------------------------------------------
-// Hypot, Mod and the square are the engine's own (maths.hpp), the same bits on every build; the
+// Hypot, Mod and the square are the engine's own (portable_maths.hpp), the same bits on every build; the
 // others are still the C library's.
 
 double Cos(double a) {
@@ -159,11 +159,11 @@ double Log(double x) {
 }
 double Pow(double x, double y) {
     BRISEL_ENTRY;
-    return PortablePow(x, y);
+    return portable::Pow(x, y);
 }
 double Mod(double x, double y) {
     BRISEL_ENTRY;
-    return PortableMod(x, y);
+    return portable::Mod(x, y);
 }
 double Floor(double x) {
     BRISEL_ENTRY;
@@ -179,7 +179,7 @@ double InvRot(double x, double y) {
 }
 double Hypot(double x, double y) {
     BRISEL_ENTRY;
-    return PortableHypot(x, y);
+    return portable::Hypot(x, y);
 }
 
 int64_t PowI(int64_t x, int64_t y) {

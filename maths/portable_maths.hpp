@@ -1,5 +1,7 @@
-// maths.hpp -- the engine's own implementations of the maths functions play depends on, so
-// that every build of the game (any processor, any C library) gets the same bits.
+// portable_maths.hpp -- our own implementations of the maths functions play depends on, so
+// that every build of the game and its engine (any processor, any C library) gets the same bits.
+// Both the engine (its Hypot, Mod and Pow, the stick's dead zone) and the game (the aim
+// marker, which computes in the game's own rounding) link them.
 //
 // Each one gives exactly the bits of the C library it replaces on the reference build
 // (glibc on x86-64) in the game's floating-point setting (round toward zero), for every
@@ -7,18 +9,18 @@
 // rounding mode is current, as the functions they replace do.
 #pragma once
 
-namespace brisel {
+namespace portable {
 
 // sqrt(x * x + y * y) without undue overflow or underflow, with the correction step of
 // C. F. Borges, "An Improved Algorithm for hypot(a, b)", arXiv:1904.09481 (2019), the
 // corrected algorithm for machines without a fused multiply-add.
-double PortableHypot(double x, double y);
+double Hypot(double x, double y);
 
 // The remainder of x / y with the sign of x: exact (computed on the integer significands).
-double PortableMod(double x, double y);
+double Mod(double x, double y);
 
 // x to the power y; only the square is the engine's own (it is x * x), other powers are the
 // C library's.
-double PortablePow(double x, double y);
+double Pow(double x, double y);
 
-}  // namespace brisel
+}  // namespace portable

@@ -1,11 +1,11 @@
-#include "maths.hpp"
+#include "portable_maths.hpp"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
-namespace brisel {
+namespace portable {
 
 namespace {
 
@@ -19,7 +19,7 @@ bool IsSignalling(double v) { return std::isnan(v) && (Bits(v) & (uint64_t(1) <<
 
 }  // namespace
 
-double PortableHypot(double x, double y) {
+double Hypot(double x, double y) {
     double ax = std::fabs(x), ay = std::fabs(y);
     // An infinite side makes the hypotenuse infinite even when the other is a quiet NaN; a
     // signalling NaN raises the invalid operation (through the sum).
@@ -56,7 +56,7 @@ double PortableHypot(double x, double y) {
     return h * scale;
 }
 
-double PortableMod(double x, double y) {
+double Mod(double x, double y) {
     if (std::isnan(x) || std::isnan(y)) return x + y;
     // An infinite dividend or a zero divisor: no remainder (invalid operation, NaN).
     if (std::isinf(x) || y == 0) return (x * y) / (x * y);
@@ -90,9 +90,9 @@ double PortableMod(double x, double y) {
     return std::copysign(std::ldexp(double(r), ey), x);
 }
 
-double PortablePow(double x, double y) {
+double Pow(double x, double y) {
     if (y == 2) return x * x;
     return std::pow(x, y);
 }
 
-}  // namespace brisel
+}  // namespace portable
