@@ -1,6 +1,5 @@
 // basics.cpp -- memory, random numbers, maths, strings, sorting and hashing, and the entry
 // points this build does not provide (files and streams, save data, 3D).
-#include <xmmintrin.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -281,11 +280,11 @@ void Sort(void* base, int64_t count, int64_t size, BriselCmp cmp) {
     std::vector<const uint8_t*> order(static_cast<size_t>(count));
     for (int64_t i = 0; i < count; ++i) order[size_t(i)] = bytes + i * size;
     // The comparator is the game's own code: it runs in the game's floating-point setting.
-    unsigned engineMxcsr = _mm_getcsr();
-    _mm_setcsr(briselEntryGuard_.CallerMxcsr());
+    const FpSetting engineSetting = GetFpSetting();
+    SetFpSetting(briselEntryGuard_.CallerSetting());
     std::stable_sort(order.begin(), order.end(),
                      [cmp](const uint8_t* a, const uint8_t* b) { return cmp(a, b) < 0; });
-    _mm_setcsr(engineMxcsr);
+    SetFpSetting(engineSetting);
     std::vector<uint8_t> sorted(static_cast<size_t>(count * size));
     for (int64_t i = 0; i < count; ++i)
         std::memcpy(&sorted[size_t(i * size)], order[size_t(i)], size_t(size));
