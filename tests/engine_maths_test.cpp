@@ -38,7 +38,12 @@ void PlayPair(Draws& d, uint64_t i, double& x, double& y) {
     case 1: x = d.In(-4000, 4000), y = d.In(-4000, 4000); break;
     case 2: x = d.Stick(), y = d.Stick(); break;
     case 3: x = d.In(-1, 1), y = d.In(-1, 1); break;
-    case 4: x = d.In(-4000, 4000), y = x * std::ldexp(d.In(1, 2), -int(d.Next() % 64)); break;
+    case 4: {  // one draw at a time: the order of a call's arguments differs by compiler
+        x = d.In(-4000, 4000);
+        const int shift = int(d.Next() % 64);
+        y = x * std::ldexp(d.In(1, 2), -shift);
+        break;
+    }
     case 5: x = d.In(0, 40000), y = d.In(500, 30000); break;  // the far view's wrap-around
     case 6: x = std::round(d.In(-4000, 4000)), y = std::round(d.In(-100, 100)); break;
     default: x = d.Any(), y = d.Any(); break;

@@ -14,7 +14,8 @@ std::vector<uint32_t> DrawTestFrames();
 // Guards against a build whose pictures differ by processor: every pixel of the same frames,
 // drawn from the same decoded pictures, must be the same on both paths.
 TEST(EnginePixels, TheVectorAndThePortablePathDrawTheSamePixels) {
-    const std::vector<uint32_t> vector = brisel::DrawTestFrames(), portable = brisel_portable::DrawTestFrames();
+    const std::vector<uint32_t> vector = brisel::DrawTestFrames(),
+                                portable = brisel_portable::DrawTestFrames();
     ASSERT_FALSE(vector.empty());
     ASSERT_EQ(vector.size(), portable.size());
     size_t differ = 0, first = 0;

@@ -41,7 +41,8 @@ std::vector<uint32_t> DrawTestFrames() {
     PngInfo info;
     Image decoded;
     std::string error;
-    if (!CheckPng(file.data(), size, info, error) || !DecodePng(file.data(), size, info, decoded, error)) return {};
+    if (!CheckPng(file.data(), size, info, error) || !DecodePng(file.data(), size, info, decoded, error))
+        return {};
     // Premultiplied texels as no decoder makes them: colour above alpha (a glow with no alpha).
     Image raw = decoded;
     for (uint32_t& t : raw.texels) t = next();
