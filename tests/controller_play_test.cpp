@@ -25,7 +25,6 @@ using test::FakeEngine;
 TEST(AimCursorTest, WithTheMouseAloneTheAimIsTheCursorEveryFrame) {
     // Guards against play with the mouse changing: with the stick at rest the hook must be
     // aimed exactly where the pointer is, from the first frame on, wherever it moves.
-    FakeEngine fake;  // the stick's deflection is the engine's Hypot
     AimCursor aim;
     const std::array<std::pair<double, double>, 5> path = {
         {{12.5, 700}, {12.5, 700}, {1599, 0}, {-40, 950}, {800.25, 450.75}}};
@@ -39,7 +38,6 @@ TEST(AimCursorTest, WithTheMouseAloneTheAimIsTheCursorEveryFrame) {
 TEST(AimCursorTest, TheStickMovesTheMarkerAndAMouseMoveTakesItBack) {
     // Guards against a stick that moves nothing, a marker that jumps back to a still mouse,
     // a mouse that cannot take the aim back, and a marker pushed off the screen.
-    FakeEngine fake;
     AimCursor aim;
     aim.Update(800, 450, 0, 0);
     aim.Update(800, 450, 1, 0);
@@ -86,7 +84,6 @@ int FramesToReach(double fromX, double fromY, double toX, double toY) {
 TEST(AimCursorTest, EveryPointTheMouseCanAimAtIsReachedInUnderHalfASecond) {
     // Guards against a top speed tuned too low to play with: from anywhere on screen, every
     // point on screen is reachable with the stick in under half a second (30 frames at 60 Hz).
-    FakeEngine fake;
     int worst = 0;
     for (double fx = 0; fx <= kAimScreenW; fx += 400)
         for (double fy = 0; fy <= kAimScreenH; fy += 300)
