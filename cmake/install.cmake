@@ -50,7 +50,7 @@ file(RELATIVE_PATH GRAPPIX_LAUNCHER_TO_GAMEDIR /prefix/${CMAKE_INSTALL_BINDIR}
 # installed game keeps its debug information without telling where it was built. A sanitizer
 # build is never installed: there the full paths make its reports easier to follow.
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT GRAPPIX_SANITIZE)
-  foreach(_target grappix grappix_core brisel brisel_core)
+  foreach(_target grappix grappix_core brisel brisel_core portable_maths)
     if(TARGET ${_target})
       target_compile_options(${_target} PRIVATE
         -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vorbis/vorbisenc.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -72,6 +73,7 @@ inline Api& Engine() {
     return api;
 }
 
+#if defined(__SSE2__)
 inline uint32_t GetMxcsr() {
     uint32_t v;
     __asm__ volatile("stmxcsr %0" : "=m"(v));
@@ -79,6 +81,24 @@ inline uint32_t GetMxcsr() {
 }
 
 inline void SetMxcsr(uint32_t v) { __asm__ volatile("ldmxcsr %0" : : "m"(v)); }
+#else
+// No MXCSR: its rounding bits through the C library's environment. Most arm64 cores cannot
+// trap, so the exception masks read back as last set.
+inline uint32_t& SetMasks() {
+    static uint32_t masks = 0x1F80;
+    return masks;
+}
+inline uint32_t GetMxcsr() {
+    const int r = std::fegetround();
+    const uint32_t bits = r == FE_DOWNWARD ? 1 : r == FE_UPWARD ? 2 : r == FE_TOWARDZERO ? 3 : 0;
+    return bits << 13 | SetMasks();
+}
+inline void SetMxcsr(uint32_t v) {
+    static constexpr int kRounding[4] = {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO};
+    std::fesetround(kRounding[(v >> 13) & 3]);
+    SetMasks() = v & 0x1F80;
+}
+#endif
 
 // A fresh folder with Data/, made the working folder while the object lives, and an
 // environment with no BRISEL_* settings and SDL's dummy drivers.

@@ -1,6 +1,5 @@
 // basics.cpp -- memory, random numbers, maths, strings, sorting and hashing, and the entry
 // points this build does not provide (files and streams, save data, 3D).
-#include <xmmintrin.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -8,6 +7,7 @@
 #include <cstring>
 
 #include "engine.hpp"
+#include "portable_maths.hpp"
 
 using namespace brisel;
 
@@ -117,6 +117,8 @@ int64_t MakeHash(const void* data, int64_t size) {
 }
 
 // ---- maths ----------------------------------------------------------------------------------
+// Hypot, Mod and the square are the engine's own (portable_maths.hpp), the same bits on every build; the
+// others are still the C library's.
 
 double Cos(double a) {
     BRISEL_ENTRY;
@@ -156,11 +158,11 @@ double Log(double x) {
 }
 double Pow(double x, double y) {
     BRISEL_ENTRY;
-    return std::pow(x, y);
+    return portable::Pow(x, y);
 }
 double Mod(double x, double y) {
     BRISEL_ENTRY;
-    return std::fmod(x, y);
+    return portable::Mod(x, y);
 }
 double Floor(double x) {
     BRISEL_ENTRY;
@@ -176,7 +178,7 @@ double InvRot(double x, double y) {
 }
 double Hypot(double x, double y) {
     BRISEL_ENTRY;
-    return std::hypot(x, y);
+    return portable::Hypot(x, y);
 }
 
 int64_t PowI(int64_t x, int64_t y) {
@@ -278,11 +280,11 @@ void Sort(void* base, int64_t count, int64_t size, BriselCmp cmp) {
     std::vector<const uint8_t*> order(static_cast<size_t>(count));
     for (int64_t i = 0; i < count; ++i) order[size_t(i)] = bytes + i * size;
     // The comparator is the game's own code: it runs in the game's floating-point setting.
-    unsigned engineMxcsr = _mm_getcsr();
-    _mm_setcsr(briselEntryGuard_.CallerMxcsr());
+    const FpSetting engineSetting = GetFpSetting();
+    SetFpSetting(briselEntryGuard_.CallerSetting());
     std::stable_sort(order.begin(), order.end(),
                      [cmp](const uint8_t* a, const uint8_t* b) { return cmp(a, b) < 0; });
-    _mm_setcsr(engineMxcsr);
+    SetFpSetting(engineSetting);
     std::vector<uint8_t> sorted(static_cast<size_t>(count * size));
     for (int64_t i = 0; i < count; ++i)
         std::memcpy(&sorted[size_t(i * size)], order[size_t(i)], size_t(size));

@@ -6,7 +6,13 @@
 // integer only. Texels are premultiplied, which makes "over" one multiply per channel pair.
 #include "canvas.hpp"
 
+// The span operations go four texels at a time in SSE2 on x86; elsewhere (or with
+// BRISEL_PORTABLE_PIXELS, which the tests use to compare the two on x86) in plain C++ that does
+// the same arithmetic lane by lane, so that every build draws the same pixels.
+#if defined(__SSE2__) && !defined(BRISEL_PORTABLE_PIXELS)
 #include <emmintrin.h>
+#define BRISEL_SSE2_PIXELS 1
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -159,6 +165,7 @@ void SampleGeneral(uint32_t* out, int n, const Image& img, int64_t u, int64_t v,
 
 enum class SpanOp { CopyOpaque, Copy, Over, TintOver, Add, Replace };
 
+#if defined(BRISEL_SSE2_PIXELS)
 // Four premultiplied texels times the tint (16-bit lanes B, G, R, A, B, G, R, A).
 inline __m128i Tint4(__m128i s, __m128i tint) {
     const __m128i zero = _mm_setzero_si128();
@@ -184,8 +191,39 @@ inline __m128i Over4(__m128i d, __m128i s) {
     return _mm_add_epi8(s, _mm_packus_epi16(lo, hi));
 }
 
+#else
+// The same four-texel steps in plain C++, lane by lane with the same 16-bit arithmetic.
+inline uint32_t Lane(uint32_t v, int k) { return (v >> (8 * k)) & 255; }
+
+inline uint32_t Div255(uint32_t x) {
+    x = (x + 128) & 0xFFFF;
+    return ((x + (x >> 8)) & 0xFFFF) >> 8;
+}
+
+inline uint32_t Tint1(uint32_t s, const uint32_t tint[4]) {  // tint[k] for byte k: B, G, R, A
+    uint32_t out = 0;
+    for (int k = 0; k < 4; ++k) out |= std::min(255u, ((Lane(s, k) * tint[k]) & 0xFFFF) >> 8) << (8 * k);
+    return out;
+}
+
+inline uint32_t Over1(uint32_t d, uint32_t s) {  // each byte's sum wraps within its byte
+    const uint32_t inv = 255 - (s >> 24);
+    uint32_t out = 0;
+    for (int k = 0; k < 4; ++k)
+        out |= ((Lane(s, k) + std::min(255u, Div255(Lane(d, k) * inv))) & 255) << (8 * k);
+    return out;
+}
+
+inline uint32_t AddBytes(uint32_t d, uint32_t s) {
+    uint32_t out = 0;
+    for (int k = 0; k < 4; ++k) out |= std::min(255u, Lane(d, k) + Lane(s, k)) << (8 * k);
+    return out;
+}
+#endif
+
 template <SpanOp Op>
 void ApplySpan(uint32_t* dst, const uint32_t* src, int n, const Tint& t) {
+#if defined(BRISEL_SSE2_PIXELS)
     const __m128i tint = _mm_set_epi16(short(t.a), short(t.r), short(t.g), short(t.b), short(t.a), short(t.r),
                                        short(t.g), short(t.b));
     const __m128i alphaMask = _mm_set1_epi32(int(kOpaque));
@@ -220,6 +258,43 @@ void ApplySpan(uint32_t* dst, const uint32_t* src, int n, const Tint& t) {
             _mm_storeu_si128(d, Over4(_mm_loadu_si128(d), s));
         }
     }
+#else
+    const uint32_t tint[4] = {uint32_t(short(t.b)), uint32_t(short(t.g)), uint32_t(short(t.r)),
+                              uint32_t(short(t.a))};
+    if constexpr (Op == SpanOp::CopyOpaque) {
+        std::memcpy(dst, src, size_t(n) * 4);
+        return;
+    }
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint32_t s[4];
+        std::memcpy(s, src + i, sizeof s);
+        uint32_t* d = dst + i;
+        if constexpr (Op == SpanOp::Copy) {
+            for (int k = 0; k < 4; ++k) d[k] = s[k] | kOpaque;
+            continue;
+        }
+        if constexpr (Op == SpanOp::TintOver || Op == SpanOp::Add || Op == SpanOp::Replace)
+            for (uint32_t& v : s) v = Tint1(v, tint);
+        if constexpr (Op == SpanOp::Replace) {
+            for (int k = 0; k < 4; ++k) d[k] = s[k] | kOpaque;
+        } else if constexpr (Op == SpanOp::Add) {
+            for (int k = 0; k < 4; ++k) d[k] = AddBytes(d[k], s[k]) | kOpaque;
+        } else {
+            bool solid = true, clear = true;
+            for (uint32_t v : s) {
+                solid = solid && (v & kOpaque) == kOpaque;
+                clear = clear && (v & kOpaque) == 0;
+            }
+            if (solid) {
+                std::memcpy(d, s, sizeof s);
+                continue;
+            }
+            if (clear) continue;
+            for (int k = 0; k < 4; ++k) d[k] = Over1(d[k], s[k]);
+        }
+    }
+#endif
     for (; i < n; ++i) {
         uint32_t s = src[i];
         switch (Op) {

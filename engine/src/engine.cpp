@@ -2,8 +2,6 @@
 // configuration, the trace and the random generator.
 #include "engine.hpp"
 
-#include <xmmintrin.h>
-
 #include <sys/stat.h>
 #include <cerrno>
 #include <cstdarg>
@@ -15,16 +13,13 @@ namespace brisel {
 
 namespace {
 
-// The platform's default floating-point environment: every exception masked, round to nearest.
-constexpr unsigned kDefaultMxcsr = 0x1F80;
-
 int g_entryDepth = 0;         // nesting of entry points (one thread calls the engine)
 void* g_entrySite = nullptr;  // caller's code address of the outermost entry point
 
 }  // namespace
 
-EntryGuard::EntryGuard(void* site) : savedMxcsr_(_mm_getcsr()), outermost_(g_entryDepth == 0) {
-    _mm_setcsr(kDefaultMxcsr);
+EntryGuard::EntryGuard(void* site) : saved_(GetFpSetting()), outermost_(g_entryDepth == 0) {
+    SetDefaultFpSetting();  // every exception masked, round to nearest
     if (outermost_) g_entrySite = site;
     ++g_entryDepth;
 }
@@ -32,7 +27,7 @@ EntryGuard::EntryGuard(void* site) : savedMxcsr_(_mm_getcsr()), outermost_(g_ent
 EntryGuard::~EntryGuard() {
     --g_entryDepth;
     if (outermost_) g_entrySite = nullptr;
-    _mm_setcsr(savedMxcsr_);
+    SetFpSetting(saved_);
 }
 
 void Raise(uint32_t code, const std::string& message) {

@@ -7,6 +7,11 @@
 #ifndef BRISEL_ENGINE_HPP
 #define BRISEL_ENGINE_HPP
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#else
+#include <cfenv>
+#endif
 #include <SDL.h>
 #include <SDL_ttf.h>
 
@@ -35,16 +40,34 @@
 namespace brisel {
 
 // ---- entry guard ---------------------------------------------------------------------
+// The floating-point setting of the calling thread: MXCSR on x86-64, the C library's
+// environment (rounding, trap enables and flags) elsewhere.
+#if defined(__SSE2__)
+using FpSetting = unsigned;
+inline FpSetting GetFpSetting() { return _mm_getcsr(); }
+inline void SetFpSetting(const FpSetting& s) { _mm_setcsr(s); }
+inline void SetDefaultFpSetting() { _mm_setcsr(0x1F80); }  // every exception masked, to nearest
+#else
+using FpSetting = fenv_t;
+inline FpSetting GetFpSetting() {
+    fenv_t e;
+    fegetenv(&e);
+    return e;
+}
+inline void SetFpSetting(const FpSetting& s) { fesetenv(&s); }
+inline void SetDefaultFpSetting() { fesetenv(FE_DFL_ENV); }
+#endif
+
 class EntryGuard {
 public:
     explicit EntryGuard(void* site);
     ~EntryGuard();
     EntryGuard(const EntryGuard&) = delete;
     EntryGuard& operator=(const EntryGuard&) = delete;
-    unsigned CallerMxcsr() const { return savedMxcsr_; }  // the game's own setting
+    const FpSetting& CallerSetting() const { return saved_; }  // the game's own setting
 
 private:
-    unsigned savedMxcsr_;
+    FpSetting saved_;
     bool outermost_;
 };
 

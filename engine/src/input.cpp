@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "engine.hpp"
+#include "portable_maths.hpp"
 
 using namespace brisel;
 
@@ -170,7 +171,7 @@ void CombineControllerAxes(const InputState& in, double out[BRISEL_AXIS_COUNT]) 
         const auto v = Processed(raw);
         for (int stick = 0; stick < 2; ++stick) {
             const int ax = stick == 0 ? BRISEL_AXIS_LEFTX : BRISEL_AXIS_RIGHTX;
-            const double r = std::hypot(v[ax], v[ax + 1]);
+            const double r = portable::Hypot(v[ax], v[ax + 1]);
             if (r > reach[stick]) {
                 reach[stick] = r;
                 out[ax] = v[ax];
@@ -224,7 +225,7 @@ void CloseController(InputState& in, SDL_JoystickID id) {
 namespace brisel {
 
 void ApplyStickDeadZone(double& x, double& y) {
-    const double r = std::hypot(x, y);
+    const double r = portable::Hypot(x, y);
     if (!(r > kStickDeadZone)) {  // NaN too
         x = y = 0;
         return;

@@ -6,7 +6,13 @@
 // (which it no longer needs). So the decoded picture is the only large allocation.
 #include "png_reader.hpp"
 
+// The filters and the conversion of four-byte pixels go in SSE2 on x86; elsewhere (or with
+// BRISEL_PORTABLE_PIXELS) the byte-by-byte code below does them, with the same results: both
+// are exact integer arithmetic.
+#if defined(__SSE2__) && !defined(BRISEL_PORTABLE_PIXELS)
 #include <emmintrin.h>
+#define BRISEL_SSE2_PIXELS 1
+#endif
 #include <libdeflate.h>
 #include <png.h>
 
@@ -54,6 +60,7 @@ inline uint8_t Paeth(int a, int b, int c) {
     return pb <= pc ? uint8_t(b) : uint8_t(c);
 }
 
+#if defined(BRISEL_SSE2_PIXELS)
 inline __m128i Load4(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
@@ -98,12 +105,16 @@ void UnfilterPixels(int filter, const uint8_t* in, const uint8_t* prior, uint8_t
     }
 }
 
+#endif
+
 // Undoes one row's filter: filtered -> raw, with prior the raw row above (zeros for the first).
 bool Unfilter(int filter, const uint8_t* in, const uint8_t* prior, uint8_t* out, size_t n, int bpp) {
+#if defined(BRISEL_SSE2_PIXELS)
     if (bpp == 4 && (filter == 1 || filter == 3 || filter == 4)) {
         UnfilterPixels(filter, in, prior, out, n);
         return true;
     }
+#endif
     switch (filter) {
     case 0: std::memcpy(out, in, n); return true;
     case 1:
@@ -125,6 +136,7 @@ bool Unfilter(int filter, const uint8_t* in, const uint8_t* prior, uint8_t* out,
     }
 }
 
+#if defined(BRISEL_SSE2_PIXELS)
 // Four R, G, B, A pixels as premultiplied 0xAARRGGBB texels. One formula serves every alpha:
 // each colour times alpha / 255 rounded, the alpha times 255 / 255, which for an opaque pixel
 // leaves every byte as it is.
@@ -139,6 +151,8 @@ inline __m128i Premultiply2(__m128i px) {  // two pixels in 16-bit lanes R, G, B
     return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
 }
 
+#endif
+
 // One raw row of R, G, B(, A) bytes as premultiplied 0xAARRGGBB texels; false if any is not opaque.
 bool ConvertRow(const uint8_t* raw, uint32_t* dst, uint32_t width, int bpp) {
     bool opaque = true;
@@ -148,6 +162,7 @@ bool ConvertRow(const uint8_t* raw, uint32_t* dst, uint32_t width, int bpp) {
         return true;
     }
     uint32_t x = 0;
+#if defined(BRISEL_SSE2_PIXELS)
     const __m128i zero = _mm_setzero_si128(), opaqueAlpha = _mm_set1_epi32(int(0xFF000000u));
     for (; x + 4 <= width; x += 4, raw += 16) {
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw));
@@ -157,6 +172,7 @@ bool ConvertRow(const uint8_t* raw, uint32_t* dst, uint32_t width, int bpp) {
         const __m128i alphas = _mm_and_si128(out, opaqueAlpha);
         opaque &= _mm_movemask_epi8(_mm_cmpeq_epi32(alphas, opaqueAlpha)) == 0xFFFF;
     }
+#endif
     for (; x < width; ++x, raw += 4) {
         const uint32_t a = raw[3];
         if (a == 255) {

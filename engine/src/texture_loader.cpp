@@ -1,7 +1,6 @@
 // texture_loader.cpp -- the decoding worker, the hand-over of pictures to draws, and the
 // short-lived cache of released pictures.
 #include <libdeflate.h>
-#include <xmmintrin.h>
 
 #include <cctype>
 #include <condition_variable>
@@ -111,7 +110,7 @@ private:
     void Work() {
         // Decoders run in the platform's default floating-point environment, whatever the
         // thread that started this one had.
-        _mm_setcsr(0x1F80);
+        SetDefaultFpSetting();
         std::unique_lock<std::mutex> lock(m_);
         while (true) {
             wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });

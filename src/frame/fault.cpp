@@ -3,7 +3,11 @@
 #include <signal.h>
 #include <ucontext.h>
 #include <unistd.h>
+#if defined(__SSE2__)
 #include <xmmintrin.h>
+#else
+#include <cfenv>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -35,12 +39,7 @@ void WriteHex(uint64_t value) {
     WriteText(buf);
 }
 
-void OnFault(int sig, siginfo_t* info, void* context) {
-    uintptr_t where = reinterpret_cast<uintptr_t>(info->si_addr);
-#if defined(__x86_64__)
-    if (context != nullptr)
-        where = static_cast<uintptr_t>(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
-#endif
+[[noreturn]] void ReportFault(int sig, uintptr_t where, uintptr_t address) {
     if (gExceptionPlace == 0) gExceptionPlace = where;
     WriteText("grappix: error ");
     if (sig == SIGFPE) {
@@ -49,13 +48,28 @@ void OnFault(int sig, siginfo_t* info, void* context) {
     } else {
         WriteHex(0xC0000005u);
         WriteText(": access violation at ");
-        WriteHex(reinterpret_cast<uintptr_t>(info->si_addr));
+        WriteHex(address);
     }
     WriteText(" (place ");
     WriteHex(gExceptionPlace);
     WriteText(")\n");
     _exit(1);
 }
+
+void OnFault(int sig, siginfo_t* info, void* context) {
+    uintptr_t where = reinterpret_cast<uintptr_t>(info->si_addr);
+#if defined(__x86_64__)
+    if (context != nullptr)
+        where = static_cast<uintptr_t>(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
+#else
+    (void)context;
+#endif
+    ReportFault(sig, where, reinterpret_cast<uintptr_t>(info->si_addr));
+}
+
+#if !defined(__SSE2__)
+bool gInvalidTraps = false;  // whether the processor traps the invalid operation itself
+#endif
 
 }  // namespace
 
@@ -66,8 +80,42 @@ uintptr_t& ExceptionPlace() { return gExceptionPlace; }
     throw BriselFailure(code, message);
 }
 
+#if defined(__SSE2__)
 uint32_t ReadMxcsr() { return _mm_getcsr(); }
 void WriteMxcsr(uint32_t value) { _mm_setcsr(value); }
+void CheckFloatingPoint() {}  // the processor traps
+#else
+// The same setting through the C library's environment: the rounding bits and the invalid
+// operation's mask of an MXCSR value. Where the processor cannot trap the invalid operation
+// (most arm64 cores), it counts as unmasked all the same: CheckFloatingPoint reports it.
+namespace {
+bool gInvalidChecked = false;
+}
+uint32_t ReadMxcsr() {
+    uint32_t rounding = 0;
+    switch (std::fegetround()) {
+    case FE_DOWNWARD: rounding = 1; break;
+    case FE_UPWARD: rounding = 2; break;
+    case FE_TOWARDZERO: rounding = 3; break;
+    default: break;
+    }
+    return 0x1F00u | (gInvalidChecked ? 0u : 0x80u) | rounding << 13;
+}
+void WriteMxcsr(uint32_t value) {
+    static constexpr int kRounding[4] = {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO};
+    std::fesetround(kRounding[(value >> 13) & 3]);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    gInvalidChecked = (value & 0x80u) == 0;
+    if (gInvalidChecked)
+        gInvalidTraps = feenableexcept(FE_INVALID) != -1;
+    else
+        fedisableexcept(FE_INVALID);
+}
+void CheckFloatingPoint() {
+    if (gInvalidChecked && !gInvalidTraps && std::fetestexcept(FE_INVALID))
+        ReportFault(SIGFPE, reinterpret_cast<uintptr_t>(__builtin_return_address(0)), 0);
+}
+#endif
 void SetGameFloatingPoint() { WriteMxcsr(kGameMxcsr); }
 
 void InstallFaultHandlers() {

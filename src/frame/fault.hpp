@@ -22,8 +22,12 @@ uintptr_t& ExceptionPlace();
 // Raises a failure from the caller's site, recording that site in the exception place.
 [[noreturn]] void Raise(uint32_t code, const char* message = nullptr);
 
-// Sets the game's floating-point environment (MXCSR kGameMxcsr).
+// Sets the game's floating-point environment (MXCSR kGameMxcsr; elsewhere the same through
+// the C library's environment).
 void SetGameFloatingPoint();
+// Where the processor cannot trap an invalid operation, fails as the trap would if one
+// happened since the setting was made; called after every frame step. Nothing on x86.
+void CheckFloatingPoint();
 uint32_t ReadMxcsr();
 void WriteMxcsr(uint32_t value);
 

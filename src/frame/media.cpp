@@ -93,6 +93,7 @@ void SoundClip::Play() {
 }
 
 void NextFrame() {
+    CheckFloatingPoint();
     gFrameCount += 1;
     Engine().Act();
     if (Session* session = ActiveSession()) session->AfterFrameStep();

@@ -7,6 +7,7 @@
 #include "common/mouse_input.hpp"
 #include "frame/input.hpp"
 #include "game/pad_input.hpp"
+#include "portable_maths.hpp"
 
 namespace grappix {
 
@@ -18,9 +19,9 @@ void AimCursor::Update(double newMouseX, double newMouseY, double stickX, double
     started = true;
     mouseX = newMouseX;
     mouseY = newMouseY;
-    const double deflection = std::min(1.0, std::hypot(stickX, stickY));
+    const double deflection = std::min(1.0, portable::Hypot(stickX, stickY));
     if (!(deflection > 0)) return;  // at rest (or no number): the marker stays
-    const double step = Speed(deflection) / std::hypot(stickX, stickY);
+    const double step = Speed(deflection) / portable::Hypot(stickX, stickY);
     x = std::clamp(x + stickX * step, 0.0, kAimScreenW);
     y = std::clamp(y + stickY * step, 0.0, kAimScreenH);
 }
