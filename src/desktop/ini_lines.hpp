@@ -2,7 +2,10 @@
 // lines, blanks and tabs around both ignored, a carriage return from another system dropped.
 #pragma once
 
+#include <sstream>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace grappix {
 
@@ -19,6 +22,17 @@ inline bool SplitIniKey(std::string_view line, std::string_view& key, std::strin
     key = TrimIniBlanks(line.substr(0, eq));
     value = TrimIniBlanks(line.substr(eq + 1));
     return !key.empty();
+}
+
+// A file's text as its lines, without their line ends (LF or CRLF).
+inline std::vector<std::string> SplitIniLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace grappix

@@ -95,16 +95,6 @@ const Key* FindKey(std::string_view name) {
 
 namespace {
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // The settings a file's lines give, each malformed line warned about and left at its default.
 Settings ParseLines(const std::string& path, const std::vector<std::string>& lines,
                     std::vector<std::string>& warnings) {
@@ -151,7 +141,7 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
         return base_;
     }
     const size_t first = warnings.size();
-    base_ = ParseLines(path_, SplitLines(text), warnings);
+    base_ = ParseLines(path_, SplitIniLines(text), warnings);
     CapWarnings(warnings, first, path_);
     return base_;
 }
@@ -170,7 +160,7 @@ std::string SettingsFile::Save(const Settings& settings, Settings* written) {
     const ReadStatus status = ReadSmallFile(path_, kSmallFileCap, now, why);
     if (status != ReadStatus::Ok && status != ReadStatus::Missing)
         return path_ + ": the file could not be read (" + why + "), so it is not replaced";
-    std::vector<std::string> lines = SplitLines(now);
+    std::vector<std::string> lines = SplitIniLines(now);
     std::vector<std::string> ignored;
     Settings merged = ParseLines(path_, lines, ignored);
     for (const Key& k : kKeys)

@@ -87,16 +87,6 @@ std::string WriteField(int field, const Record& record) {
     }
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // What a file holds, or why it could not be read: "" and text, or the reason; corrupt tells a
 // file that was read but is no records file from one that could not be read at all, missing
 // one that is not there.
@@ -139,7 +129,7 @@ std::string ParseRecords(const std::string& text, RecordTable& table) {
         for (bool& s : seen) s = false;
     };
     int number = 0;
-    for (const std::string& line : SplitLines(text)) {
+    for (const std::string& line : SplitIniLines(text)) {
         ++number;
         if (IsComment(line)) continue;
         std::string section;
@@ -184,7 +174,7 @@ bool ReplaysNamedByRecords(const std::string& recordsPath, std::vector<std::stri
             whole = false;
             continue;
         }
-        for (const std::string& line : SplitLines(text)) {
+        for (const std::string& line : SplitIniLines(text)) {
             std::string_view key, value;
             if (SplitIniKey(line, key, value) && key == "replay" && !value.empty())
                 replays.emplace_back(value);
@@ -257,7 +247,7 @@ std::string RecordsFile::Save(const RecordTable& mine, RecordTable* merged,
         if (!MoveDamagedAside(fault, warnings != nullptr ? *warnings : ignored))
             return path_ + ": the file is damaged and cannot be moved aside, so it is not replaced";
     } else if (!missing) {
-        lines = SplitLines(now);
+        lines = SplitIniLines(now);
     }
     RecordTable table = mine;
     for (int m = 0; m < kRecordModes; ++m)
