@@ -62,7 +62,9 @@ std::FILE* OpenPart(const std::string& part) {
 
 uint64_t HeaderHash(const std::string& versionLine, uint64_t seed, bool fullscreen, const Notes& notes) {
     uint64_t hash = MixText(kStepHashStart, kReplayHeader);
-    hash = MixText(hash, "version " + versionLine);
+    // The game's version, not the engine's: what is drawn is the game's, so a replay verifies on
+    // another build of the engine (another platform, an update) that makes the same calls.
+    hash = MixText(hash, "version " + versionLine.substr(0, versionLine.find(' ')));
     hash = MixWord(hash, seed);
     hash = MixWord(hash, fullscreen ? 1 : 0);
     for (const auto& [key, value] : notes)
