@@ -141,7 +141,7 @@ TEST(CommandLineTest, HelpListsEveryOptionTheControlsAndTheSettingsFile) {
         EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
         start = end + 1;
     }
-    EXPECT_EQ(GameVersionLine(), "grappix 1.0.0");
+    EXPECT_EQ(GameVersionLine(), "grappix 1.1.0");
 }
 
 // The options a text names: every -x or --name word it holds (after a space, a comma or at

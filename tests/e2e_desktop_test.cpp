@@ -54,7 +54,7 @@ TEST(CommandLineRunTest, HelpAndVersionAnswerWithoutAWindowOrTheEngine) {
     ProcessResult version = folder.Run({"--version"}, {}, kNoDisplay);
     EXPECT_EQ(version.status, 0) << version.err;
     EXPECT_EQ(version.out,
-              "grappix 1.0.0\nengine library Data/Brisel.vqd (it does not report its version)\n");
+              "grappix 1.1.0\nengine library Data/Brisel.vqd (it does not report its version)\n");
     EXPECT_EQ(folder.StubLog(), "") << "no Init: no window";
     EXPECT_FALSE(std::filesystem::exists(folder.dir / "config")) << "nothing written";
 }
@@ -128,7 +128,7 @@ struct Game {
 TEST(DesktopRunTest, VersionNamesTheRealEngineAndItsLibraries) {
     ProcessResult r = RunProcess({GRAPPIX_EXE, "--version"}, GRAPPIX_RUN_DIR, {}, 30.0, kNoDisplay);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("grappix 1.0.0\nBrisel 1.0.0 (SDL 2.", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("grappix 1.1.0\nBrisel 1.1.0 (SDL 2.", 0), 0u) << r.out;
 }
 
 TEST(DesktopRunTest, NoDisplayEndsAtOnceWithStatusOneAndOneLineSayingWhatToDo) {

@@ -379,7 +379,7 @@ play)
     same_game "$reference" "$tmp/elsewhere/game.trace" "the installed game"
     # The launcher hands its options to the game: the versions, and a bad option's status.
     out=$("$prefix/bin/grappix" --version 2>&1) || fail "grappix --version ended with status $?: $out"
-    [[ $(head -1 <<<"$out") == "grappix 1.0.0" && $(sed -n 2p <<<"$out") == "Brisel 1."* ]] ||
+    [[ $(head -1 <<<"$out") == "grappix 1.1.0" && $(sed -n 2p <<<"$out") == "Brisel 1."* ]] ||
         fail "grappix --version said: $out"
     status=0
     "$prefix/bin/grappix" --no-such-option >/dev/null 2>&1 || status=$?

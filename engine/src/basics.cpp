@@ -117,20 +117,22 @@ int64_t MakeHash(const void* data, int64_t size) {
 }
 
 // ---- maths ----------------------------------------------------------------------------------
-// Hypot, Mod and the square are the engine's own (portable_maths.hpp), the same bits on every build; the
-// others are still the C library's.
+// Sin, Cos, Tan, ATan, InvRot (and Rot through them), Hypot, Mod and the square are the engine's own
+// (portable_maths.hpp), the same bits on every build; the circular ones need round to nearest, which
+// the entry guard sets. ACos, ASin, Exp, Log and the other powers are still the C library's: play
+// does not use them. Sqrt, Floor and Ceil are exact everywhere.
 
 double Cos(double a) {
     BRISEL_ENTRY;
-    return std::cos(a);
+    return portable::Cos(a);
 }
 double Sin(double a) {
     BRISEL_ENTRY;
-    return std::sin(a);
+    return portable::Sin(a);
 }
 double Tan(double a) {
     BRISEL_ENTRY;
-    return std::tan(a);
+    return portable::Tan(a);
 }
 double ACos(double x) {
     BRISEL_ENTRY;
@@ -142,7 +144,7 @@ double ASin(double x) {
 }
 double ATan(double x) {
     BRISEL_ENTRY;
-    return std::atan(x);
+    return portable::ATan(x);
 }
 double Sqrt(double x) {
     BRISEL_ENTRY;
@@ -174,7 +176,7 @@ double Ceil(double x) {
 }
 double InvRot(double x, double y) {
     BRISEL_ENTRY;
-    return std::atan2(y, x);
+    return portable::ATan2(y, x);
 }
 double Hypot(double x, double y) {
     BRISEL_ENTRY;
@@ -203,7 +205,7 @@ int64_t PowI(int64_t x, int64_t y) {
 void Rot(double* x, double* y, double angle) {
     BRISEL_ENTRY;
     if (x == nullptr || y == nullptr) Raise(BRISEL_FAIL_ARGUMENT, "Rot: null coordinate");
-    double c = std::cos(angle), s = std::sin(angle);
+    double c = portable::Cos(angle), s = portable::Sin(angle);
     double nx = *x * c - *y * s;
     double ny = *x * s + *y * c;
     *x = nx;

@@ -20,6 +20,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "portable_maths.hpp"
+
 namespace brisel {
 
 namespace {
@@ -366,8 +368,8 @@ Placement Place(const Image& image, double sx, double sy, double sw, double sh, 
     p.c = 1;
     p.s = 0;
     if (angle != 0) {
-        p.c = std::cos(angle);
-        p.s = std::sin(angle);
+        p.c = portable::Cos(angle);
+        p.s = portable::Sin(angle);
     }
     p.axis = (p.s == 0 && p.c == 1);
     p.ox = dx + cx;

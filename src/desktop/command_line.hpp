@@ -61,9 +61,9 @@ std::string UsageErrorLine(const CommandLine& line);
 // The text of --help; settingsPath is where this run keeps its settings.
 std::string HelpText(const std::string& settingsPath);
 
-// "grappix 1.0.0".
+// "grappix 1.1.0".
 std::string GameVersionLine();
-// "1.0.0".
+// "1.1.0".
 const char* GameVersion();
 
 }  // namespace grappix
