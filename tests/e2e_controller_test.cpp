@@ -112,7 +112,8 @@ TEST(ControllerRunTest, TheKeyboardAlonePlaysFromTheTitleBackToQuitting) {
         "220 down key Down\n220 down pad13\n221 up key Down\n221 up pad13\n"    // "Return Game"
         "222 down key Down\n222 down pad13\n223 up key Down\n223 up pad13\n"    // "Return Title"
         "230 down key Return\n231 up key Return\n"
-        "260 down key Escape\n260 down pad3\n");  // Escape on the title: quit
+        "250 down key Escape\n250 down pad3\n251 up key Escape\n251 up pad3\n"  // on the title: asked
+        "260 down key Escape\n260 down pad3\n");                                // and again: quit
     ASSERT_EQ(run.result.status, 0) << run.result.err;
     ASSERT_EQ(run.frames.size(), 261u) << "quit at step 260";
     EXPECT_TRUE(Playing(run.frames[120])) << "Enter chose a mode";
