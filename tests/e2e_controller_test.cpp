@@ -67,8 +67,8 @@ std::pair<double, double> Marker(const TraceFrame& f) {
 TEST(ControllerRunTest, AControllerAlonePlaysFromTheTitleBackToQuitting) {
     // Guards against any step a player with only a controller could not take: the title's
     // first entry lit and chosen with A, the hook aimed with the right stick and shot with the
-    // right trigger onto the roof, Start to pause, the d-pad and A to "Return Title", Back to
-    // quit. Nothing of the mouse or keyboard is in the script.
+    // right trigger onto the roof, Start to pause, the d-pad and A to "Return Title", Back twice
+    // to quit. Nothing of the mouse or keyboard is in the script.
     OneDeviceRun run(
         "1 device controller\n"
         "10 down pad0\n11 up pad0\n"              // A: "Normal"
@@ -78,7 +78,8 @@ TEST(ControllerRunTest, AControllerAlonePlaysFromTheTitleBackToQuitting) {
         "210 down pad3\n211 up pad3\n"    // Start: pause
         "220 down pad13\n221 up pad13\n"  // d-pad down: "Return Title"
         "230 down pad0\n231 up pad0\n"    // A
-        "260 down pad4\n");               // Back on the title: quit
+        "250 down pad4\n251 up pad4\n"    // Back on the title: asked
+        "260 down pad4\n");               // and again: quit
     ASSERT_EQ(run.result.status, 0) << run.result.err;
     ASSERT_EQ(run.frames.size(), 261u) << "quit at step 260";
     EXPECT_TRUE(Playing(run.frames[120])) << "A chose a mode";
@@ -112,7 +113,8 @@ TEST(ControllerRunTest, TheKeyboardAlonePlaysFromTheTitleBackToQuitting) {
         "220 down key Down\n220 down pad13\n221 up key Down\n221 up pad13\n"    // "Return Game"
         "222 down key Down\n222 down pad13\n223 up key Down\n223 up pad13\n"    // "Return Title"
         "230 down key Return\n231 up key Return\n"
-        "260 down key Escape\n260 down pad3\n");  // Escape on the title: quit
+        "250 down key Escape\n250 down pad3\n251 up key Escape\n251 up pad3\n"  // on the title: asked
+        "260 down key Escape\n260 down pad3\n");                                // and again: quit
     ASSERT_EQ(run.result.status, 0) << run.result.err;
     ASSERT_EQ(run.frames.size(), 261u) << "quit at step 260";
     EXPECT_TRUE(Playing(run.frames[120])) << "Enter chose a mode";

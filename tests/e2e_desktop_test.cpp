@@ -205,30 +205,43 @@ bool DrawsPause(const test::TraceFrame& f) {  // "PAUSE": 100 x 200 glyphs at (5
 
 bool DrawsLogo(const test::TraceFrame& f) { return !f.TexOf("title03.vqtex").empty(); }
 
-TEST(DesktopSceneTest, EscapeOrBackOnTheTitleQuitsWithStatusZeroClosingTheCreditsFirst) {
+TEST(DesktopSceneTest, EscapeOrBackTwiceOnTheTitleQuitsAfterClosingTheCredits) {
     // Guards against a title screen with no way out but the window's close button (none at
-    // all in fullscreen without a window manager), and against Escape quitting from under
-    // the credits instead of closing them.
-    Game plain;
-    ProcessResult r = plain.Run("20 down key Escape\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(plain.Trace().size(), 21u) << "ended at step 20";
-
-    Game credits;
-    r = credits.Run(
-        "1 mouse 800 790\n10 down left\n12 up left\n30 down key Escape\n31 up key Escape\n"
-        "40 down key Escape\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    std::vector<test::TraceFrame> frames = credits.Trace();
-    ASSERT_EQ(frames.size(), 41u) << "the first Escape closed the credits, the second quit";
-    EXPECT_FALSE(DrawsLogo(frames[20])) << "the credits are open";
-    EXPECT_TRUE(DrawsLogo(frames[35])) << "the title is back";
-
-    Game controller;
-    r = controller.Run("25 down pad4\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(controller.Trace().size(), 26u) << "the controller's Back quits too";
+    // all in fullscreen without a window manager), against one stray Escape quitting (two
+    // Escapes from the credits used to end the game), and against Escape or the keyboard's B
+    // quitting from under the credits instead of closing them.
+    struct Case {
+        const char* what;
+        const char* script;
+        size_t frames;  // the run ends at the step before the last
+    };
+    const Case cases[] = {
+        {"Escape asked, then Escape again within two seconds quits",
+         "20 down key Escape\n21 up key Escape\n30 down key Escape\n", 31},
+        {"a second Escape after two seconds only asks again",
+         "20 down key Escape\n21 up key Escape\n150 down key Escape\n151 up key Escape\n160 quit\n", 161},
+        {"the controller's Back, twice", "25 down pad4\n26 up pad4\n30 down pad4\n", 31},
+        {"the keyboard's B closes the credits; Escape twice then quits",
+         "1 mouse 800 790\n10 down left\n12 up left\n30 down key B\n31 up key B\n"
+         "40 down key Escape\n41 up key Escape\n45 down key Escape\n",
+         46},
+        {"Escape closes the credits; Escape twice then quits",
+         "1 mouse 800 790\n10 down left\n12 up left\n30 down key Escape\n31 up key Escape\n"
+         "40 down key Escape\n41 up key Escape\n45 down key Escape\n",
+         46},
+    };
+    for (const Case& c : cases) {
+        Game game;
+        ProcessResult r = game.Run(c.script);
+        EXPECT_EQ(r.status, 0) << c.what << ": " << r.err;
+        EXPECT_EQ(r.err, "") << c.what;
+        std::vector<test::TraceFrame> frames = game.Trace();
+        ASSERT_EQ(frames.size(), c.frames) << c.what;
+        if (c.frames == 46) {
+            EXPECT_FALSE(DrawsLogo(frames[20])) << c.what << ": the credits are open";
+            EXPECT_TRUE(DrawsLogo(frames[35])) << c.what << ": the title is back";
+        }
+    }
 }
 
 TEST(DesktopSceneTest, EscapeInPlayPausesAndDoesNotQuit) {

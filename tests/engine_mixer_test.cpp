@@ -161,3 +161,62 @@ TEST(EngineMixer, AStreamThatIsNotVorbisIsRefused) {
     EXPECT_EQ(OggReader::Open(junk, error), nullptr);
     EXPECT_FALSE(error.empty());
 }
+
+// Guards against a click where the sound is cut (mute, a master change, a minimised window or a
+// quit holding the mix, a stop), and against a loud mix reaching full scale: every cut glides
+// to silence over about 10 ms with no step over the glide's, and the limiter keeps three
+// voices at 0.8 under its ceiling.
+TEST(EngineMixer, CutsGlideToSilenceAndTheLimitedMixStaysUnderFullScale) {
+    struct Case {
+        const char* name;
+        int voices;
+        void (*cut)(Mixer&, Mixer::Id);
+        bool silent;  // the cut ends in silence
+    };
+    const Case cases[] = {
+        {"mute", 1, [](Mixer& m, Mixer::Id id) { m.SetGains(id, 0, 0); }, true},
+        {"master to 0", 1, [](Mixer& m, Mixer::Id) { m.SetMaster(0); }, true},
+        {"held", 1, [](Mixer& m, Mixer::Id) { m.Hold(true); }, true},
+        {"stopped", 1, [](Mixer& m, Mixer::Id id) { m.Stop(id); }, true},
+        {"three loud voices", 3, [](Mixer&, Mixer::Id) {}, false},
+    };
+    for (const Case& c : cases) {
+        Mixer m;
+        Limiter limiter;
+        Mixer::Id id = 0;
+        for (int v = 0; v < c.voices; ++v) {
+            id = m.Add(Constant(44100, c.voices > 1 ? 0.8f : 0.5f));
+            m.Play(id, 0, true, 0);
+        }
+        std::vector<float> out = MixFrames(m, 256);
+        c.cut(m, id);
+        std::vector<float> after = MixFrames(m, 1024);
+        out.insert(out.end(), after.begin(), after.end());
+        limiter.Apply(out.data(), out.size() / 2);
+        for (size_t i = 1; i < out.size() / 2; ++i) {
+            ASSERT_LE(std::abs(out[2 * i]), Limiter::kCeiling) << c.name << " at " << i;
+            if (c.silent) {
+                ASSERT_LE(std::abs(out[2 * i] - out[2 * i - 2]), 0.5f / kFadeFrames + 1e-5f)
+                    << c.name << " at " << i;
+            }
+        }
+        if (c.silent) {
+            EXPECT_EQ(out.back(), 0.0f) << c.name;
+        }
+    }
+}
+
+// Guards against a held mix losing its place: let go, it fades back in where it stopped.
+TEST(EngineMixer, AHeldMixResumesWhereItStopped) {
+    Mixer m;
+    Mixer::Id id = m.Add(Ramp(44100));
+    m.Play(id, 0, false, 0);
+    MixFrames(m, 100);
+    m.Hold(true);
+    MixFrames(m, kFadeFrames + 10);
+    EXPECT_TRUE(m.Silent());
+    MixFrames(m, 5000);  // held: nothing moves
+    m.Hold(false);
+    std::vector<float> out = MixFrames(m, kFadeFrames + 1);
+    EXPECT_FLOAT_EQ(out[2 * kFadeFrames], float(100 + kFadeFrames + 10 + kFadeFrames + 1) / 44100.0f);
+}

@@ -115,6 +115,8 @@ TEST(ReplayLines, EveryEventReadsBackAsWritten) {
     add(T::Axis, S::Pad, BRISEL_AXIS_LEFTTRIGGER)->x = 1;
     add(T::Device, S::Pad, BRISEL_DEVICE_CONTROLLER);
     add(T::Device, S::Pad, BRISEL_DEVICE_MOUSE_KEYBOARD);
+    add(T::Wheel, S::Pad, -3);
+    add(T::Wheel, S::Pad, 1000);
 
     std::string text;
     for (const ScriptEvent& e : events) text += FormatScriptEvent(e) + "\n";
@@ -164,6 +166,7 @@ void PlayLittleGame(const std::function<void(int64_t step)>& beforeAct = nullptr
             for (int a = 0; a < BRISEL_AXIS_COUNT; ++a)
                 if (e.PadAxis(a) != 0) e.DrawRect(a * 10, 120, 5, 5 + 50 * e.PadAxis(a), 0, 1, 1, 1);
             e.DrawRect(0, 140, 5, 5 + double(e.LastDevice()), 1, 1, 1, 1);
+            if (e.MouseWheel() != 0) e.DrawRect(0, 160, 5, 50 + double(e.MouseWheel()), 1, 1, 1, 1);
             e.DrawRect(double(e.Rnd(0, 1599)), 100, 2, 2, 0.5, 0.5, 0.5, 1);
             if (beforeAct) beforeAct(e.StepNumber() + 1);
             e.Act();
@@ -213,7 +216,8 @@ protected:
 
 const char* kScript =
     "5 mouse 800 430\n7 down left\n9 up left\n30 down key Left Ctrl\n31 down key Q\n31 up key Left Ctrl\n"
-    "32 up key Q\n40 down pad3\n40 up pad3\n50 window focus-lost\n55 window focus-gained\n"
+    "32 up key Q\n40 down pad3\n40 up pad3\n50 window focus-lost\n55 window focus-gained\n60 wheel 2\n61 "
+    "wheel -1\n61 wheel -2\n"
     "70 mouse 100.25 7\n75 down right\n90 window minimised\n95 window restored\n96 up right\n"
     "100 down key F11\n101 up key F11\n"
     // Sticks and triggers, and the device used last where the lines of one step disagree: a
@@ -232,6 +236,8 @@ TEST_F(EngineReplay, ScriptedRunPlaysBackToTheSameTrace) {
     EXPECT_EQ(replay.rfind("# grappix replay 2\nversion 7.0 engine Brisel ", 0), 0u) << replay;
     EXPECT_NE(replay.find("\nnote settings.music-volume 40\n"), std::string::npos);
     EXPECT_NE(replay.find("\n150 quit\ncheck 150 "), std::string::npos) << replay;
+    EXPECT_NE(replay.find("\n60 wheel 2\n"), std::string::npos) << "a step's notches, added up";
+    EXPECT_NE(replay.find("\n61 wheel -3\n"), std::string::npos);
     EXPECT_NE(replay.find("\ncheck 60 "), std::string::npos);
     EXPECT_NE(replay.find("\ncheck 75 "), std::string::npos);
     EXPECT_NE(replay.find("\ncheck 120 "), std::string::npos);
@@ -540,7 +546,7 @@ TEST_F(EngineReplay, BadOrTamperedReplayFilesNameTheFileTheFaultAndTheStep) {
          "5: check for step 3 comes after step 5 (out of order)"},
         {head + "end 9\n10 down left\n", "5: nothing may follow the end line (end 9)"},
         {head + "3 jump\nend 9\n",
-         "4: unknown event 'jump' (mouse, down, up, window, axis, device, fullscreen or quit)"},
+         "4: unknown event 'jump' (mouse, down, up, window, axis, device, wheel, fullscreen or quit)"},
         {"# grappix replay 2\nseed 1\nend 9\n", "no version line: not a whole replay"},
         // Checks removed, and tampering between two checks or in the header.
         {edited("\ncheck ", "\n# ", true),

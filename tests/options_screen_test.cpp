@@ -100,20 +100,52 @@ TEST(OptionsScreenTest, TheKeyboardAndControllerSetEveryOptionAndEachIsSavedAtOn
     EXPECT_FALSE(o.Key(BRISEL_KEY_KP_ENTER)) << "Back, chosen, leaves";
 }
 
-TEST(OptionsScreenTest, TheMouseClicksTheArrowsAndTheSwitches) {
-    // Guards against a click on a volume row's arrow that does nothing, or a click anywhere
-    // on the row that jumps the volume.
+TEST(OptionsScreenTest, AVolumeRowMovesByClicksAnywhereTheWheelAndADrag) {
+    // Guards against a click on a volume row that does nothing (or moves the wrong way), a wheel
+    // or a drag over the row ignored, and a drag's release taken for one more click.
     Options o;
     const double music = o.RowY(OptionsScreen::kMusic);
-    EXPECT_TRUE(o.Click(OptionsScreen::DownArrowX(), music));
-    EXPECT_TRUE(o.Click(OptionsScreen::DownArrowX() + 30, music));  // near enough to the arrow
-    EXPECT_EQ(o.session.Current().musicVolume, 80);
-    EXPECT_TRUE(o.Click(OptionsScreen::UpArrowX(), music));
-    EXPECT_EQ(o.session.Current().musicVolume, 90);
-    EXPECT_TRUE(o.Click(150, music));  // the label: lit, unchanged
-    EXPECT_EQ(o.session.Current().musicVolume, 90);
-    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kMusic);
-
+    const double middle = (OptionsScreen::DownArrowX() + OptionsScreen::UpArrowX()) * 0.5;
+    struct Move {
+        const char* what;
+        double x;
+        int64_t wheel;   // 0: a click at x; else the wheel turned over x
+        double dragTo;   // with a click: the pointer dragged there before the release
+        int64_t volume;  // the music volume after it, from 100
+    };
+    const Move moves[] = {
+        {"the down arrow", OptionsScreen::DownArrowX(), 0, 0, 90},
+        {"the label", 150, 0, 0, 80},
+        {"just right of the value's middle", middle + 5, 0, 0, 90},
+        {"the up arrow", OptionsScreen::UpArrowX(), 0, 0, 100},
+        {"the wheel towards the player", 300, -3, 0, 70},
+        {"the wheel away", 300, 1, 0, 80},
+        {"a drag to the left", 500, 0, 500 - 85, 60},
+    };
+    for (const Move& m : moves) {
+        o.fake.SetCursor(m.x, music);
+        if (m.wheel != 0) {
+            o.fake.wheel = m.wheel;
+            o.screen.Frame();
+            o.fake.wheel = 0;
+        } else if (m.dragTo != 0) {
+            o.fake.SetMouseCount(0, 1);
+            o.screen.Frame();
+            o.fake.SetCursor(m.dragTo, music);
+            o.fake.SetMouseCount(0, 2);
+            o.screen.Frame();
+            o.fake.SetMouseCount(0, 0);
+            o.screen.Frame();
+        } else {
+            EXPECT_TRUE(o.Click(m.x, music)) << m.what;
+        }
+        EXPECT_EQ(o.session.Current().musicVolume, m.volume) << m.what;
+    }
+    o.fake.SetCursor(300, o.RowY(OptionsScreen::kMute));
+    o.fake.wheel = 2;
+    o.screen.Frame();  // the wheel moves volumes only
+    o.fake.wheel = 0;
+    EXPECT_FALSE(o.session.Current().mute);
     EXPECT_TRUE(o.Click(300, o.RowY(OptionsScreen::kMute)));
     EXPECT_TRUE(o.session.Current().mute);
     EXPECT_TRUE(o.Click(300, o.RowY(OptionsScreen::kFullscreen)));

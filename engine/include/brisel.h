@@ -409,9 +409,12 @@ enum { BRISEL_FAIL_REPLAY = 1009 };
        its last check is of that step), writes out everything recorded so far and syncs it to the   \
        disk, so a crash from here on still leaves a replay that plays up to this step. Returns      \
        that step; -1 when the run is not recorded or the replay could not be written */             \
-    X(int64_t, SealReplay, (void))
+    X(int64_t, SealReplay, (void))                                                                  \
+    /* the mouse wheel's notches in the last frame step, refreshed by Act: turned away from the     \
+       player more than 0, towards the player less; 0 when it did not turn. Recorded in replays */  \
+    X(int64_t, MouseWheel, (void))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 22
+#define BRISEL_EXTENSION_COUNT 23
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

@@ -149,6 +149,10 @@ struct InputState {
     // as it stood at the last Act.
     int64_t device = BRISEL_DEVICE_MOUSE_KEYBOARD;
     int64_t deviceSeen = BRISEL_DEVICE_MOUSE_KEYBOARD;
+    // The mouse wheel's notches (away from the player positive): gathered from events as they
+    // come, then the step's total, read through MouseWheel, set by RefreshCounts.
+    int64_t wheelPending = 0;
+    int64_t wheel = 0;
     // The scripted run: events sorted by step, and the next one to apply.
     std::vector<ScriptEvent> script;
     size_t scriptNext = 0;
@@ -329,6 +333,11 @@ struct FontCore {
     ~FontCore();
 };
 std::mutex& FontLock();
+
+// What only a replay's viewer sees, drawn over the frame as it goes to the window
+// (viewer_marks.cpp); released at shutdown.
+void DrawViewerMarks(Engine& e);
+void ReleaseViewerMarks();
 
 void OpenAudio();                // after SDL_Init: real device, else the dummy driver, else silent
 void CloseAudio();               // releases every sound too

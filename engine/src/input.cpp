@@ -276,6 +276,14 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
         in.mouseY = e.motion.y;
         in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
         break;
+    case SDL_MOUSEWHEEL: {
+        const int64_t notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        if (notches != 0) {
+            in.wheelPending += notches;
+            in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
+        }
+        break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         in.mouseX = e.button.x;
@@ -360,6 +368,10 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step, bool keysToggle) {
             if (ev.x != 0) in.device = BRISEL_DEVICE_CONTROLLER;
             break;
         case Type::Device: in.device = ev.button; break;
+        case Type::Wheel:
+            in.wheelPending += ev.button;
+            in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
+            break;
         case Type::Quit: out.quit = true; break;
         case Type::Fullscreen: out.fullscreenSet = ev.on ? 1 : 0; break;
         }
@@ -374,6 +386,8 @@ void RefreshCounts(InputState& in) {
         CombineControllerAxes(in, in.axis);
     UpdateTriggerButtons(in);
     in.deviceSeen = in.device;
+    in.wheel = std::clamp<int64_t>(in.wheelPending, -1000, 1000);
+    in.wheelPending = 0;
     for (ButtonState& b : in.pad) b.Refresh();
     for (ButtonState& b : in.mouse) b.Refresh();
     for (ButtonState& b : in.key) b.Refresh();
@@ -437,6 +451,11 @@ double PadAxis(int64_t axis) {
     BRISEL_ENTRY;
     if (axis < 0 || axis >= BRISEL_AXIS_COUNT) return 0;
     return E().input.axis[axis];
+}
+
+int64_t MouseWheel(void) {
+    BRISEL_ENTRY;
+    return E().input.wheel;
 }
 
 int64_t LastDevice(void) {

@@ -410,6 +410,14 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
                 if (event.button < 0)
                     return fail("unknown device " + Quote(w[2]) + " (controller or mouse-keyboard)");
                 expected = 3;
+            } else if (kind == "wheel") {
+                event.type = ScriptEvent::Type::Wheel;
+                int64_t notches = 0;
+                const bool negative = w.size() >= 3 && !w[2].empty() && w[2][0] == '-';
+                if (w.size() < 3 || !ParseStep(negative ? w[2].substr(1) : w[2], notches) || notches > 1000)
+                    return fail("wheel needs its notches, a whole number from -1000 to 1000 but 0");
+                event.button = int(negative ? -notches : notches);
+                expected = 3;
             } else if (kind == "quit") {
                 event.type = ScriptEvent::Type::Quit;
                 expected = 2;
@@ -419,7 +427,7 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
                 expected = 3;
             } else {
                 return fail("unknown event " + Quote(kind) +
-                            " (mouse, down, up, window, axis, device, fullscreen or quit)");
+                            " (mouse, down, up, window, axis, device, wheel, fullscreen or quit)");
             }
             if (w.size() > expected) return fail("unexpected " + Quote(w[expected]) + " at end of line");
             if (checkOnly == ScriptCheckOnly::Yes && event.step < lastStep)
@@ -474,6 +482,7 @@ std::string FormatScriptEvent(const ScriptEvent& event) {
     }
     case Type::Axis: return line + " axis " + AxisName(event.button) + " " + ShortestReal(event.x);
     case Type::Device: return line + " device " + DeviceName(event.button);
+    case Type::Wheel: return line + " wheel " + std::to_string(event.button);
     case Type::Quit: return line + " quit";
     case Type::Fullscreen: return line + (event.on ? " fullscreen on" : " fullscreen off");
     }

@@ -10,6 +10,7 @@
 //     <n> axis <axis> <value>  a controller axis: leftx, lefty, rightx, righty (-1 to 1),
 //                              lefttrigger, righttrigger (0 to 1), as the game reads it
 //     <n> device <device>      the device used last: controller or mouse-keyboard
+//     <n> wheel <notches>      the mouse wheel turned (away from the player: more than 0)
 //     <n> quit                 the window is closed at frame step n
 //     <n> fullscreen <on|off>  the game finds the window fullscreen, or not, from step n on
 // Frame steps are the calls of Act, counted from 1. Lines without a step describe the run:
@@ -32,14 +33,14 @@
 namespace brisel {
 
 struct ScriptEvent {
-    enum class Type { Mouse, Down, Up, Window, Axis, Device, Quit, Fullscreen };
+    enum class Type { Mouse, Down, Up, Window, Axis, Device, Quit, Fullscreen, Wheel };
     enum class Source { Mouse, Pad, Key };  // what a Down or Up presses
     enum class Change { FocusLost, FocusGained, Minimised, Restored };
     int64_t step = 0;
     Type type = Type::Quit;
     Source source = Source::Pad;  // Down/Up
     // Down/Up: mouse 0 left, 1 right, 2 middle; pad 0..15; BRISEL_KEY_*. Axis: BRISEL_AXIS_*.
-    // Device: BRISEL_DEVICE_*.
+    // Device: BRISEL_DEVICE_*. Wheel: its notches, away from the player positive.
     int button = 0;
     Change change = Change::FocusLost;  // Window
     double x = 0, y = 0;                // Mouse; x is an Axis line's value

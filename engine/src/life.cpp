@@ -16,6 +16,10 @@ namespace {
 
 constexpr int64_t kFrameNs = 1000000000 / 60;  // one step, rounded down (deadlines are exact)
 
+void Present(Engine& e);
+void PollEvents(Engine& e);
+void ShowFailure(Engine& e, const std::string& text);
+
 int64_t NowNs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -260,6 +264,7 @@ void CheckFrame(Engine& e) {
     ++p.nextCheck;
     if (!differs) return;
     if (!p.lenient) {
+        ShowFailure(e, "This replay differs from the recorded game at step " + std::to_string(e.step));
         e.quitRequested = true;
         Raise(BRISEL_FAIL_REPLAY,
               p.path + ": replay differs from the recorded game at step " + std::to_string(e.step));
@@ -284,6 +289,23 @@ void CheckFrame(Engine& e) {
 // the playback's version rule. The game's version names what it draws: a replay of an older
 // version plays, its checks reporting where this one draws differently; a newer one plays only
 // when forced. The engine's version alone does not matter: what is drawn is the game's.
+// A replay that stopped matching the game says so in the window for four seconds (the window's
+// close or Escape end it sooner) before the run ends. Not where nobody watches: a window of
+// SDL's dummy or offscreen drivers, or a run that is not paced.
+void ShowFailure(Engine& e, const std::string& text) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string name = driver != nullptr ? driver : "";
+    if (e.window == nullptr || e.config.noPace || name == "dummy" || name == "offscreen") return;
+    e.playback.failure = text;
+    const int64_t until = NowNs() + 4000000000LL;
+    while (NowNs() < until && !e.quitRequested) {
+        if (!e.suspended) Present(e);
+        timespec ts{0, long(kFrameNs)};
+        nanosleep(&ts, nullptr);
+        PollEvents(e);
+    }
+}
+
 void BeginReplay(Engine& e) {
     const std::string version = VersionLine(e.notes);
     Playback& p = e.playback;
@@ -335,6 +357,7 @@ void Shutdown() {
     // buffers' time), and stopping the loader waits for the picture the worker has in hand: both
     // waits run side by side, so a quit is not held up twice.
     BeginStoppingTextureLoader();
+    ReleaseViewerMarks();
     CloseAudio();
     StopTextureLoader();
     CloseControllers(e.input);
@@ -413,6 +436,7 @@ void Present(Engine& e) {
         SDL_RenderClear(e.renderer);
     }
     SDL_RenderCopy(e.renderer, e.screen, nullptr, nullptr);
+    DrawViewerMarks(e);
     SDL_RenderPresent(e.renderer);
 }
 

@@ -4,6 +4,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace brisel {
@@ -204,15 +205,43 @@ size_t Mixer::Render(Voice& v, float* out, size_t frames) {
     return done;
 }
 
+void Mixer::Hold(bool held) {
+    std::lock_guard<std::mutex> lock(m_);
+    held_ = held;
+}
+
+bool Mixer::Silent() {
+    std::lock_guard<std::mutex> lock(m_);
+    return held_ && hold_ == 0;
+}
+
+uint64_t Mixer::Mixes() {
+    std::lock_guard<std::mutex> lock(m_);
+    return mixes_;
+}
+
 void Mixer::Mix(float* out, size_t frames) {
     std::fill(out, out + 2 * frames, 0.0f);
     std::lock_guard<std::mutex> lock(m_);
+    ++mixes_;
+    if (held_ && hold_ == 0) return;  // held: every voice waits where it is
     scratch_.resize(2 * frames);
     for (auto& vp : voices_) {
         Voice& v = *vp;
         if (v.finished) continue;
         const size_t n = Render(v, scratch_.data(), frames);
         const float l = v.sound->left * master_, r = v.sound->right * master_;
+        if (!v.started) {
+            v.started = true;
+            v.left = v.toLeft = l;
+            v.right = v.toRight = r;
+        } else if (l != v.toLeft || r != v.toRight) {
+            v.toLeft = l;
+            v.toRight = r;
+            v.glide = kFadeFrames;
+            v.stepLeft = (l - v.left) / float(kFadeFrames);
+            v.stepRight = (r - v.right) / float(kFadeFrames);
+        }
         for (size_t i = 0; i < n; ++i) {
             if (v.step != 0) {
                 v.gain += v.step;
@@ -225,12 +254,42 @@ void Mixer::Mix(float* out, size_t frames) {
                     break;
                 }
             }
-            out[2 * i] += scratch_[2 * i] * v.gain * l;
-            out[2 * i + 1] += scratch_[2 * i + 1] * v.gain * r;
+            if (v.glide > 0) {
+                v.left = --v.glide == 0 ? v.toLeft : v.left + v.stepLeft;
+                v.right = v.glide == 0 ? v.toRight : v.right + v.stepRight;
+            }
+            out[2 * i] += scratch_[2 * i] * v.gain * v.left;
+            out[2 * i + 1] += scratch_[2 * i + 1] * v.gain * v.right;
         }
         if (n < frames) v.finished = true;
     }
     std::erase_if(voices_, [](const std::unique_ptr<Voice>& v) { return v->finished; });
+    // The whole mix's envelope: held, it falls to silence over kFadeFrames; let go, it rises.
+    const float step = 1.0f / float(kFadeFrames);
+    if (held_ || hold_ < 1) {
+        for (size_t i = 0; i < frames; ++i) {
+            hold_ = held_ ? std::max(0.0f, hold_ - step) : std::min(1.0f, hold_ + step);
+            out[2 * i] *= hold_;
+            out[2 * i + 1] *= hold_;
+        }
+    }
+}
+
+void Limiter::Apply(float* stereo, size_t frames) {
+    // Back to full gain over about 100 ms (a time constant of 4410 frames).
+    constexpr float kRelease = 1.0f / 4410.0f;
+    for (size_t i = 0; i < frames; ++i) {
+        float& l = stereo[2 * i];
+        float& r = stereo[2 * i + 1];
+        gain_ += (1 - gain_) * kRelease;
+        const float peak = std::max(std::abs(l), std::abs(r)) * gain_;
+        if (peak > kCeiling) gain_ *= kCeiling / peak;
+        l *= gain_;
+        r *= gain_;
+        // Rounding may leave a sample a hair over: the ceiling itself is far from full scale.
+        l = std::clamp(l, -kCeiling, kCeiling);
+        r = std::clamp(r, -kCeiling, kCeiling);
+    }
 }
 
 }  // namespace brisel

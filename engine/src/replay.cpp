@@ -201,6 +201,12 @@ void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
         Write(FormatScriptEvent(e));
         if (e.x != 0) device_ = BRISEL_DEVICE_CONTROLLER;
     }
+    if (in.wheel != 0) {
+        ScriptEvent e = Event(step, ScriptEvent::Type::Wheel);
+        e.button = int(in.wheel);
+        Write(FormatScriptEvent(e));
+        device_ = BRISEL_DEVICE_MOUSE_KEYBOARD;
+    }
     // Last in the step, so it wins over what the lines above imply.
     if (in.deviceSeen != device_) {
         ScriptEvent e = Event(step, ScriptEvent::Type::Device);

@@ -165,6 +165,7 @@ struct Playback {
     bool paused = false;      // the viewer's pause key
     bool fullscreen = false;  // what GetFullscreen reports: the recorded game's state
     std::string gameVersion;  // the first word of the version line
+    std::string failure;      // shown in the window: the replay no longer matches the game
 };
 
 // Reads a replay file whole and checks it. Raises BRISEL_FAIL_REPLAY with one line naming the

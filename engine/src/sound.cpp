@@ -95,6 +95,7 @@ SDL_AudioDeviceID g_device = 0;
 Mixer* g_mixer = nullptr;
 SDL_AudioStream* g_toDevice = nullptr;  // float stereo 44.1 kHz -> the device's format, if it differs
 std::vector<float> g_mixBuffer;
+Limiter g_limiter;  // the device's thread alone uses it
 
 void Feed(void*, Uint8* stream, int len) {
     if (g_mixer == nullptr) {
@@ -105,6 +106,7 @@ void Feed(void*, Uint8* stream, int len) {
         const size_t frames = size_t(len) / 4;
         g_mixBuffer.resize(2 * frames);
         g_mixer->Mix(g_mixBuffer.data(), frames);
+        g_limiter.Apply(g_mixBuffer.data(), frames);
         auto* out = reinterpret_cast<int16_t*>(stream);
         for (size_t i = 0; i < 2 * frames; ++i)
             out[i] = int16_t(std::lround(std::clamp(g_mixBuffer[i], -1.0f, 1.0f) * 32767.0f));
@@ -114,6 +116,7 @@ void Feed(void*, Uint8* stream, int len) {
     g_mixBuffer.resize(2 * chunk);
     while (SDL_AudioStreamAvailable(g_toDevice) < len) {
         g_mixer->Mix(g_mixBuffer.data(), chunk);
+        g_limiter.Apply(g_mixBuffer.data(), chunk);
         if (SDL_AudioStreamPut(g_toDevice, g_mixBuffer.data(), int(g_mixBuffer.size() * sizeof(float))) != 0)
             break;
     }
@@ -154,6 +157,17 @@ void StartMixer(Engine& e) {
 }
 
 void StopMixer() {
+    // The mix fades out before the device closes: a quit never cuts the sound off. The device's
+    // thread must have mixed the silence after the fade (two buffers' time, 23 ms, at most; the
+    // wait gives up after 150 ms should the device stall).
+    g_mixer->Hold(true);
+    const uint64_t deadline = SDL_GetTicks64() + 150;
+    uint64_t silentAt = 0;
+    while (SDL_GetTicks64() < deadline && SDL_GetAudioDeviceStatus(g_device) == SDL_AUDIO_PLAYING) {
+        if (silentAt == 0 && g_mixer->Silent()) silentAt = g_mixer->Mixes();
+        if (silentAt != 0 && g_mixer->Mixes() > silentAt + 1) break;
+        SDL_Delay(2);
+    }
     SDL_CloseAudioDevice(g_device);  // waits for the device's thread to leave Feed
     g_device = 0;
     delete g_mixer;
@@ -184,7 +198,12 @@ bool ConvertForMixer(const void* samples, size_t bytes, SDL_AudioFormat format, 
 
 bool ValidGroup(int64_t group) { return group == BRISEL_SOUND_EFFECTS || group == BRISEL_SOUND_MUSIC; }
 
-double GroupGain(const Engine& e, int64_t group) { return e.muted ? 0.0 : e.groupVolume[group]; }
+// The effects' trim (mixer.hpp) applies here; the volumes the game sets, and reads back, are
+// its own.
+double GroupGain(const Engine& e, int64_t group) {
+    if (e.muted) return 0.0;
+    return e.groupVolume[group] * (group == BRISEL_SOUND_EFFECTS ? kEffectsTrim : 1.0);
+}
 
 double ClampVolume(double volume) { return std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0; }
 
@@ -262,7 +281,7 @@ void OpenAudio() {
     e.audioOpen = open;
     if (!open) return;  // not even the dummy driver: sounds are checked and kept silent
     StartMixer(e);
-    if (e.suspended) SDL_PauseAudioDevice(g_device, 1);
+    if (e.suspended) g_mixer->Hold(true);
 }
 
 void ApplyVolumes() {
@@ -271,8 +290,8 @@ void ApplyVolumes() {
 }
 
 void SuspendSound(bool paused) {
-    // The device stops asking for sound: every voice waits where it was, and starts again there.
-    if (g_device != 0) SDL_PauseAudioDevice(g_device, paused ? 1 : 0);
+    // The mix fades out and every voice waits where it was, then fades in from there.
+    if (g_mixer != nullptr) g_mixer->Hold(paused);
 }
 
 void CloseAudio() {
@@ -289,7 +308,7 @@ void ResumeLoopingSounds() {
     for (const auto& [handle, kind] : E().handles) {
         if (kind != Kind::Snd) continue;
         const auto* snd = static_cast<const BriselSnd*>(handle);
-        if (snd->looping && snd->mixId != 0) g_mixer->Play(snd->mixId, 0, true, 0);
+        if (snd->looping && snd->mixId != 0) g_mixer->Play(snd->mixId, 0, true, kFadeFrames);
     }
 }
 

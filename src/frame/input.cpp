@@ -17,6 +17,7 @@ bool ControllerInUse() {
 void RumblePads(double strength, int64_t milliseconds) {
     if (Engine().Rumble != nullptr) Engine().Rumble(strength, milliseconds);
 }
+int64_t WheelSteps() { return Engine().MouseWheel != nullptr ? Engine().MouseWheel() : 0; }
 double MouseX() { return Engine().MouseX(); }
 double MouseY() { return Engine().MouseY(); }
 

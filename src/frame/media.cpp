@@ -95,6 +95,7 @@ void SoundClip::Play() {
 void NextFrame() {
     CheckFloatingPoint();
     gFrameCount += 1;
+    if (Session* session = ActiveSession()) session->DrawMarks();
     Engine().Act();
     if (Session* session = ActiveSession()) session->AfterFrameStep();
 }

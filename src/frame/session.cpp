@@ -5,6 +5,7 @@
 
 #include "desktop/terminal_line.hpp"
 #include "frame/engine.hpp"
+#include "frame/fault.hpp"
 #include "frame/input.hpp"
 #include "frame/media.hpp"
 
@@ -92,8 +93,62 @@ void Session::ApplyAfterInit() {
     e.SetReplayNote(kRumbleNote, current_.rumble ? "on" : "off");
 }
 
+struct Session::Notes {
+    Font font;
+    Tex off, on;
+};
+
+namespace {
+
+constexpr double kMarkX = 1542, kMarkY = 14, kMarkW = 44, kMarkH = 40;
+constexpr int64_t kNoteFrames = 90;
+
+// A loudspeaker crossed out, in rectangles: a dark plate, the speaker's body and cone, and a
+// cross of small squares beside it.
+void DrawSoundOffMark() {
+    DrawRect(kMarkX, kMarkY, kMarkW, kMarkH, 0, 0, 0, 0.55);
+    DrawRect(kMarkX + 6, kMarkY + 15, 6, 10, 1, 1, 1, 0.9);
+    for (int i = 0; i < 3; ++i) {
+        const double h = 14 + 6 * i;
+        DrawRect(kMarkX + 12 + 3 * i, kMarkY + (kMarkH - h) * 0.5, 3, h, 1, 1, 1, 0.9);
+    }
+    for (int i = 0; i < 5; ++i) {
+        DrawRect(kMarkX + 24 + 3 * i, kMarkY + 12 + 3 * i, 4, 4, 1, 0.35, 0.3, 1);
+        DrawRect(kMarkX + 24 + 3 * i, kMarkY + 24 - 3 * i, 4, 4, 1, 0.35, 0.3, 1);
+    }
+}
+
+}  // namespace
+
+void Session::DrawMarks() {
+    if (current_.mute) DrawSoundOffMark();
+    if (noteFrames_ <= 0 || notes_ == nullptr) return;
+    --noteFrames_;
+    const Tex& note = current_.mute ? notes_->off : notes_->on;
+    const double w = note.Width(), h = note.Height();
+    const double x = kMarkX - 12 - w, y = kMarkY + (kMarkH - h) * 0.5;
+    DrawRect(x - 8, kMarkY, w + 16, kMarkH, 0, 0, 0, 0.55);
+    note.Draw(0, 0, w, h, x, y, 1, 1, 1, 1);
+}
+
 void Session::AfterFrameStep() {
-    if (IsPressed(KeyCount(BRISEL_KEY_M))) SetMute(!current_.mute);
+    if (IsPressed(KeyCount(BRISEL_KEY_M))) {
+        SetMute(!current_.mute);
+        if (notes_ == nullptr) {
+            // The lettering is a nicety: without the font the mark alone shows.
+            const uintptr_t place = ExceptionPlace();
+            try {
+                auto notes = std::make_shared<Notes>();
+                notes->font = LoadFont("font.ttf");
+                notes->off = notes->font.MakeTex(24, "Sound off", 2);
+                notes->on = notes->font.MakeTex(24, "Sound on", 2);
+                notes_ = notes;
+            } catch (...) {
+                ExceptionPlace() = place;
+            }
+        }
+        noteFrames_ = kNoteFrames;
+    }
     bool ctrl = IsHeld(KeyCount(BRISEL_KEY_LCTRL)) || IsHeld(KeyCount(BRISEL_KEY_RCTRL));
     if (ctrl && IsPressed(KeyCount(BRISEL_KEY_Q))) Quit();
     if (Engine().GetFullscreen != nullptr) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "desktop/command_line.hpp"
@@ -25,7 +26,11 @@ public:
     // carries; while a replay plays back, takes them from it instead.
     void ApplyAfterInit();
     void AfterFrameStep();  // M, Ctrl+Q, and fullscreen toggled by the window's keys
-    void AtShutdown();      // keeps a window size the player gave the window
+    // Over whatever the screen drew, before the frame is shown: the sound-off mark in the top
+    // right corner while muted, and for a second and a half after M a note beside it ("Sound
+    // off", "Sound on").
+    void DrawMarks();
+    void AtShutdown();  // keeps a window size the player gave the window
 
     const Settings& Current() const { return current_; }  // what this run uses
     const Settings& Saved() const { return saved_; }      // what the file holds
@@ -49,6 +54,9 @@ private:
     Settings current_;
     bool saveWarned_ = false;  // an unwritable folder is mentioned once a run
     int64_t openedWidth_ = 0, openedHeight_ = 0;
+    int64_t noteFrames_ = 0;  // frames left to show the note of the last M
+    struct Notes;
+    std::shared_ptr<Notes> notes_;  // the notes' lettering, made at the first M
 };
 
 // The run's session, for the frame step and the options screen; null when there is none (a

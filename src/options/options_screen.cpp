@@ -6,6 +6,7 @@
 #include <string>
 
 #include "desktop/settings.hpp"
+#include "frame/input.hpp"
 #include "frame/session.hpp"
 
 namespace grappix {
@@ -24,8 +25,8 @@ constexpr const char* kLabels[OptionsScreen::kEntryCount] = {"Music",      "Effe
                                                              "Fullscreen", "Rumble",  "Back"};
 constexpr double kGlyphW = 30, kGlyphH = 60;
 constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
-constexpr double kArrowReach = 45;       // a click this near an arrow's centre counts for it
 constexpr int64_t kVolumeStep = 10;
+constexpr double kDragStep = 40;  // a drag along a volume row moves it a step every so many pixels
 
 // The card of the controls, down the right side: an action, then how the mouse, the keyboard
 // and a controller give it.
@@ -57,6 +58,12 @@ std::string VolumeText(int64_t percent) {
     std::string n = std::to_string(percent);
     return "<" + std::string(4 - std::min<size_t>(n.size(), 3), ' ') + n + " >";
 }
+
+// A switch's value, its last letter in the column of a volume's last digit: every value of the
+// screen ends in one column, well clear of the longest label ("Fullscreen").
+std::string SwitchText(bool on) { return on ? "   On" : "  Off"; }
+
+bool IsVolume(int entry) { return entry == OptionsScreen::kMusic || entry == OptionsScreen::kEffects; }
 
 }  // namespace
 
@@ -100,8 +107,33 @@ bool OptionsScreen::Frame() {
     const MenuNav::Result r = nav.Update(in, entries);
     if (r.action == MenuNav::Action::Back || (r.action == MenuNav::Action::Choose && r.entry == kBack))
         return false;
+    Drag(in);
+    if (r.action == MenuNav::Action::Choose && r.byPointer && IsVolume(r.entry) && dragged) return true;
     Act(r, in);
+    const int wheel = static_cast<int>(WheelSteps());
+    for (int i = 0; i < kBack; ++i)
+        if (wheel != 0 && IsVolume(i) && entries[static_cast<size_t>(i)].Contains(in.pointerX, in.pointerY))
+            for (int n = 0; n < std::abs(wheel); ++n) Step(i, wheel > 0 ? +1 : -1);
     return true;
+}
+
+void OptionsScreen::Drag(const MenuInput& in) {
+    if (mouse.LeftPressed()) {
+        dragRow = -1;
+        dragged = false;
+        for (int i = 0; i < kBack; ++i)
+            if (IsVolume(i) && entries[static_cast<size_t>(i)].Contains(in.pointerX, in.pointerY))
+                dragRow = i;
+        dragX = in.pointerX;
+    }
+    if (!mouse.LeftHeld() && !mouse.LeftReleased()) dragRow = -1;
+    if (dragRow < 0) return;
+    while (std::abs(in.pointerX - dragX) >= kDragStep) {
+        const int direction = in.pointerX > dragX ? +1 : -1;
+        Step(dragRow, direction);
+        dragX += kDragStep * direction;
+        dragged = true;
+    }
 }
 
 void OptionsScreen::Act(const MenuNav::Result& r, const MenuInput& in) {
@@ -113,9 +145,9 @@ void OptionsScreen::Act(const MenuNav::Result& r, const MenuInput& in) {
         if (!volume) {
             Step(r.entry, +1);
         } else if (r.byPointer) {
-            // A volume row moves only by its arrows; a click elsewhere on it just lights it.
-            if (std::abs(in.pointerX - DownArrowX()) <= kArrowReach) Step(r.entry, -1);
-            if (std::abs(in.pointerX - UpArrowX()) <= kArrowReach) Step(r.entry, +1);
+            // A click anywhere on a volume row: left of the value's middle lowers (the label, the
+            // "<"), right of it raises (the ">" and beyond).
+            Step(r.entry, in.pointerX < kValueX + kGlyphW * 3.5 ? -1 : +1);
         }
         break;
     default: break;
@@ -150,8 +182,8 @@ void OptionsScreen::Draw() const {
     text.DrawText("Options", kRowX, 50, 60, 120, 1.0);
     const Settings& s = Shown();
     const std::string values[kEntryCount] = {VolumeText(s.musicVolume), VolumeText(s.effectsVolume),
-                                             s.mute ? "On" : "Off",     s.fullscreen ? "On" : "Off",
-                                             s.rumble ? "On" : "Off",   ""};
+                                             SwitchText(s.mute),        SwitchText(s.fullscreen),
+                                             SwitchText(s.rumble),      ""};
     for (int i = 0; i < kEntryCount; ++i) {
         const Button& b = entries[static_cast<size_t>(i)];
         b.Draw();

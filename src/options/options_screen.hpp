@@ -45,6 +45,7 @@ public:
 private:
     void Act(const MenuNav::Result& r, const MenuInput& in);
     void Step(int entry, int direction);  // a volume up or down a step, a switch flipped
+    void Drag(const MenuInput& in);       // a volume row pressed and dragged along
 
     std::array<Button, kEntryCount> entries;
     BitmapFont text;
@@ -59,6 +60,9 @@ private:
     SoundClip sample;  // played at the effects volume when it changes
     MouseInput mouse;
     MenuNav nav;
+    int dragRow = -1;      // the volume row the left button went down on, -1 for none
+    double dragX = 0;      // where the drag's last step was taken
+    bool dragged = false;  // the press moved its row: its release is no click
 };
 
 // Opens the options screen over the one drawn by drawBehind, and returns when the player

@@ -107,7 +107,16 @@ constexpr const char* kControlsLinePad =
     "Controller: right stick aims, RT or X shoots, LT or B reels in, A jumps, Start pauses.";
 constexpr int64_t kControlsLineSize = 24;
 constexpr double kControlsLineX = 30, kControlsLineY = 862;
-constexpr const char* kCreditsReturn = "Click, or press Esc or B, to return to the title.";
+constexpr const char* kCreditsReturn = "Click, or press Esc (B on a controller), to return";
+// While a mode's button is lit, the bottom strip says what the mode is instead of the controls.
+constexpr const char* kModeLines[kCredit] = {
+    "Normal: pillars hang from the roof and stand on the ground; the hook catches on them.",
+    "No Block: open ground and roof, nothing in between; the hook catches on the roof.",
+    "Free Style: no roof and no blocks; the hook catches anywhere it lands.",
+};
+// Escape (or Back) on the title asks first: a second press within two seconds quits.
+constexpr const char* kQuitLine = "Press Esc again to quit";
+constexpr int64_t kQuitAskFrames = 120;
 
 Tex MakeCreditTex(const Font& font, const CreditLine& line) {
     switch (line.kind) {
@@ -139,6 +148,9 @@ public:
         for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
         for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
         creditsReturn = creditsFont.MakeTex(30, kCreditsReturn, 3);
+        for (int i = 0; i < kCredit; ++i)
+            modeLines[i] = creditsFont.MakeTex(kControlsLineSize, kModeLines[i], 2);
+        quitLine = creditsFont.MakeTex(kControlsLineSize, kQuitLine, 2);
         music.Load("chaser.ogg", 0.5, true);
         music.Play();
     }
@@ -151,7 +163,12 @@ public:
         for (;;) {
             NextFrame();
             mouse.Update();
-            if (LeavePressed()) Quit();
+            if (LeavePressed()) {
+                if (quitAsked > 0) Quit();
+                quitAsked = kQuitAskFrames;
+            } else if (quitAsked > 0) {
+                --quitAsked;
+            }
             // A mode is chosen by releasing the left button over it (pressing elsewhere does
             // not matter), or by Enter or A on the highlighted one. Going back (B, Start) has
             // nowhere to go from here: only Escape and Back leave, and they quit.
@@ -173,7 +190,10 @@ public:
             }
             DrawModeRecords(captionFont, ActiveRecords());
             DrawOptionsEntry(buttons[kOptions], captionFont);
-            const Tex& line = controlsLine[ControllerInUse() ? 1 : 0];
+            const int lit = nav.Highlighted();
+            const Tex& line = quitAsked > 0               ? quitLine
+                              : lit >= 0 && lit < kCredit ? modeLines[lit]
+                                                          : controlsLine[ControllerInUse() ? 1 : 0];
             DrawRect(kControlsLineX - 12, kControlsLineY - 4, line.Width() + 24, line.Height() + 8, 0, 0, 0,
                      0.45);
             line.Draw(0, 0, line.Width(), line.Height(), kControlsLineX, kControlsLineY, 1, 1, 1, 0.85);
@@ -186,7 +206,8 @@ private:
         backdrop.Draw(camera.GetX(), camera.GetY());
     }
 
-    // Escape, or a controller's Back: on the title they close the credits, then quit.
+    // Escape, or a controller's Back: on the title they close the credits, then (asked twice)
+    // quit.
     static bool LeavePressed() {
         return IsPressed(KeyCount(BRISEL_KEY_ESCAPE)) || IsPressed(PadCount(0, kPadBack));
     }
@@ -199,7 +220,8 @@ private:
             NextFrame();
             mouse.Update();
             const MenuInput in = ReadMenuInput(mouse);
-            if (in.click || in.back || in.choose || LeavePressed()) return;
+            if (in.click || in.back || in.choose || LeavePressed() || IsPressed(KeyCount(BRISEL_KEY_B)))
+                return;
             Scroll();
             DrawRect(14, 14, 1572, 872, 0, 0, 0, 0.5);
             for (int i = 0; i < kCreditLines; ++i) {
@@ -226,6 +248,9 @@ private:
     std::array<Tex, kCreditLines> rightLines;
     std::array<Tex, 2> controlsLine;  // for the mouse and keyboard, for a controller
     Tex creditsReturn;
+    std::array<Tex, kCredit> modeLines;  // what each mode is
+    Tex quitLine;
+    int64_t quitAsked = 0;  // frames left to press Escape again and quit
     SoundClip music;
 };
 

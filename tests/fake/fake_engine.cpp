@@ -257,6 +257,10 @@ int64_t FakeSealReplay() {
     REC(SealReplay)::Record();
     return gCurrent->recordingFile.empty() ? -1 : gCurrent->actCount;
 }
+int64_t FakeMouseWheel() {
+    REC(MouseWheel)::Record();
+    return gCurrent->wheel;
+}
 
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
@@ -352,6 +356,7 @@ FakeEngine::FakeEngine() {
     t.RecordingFile = &FakeRecordingFile;
     t.StepNumber = &FakeStepNumber;
     t.SealReplay = &FakeSealReplay;
+    t.MouseWheel = &FakeMouseWheel;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }
