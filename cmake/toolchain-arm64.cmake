@@ -10,5 +10,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 # pkg-config answers for the target's libraries, not the host's.
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static -L /usr/aarch64-linux-gnu)
+# Programs run under qemu with the machine's own arm64 C library (libc6:arm64, which the :arm64
+# packages bring): its loader /lib/ld-linux-aarch64.so.1 and its libc.so.6 are of one build.
+# Never `-L /usr/aarch64-linux-gnu`: that takes the cross package's loader, while libc.so.6 is
+# still found in the multiarch folder, another build of the library; the two disagree on the
+# loader's shared state and the first pthread_create walks a list that is not there (it spins).
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
