@@ -9,6 +9,11 @@
 #include <ctime>
 
 #include "engine.hpp"
+#include "platform_clock.hpp"
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#endif
 
 using namespace brisel;
 
@@ -16,11 +21,7 @@ namespace {
 
 constexpr int64_t kFrameNs = 1000000000 / 60;  // one step, rounded down (deadlines are exact)
 
-int64_t NowNs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+int64_t NowNs() { return MonotonicNowNs(); }
 
 // Pacing state: frame k of the current run of on-time frames starts at base + k / 60 s.
 struct Pacer {
@@ -435,8 +436,7 @@ void Pace(Engine& e) {
     ++g_pacer.index;
     int64_t deadline = g_pacer.Deadline();
     if (deadline > now) {
-        timespec ts{time_t(deadline / 1000000000), long(deadline % 1000000000)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
+        SleepUntilNs(deadline);
     } else if (now - deadline > 3 * kFrameNs) {
         g_pacer.Rebase(now);  // far behind (a stall): start afresh instead of racing to catch up
     }
@@ -485,8 +485,7 @@ void WaitWhilePaused(Engine& e) {
     if (e.window != nullptr) SDL_SetWindowTitle(e.window, (e.title + " (paused)").c_str());
     while (e.playback.paused && !e.quitRequested) {
         if (!e.suspended) Present(e);
-        timespec ts{0, long(kFrameNs)};
-        nanosleep(&ts, nullptr);
+        SleepForNs(kFrameNs);
         PollEvents(e);
     }
     if (e.window != nullptr) SDL_SetWindowTitle(e.window, e.title.c_str());
