@@ -224,7 +224,7 @@ int64_t MonotonicNs() { return MonotonicNowNs(); }
 
 void OpenTimes(Engine& e) {
     if (e.config.timesPath.empty()) return;
-    e.times = std::fopen(e.config.timesPath.c_str(), "w");
+    e.times = std::fopen(e.config.timesPath.c_str(), "wb");
     if (e.times == nullptr)
         Raise(BRISEL_FAIL_SYSTEM,
               e.config.timesPath + ": cannot write the frame times (" + std::strerror(errno) + ")");

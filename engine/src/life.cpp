@@ -510,7 +510,7 @@ int64_t Init(const BriselInitRecord* record) {
         if (!e.config.inputScript.empty()) LoadScript(e);
         if (!e.config.replayPath.empty()) LoadPlayback(e);
         if (!e.config.tracePath.empty()) {
-            e.trace = std::fopen(e.config.tracePath.c_str(), "w");
+            e.trace = std::fopen(e.config.tracePath.c_str(), "wb");
             if (e.trace == nullptr)
                 Raise(BRISEL_FAIL_SYSTEM,
                       e.config.tracePath + ": cannot write the trace (" + std::strerror(errno) + ")");

@@ -57,7 +57,7 @@ std::FILE* OpenPart(const std::string& part) {
         fd = -1;
         errno = EBUSY;  // another game records into it
     }
-    std::FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
+    std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (fd >= 0 && file == nullptr) close(fd);
     return file;
 }
