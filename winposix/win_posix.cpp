@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 namespace winposix {
@@ -68,10 +68,10 @@ int Open(const char* path, int flags, int /*mode*/) {
                        : access == O_RDWR ? GENERIC_READ | GENERIC_WRITE
                                           : GENERIC_READ;
     // Exclusive creation: CREATE_NEW fails when anything stands at the name.
-    const DWORD how = (flags & O_CREAT) == 0    ? OPEN_EXISTING
-                      : (flags & O_EXCL) != 0   ? CREATE_NEW
+    const DWORD how = (flags & O_CREAT) == 0   ? OPEN_EXISTING
+                      : (flags & O_EXCL) != 0  ? CREATE_NEW
                       : (flags & O_TRUNC) != 0 ? CREATE_ALWAYS
-                                                : OPEN_ALWAYS;
+                                               : OPEN_ALWAYS;
     HANDLE h = CreateFileW(Wide(path).c_str(), want, kShareAll, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         // A folder opened for reading: POSIX opens it, and reading it fails later.
@@ -84,7 +84,8 @@ int Open(const char* path, int flags, int /*mode*/) {
         }
         return Fail();
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), (flags & ~(O_CREAT | O_EXCL | O_TRUNC)) | O_BINARY);
+    const int fd =
+        _open_osfhandle(reinterpret_cast<intptr_t>(h), (flags & ~(O_CREAT | O_EXCL | O_TRUNC)) | O_BINARY);
     if (fd < 0) CloseHandle(h);
     return fd;
 }
@@ -186,6 +187,8 @@ char* Realpath(const char* path) {
     return copy;
 }
 
-std::FILE* Fopen(const char* path, const char* mode) { return _wfopen(Wide(path).c_str(), Wide(mode).c_str()); }
+std::FILE* Fopen(const char* path, const char* mode) {
+    return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+}
 
 }  // namespace winposix

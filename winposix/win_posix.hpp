@@ -83,7 +83,9 @@ std::FILE* Fopen(const char* path, const char* mode);
 inline std::tm* localtime_r(const std::time_t* time, std::tm* out) {
     return localtime_s(out, time) == 0 ? out : nullptr;
 }
-inline std::tm* gmtime_r(const std::time_t* time, std::tm* out) { return gmtime_s(out, time) == 0 ? out : nullptr; }
+inline std::tm* gmtime_r(const std::time_t* time, std::tm* out) {
+    return gmtime_s(out, time) == 0 ? out : nullptr;
+}
 
 #if !defined(WINPOSIX_NO_MACROS)
 #define open(...) winposix::Open(__VA_ARGS__)

@@ -1,8 +1,8 @@
 #include "platform_clock.hpp"
 
 #if defined(_WIN32)
-#include <windows.h>
 #include <timeapi.h>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <ctime>

@@ -15,8 +15,9 @@ namespace {
 
 std::string SystemError() {
     wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string why = text != nullptr ? winposix::Utf8(text) : "error " + std::to_string(GetLastError());
     LocalFree(text);
     while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == '.')) why.pop_back();
@@ -48,8 +49,8 @@ std::string EnterGameFolder() {
         if (m > 0 && m < here.size()) caller = Slashes(winposix::Utf8(here.substr(0, m)));
         if (!caller.empty()) winposix::Setenv("GRAPPIX_CALLER_DIR", caller.c_str());
     }
-    for (const wchar_t* name :
-         {L"BRISEL_INPUT", L"BRISEL_TRACE", L"BRISEL_TIMES", L"BRISEL_SHOTS", L"BRISEL_RECORD", L"BRISEL_REPLAY"}) {
+    for (const wchar_t* name : {L"BRISEL_INPUT", L"BRISEL_TRACE", L"BRISEL_TIMES", L"BRISEL_SHOTS",
+                                L"BRISEL_RECORD", L"BRISEL_REPLAY"}) {
         const wchar_t* value = _wgetenv(name);
         if (value == nullptr || value[0] == L'\0') continue;
         const std::string text = winposix::Utf8(value);

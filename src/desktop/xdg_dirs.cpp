@@ -32,7 +32,8 @@ std::string KnownFolder(const wchar_t* variable, const KNOWNFOLDERID& id) {
     if (!IsAbsolutePath(winposix::Utf8(found))) {
         found.clear();
         PWSTR shell = nullptr;
-        if (SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &shell) == S_OK && shell != nullptr) found = shell;
+        if (SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &shell) == S_OK && shell != nullptr)
+            found = shell;
         CoTaskMemFree(shell);
     }
     std::string utf8 = winposix::Utf8(found);

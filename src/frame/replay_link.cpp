@@ -1,12 +1,11 @@
 #include "frame/replay_link.hpp"
 
-
 #include <climits>
 #include <filesystem>
 
+#include "desktop/utf8_path.hpp"
 #include "frame/engine.hpp"
 #include "frame/media.hpp"
-#include "desktop/utf8_path.hpp"
 
 namespace grappix {
 

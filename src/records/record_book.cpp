@@ -1,6 +1,5 @@
 #include "records/record_book.hpp"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>

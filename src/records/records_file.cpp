@@ -1,6 +1,5 @@
 #include "records/records_file.hpp"
 
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
