@@ -1,7 +1,6 @@
 #include "platform_clock.hpp"
 
 #if defined(_WIN32)
-#include <timeapi.h>
 #include <windows.h>
 #else
 #include <cerrno>
