@@ -13,6 +13,9 @@
 #include "frame/program.hpp"
 #include "game/game_scene.hpp"
 #include "title/title_scene.hpp"
+#if defined(_WIN32)
+#include "desktop/windows_start.hpp"
+#endif
 
 #ifdef GRAPPIX_HAVE_ICON
 extern const BriselIcon kGrappixIcon;
@@ -37,7 +40,14 @@ int main(int argc, char** argv) {
 #else
     const BriselIcon* icon = nullptr;
 #endif
+#if defined(_WIN32)
+    grappix::AttachParentConsole();
+    std::vector<std::string> args = grappix::WindowsArguments();
+    (void)argc;
+    (void)argv;
+#else
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+#endif
     const std::string why = grappix::EnterGameFolder();
     if (!why.empty()) {
         grappix::WarnLine(why);

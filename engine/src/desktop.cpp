@@ -1,12 +1,18 @@
 // desktop.cpp -- the window as a desktop game needs it: fullscreen, its size, the pointer, the
 // minimised state, the version, and quiet libraries on the player's terminal.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "engine.hpp"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "win_posix.hpp"
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #ifndef BRISEL_VERSION
 #define BRISEL_VERSION "unknown"
@@ -75,7 +81,24 @@ void UpdateSuspension(Engine& e) {
     SuspendSound(away);
 }
 
+#if defined(_WIN32)
+// The executable's name without its folder and ".exe", as POSIX's short invocation name.
+const char* ProgramName() {
+    static const std::string name = [] {
+        char path[MAX_PATH] = "grappix.exe";
+        GetModuleFileNameA(nullptr, path, sizeof path);
+        std::string n = path;
+        n.erase(0, n.find_last_of("\\/") + 1);
+        if (n.size() > 4 && _stricmp(n.c_str() + n.size() - 4, ".exe") == 0) n.resize(n.size() - 4);
+        return n;
+    }();
+    return name.c_str();
+}
+constexpr const char* kNullDevice = "NUL";
+#else
 const char* ProgramName() { return program_invocation_short_name; }
+constexpr const char* kNullDevice = "/dev/null";
+#endif
 
 StderrMuffle::StderrMuffle() {
     std::fflush(stderr);
@@ -87,7 +110,7 @@ StderrMuffle::StderrMuffle() {
         sink_ = std::tmpfile();
         if (sink_ != nullptr) sink = fileno(sink_);
     } else {
-        sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        sink = open(kNullDevice, O_WRONLY | O_CLOEXEC);
     }
     if (sink < 0 || dup2(sink, STDERR_FILENO) < 0) {
         close(saved_);

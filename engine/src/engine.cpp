@@ -1,6 +1,7 @@
 // engine.cpp -- shared machinery: the entry guard, failures, the handle registry, files,
 // configuration, the trace and the random generator.
 #include "engine.hpp"
+#include "platform_clock.hpp"
 
 #include <sys/stat.h>
 #include <cerrno>
@@ -219,15 +220,11 @@ void Unregister(const void* handle) { E().handles.erase(handle); }
 
 // ---- frame times -------------------------------------------------------------------------------
 
-int64_t MonotonicNs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+int64_t MonotonicNs() { return MonotonicNowNs(); }
 
 void OpenTimes(Engine& e) {
     if (e.config.timesPath.empty()) return;
-    e.times = std::fopen(e.config.timesPath.c_str(), "w");
+    e.times = std::fopen(e.config.timesPath.c_str(), "wb");
     if (e.times == nullptr)
         Raise(BRISEL_FAIL_SYSTEM,
               e.config.timesPath + ": cannot write the frame times (" + std::strerror(errno) + ")");

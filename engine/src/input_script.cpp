@@ -1,10 +1,6 @@
 // input_script.cpp -- the input script parser: plain text in, events or one error out.
 #include "input_script.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -13,6 +9,14 @@
 #include <cstring>
 
 #include "brisel.h"
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace brisel {
 

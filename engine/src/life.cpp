@@ -9,6 +9,11 @@
 #include <ctime>
 
 #include "engine.hpp"
+#include "platform_clock.hpp"
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#endif
 
 using namespace brisel;
 
@@ -20,11 +25,7 @@ void Present(Engine& e);
 void PollEvents(Engine& e);
 void ShowFailure(Engine& e, const std::string& text);
 
-int64_t NowNs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+int64_t NowNs() { return MonotonicNowNs(); }
 
 // Pacing state: frame k of the current run of on-time frames starts at base + k / 60 s.
 struct Pacer {
@@ -459,8 +460,7 @@ void Pace(Engine& e) {
     ++g_pacer.index;
     int64_t deadline = g_pacer.Deadline();
     if (deadline > now) {
-        timespec ts{time_t(deadline / 1000000000), long(deadline % 1000000000)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
+        SleepUntilNs(deadline);
     } else if (now - deadline > 3 * kFrameNs) {
         g_pacer.Rebase(now);  // far behind (a stall): start afresh instead of racing to catch up
     }
@@ -509,8 +509,7 @@ void WaitWhilePaused(Engine& e) {
     if (e.window != nullptr) SDL_SetWindowTitle(e.window, (e.title + " (paused)").c_str());
     while (e.playback.paused && !e.quitRequested) {
         if (!e.suspended) Present(e);
-        timespec ts{0, long(kFrameNs)};
-        nanosleep(&ts, nullptr);
+        SleepForNs(kFrameNs);
         PollEvents(e);
     }
     if (e.window != nullptr) SDL_SetWindowTitle(e.window, e.title.c_str());
@@ -535,7 +534,7 @@ int64_t Init(const BriselInitRecord* record) {
         if (!e.config.inputScript.empty()) LoadScript(e);
         if (!e.config.replayPath.empty()) LoadPlayback(e);
         if (!e.config.tracePath.empty()) {
-            e.trace = std::fopen(e.config.tracePath.c_str(), "w");
+            e.trace = std::fopen(e.config.tracePath.c_str(), "wb");
             if (e.trace == nullptr)
                 Raise(BRISEL_FAIL_SYSTEM,
                       e.config.tracePath + ": cannot write the trace (" + std::strerror(errno) + ")");

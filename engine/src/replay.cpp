@@ -3,16 +3,20 @@
 // engine.hpp comes first: it gives the entry points below their exported visibility.
 #include "engine.hpp"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "replay.hpp"
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace brisel {
 
@@ -53,7 +57,7 @@ std::FILE* OpenPart(const std::string& part) {
         fd = -1;
         errno = EBUSY;  // another game records into it
     }
-    std::FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
+    std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (fd >= 0 && file == nullptr) close(fd);
     return file;
 }

@@ -1,12 +1,16 @@
 #include "desktop/atomic_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace grappix {
 
@@ -41,7 +45,12 @@ std::string WriteFileAtomically(const std::string& path, const std::string& cont
         ok = false;
         error = Reason(path);
     }
+#if defined(_WIN32)
+    // Windows: MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) (win_posix.hpp).
+    if (ok && replace && winposix::Rename(temp.c_str(), path.c_str()) != 0) {
+#else
     if (ok && replace && rename(temp.c_str(), path.c_str()) != 0) {
+#endif
         ok = false;
         error = Reason(path);
     }

@@ -174,6 +174,19 @@ std::string HelpText(const std::string& settingsPath) {
         "                                 d-pad or left stick, A, B\n"
         "\n"
         "Files:\n"
+#if defined(_WIN32)
+        "  %APPDATA%\\Grappix\\settings.ini: the volumes, mute, fullscreen, the\n"
+        "  window's size and the controller's rumble.\n"
+        "  For this run: " +
+        (settingsPath.empty() ? std::string("none (no application-data folder)") : settingsPath) +
+        "\n"
+        "  %APPDATA%\\Grappix\\records.ini: the best speed of each mode, and the\n"
+        "  replay that holds it.\n"
+        "  %LOCALAPPDATA%\\Grappix\\replays\\: a replay of each run with a window,\n"
+        "  named by its start; the newest 20 are kept, and those that hold a record.\n"
+        "\n"
+        "Environment:\n"
+#else
         "  $XDG_CONFIG_HOME/grappix/settings.ini (XDG_CONFIG_HOME is ~/.config\n"
         "  when unset): the volumes, mute, fullscreen, the window's size and\n"
         "  the controller's rumble.\n"
@@ -190,6 +203,7 @@ std::string HelpText(const std::string& settingsPath) {
         "  XDG_CONFIG_HOME                 where the settings file is kept (above)\n"
         "  XDG_DATA_HOME                   where the records are kept (above)\n"
         "  XDG_STATE_HOME                  where the replays are kept (above)\n"
+#endif
         "  SDL_VIDEODRIVER=dummy           run without a window\n"
         "  SDL_AUDIODRIVER=dummy           run without a sound device\n"
         "  BRISEL_INPUT, BRISEL_FRAMES ... scripted runs: see grappix(6)\n"

@@ -1,15 +1,21 @@
 #include "desktop/file_guard.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+
+#include "desktop/utf8_path.hpp"
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace grappix {
 
@@ -121,10 +127,9 @@ void RemoveStaleTemporaries(const std::string& path, std::time_t now) {
     const size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(folder), ec)) {
+        const std::string name = PathText(entry.path().filename());
         // base + '.' + six of mkstemp's letters and digits
         if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 ||
             name[base.size()] != '.')
@@ -137,7 +142,6 @@ void RemoveStaleTemporaries(const std::string& path, std::time_t now) {
         if (temporary && lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > 60)
             unlink(full.c_str());
     }
-    closedir(dir);
 }
 
 void CapWarnings(std::vector<std::string>& warnings, size_t from, const std::string& file) {

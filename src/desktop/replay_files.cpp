@@ -1,10 +1,5 @@
 #include "desktop/replay_files.hpp"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -14,7 +9,17 @@
 
 #include "desktop/atomic_file.hpp"
 #include "desktop/file_guard.hpp"
+#include "desktop/utf8_path.hpp"
 #include "desktop/xdg_dirs.hpp"
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace grappix {
 
@@ -125,7 +130,7 @@ ReplayPlan PlanReplays(const CommandLine& line, const std::function<const char*(
     // means one in the folder the player called it from.
     const char* caller = env("GRAPPIX_CALLER_DIR");
     auto absolute = [&](const std::string& path) {
-        if (path.empty() || path[0] == '/' || caller == nullptr || caller[0] != '/') return path;
+        if (path.empty() || IsAbsolutePath(path) || caller == nullptr || !IsAbsolutePath(caller)) return path;
         return std::string(caller) + "/" + path;
     };
     ReplayPlan plan;
@@ -202,18 +207,19 @@ std::vector<std::string> PruneReplays(const std::string& folder, size_t keep,
     };
     std::vector<Found> found;
     std::error_code ec;
-    fs::directory_iterator it(folder, ec);
+    fs::directory_iterator it(FsPath(folder), ec);
     if (ec) {
         problems.push_back(folder + ": cannot list the replays (" + ec.message() + ")");
         return problems;
     }
     for (const fs::directory_entry& entry : it) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = PathText(entry.path().filename());
         const bool part = EndsWith(name, kPartExtension);
         if (!part && !EndsWith(name, kReplayExtension)) continue;
         struct stat st {};
-        if (lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        found.push_back({entry.path().string(), st.st_mtime, part});
+        const std::string path = PathText(entry.path());
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        found.push_back({path, st.st_mtime, part});
     }
     // Newest first; names (start times) break ties so the order never depends on the listing.
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
@@ -223,8 +229,8 @@ std::vector<std::string> PruneReplays(const std::string& folder, size_t keep,
     // symbolic link: real paths are compared. A record's replay cut short is kept as its .part.
     auto real = [](const std::string& p) {
         std::error_code error;
-        fs::path whole = fs::weakly_canonical(fs::absolute(p, error), error);
-        return (error ? fs::path(p) : whole).lexically_normal();
+        fs::path whole = fs::weakly_canonical(fs::absolute(FsPath(p), error), error);
+        return (error ? FsPath(p) : whole).lexically_normal();
     };
     std::vector<fs::path> keepers;
     for (const std::string& p : protectedPaths) {
@@ -243,7 +249,7 @@ std::vector<std::string> PruneReplays(const std::string& folder, size_t keep,
         }
         if (f.part && (now - f.modified < kLiveRecording || Held(f.path)))
             continue;  // another game still recording
-        if (std::remove(f.path.c_str()) != 0)
+        if (unlink(f.path.c_str()) != 0)
             problems.push_back(f.path + ": cannot remove an old replay (" + std::strerror(errno) + ")");
     }
     return problems;

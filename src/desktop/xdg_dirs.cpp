@@ -1,16 +1,48 @@
 #include "desktop/xdg_dirs.hpp"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "desktop/utf8_path.hpp"
+
+#if defined(_WIN32)
+#include <shlobj.h>
+#include <windows.h>
+
+#include "win_posix.hpp"
+#else
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace grappix {
 
 namespace {
+
+#if defined(_WIN32)
+
+// Windows keeps a program's files in the user's application-data folders: settings and records
+// in %APPDATA% (roaming with the user), history such as replays in %LOCALAPPDATA% (this machine
+// only). The variables are asked first (as the XDG ones are elsewhere), then the shell.
+std::string KnownFolder(const wchar_t* variable, const KNOWNFOLDERID& id) {
+    std::wstring found;
+    if (const wchar_t* value = _wgetenv(variable); value != nullptr) found = value;
+    if (!IsAbsolutePath(winposix::Utf8(found))) {
+        found.clear();
+        PWSTR shell = nullptr;
+        if (SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &shell) == S_OK && shell != nullptr)
+            found = shell;
+        CoTaskMemFree(shell);
+    }
+    std::string utf8 = winposix::Utf8(found);
+    for (char& c : utf8)
+        if (c == '\\') c = '/';
+    return utf8;
+}
+
+#else
 
 std::string HomeFolder() {
     const char* home = std::getenv("HOME");
@@ -21,8 +53,23 @@ std::string HomeFolder() {
     return {};
 }
 
+#endif
+
 }  // namespace
 
+#if defined(_WIN32)
+std::string XdgHome(XdgKind kind) {
+    return kind == XdgKind::State ? KnownFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData)
+                                  : KnownFolder(L"APPDATA", FOLDERID_RoamingAppData);
+}
+
+std::string GameFolder(XdgKind kind) {
+    std::string base = XdgHome(kind);
+    if (base.empty()) return base;
+    while (base.size() > 3 && base.back() == '/') base.pop_back();
+    return base + "/Grappix";
+}
+#else
 std::string XdgHome(XdgKind kind) {
     const char* variable = "XDG_CONFIG_HOME";
     const char* fallback = "/.config";
@@ -50,6 +97,7 @@ std::string GameFolder(XdgKind kind) {
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     return base + "/grappix";
 }
+#endif
 
 bool MakeFolders(const std::string& path, std::string& error, std::vector<std::string>* made) {
     if (path.empty()) {
@@ -57,8 +105,12 @@ bool MakeFolders(const std::string& path, std::string& error, std::vector<std::s
         return false;
     }
     // Each prefix ending before a slash, then the whole path.
+    // (On Windows the first part is the drive, "C:", or a share's "//server".)
     for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
         std::string part = at == std::string::npos ? path : path.substr(0, at);
+#if defined(_WIN32)
+        if (part.size() == 2 && part[1] == ':') continue;  // the drive
+#endif
         struct stat st {};
         if (stat(part.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode)) {

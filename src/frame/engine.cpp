@@ -2,12 +2,18 @@
 
 #include "frame/fault.hpp"
 
-#include <dlfcn.h>
-#include <elf.h>
-
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "win_posix.hpp"
+#else
+#include <dlfcn.h>
+#include <elf.h>
+#endif
 
 namespace grappix {
 
@@ -24,6 +30,52 @@ const char* const kExtensionNames[BRISEL_EXTENSION_COUNT] = {BRISEL_EXTENSIONS(G
 #undef GRAPPIX_ENTRY_NAME
 
 EngineLibrary::~EngineLibrary() { Unload(); }
+
+#if defined(_WIN32)
+
+// Windows: the engine is a DLL, bound by name with LoadLibraryW and GetProcAddress. A file cut
+// short or not a DLL at all is refused by the loader itself, with its own reason.
+namespace {
+
+std::string LoadFault(const std::string& path) {
+    const DWORD code = GetLastError();
+    wchar_t* text = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string why = text != nullptr ? winposix::Utf8(text) : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' ')) why.pop_back();
+    return path + ": cannot be loaded (" + why + ")";
+}
+
+void* Symbol(void* handle, const char* name) {
+    return handle != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name))
+                             : nullptr;
+}
+
+}  // namespace
+
+void EngineLibrary::Load(const std::string& path) {
+    path_ = path;
+    // No error boxes: a missing library under it is reported here, not in a dialogue.
+    const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    SetErrorMode(mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    std::wstring wide = winposix::Wide(path);
+    for (wchar_t& c : wide)
+        if (c == L'/') c = L'\\';
+    handle_ = LoadLibraryW(wide.c_str());
+    if (handle_ == nullptr) Raise(kBindFailure, LoadFault(path).c_str());
+}
+
+void EngineLibrary::Unload() {
+    if (handle_ != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(handle_));
+        handle_ = nullptr;
+    }
+}
+
+#else
 
 namespace {
 // In a build under AddressSanitizer the library stays mapped after it is closed: the leak check
@@ -79,6 +131,24 @@ void EngineLibrary::Load(const std::string& path) {
     }
 }
 
+namespace {
+
+void* Symbol(void* handle, const char* name) {
+    dlerror();
+    return handle != nullptr ? dlsym(handle, name) : nullptr;
+}
+
+}  // namespace
+
+void EngineLibrary::Unload() {
+    if (handle_ != nullptr) {
+        dlclose(handle_);
+        handle_ = nullptr;
+    }
+}
+
+#endif
+
 void EngineLibrary::Bind(EngineTable& table) {
     // The table is a plain sequence of function pointers in binding order, so it can be
     // filled by index from the name list.
@@ -87,8 +157,7 @@ void EngineLibrary::Bind(EngineTable& table) {
         "the engine table must hold exactly one pointer per entry point and extension");
     auto* slots = reinterpret_cast<void**>(&table);
     for (int i = 0; i < BRISEL_ENTRY_POINT_COUNT; ++i) {
-        dlerror();
-        void* symbol = handle_ != nullptr ? dlsym(handle_, kEntryPointNames[i]) : nullptr;
+        void* symbol = Symbol(handle_, kEntryPointNames[i]);
         if (symbol == nullptr) {
             std::string text = path_ + ": entry point " + kEntryPointNames[i] + " is missing";
             Raise(kBindFailure, text.c_str());
@@ -97,15 +166,7 @@ void EngineLibrary::Bind(EngineTable& table) {
     }
     // An engine built before an extension existed simply lacks it.
     for (int i = 0; i < BRISEL_EXTENSION_COUNT; ++i)
-        slots[BRISEL_ENTRY_POINT_COUNT + i] =
-            handle_ != nullptr ? dlsym(handle_, kExtensionNames[i]) : nullptr;
-}
-
-void EngineLibrary::Unload() {
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-        handle_ = nullptr;
-    }
+        slots[BRISEL_ENTRY_POINT_COUNT + i] = Symbol(handle_, kExtensionNames[i]);
 }
 
 }  // namespace grappix

@@ -1,7 +1,6 @@
 #include "frame/fault.hpp"
 
 #include <signal.h>
-#include <ucontext.h>
 #include <unistd.h>
 #if defined(__SSE2__)
 #include <xmmintrin.h>
@@ -11,6 +10,12 @@
 
 #include <cstdlib>
 #include <cstring>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <ucontext.h>
+#endif
 
 namespace grappix {
 
@@ -56,6 +61,31 @@ void WriteHex(uint64_t value) {
     _exit(1);
 }
 
+#if defined(_WIN32)
+// Windows raises structured exceptions instead of signals: the same two reports, from the
+// filter of exceptions nothing else handled. SSE's traps arrive as the floating-point codes
+// (STATUS_FLOAT_MULTIPLE_TRAPS on x86-64).
+LONG WINAPI OnException(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD& r = *info->ExceptionRecord;
+    const uintptr_t where = reinterpret_cast<uintptr_t>(r.ExceptionAddress);
+    switch (r.ExceptionCode) {
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case STATUS_FLOAT_MULTIPLE_FAULTS:
+    case STATUS_FLOAT_MULTIPLE_TRAPS: ReportFault(SIGFPE, where, 0);
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_IN_PAGE_ERROR:
+        ReportFault(SIGSEGV, where, r.NumberParameters >= 2 ? r.ExceptionInformation[1] : where);
+    default: return EXCEPTION_CONTINUE_SEARCH;
+    }
+}
+#else
 void OnFault(int sig, siginfo_t* info, void* context) {
     uintptr_t where = reinterpret_cast<uintptr_t>(info->si_addr);
 #if defined(__x86_64__)
@@ -66,6 +96,7 @@ void OnFault(int sig, siginfo_t* info, void* context) {
 #endif
     ReportFault(sig, where, reinterpret_cast<uintptr_t>(info->si_addr));
 }
+#endif
 
 #if !defined(__SSE2__)
 bool gInvalidTraps = false;  // whether the processor traps the invalid operation itself
@@ -118,6 +149,14 @@ void CheckFloatingPoint() {
 #endif
 void SetGameFloatingPoint() { WriteMxcsr(kGameMxcsr); }
 
+#if defined(_WIN32)
+void InstallFaultHandlers() {
+    // Room on the stack for the report when the stack itself overflows.
+    ULONG reserve = 64 * 1024;
+    SetThreadStackGuarantee(&reserve);
+    SetUnhandledExceptionFilter(&OnException);
+}
+#else
 void InstallFaultHandlers() {
     // Handlers run on their own stack so that a stack overflow is reported too.
     static char altStack[64 * 1024];
@@ -134,5 +173,7 @@ void InstallFaultHandlers() {
     sigaction(SIGSEGV, &sa, nullptr);
     sigaction(SIGBUS, &sa, nullptr);
 }
+
+#endif
 
 }  // namespace grappix

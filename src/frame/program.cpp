@@ -1,7 +1,5 @@
 #include "frame/program.hpp"
 
-#include <dlfcn.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +16,14 @@
 #include "frame/replay_link.hpp"
 #include "frame/session.hpp"
 #include "records/record_book.hpp"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "win_posix.hpp"
+#else
+#include <dlfcn.h>
+#endif
 
 namespace grappix {
 
@@ -193,7 +199,11 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         BriselInitRecord init{};
         init.buildConstant = kBuildConstant;
         init.flag = 1;
+#if defined(_WIN32)
+        init.module = GetModuleHandleW(nullptr);
+#else
         init.module = dlopen(nullptr, RTLD_NOW);
+#endif
         init.icon = icon;
         init.exceptionPlace = &ExceptionPlace();
         std::string title = app->title + "";

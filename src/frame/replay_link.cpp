@@ -1,9 +1,9 @@
 #include "frame/replay_link.hpp"
 
-#include <unistd.h>
-
 #include <climits>
+#include <filesystem>
 
+#include "desktop/utf8_path.hpp"
 #include "frame/engine.hpp"
 #include "frame/media.hpp"
 
@@ -26,10 +26,11 @@ std::string RecordingPath() {
     if (file == nullptr || file[0] == '\0') return {};
     std::string path = file;
     // The engine opened it from the game's folder; a record must find it from anywhere.
-    if (path[0] != '/') {
-        char here[PATH_MAX];
-        if (getcwd(here, sizeof here) == nullptr) return {};
-        path = std::string(here) + "/" + path;
+    if (!IsAbsolutePath(path)) {
+        std::error_code ec;
+        const std::filesystem::path here = std::filesystem::current_path(ec);
+        if (ec) return {};
+        path = PathText(here) + "/" + path;
     }
     return path;
 }

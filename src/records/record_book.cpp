@@ -1,7 +1,5 @@
 #include "records/record_book.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -10,6 +8,13 @@
 #include <fstream>
 
 #include "desktop/replay_files.hpp"
+#include "desktop/utf8_path.hpp"
+
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#else
+#include <sys/stat.h>
+#endif
 
 namespace grappix {
 
@@ -49,7 +54,7 @@ bool ParseSpeed(const std::string& text, int64_t& out) {
 
 // The line a replay cut short by a crash ends with (see RecoverCutReplay), as one line naming it.
 std::string CutShortNote(const std::string& replay, const std::string& what) {
-    std::ifstream in(replay, std::ios::binary);
+    std::ifstream in(FsPath(replay), std::ios::binary);
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (!in || size <= 0) return {};

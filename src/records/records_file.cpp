@@ -1,7 +1,5 @@
 #include "records/records_file.hpp"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "desktop/atomic_file.hpp"
 #include "desktop/file_guard.hpp"
 #include "desktop/ini_lines.hpp"
+#include "desktop/utf8_path.hpp"
 #include "desktop/xdg_dirs.hpp"
 
 namespace grappix {
@@ -168,9 +167,9 @@ bool ReplaysNamedByRecords(const std::string& recordsPath, std::vector<std::stri
     const std::string folder = slash == std::string::npos ? "." : recordsPath.substr(0, slash + 1);
     const std::string aside = recordsPath.substr(slash + 1) + ".bad";
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (entry.path().filename().string().rfind(aside, 0) != 0) continue;
-        if (ReadSmallFile(entry.path().string(), kSmallFileCap, text, why) != ReadStatus::Ok) {
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(folder), ec)) {
+        if (PathText(entry.path().filename()).rfind(aside, 0) != 0) continue;
+        if (ReadSmallFile(PathText(entry.path()), kSmallFileCap, text, why) != ReadStatus::Ok) {
             whole = false;
             continue;
         }
