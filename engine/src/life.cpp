@@ -27,6 +27,7 @@ struct Pacer {
     int64_t base = 0;
     int64_t index = 0;
     int64_t lastFrame = 0;
+    int skippedInRow = 0;  // steps not shown in a row, up to the one just made
     int64_t Deadline() const { return base + index * 1000000000 / 60; }
     void Rebase(int64_t now) {
         base = now;
@@ -231,6 +232,8 @@ void NextFrame(Engine& e) {
         e.hashing |= kHashOldCheck;
     e.stepHash = kStepHashStart;
     e.frameHash = kHashStart;
+    e.skipped = e.skipNext;
+    e.skipNext = false;
     const bool wasFast = e.fastForward;
     e.fastForward = p.active && next < p.from;
     if (wasFast && !e.fastForward) {  // real time from here: the music the game started plays
@@ -371,6 +374,7 @@ void Shutdown() {
     e.stepHash = kStepHashStart;
     e.frameHash = kHashStart;
     e.fastForward = false;
+    e.skipped = e.skipNext = false;
 }
 
 // The frame as an RGB PNG, written beside its name and renamed into place, so a picture that
@@ -416,20 +420,41 @@ void Present(Engine& e) {
     SDL_RenderPresent(e.renderer);
 }
 
+// The most steps run in a row without being shown, so that at least 15 frames a second are.
+constexpr int kMostSkipped = 3;
+// Further behind than this (a stall, a suspended process), the debt is dropped, not raced.
+constexpr int64_t kMostDebtNs = 250000000;
+
+// Whether the step after this one may go unshown: a loop more than a frame behind its
+// deadlines runs the following steps (a few microseconds of play each) without rasterising or
+// showing them, so the game's time keeps to the wall clock on a busy machine.
+bool MaySkipNext(const Engine& e) {
+    return e.config.frameSkip && g_pacer.skippedInRow < kMostSkipped &&
+           e.config.shotFrames.count(e.step + 1) == 0;  // a picture asked for is drawn
+}
+
 // Waits for the start of the next 1/60 s. Vsync does the waiting where the display runs at
 // 60 Hz; otherwise the timer sleeps to absolute deadlines, so that rounding never accumulates.
+// Behind its deadline, it decides whether the next step is shown (e.skipNext).
 void Pace(Engine& e) {
     int64_t now = NowNs();
+    e.skipNext = false;
     if (e.config.noPace) {
         g_pacer.lastFrame = now;
         return;
     }
+    g_pacer.skippedInRow = e.skipped ? g_pacer.skippedInRow + 1 : 0;
     // Vsync did the waiting when this step came a whole frame after the last one. A present
     // that does not block (hidden window, a driver that ignores vsync) leaves it to the timer,
-    // so the game never runs faster than 60 steps a second.
+    // so the game never runs faster than 60 steps a second. Vblanks missed by a slow frame are
+    // kept as debt: the deadlines start that many frames back.
     if (e.vsync && now - g_pacer.lastFrame >= kFrameNs - 2000000) {
+        const int64_t missed = e.config.frameSkip
+                                   ? std::max<int64_t>(0, (now - g_pacer.lastFrame - kFrameNs / 2) / kFrameNs)
+                                   : 0;
         g_pacer.lastFrame = now;
-        g_pacer.Rebase(now);
+        g_pacer.Rebase(now - missed * kFrameNs);
+        e.skipNext = missed > 0 && MaySkipNext(e);
         return;
     }
     ++g_pacer.index;
@@ -437,8 +462,10 @@ void Pace(Engine& e) {
     if (deadline > now) {
         timespec ts{time_t(deadline / 1000000000), long(deadline % 1000000000)};
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
-    } else if (now - deadline > 3 * kFrameNs) {
+    } else if (now - deadline > (e.config.frameSkip ? kMostDebtNs : 3 * kFrameNs)) {
         g_pacer.Rebase(now);  // far behind (a stall): start afresh instead of racing to catch up
+    } else if (now - deadline > kFrameNs) {
+        e.skipNext = MaySkipNext(e);
     }
     g_pacer.lastFrame = NowNs();
 }
@@ -594,7 +621,9 @@ int64_t Act(void) {
     const bool shown = !e.fastForward;
     if (!NothingShown(e)) {  // minimised: nothing to show, and no cost for it
         Present(e);
-        WriteShownTime(e);
+        WriteShownTime(e, true);
+    } else if (e.skipped) {
+        WriteShownTime(e, false);  // the frame skipped to keep time
     }
     e.canvas.EndFrame();
     AgeTextureCache(e.step);
