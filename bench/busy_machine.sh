@@ -42,20 +42,22 @@ play() {
      BRISEL_INPUT="$script" BRISEL_SEED=1 BRISEL_FRAMES=$((seconds * 60)) \
      BRISEL_FRAMESKIP="$frameskip" BRISEL_TIMES="$work/times.txt" ./grappix >/dev/null 2>&1) || true
   # From the 60th step on (start-up is not play): steps and shown frames over the time between.
-  awk 'NR >= 60 { if (!t0) { t0 = $2; s0 = $1 } t1 = $2; s1 = $1
+  # Also the seconds spent in gaps of more than a quarter second between steps (stalls: the
+  # process not run at all, a scene loading), whose debt the loop drops.
+  awk 'NR >= 60 { if (!t0) { t0 = $2; s0 = $1 } else if ($2 - t1 > 250) stalls += $2 - t1; t1 = $2; s1 = $1
                   if ($3 == "skipped") { ++run; if (run > most) most = run } else { ++shown; run = 0 } }
-       END { span = (t1 - t0) / 1000; if (span <= 0) { print "0 0 0"; exit }
-             printf "%.2f %.2f %d\n", (s1 - s0) / span, (shown - 1) / span, most }' "$work/times.txt"
+       END { span = (t1 - t0) / 1000; if (span <= 0) { print "0 0 0 0"; exit }
+             printf "%.2f %.2f %d %.1f\n", (s1 - s0) / span, (shown - 1) / span, most, stalls / 1000 }' "$work/times.txt"
 }
 
 report() {
   local label=$1 off on
   off=$(play 0)
   on=$(play 1)
-  read -r offSteps offShown _ <<<"$off"
-  read -r onSteps onShown onMost <<<"$on"
-  printf '%-22s frame skip off: %6.2f steps/s %6.2f shown/s | on: %6.2f steps/s %6.2f shown/s (at most %d skipped in a row) | steps %.3fx\n' \
-    "$label" "$offSteps" "$offShown" "$onSteps" "$onShown" "$onMost" "$(awk -v a="$onSteps" -v b="$offSteps" 'BEGIN { print b > 0 ? a / b : 0 }')"
+  read -r offSteps offShown _ offStalls <<<"$off"
+  read -r onSteps onShown onMost onStalls <<<"$on"
+  printf '%-14s frame skip off: %6.2f steps/s %6.2f shown/s (stalls %.1f s) | on: %6.2f steps/s %6.2f shown/s (stalls %.1f s, at most %d skipped in a row) | steps %.3fx\n' \
+    "$label" "$offSteps" "$offShown" "$offStalls" "$onSteps" "$onShown" "$onStalls" "$onMost" "$(awk -v a="$onSteps" -v b="$offSteps" 'BEGIN { print (b > 0 ? a / b : 0) }')"
 }
 
 echo "busy_machine: ${seconds} s of paced play each, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg) before"

@@ -30,7 +30,8 @@
  * decimals, for a shown frame; the same followed by " skipped" for a step the frame skip did not
  * show). A paced loop more than a frame behind its deadlines runs up to three steps in a row
  * without rasterising or showing them (every call still traced, hashed and heard), and drops a
- * debt of more than a quarter second; BRISEL_FRAMESKIP=0 shows every step. Every run, with a window or
+ * debt of more than a quarter second; BRISEL_FRAMESKIP=0 shows every step. BRISEL_RENDERER=software
+ * or gpu chooses who draws (by default the GPU on a hardware renderer only). Every run, with a window or
  * without, may also be recorded and played back: BRISEL_RECORD=file (record this run to file),
  * BRISEL_REPLAY=file (play that replay back instead of the devices), BRISEL_REPLAY_FROM=N (while playing
  * back, steps before N are run without drawing, sound or pacing: fast-forward), BRISEL_REPLAY_FORCE=1 (play a

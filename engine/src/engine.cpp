@@ -134,6 +134,9 @@ Config ReadConfig() {
     if (!frameSkip.empty() && frameSkip != "0" && frameSkip != "1")
         BadSetting("BRISEL_FRAMESKIP", frameSkip, "expected 0 (show every step) or 1 (the default)");
     c.frameSkip = frameSkip != "0";
+    c.renderer = Env("BRISEL_RENDERER");
+    if (!c.renderer.empty() && c.renderer != "software" && c.renderer != "gpu")
+        BadSetting("BRISEL_RENDERER", c.renderer, "expected software or gpu");
 
     std::string frames = Env("BRISEL_FRAMES");
     if (!frames.empty()) {

@@ -33,6 +33,7 @@
 #pragma GCC visibility pop
 
 #include "canvas.hpp"
+#include "gpu.hpp"
 #include "input_script.hpp"
 #include "replay.hpp"
 #include "texture_loader.hpp"
@@ -101,6 +102,7 @@ struct Config {
     bool noPace = false;           // BRISEL_NOPACE=1
     bool noDraw = false;           // BRISEL_NODRAW=1: calls are traced and hashed, nothing is drawn
     bool frameSkip = true;         // BRISEL_FRAMESKIP=0: a late loop shows every step all the same
+    std::string renderer;          // BRISEL_RENDERER: "software", "gpu", or empty (hardware decides)
     std::string shotDir;           // BRISEL_SHOTS
     std::set<int64_t> shotFrames;  // BRISEL_SHOT_FRAMES
     std::string tracePath;         // BRISEL_TRACE
@@ -202,6 +204,8 @@ struct Engine {
     bool vsync = false;
     bool headless = false;  // dummy/offscreen video: no desktop to fit
     Canvas canvas;
+    bool gpu = false;  // the GPU path: the game's draws go to gpuCanvas, the rasteriser rests
+    GpuCanvas gpuCanvas;
 
     int64_t step = 0;  // calls of Act so far
     bool quitRequested = false;
