@@ -37,7 +37,8 @@ bool GpuCanvas::Attach(SDL_Renderer* renderer) {
     add_ = SDL_ComposeCustomBlendMode(SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE, SDL_BLENDOPERATION_ADD,
                                       SDL_BLENDFACTOR_ZERO, SDL_BLENDFACTOR_ONE, SDL_BLENDOPERATION_ADD);
     // The renderer must take both (SDL's own software renderer does not): tried on a texture.
-    SDL_Texture* probe = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
+    SDL_Texture* probe =
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
     const bool ok = probe != nullptr && SDL_SetTextureBlendMode(probe, over_) == 0 &&
                     SDL_SetTextureBlendMode(probe, add_) == 0;
     if (probe != nullptr) SDL_DestroyTexture(probe);
@@ -52,27 +53,28 @@ void GpuCanvas::Release() {
     frame_ = 0;
     blend_ = BlendMode::Alpha;
     linear_ = false;
+    clipped_ = false;
 }
+
+void GpuCanvas::ApplyClip() { SDL_RenderSetClipRect(renderer_, clipped_ ? &clip_ : nullptr); }
 
 void GpuCanvas::BeginFrame() {
     SDL_RenderSetClipRect(renderer_, nullptr);
     SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);  // the whole window: the letterbox's bars too
+    ApplyClip();
 }
 
 void GpuCanvas::Clear(double r, double g, double b) {
     // The whole logical screen, whatever the viewport (a clear of the renderer would paint
     // the letterbox's bars too).
-    SDL_Rect clip;
-    const bool clipped = SDL_RenderIsClipEnabled(renderer_);
-    if (clipped) SDL_RenderGetClipRect(renderer_, &clip);
     SDL_RenderSetClipRect(renderer_, nullptr);
     SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
     SDL_SetRenderDrawColor(renderer_, Byte(r), Byte(g), Byte(b), 255);
     SDL_Rect all{0, 0, Canvas::kWidth, Canvas::kHeight};
     SDL_RenderFillRect(renderer_, &all);
-    if (clipped) SDL_RenderSetClipRect(renderer_, &clip);
+    ApplyClip();
 }
 
 void GpuCanvas::SetViewport(double x, double y, double w, double h) {
@@ -82,11 +84,15 @@ void GpuCanvas::SetViewport(double x, double y, double w, double h) {
     const int x0 = Edge(x, Canvas::kWidth), x1 = Edge(x + w, Canvas::kWidth);
     const int y0 = Edge(y, Canvas::kHeight), y1 = Edge(y + h, Canvas::kHeight);
     // An empty clip would turn clipping off in SDL: one outside the screen clips everything.
-    SDL_Rect clip = x0 < x1 && y0 < y1 ? SDL_Rect{x0, y0, x1 - x0, y1 - y0} : SDL_Rect{-2, -2, 1, 1};
-    SDL_RenderSetClipRect(renderer_, &clip);
+    clip_ = x0 < x1 && y0 < y1 ? SDL_Rect{x0, y0, x1 - x0, y1 - y0} : SDL_Rect{-2, -2, 1, 1};
+    clipped_ = true;
+    ApplyClip();
 }
 
-void GpuCanvas::ResetViewport() { SDL_RenderSetClipRect(renderer_, nullptr); }
+void GpuCanvas::ResetViewport() {
+    clipped_ = false;
+    ApplyClip();
+}
 
 void GpuCanvas::EndFrame() {
     ++frame_;
@@ -141,9 +147,9 @@ void GpuCanvas::FillRect(double x, double y, double w, double h, double r, doubl
     Quad(nullptr, corners, uv, colour);
 }
 
-void GpuCanvas::DrawImage(const Image& image, double sx, double sy, double sw, double sh, double dx, double dy,
-                          double dw, double dh, double cx, double cy, double angle, double r, double g,
-                          double b, double a) {
+void GpuCanvas::DrawImage(const Image& image, double sx, double sy, double sw, double sh, double dx,
+                          double dy, double dw, double dh, double cx, double cy, double angle, double r,
+                          double g, double b, double a) {
     if (image.width <= 0 || image.height <= 0) return;
     if (!Finite({sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a})) return;
     if (sw == 0 || sh == 0 || dw == 0 || dh == 0) return;
@@ -164,7 +170,9 @@ void GpuCanvas::DrawImage(const Image& image, double sx, double sy, double sw, d
         return SDL_FPoint{float(px + x * c - y * s), float(py + x * s + y * c)};
     };
     const double iw = 1.0 / image.width, ih = 1.0 / image.height;
-    auto texel = [&](double u, double v) { return SDL_FPoint{float((sx + u * sw) * iw), float((sy + v * sh) * ih)}; };
+    auto texel = [&](double u, double v) {
+        return SDL_FPoint{float((sx + u * sw) * iw), float((sy + v * sh) * ih)};
+    };
     const SDL_FPoint corners[4] = {corner(0, 0), corner(1, 0), corner(1, 1), corner(0, 1)};
     const SDL_FPoint uv[4] = {texel(0, 0), texel(1, 0), texel(1, 1), texel(0, 1)};
     Quad(texture, corners, uv, colour);
@@ -177,11 +185,14 @@ bool GpuCanvas::ReadPixels(std::vector<uint32_t>& pixels, int& width, int& heigh
     if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0 || outW <= 0 || outH <= 0) return false;
     int logicalW = 0, logicalH = 0;
     SDL_RenderGetLogicalSize(renderer_, &logicalW, &logicalH);
+    SDL_RenderSetClipRect(renderer_, nullptr);
     SDL_RenderSetLogicalSize(renderer_, 0, 0);
     SDL_RenderSetViewport(renderer_, nullptr);
     std::vector<uint32_t> all(size_t(outW) * outH);
-    const bool read = SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, all.data(), outW * 4) == 0;
+    const bool read =
+        SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, all.data(), outW * 4) == 0;
     SDL_RenderSetLogicalSize(renderer_, logicalW, logicalH);
+    ApplyClip();
     if (!read) return false;
     const double scale = std::min(outW / double(Canvas::kWidth), outH / double(Canvas::kHeight));
     width = std::clamp(int(std::lround(Canvas::kWidth * scale)), 1, outW);

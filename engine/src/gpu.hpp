@@ -44,7 +44,9 @@ public:
     // 0xFFRRGGBB rows top down; false when the renderer cannot read it back.
     bool ReadPixels(std::vector<uint32_t>& pixels, int& width, int& height);
 
-    size_t TextureCount() const { return textures_.size(); }
+    // SDL keeps a clip in the window's pixels, scaled when set: after the scale changes (the
+    // window resized, a read-back) it is set again from the logical one kept here.
+    void ApplyClip();
 
 private:
     struct Entry {
@@ -60,6 +62,8 @@ private:
     int64_t frame_ = 0;
     BlendMode blend_ = BlendMode::Alpha;
     bool linear_ = false;
+    bool clipped_ = false;
+    SDL_Rect clip_{0, 0, 0, 0};
 };
 
 }  // namespace brisel

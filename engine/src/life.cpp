@@ -506,7 +506,10 @@ void PollEvents(Engine& e) {
         switch (ev.type) {
         case SDL_QUIT: e.quitRequested = true; break;
         case SDL_WINDOWEVENT:
-            if (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) NoteWindowSize(e);
+            if (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                NoteWindowSize(e);
+                if (e.gpu) e.gpuCanvas.ApplyClip();  // the viewport's clip, at the new scale
+            }
             if (!e.input.scripted) HandleInputEvent(e.input, ev);
             break;
         case SDL_KEYDOWN:
