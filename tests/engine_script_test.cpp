@@ -252,28 +252,21 @@ TEST_F(EngineScripted, TimesGiveEveryShownFrameInMillisecondsSinceInit) {
 // calls (the trace, hence replays, must not depend on which frames were shown).
 TEST_F(EngineScripted, FrameSkipKeepsTimeAndEveryCall) {
     struct Case {
-        const char* name;
-        const char* frameSkip;
-        int stepMs;  // what each step of the game costs, in the test's thread
-        int steps;
+        const char *name, *frameSkip;
+        int stepMs, steps;  // what each step of the game costs, in the test's thread
         bool skips;
-    };
-    const Case cases[] = {
-        {"a frame slower than a step", "1", 40, 20, true},
-        {"frame skip off", "0", 40, 12, false},
-        {"a stall of more than a quarter second", "1", 300, 5, false},
-    };
+    } const cases[] = {{"a frame slower than a step", "1", 40, 20, true},
+                       {"frame skip off", "0", 40, 12, false},
+                       {"a stall of more than a quarter second", "1", 300, 5, false}};
     auto run = [&](const char* trace, int stepMs, int steps) {
         setenv("BRISEL_TRACE", box.Path(trace).c_str(), 1);
         InitEngine();
-        Api& e = Engine();
         for (int step = 1; step <= steps; ++step) {
-            e.Clear(0, 0, 0);
-            e.DrawRect(step, 0, 10, 10, 1, 1, 1, 1);
+            Engine().DrawRect(step, 0, 10, 10, 1, 1, 1, 1);
             std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
-            e.Act();
+            Engine().Act();
         }
-        e.Free();
+        Engine().Free();
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -283,19 +276,15 @@ TEST_F(EngineScripted, FrameSkipKeepsTimeAndEveryCall) {
         setenv("BRISEL_TIMES", box.Path("times.txt").c_str(), 1);
         run("paced.trace", c.stepMs, c.steps);
         setenv("BRISEL_NOPACE", "1", 1);
-        unsetenv("BRISEL_FRAMESKIP");
         unsetenv("BRISEL_TIMES");
         EXPECT_EQ(ReadText(box.Path("paced.trace")), ReadText(box.Path("unpaced.trace")));
         std::istringstream in(ReadText(box.Path("times.txt")));
-        std::string line;
         int lines = 0, skipped = 0, inRow = 0, mostInRow = 0;
-        while (std::getline(in, line)) {
-            ++lines;
-            EXPECT_EQ(std::stoll(line), lines) << line;  // every step has its line, shown or not
+        for (std::string line; std::getline(in, line);) {
+            EXPECT_EQ(std::stoll(line), ++lines) << line;  // every step has its line, shown or not
             const bool skip = line.size() > 8 && line.compare(line.size() - 8, 8, " skipped") == 0;
             skipped += skip;
-            inRow = skip ? inRow + 1 : 0;
-            mostInRow = std::max(mostInRow, inRow);
+            mostInRow = std::max(mostInRow, inRow = skip ? inRow + 1 : 0);
         }
         EXPECT_EQ(lines, c.steps);
         EXPECT_EQ(skipped > 0, c.skips) << skipped << " skipped";
