@@ -108,16 +108,16 @@ struct Way {
 // rasteriser, at the window's size or twice it, or is not taken when asked for. Shots of the
 // tour: title, start panel, play (every sheet of the stage, turned wire and ring, smog, text),
 // pause. The two differ only in sampling (cells' borders, shrinking, triangles' edges): at
-// 1600 x 900 by 0.05 to 0.12 levels, 0.03 to 0.09% far apart, squares up to 12; about twice
-// that at twice the size, scaled down. The bounds are four times the means and twice the
-// squares, under a frame moved a pixel aside (0.98, 0.49%) and far under a wrong turn (85).
+// 1600 x 900 by 0.05 to 0.08 levels, 0.03 to 0.07% far apart, squares up to 12; at twice the
+// size scaled down, by 0.6 to 0.84, 0.13 to 0.27%, squares up to 12. The bounds: four and two
+// times the means, twice the squares; a wrong turn alone gives 85 in a square.
 TEST(GpuPath, DrawsEveryScreenAsTheRasteriserDoes) {
     XServer x("3200x1900x24");  // room for a window of 3200 x 1800 and its title bar
     ASSERT_FALSE(x.Display().empty()) << "no Xvfb to run the GPU path on (scripts/setup installs it)";
     test::TempDir dir;
     const Way ways[] = {{"software", "software", 1, 0, 0, 0},
                         {"gpu", "gpu", 1, 0.5, 0.0025, 24},
-                        {"gpu-2x", "gpu", 2, 0.8, 0.005, 40}};
+                        {"gpu-2x", "gpu", 2, 1.7, 0.006, 25}};
     for (const Way& way : ways) {
         test::TempDir home;  // settings and records of its own
         std::filesystem::create_directories(home / "config/grappix");
