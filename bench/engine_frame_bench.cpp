@@ -6,11 +6,25 @@
 //     times (far scenery and its reflection, a translucent lake, ground and roof strips, blocks,
 //     a turned ring, sprites, smog puffs, a speed banner), camera moving every frame;
 //   - the same scene drawn into the rasteriser alone (no present), to split the cost;
+//   - the naive path: the same draws through SDL's own software renderer into a 1600 x 900
+//     surface (nearest sampling, as the engine's default; alpha modulation; SDL_RenderCopy, or
+//     SDL_RenderCopyEx where a draw turns or flips), no present: the rasteriser's speed as a
+//     ratio against it;
 //   - Init to the first shown frame, with the scene's textures loaded on the way;
 //   - peak resident memory.
+// With DISPLAY set (an X server: Xvfb with Mesa's llvmpipe will do), also the typical frame in a
+// window of 1600 x 900 and of 3840 x 2160 (the screen must have room for it and a title bar:
+// Xvfb -screen 0 3840x2300x24), drawn by the rasteriser and on the
+// GPU path: CPU per frame of the main thread, and of the process's other threads apart (there
+// the GL driver's own threads, llvmpipe's standing in for a GPU), from /proc/self/task.
 // The textures are generated here, with the sizes the game uses; none of the game's assets.
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +32,8 @@
 #include <cstdio>
 #include <numeric>
 #include <vector>
+
+#include <SDL.h>
 
 #include "canvas.hpp"
 #include "engine_support.hpp"
@@ -143,6 +159,52 @@ void Print(const char* name, const Stats& s, const Stats& base) {
                 name, s.median, s.p95, s.cpu, s.median / base.median, s.cpu / base.cpu);
 }
 
+// CPU time of every thread of the process but the calling one, from the scheduler's figures.
+double OtherThreadsMs() {
+    const std::string self = std::to_string(gettid());
+    double ms = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        if (task.path().filename() == self) continue;
+        std::ifstream in(task.path() / "schedstat");
+        double ns = 0;
+        if (in >> ns) ms += ns / 1.0e6;
+    }
+    return ms;
+}
+
+// The typical frame in a window on the path BRISEL_RENDERER names: CPU per frame of the main
+// thread and of the others, and the wall clock.
+void WindowFrames(Api& e, const char* renderer, int width, int height, int frames) {
+    setenv("BRISEL_RENDERER", renderer, 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    e.SetWindowSize(width, height);
+    InitEngine();
+    Scene scene = LoadScene(e);
+    auto draw = [&](BriselTex* t, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
+                    double dh, double cx, double cy, double angle, double alpha) {
+        e.DrawTexRot(t, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, 1, 1, 1, alpha);
+    };
+    for (int i = 0; i < 20; ++i) {  // textures made, copies kept
+        DrawScene(scene, i * 7.5, i, draw);
+        e.Act();
+    }
+    int64_t w = 0, h = 0;
+    e.GetWindowSize(&w, &h);
+    const double main0 = CpuMs(), others0 = OtherThreadsMs();
+    Clock::time_point a = Clock::now();
+    for (int i = 0; i < frames; ++i) {
+        DrawScene(scene, i * 7.5, i, draw);
+        e.Act();
+    }
+    const double wall = Ms(Clock::now() - a);
+    const double main = (CpuMs() - main0) / frames, others = (OtherThreadsMs() - others0) / frames;
+    e.Free();
+    std::printf("  %-9s %-26s main thread %6.3f ms  other threads %6.3f ms  wall %6.3f ms a frame\n",
+                renderer, (std::to_string(w) + " x " + std::to_string(h) + " window").c_str(), main, others,
+                wall / frames);
+    unsetenv("BRISEL_RENDERER");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,6 +276,57 @@ int main(int argc, char** argv) {
         cpuRaster = CpuMs() - cpuRaster;
     }
 
+    // The naive path: SDL's software renderer drawing the same draws into a surface.
+    std::vector<double> naive;
+    double cpuNaive = 0;
+    {
+        SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(
+            0, brisel::Canvas::kWidth, brisel::Canvas::kHeight, 32, SDL_PIXELFORMAT_RGB888);
+        SDL_Renderer* renderer = target != nullptr ? SDL_CreateSoftwareRenderer(target) : nullptr;
+        if (renderer == nullptr) {
+            std::fprintf(stderr, "engine_frame_bench: SDL's software renderer: %s\n", SDL_GetError());
+            return 1;
+        }
+        std::vector<SDL_Texture*> textures;
+        for (const char* name :
+             {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner"}) {
+            Picture p = ReadPng(box.Data(std::string(name) + ".vqtex"));
+            SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                               p.width, p.height);
+            SDL_UpdateTexture(t, nullptr, p.argb.data(), p.width * 4);
+            SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
+            textures.push_back(t);
+        }
+        Scene ids{};
+        BriselTex** slots = reinterpret_cast<BriselTex**>(&ids);
+        for (size_t i = 0; i < textures.size(); ++i) slots[i] = reinterpret_cast<BriselTex*>(i + 1);
+        auto sdlDraw = [&](BriselTex* t, double sx, double sy, double sw, double sh, double dx, double dy,
+                           double dw, double dh, double cx, double cy, double angle, double alpha) {
+            SDL_Texture* tex = textures[reinterpret_cast<size_t>(t) - 1];
+            const bool flip = sh < 0;
+            SDL_Rect src{int(sx), int(flip ? sy + sh : sy), int(sw), int(flip ? -sh : sh)};
+            SDL_FRect dst{float(dx), float(dy), float(dw), float(dh)};
+            SDL_FPoint centre{float(cx), float(cy)};
+            SDL_SetTextureAlphaMod(tex, Uint8(alpha * 255 + 0.5));
+            if (angle == 0 && !flip)  // SDL's plain scaled copy where nothing turns or flips
+                SDL_RenderCopyF(renderer, tex, &src, &dst);
+            else
+                SDL_RenderCopyExF(renderer, tex, &src, &dst, angle * 180 / M_PI, &centre,
+                                  flip ? SDL_FLIP_VERTICAL : SDL_FLIP_NONE);
+        };
+        cpuNaive = CpuMs();
+        for (int i = 0; i < frames; ++i) {
+            Clock::time_point a = Clock::now();
+            DrawScene(ids, i * 7.5, i, sdlDraw);
+            SDL_RenderFlush(renderer);
+            naive.push_back(Ms(Clock::now() - a));
+        }
+        cpuNaive = CpuMs() - cpuNaive;
+        for (SDL_Texture* t : textures) SDL_DestroyTexture(t);
+        SDL_DestroyRenderer(renderer);
+        SDL_FreeSurface(target);
+    }
+
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     Stats base = Summarise(baseline, cpuBase), full = Summarise(typical, cpuTypical),
@@ -223,8 +336,20 @@ int main(int argc, char** argv) {
     Print("baseline (clear + present)", base, base);
     Print("typical frame (draws + present)", full, base);
     Print("typical draws, rasteriser alone", draw, base);
+    Stats sdl = Summarise(naive, cpuNaive);
+    Print("typical draws, SDL's software", sdl, base);
+    std::printf("%-34s %7.2fx (median), %.2fx (cpu)\n", "rasteriser against SDL's software",
+                sdl.median / draw.median, sdl.cpu / draw.cpu);
     std::printf("%-34s %7.1f ms (Init alone %.1f ms)\n", "Init to first shown frame", Ms(tFirst - t0),
                 Ms(tInit - t0));
     std::printf("%-34s %7.1f MiB\n", "peak resident memory", usage.ru_maxrss / 1024.0);
+
+    const char* display = std::getenv("DISPLAY");
+    if (display != nullptr && *display != '\0') {
+        std::printf("typical frame in a window on DISPLAY=%s, %d frames each:\n", display, frames);
+        for (int scale : {1, 2})  // 1600 x 900, 3840 x 2160
+            for (const char* renderer : {"software", "gpu"})
+                WindowFrames(e, renderer, scale == 1 ? 1600 : 3840, scale == 1 ? 900 : 2160, frames);
+    }
     return 0;
 }

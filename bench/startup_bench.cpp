@@ -106,9 +106,14 @@ struct Gaps {
 Gaps ReadGaps(const std::string& times, const Changes& c) {
     std::map<int, double> shown;
     std::istringstream in(times);
-    int frame;
-    double ms;
-    while (in >> frame >> ms) shown[frame] = ms;
+    std::string line;
+    while (std::getline(in, line)) {
+        int frame;
+        double ms;
+        std::string skipped;
+        std::istringstream fields(line);
+        if ((fields >> frame >> ms) && !(fields >> skipped)) shown[frame] = ms;  // shown frames only
+    }
     Gaps g;
     for (auto it = std::next(shown.begin(), shown.empty() ? 0 : 1); it != shown.end(); ++it) {
         const double gap = it->second - std::prev(it)->second;

@@ -44,8 +44,9 @@ grappix_stub_engine(stub_without_pad Pad)
 
 file(GLOB GRAPPIX_E2E_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e_*_test.cpp)
 add_executable(e2e_tests ${GRAPPIX_E2E_TEST_SOURCES})
+find_package(PNG REQUIRED)
 target_link_libraries(e2e_tests PRIVATE grappix_test_support grappix_core GTest::gtest
-                                        GTest::gtest_main)
+                                        GTest::gtest_main PNG::PNG)
 add_dependencies(e2e_tests grappix stub_complete stub_without_init stub_without_pad)
 target_compile_definitions(e2e_tests PRIVATE
   GRAPPIX_EXE="$<TARGET_FILE:grappix>"

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -247,6 +248,51 @@ TEST_F(EngineScripted, TimesGiveEveryShownFrameInMillisecondsSinceInit) {
     EXPECT_LE(ms[2], elapsed);
     EXPECT_GE(ms[1] - ms[0], 29.0) << "the stall between frames 1 and 2 shows as a gap";
     EXPECT_LE(ms[1], ms[2]);
+}
+
+// Guards against a late loop that slows the game down, skips too many frames in a row, keeps
+// racing after a stall, or skips when told not to; and against skipped steps that lose their
+// calls (the trace, hence replays, must not depend on which frames were shown).
+TEST_F(EngineScripted, FrameSkipKeepsTimeAndEveryCall) {
+    struct Case {
+        const char *name, *frameSkip;
+        int stepMs, steps;  // what each step of the game costs, in the test's thread
+        bool skips;
+    } const cases[] = {{"a frame slower than a step", "1", 40, 20, true},
+                       {"frame skip off", "0", 40, 12, false},
+                       {"a stall of more than a quarter second", "1", 300, 5, false}};
+    auto run = [&](const char* trace, int stepMs, int steps) {
+        setenv("BRISEL_TRACE", box.Path(trace).c_str(), 1);
+        InitEngine();
+        for (int step = 1; step <= steps; ++step) {
+            Engine().DrawRect(step, 0, 10, 10, 1, 1, 1, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+            Engine().Act();
+        }
+        Engine().Free();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        run("unpaced.trace", 0, c.steps);
+        unsetenv("BRISEL_NOPACE");
+        setenv("BRISEL_FRAMESKIP", c.frameSkip, 1);
+        setenv("BRISEL_TIMES", box.Path("times.txt").c_str(), 1);
+        run("paced.trace", c.stepMs, c.steps);
+        setenv("BRISEL_NOPACE", "1", 1);
+        unsetenv("BRISEL_TIMES");
+        EXPECT_EQ(ReadText(box.Path("paced.trace")), ReadText(box.Path("unpaced.trace")));
+        std::istringstream in(ReadText(box.Path("times.txt")));
+        int lines = 0, skipped = 0, inRow = 0, mostInRow = 0;
+        for (std::string line; std::getline(in, line);) {
+            EXPECT_EQ(std::stoll(line), ++lines) << line;  // every step has its line, shown or not
+            const bool skip = line.size() > 8 && line.compare(line.size() - 8, 8, " skipped") == 0;
+            skipped += skip;
+            mostInRow = std::max(mostInRow, inRow = skip ? inRow + 1 : 0);
+        }
+        EXPECT_EQ(lines, c.steps);
+        EXPECT_EQ(skipped > 0, c.skips) << skipped << " skipped";
+        EXPECT_LE(mostInRow, 3);
+    }
 }
 
 // Guards against a script's quit line or Exit being ignored by later frame steps.

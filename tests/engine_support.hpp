@@ -111,10 +111,10 @@ public:
         std::filesystem::create_directories(root_ / "Data");
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(root_);
-        for (const char* name :
-             {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_SEED", "BRISEL_NOPACE", "BRISEL_SHOTS",
-              "BRISEL_SHOT_FRAMES", "BRISEL_TRACE", "BRISEL_DEBUG", "BRISEL_TIMES", "BRISEL_RECORD",
-              "BRISEL_REPLAY", "BRISEL_REPLAY_FROM", "BRISEL_REPLAY_FORCE"})
+        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_SEED", "BRISEL_NOPACE",
+                                 "BRISEL_SHOTS", "BRISEL_SHOT_FRAMES", "BRISEL_TRACE", "BRISEL_DEBUG",
+                                 "BRISEL_TIMES", "BRISEL_FRAMESKIP", "BRISEL_RENDERER", "BRISEL_RECORD",
+                                 "BRISEL_REPLAY", "BRISEL_REPLAY_FROM", "BRISEL_REPLAY_FORCE"})
             unsetenv(name);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);

@@ -26,13 +26,17 @@
  * Runs without a screen (SDL_VIDEODRIVER=dummy, SDL_AUDIODRIVER=dummy) are steered by the
  * engine's own environment settings, read at Init: BRISEL_INPUT (scripted input), BRISEL_FRAMES,
  * BRISEL_SEED, BRISEL_NOPACE, BRISEL_SHOTS with BRISEL_SHOT_FRAMES, BRISEL_TRACE, BRISEL_DEBUG,
- * and BRISEL_TIMES=file (one line per shown frame: "<frame> <milliseconds since Init>", three
- * decimals). Every run, with a window or without, may also be recorded and played back:
- * BRISEL_RECORD=file (record this run to file), BRISEL_REPLAY=file (play that replay back instead
- * of the devices), BRISEL_REPLAY_FROM=N (while playing back, steps before N are run without
- * drawing, sound or pacing: fast-forward), BRISEL_REPLAY_FORCE=1 (play a replay recorded by
- * another version). engine/README.md gives their formats and the keyboard and controller mapping
- * of pad 0. BRISEL_NODRAW=1 draws and shows nothing: every call is still traced and checked.
+ * and BRISEL_TIMES=file (one line per frame step: "<frame> <milliseconds since Init>", three
+ * decimals, for a shown frame; the same followed by " skipped" for a step the frame skip did not
+ * show). A paced loop more than a frame behind its deadlines runs up to three steps in a row
+ * without rasterising or showing them (every call still traced, hashed and heard), and drops a
+ * debt of more than a quarter second; BRISEL_FRAMESKIP=0 shows every step. BRISEL_RENDERER=software
+ * or gpu chooses who draws (by default the GPU on a hardware renderer only). Every run, with a window or
+ * without, may also be recorded and played back: BRISEL_RECORD=file (record this run to file),
+ * BRISEL_REPLAY=file (play that replay back instead of the devices), BRISEL_REPLAY_FROM=N (while playing
+ * back, steps before N are run without drawing, sound or pacing: fast-forward), BRISEL_REPLAY_FORCE=1 (play a
+ * replay recorded by another version). engine/README.md gives their formats and the keyboard and controller
+ * mapping of pad 0. BRISEL_NODRAW=1 draws and shows nothing: every call is still traced and checked.
  */
 #ifndef BRISEL_H
 #define BRISEL_H

@@ -481,6 +481,7 @@ Image Image::FromStraight(int width, int height, const uint32_t* pixels, int pit
 }
 
 void Image::Compose(const Image& top, int x, int y) {
+    gpuId = 0;  // new texels: a texture made of the old ones no longer stands for them
     for (int ty = 0; ty < top.height; ++ty) {
         int py = y + ty;
         if (py < 0 || py >= height) continue;

@@ -43,6 +43,7 @@ struct Image {
     void Compose(const Image& top, int x, int y);
 
     mutable std::vector<ScaledCopy> scaled;  // owned by the canvas's drawing; see DrawImage
+    mutable uint64_t gpuId = 0;              // names its texture on the GPU path (gpu.hpp); 0: none yet
 };
 
 enum class BlendMode { Alpha = 0, Add = 1, None = 2 };

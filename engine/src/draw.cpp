@@ -165,7 +165,10 @@ void Clear(double r, double g, double b) {
     RequireInit("Clear");
     HashCall('C', r, g, b);
     if (NothingShown(E())) return;
-    E().canvas.Clear(r, g, b);
+    if (E().gpu)
+        E().gpuCanvas.Clear(r, g, b);
+    else
+        E().canvas.Clear(r, g, b);
 }
 
 void SetViewport(double x, double y, double w, double h) {
@@ -173,6 +176,7 @@ void SetViewport(double x, double y, double w, double h) {
     RequireInit("SetViewport");
     HashCall('V', x, y, w, h);
     E().canvas.SetViewport(x, y, w, h);
+    if (E().gpu) E().gpuCanvas.SetViewport(x, y, w, h);
 }
 
 void ResetViewport(void) {
@@ -180,6 +184,7 @@ void ResetViewport(void) {
     RequireInit("ResetViewport");
     HashCall('v');
     E().canvas.ResetViewport();
+    if (E().gpu) E().gpuCanvas.ResetViewport();
 }
 
 void SetBlend(int64_t mode) {
@@ -190,6 +195,7 @@ void SetBlend(int64_t mode) {
               "SetBlend: unknown mode " + std::to_string(mode) + " (0 alpha, 1 additive, 2 none)");
     HashCall('B', mode);
     E().canvas.SetBlend(static_cast<BlendMode>(mode));
+    E().gpuCanvas.SetBlend(static_cast<BlendMode>(mode));
 }
 
 void SetFilter(bool linear) {
@@ -197,6 +203,7 @@ void SetFilter(bool linear) {
     RequireInit("SetFilter");
     HashCall('F', linear);
     E().canvas.SetLinear(linear);
+    E().gpuCanvas.SetLinear(linear);
 }
 
 void DrawRect(double x, double y, double w, double h, double r, double g, double b, double a) {
@@ -205,7 +212,10 @@ void DrawRect(double x, double y, double w, double h, double r, double g, double
     TraceLine("rect %.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g", x, y, w, h, r, g, b, a);
     HashCall('R', x, y, w, h, r, g, b, a);
     if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
-    E().canvas.FillRect(x, y, w, h, r, g, b, a);
+    if (E().gpu)
+        E().gpuCanvas.FillRect(x, y, w, h, r, g, b, a);
+    else
+        E().canvas.FillRect(x, y, w, h, r, g, b, a);
 }
 
 BriselTex* LoadTex(const char* path) {
@@ -232,7 +242,10 @@ void DrawTex(BriselTex* tex, double sx, double sy, double sw, double sh, double 
     HashCall('T', sx, sy, sw, sh, dx, dy, dw, dh, r, g, b, a);
     if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
     const Image& picture = TexPicture(tex, sx, sy, sw, sh);
-    E().canvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    if (E().gpu)
+        E().gpuCanvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
+    else
+        E().canvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, 0, 0, 0, r, g, b, a);
 }
 
 void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, double dx, double dy, double dw,
@@ -245,7 +258,10 @@ void DrawTexRot(BriselTex* tex, double sx, double sy, double sw, double sh, doub
     HashCall('X', sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
     if (NothingShown(E())) return;  // minimised or fast-forwarding: nothing will be shown
     const Image& picture = TexPicture(tex, sx, sy, sw, sh);
-    E().canvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    if (E().gpu)
+        E().gpuCanvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
+    else
+        E().canvas.DrawImage(picture, sx, sy, sw, sh, dx, dy, dw, dh, cx, cy, angle, r, g, b, a);
 }
 
 double GetTexW(BriselTex* tex) {

@@ -131,6 +131,13 @@ Config ReadConfig() {
     c.debug = Env("BRISEL_DEBUG") == "1";
     c.noPace = Env("BRISEL_NOPACE") == "1";
     c.noDraw = Env("BRISEL_NODRAW") == "1";
+    const std::string frameSkip = Env("BRISEL_FRAMESKIP");
+    if (!frameSkip.empty() && frameSkip != "0" && frameSkip != "1")
+        BadSetting("BRISEL_FRAMESKIP", frameSkip, "expected 0 (show every step) or 1 (the default)");
+    c.frameSkip = frameSkip != "0";
+    c.renderer = Env("BRISEL_RENDERER");
+    if (!c.renderer.empty() && c.renderer != "software" && c.renderer != "gpu")
+        BadSetting("BRISEL_RENDERER", c.renderer, "expected software or gpu");
 
     std::string frames = Env("BRISEL_FRAMES");
     if (!frames.empty()) {
@@ -231,11 +238,12 @@ void OpenTimes(Engine& e) {
 }
 
 // Written right after the frame reached the window, before pacing: what a stall between
-// two frames looks like to the player, whatever made it.
-void WriteShownTime(Engine& e) {
+// two frames looks like to the player, whatever made it. A step skipped to keep time has its
+// line too, marked " skipped", written when the step ends.
+void WriteShownTime(Engine& e, bool shown) {
     if (e.times == nullptr) return;
-    std::fprintf(e.times, "%lld %.3f\n", static_cast<long long>(e.step),
-                 double(MonotonicNs() - e.initNs) / 1.0e6);
+    std::fprintf(e.times, "%lld %.3f%s\n", static_cast<long long>(e.step),
+                 double(MonotonicNs() - e.initNs) / 1.0e6, shown ? "" : " skipped");
     std::fflush(e.times);
 }
 

@@ -33,6 +33,7 @@
 #pragma GCC visibility pop
 
 #include "canvas.hpp"
+#include "gpu.hpp"
 #include "input_script.hpp"
 #include "replay.hpp"
 #include "texture_loader.hpp"
@@ -100,6 +101,8 @@ struct Config {
     uint64_t seed = 0;
     bool noPace = false;           // BRISEL_NOPACE=1
     bool noDraw = false;           // BRISEL_NODRAW=1: calls are traced and hashed, nothing is drawn
+    bool frameSkip = true;         // BRISEL_FRAMESKIP=0: a late loop shows every step all the same
+    std::string renderer;          // BRISEL_RENDERER: "software", "gpu", or empty (hardware decides)
     std::string shotDir;           // BRISEL_SHOTS
     std::set<int64_t> shotFrames;  // BRISEL_SHOT_FRAMES
     std::string tracePath;         // BRISEL_TRACE
@@ -205,6 +208,8 @@ struct Engine {
     bool vsync = false;
     bool headless = false;  // dummy/offscreen video: no desktop to fit
     Canvas canvas;
+    bool gpu = false;  // the GPU path: the game's draws go to gpuCanvas, the rasteriser rests
+    GpuCanvas gpuCanvas;
 
     int64_t step = 0;  // calls of Act so far
     bool quitRequested = false;
@@ -249,10 +254,17 @@ struct Engine {
     uint64_t stepHash = kStepHashStart;  // this step's calls, for the running hashes
     uint64_t frameHash = kHashStart;     // this step's calls, FNV-1a (format 1's checks)
     bool fastForward = false;            // BRISEL_REPLAY_FROM: this step is neither shown nor heard
+    // Frame skip: the loop fell behind, so this step is made (every call traced, hashed and heard)
+    // but neither rasterised nor shown; skipNext is Pace's word for the step after this one.
+    bool skipped = false;
+    bool skipNext = false;
 };
 
-// Nothing drawn now will be seen: the window is minimised, or a replay is fast-forwarding.
-inline bool NothingShown(const Engine& e) { return e.suspended || e.fastForward || e.config.noDraw; }
+// Nothing drawn now will be seen: the window is minimised, a replay is fast-forwarding, or the
+// step is skipped to keep time.
+inline bool NothingShown(const Engine& e) {
+    return e.suspended || e.fastForward || e.skipped || e.config.noDraw;
+}
 
 Engine& E();
 Rng& MainRng();
@@ -310,7 +322,7 @@ void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // BRISEL_TIMES: opened at Init, one line per shown frame, closed with the trace.
 void OpenTimes(Engine& e);
-void WriteShownTime(Engine& e);
+void WriteShownTime(Engine& e, bool shown);  // shown false: the step was skipped to keep time
 void CloseTimes(Engine& e);
 int64_t MonotonicNs();
 

@@ -32,6 +32,7 @@ struct Pacer {
     int64_t base = 0;
     int64_t index = 0;
     int64_t lastFrame = 0;
+    int skippedInRow = 0;  // steps not shown in a row, up to the one just made
     int64_t Deadline() const { return base + index * 1000000000 / 60; }
     void Rebase(int64_t now) {
         base = now;
@@ -151,16 +152,21 @@ bool IsCpuOpenGl(SDL_Renderer* renderer) {
     return false;
 }
 
+// BRISEL_RENDERER chooses the path: "software" the rasteriser, "gpu" the window's accelerated
+// renderer whatever it runs on; by default the GPU path is taken on a hardware renderer only
+// (on an OpenGL that runs on the CPU, the rasteriser is faster), and nothing is said.
 void CreateRenderer(Engine& e) {
+    const std::string& choice = e.config.renderer;
+    bool cpuGl = false;
     if (!e.headless) {
         // Hardware scaling of the finished frame; vsync only where it gives 60 steps a second.
         e.vsync = DisplayIs60Hz(e.window) && !e.config.noPace;
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
         Uint32 flags = SDL_RENDERER_ACCELERATED | (e.vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
         e.renderer = SDL_CreateRenderer(e.window, -1, flags);
-        // A renderer the player chose (SDL_RENDER_DRIVER) is kept whatever it is.
-        if (e.renderer != nullptr && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr &&
-            IsCpuOpenGl(e.renderer)) {
+        // A renderer the player chose (SDL_RENDER_DRIVER, BRISEL_RENDERER=gpu) is kept whatever it is.
+        cpuGl = e.renderer != nullptr && IsCpuOpenGl(e.renderer);
+        if (cpuGl && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr && choice != "gpu") {
             SDL_DestroyRenderer(e.renderer);
             e.renderer = nullptr;
         }
@@ -178,6 +184,16 @@ void CreateRenderer(Engine& e) {
     if (SDL_GetRendererInfo(e.renderer, &info) == 0 && !(info.flags & SDL_RENDERER_PRESENTVSYNC))
         e.vsync = false;
     SDL_RenderSetLogicalSize(e.renderer, Canvas::kWidth, Canvas::kHeight);
+    const bool accelerated =
+        SDL_GetRendererInfo(e.renderer, &info) == 0 && (info.flags & SDL_RENDERER_ACCELERATED);
+    e.gpu = accelerated && (choice == "gpu" || (choice.empty() && !cpuGl)) && e.gpuCanvas.Attach(e.renderer);
+    if (e.config.debug)
+        std::fprintf(stderr, "brisel: drawing on the %s, shown by SDL's %s renderer\n", e.gpu ? "GPU" : "CPU",
+                     info.name);
+    if (e.gpu) {
+        e.gpuCanvas.BeginFrame();
+        return;
+    }
     e.screen = SDL_CreateTexture(e.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                  Canvas::kWidth, Canvas::kHeight);
     if (e.screen == nullptr) Raise(BRISEL_FAIL_SYSTEM, SdlError("Init: cannot create the screen texture"));
@@ -236,6 +252,8 @@ void NextFrame(Engine& e) {
         e.hashing |= kHashOldCheck;
     e.stepHash = kStepHashStart;
     e.frameHash = kHashStart;
+    e.skipped = e.skipNext;
+    e.skipNext = false;
     const bool wasFast = e.fastForward;
     e.fastForward = p.active && next < p.from;
     if (wasFast && !e.fastForward) {  // real time from here: the music the game started plays
@@ -365,6 +383,8 @@ void Shutdown() {
     if (!e.pointerShown && SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(SDL_ENABLE);
     if (TTF_WasInit()) TTF_Quit();
     if (e.screen != nullptr) SDL_DestroyTexture(e.screen);
+    e.gpuCanvas.Release();
+    e.gpu = false;
     if (e.renderer != nullptr) SDL_DestroyRenderer(e.renderer);
     if (e.window != nullptr) SDL_DestroyWindow(e.window);
     e.screen = nullptr;
@@ -395,28 +415,37 @@ void Shutdown() {
     e.stepHash = kStepHashStart;
     e.frameHash = kHashStart;
     e.fastForward = false;
+    e.skipped = e.skipNext = false;
 }
 
 // The frame as an RGB PNG, written beside its name and renamed into place, so a picture that
-// exists is whole.
+// exists is whole: the rasteriser's 1600 x 900, or on the GPU path the picture at the window's
+// resolution.
 void SaveShot(Engine& e) {
+    int width = Canvas::kWidth, height = Canvas::kHeight;
+    std::vector<uint32_t> read;
+    const uint32_t* px = e.canvas.Pixels();
+    if (e.gpu) {
+        if (!e.gpuCanvas.ReadPixels(read, width, height))
+            Raise(BRISEL_FAIL_SYSTEM, SdlError("cannot read the frame back for a screenshot"));
+        px = read.data();
+    }
     const std::string& dir = e.config.shotDir;
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
         Raise(BRISEL_FAIL_SYSTEM,
               dir + ": cannot create the screenshot folder (" + std::strerror(errno) + ")");
     std::string path = dir + "/frame-" + std::to_string(e.step) + ".png";
     std::string part = path + ".part";
-    std::vector<uint8_t> rgb(size_t(Canvas::kWidth) * Canvas::kHeight * 3);
-    const uint32_t* px = e.canvas.Pixels();
-    for (size_t i = 0; i < size_t(Canvas::kWidth) * Canvas::kHeight; ++i) {
+    std::vector<uint8_t> rgb(size_t(width) * height * 3);
+    for (size_t i = 0; i < size_t(width) * height; ++i) {
         rgb[3 * i] = uint8_t(px[i] >> 16);
         rgb[3 * i + 1] = uint8_t(px[i] >> 8);
         rgb[3 * i + 2] = uint8_t(px[i]);
     }
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    png.width = Canvas::kWidth;
-    png.height = Canvas::kHeight;
+    png.width = uint32_t(width);
+    png.height = uint32_t(height);
     png.format = PNG_FORMAT_RGB;
     if (!png_image_write_to_file(&png, part.c_str(), 0, rgb.data(), 0, nullptr) ||
         std::rename(part.c_str(), path.c_str()) != 0) {
@@ -427,6 +456,11 @@ void SaveShot(Engine& e) {
 }
 
 void Present(Engine& e) {
+    if (e.gpu) {  // the frame was drawn into the window's back buffer as the game drew it
+        SDL_RenderPresent(e.renderer);
+        e.gpuCanvas.BeginFrame();
+        return;
+    }
     SDL_UpdateTexture(e.screen, nullptr, e.canvas.Pixels(), Canvas::kWidth * 4);
     // Black bars only where the window's shape differs from 16:9; a frame that fills the
     // window needs no clearing first.
@@ -441,28 +475,51 @@ void Present(Engine& e) {
     SDL_RenderPresent(e.renderer);
 }
 
+// The most steps run in a row without being shown, so that at least 15 frames a second are.
+constexpr int kMostSkipped = 3;
+// Further behind than this (a stall, a suspended process), the debt is dropped, not raced.
+constexpr int64_t kMostDebtNs = 250000000;
+
+// Whether the step after this one may go unshown: a loop more than a frame behind its
+// deadlines runs the following steps (a few microseconds of play each) without rasterising or
+// showing them, so the game's time keeps to the wall clock on a busy machine.
+bool MaySkipNext(const Engine& e) {
+    return e.config.frameSkip && g_pacer.skippedInRow < kMostSkipped &&
+           e.config.shotFrames.count(e.step + 1) == 0;  // a picture asked for is drawn
+}
+
 // Waits for the start of the next 1/60 s. Vsync does the waiting where the display runs at
 // 60 Hz; otherwise the timer sleeps to absolute deadlines, so that rounding never accumulates.
+// Behind its deadline, it decides whether the next step is shown (e.skipNext).
 void Pace(Engine& e) {
     int64_t now = NowNs();
+    e.skipNext = false;
     if (e.config.noPace) {
         g_pacer.lastFrame = now;
         return;
     }
+    g_pacer.skippedInRow = e.skipped ? g_pacer.skippedInRow + 1 : 0;
     // Vsync did the waiting when this step came a whole frame after the last one. A present
     // that does not block (hidden window, a driver that ignores vsync) leaves it to the timer,
-    // so the game never runs faster than 60 steps a second.
+    // so the game never runs faster than 60 steps a second. Vblanks missed by a slow frame are
+    // kept as debt: the deadlines start that many frames back.
     if (e.vsync && now - g_pacer.lastFrame >= kFrameNs - 2000000) {
+        const int64_t missed = e.config.frameSkip
+                                   ? std::max<int64_t>(0, (now - g_pacer.lastFrame - kFrameNs / 2) / kFrameNs)
+                                   : 0;
         g_pacer.lastFrame = now;
-        g_pacer.Rebase(now);
+        g_pacer.Rebase(now - missed * kFrameNs);
+        e.skipNext = missed > 0 && MaySkipNext(e);
         return;
     }
     ++g_pacer.index;
     int64_t deadline = g_pacer.Deadline();
     if (deadline > now) {
         SleepUntilNs(deadline);
-    } else if (now - deadline > 3 * kFrameNs) {
+    } else if (now - deadline > (e.config.frameSkip ? kMostDebtNs : 3 * kFrameNs)) {
         g_pacer.Rebase(now);  // far behind (a stall): start afresh instead of racing to catch up
+    } else if (now - deadline > kFrameNs) {
+        e.skipNext = MaySkipNext(e);
     }
     g_pacer.lastFrame = NowNs();
 }
@@ -473,7 +530,10 @@ void PollEvents(Engine& e) {
         switch (ev.type) {
         case SDL_QUIT: e.quitRequested = true; break;
         case SDL_WINDOWEVENT:
-            if (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) NoteWindowSize(e);
+            if (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                NoteWindowSize(e);
+                if (e.gpu) e.gpuCanvas.ApplyClip();  // the viewport's clip, at the new scale
+            }
             if (!e.input.scripted) HandleInputEvent(e.input, ev);
             break;
         case SDL_KEYDOWN:
@@ -508,7 +568,7 @@ void WaitWhilePaused(Engine& e) {
     if (!e.playback.paused) return;
     if (e.window != nullptr) SDL_SetWindowTitle(e.window, (e.title + " (paused)").c_str());
     while (e.playback.paused && !e.quitRequested) {
-        if (!e.suspended) Present(e);
+        if (!e.suspended && !e.gpu) Present(e);  // the GPU's back buffer holds no frame after a present
         SleepForNs(kFrameNs);
         PollEvents(e);
     }
@@ -615,13 +675,18 @@ int64_t Act(void) {
     ++e.step;
     CheckFrame(e);
     const bool shown = !e.fastForward;
-    if (!NothingShown(e)) {  // minimised: nothing to show, and no cost for it
+    const bool shot = shown && e.config.shotFrames.count(e.step) != 0;
+    if (shot && e.gpu) SaveShot(e);  // read back before the present lets the buffer go
+    if (!NothingShown(e)) {          // minimised: nothing to show, and no cost for it
         Present(e);
-        WriteShownTime(e);
+        WriteShownTime(e, true);
+    } else if (e.skipped) {
+        WriteShownTime(e, false);  // the frame skipped to keep time
     }
     e.canvas.EndFrame();
+    if (e.gpu) e.gpuCanvas.EndFrame();
     AgeTextureCache(e.step);
-    if (shown && e.config.shotFrames.count(e.step) != 0) SaveShot(e);
+    if (shot && !e.gpu) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));
     if (e.trace != nullptr) std::fflush(e.trace);
 
