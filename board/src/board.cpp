@@ -23,7 +23,9 @@ void Answer(httplib::Response& res, int status, const json& body) {
     res.set_content(body.dump(), "application/json");
 }
 
-void Fail(httplib::Response& res, int status, const std::string& error) { Answer(res, status, {{"error", error}}); }
+void Fail(httplib::Response& res, int status, const std::string& error) {
+    Answer(res, status, {{"error", error}});
+}
 
 std::string UtcNow() {
     std::time_t t = std::time(nullptr);
@@ -44,9 +46,11 @@ bool IsHash(const std::string& s) {
 std::string ReplayVersion(const std::string& replay, std::string& version) {
     size_t start = replay.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
     const size_t end1 = replay.find('\n', start);
-    if (end1 == std::string::npos || replay.compare(start, 17, "# grappix replay ") != 0) return "not a replay";
+    if (end1 == std::string::npos || replay.compare(start, 17, "# grappix replay ") != 0)
+        return "not a replay";
     const size_t end2 = replay.find('\n', end1 + 1);
-    const std::string line = replay.substr(end1 + 1, end2 == std::string::npos ? std::string::npos : end2 - end1 - 1);
+    const std::string line =
+        replay.substr(end1 + 1, end2 == std::string::npos ? std::string::npos : end2 - end1 - 1);
     if (line.rfind("version ", 0) != 0) return "a replay without its version line";
     version = line.substr(8, line.find(' ', 8) - 8);
     if (version.empty() || version.size() > 32) return "a replay without its version line";
@@ -77,8 +81,10 @@ std::string NameFault(const std::string& name) {
     if (name.size() > 24) return "a name has at most 24 characters";
     for (char c : name) {
         const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u > 0x7E) return "a name holds printable characters only (letters, digits, punctuation)";
-        if (c == '<' || c == '>' || c == '&' || c == '"' || c == '\'') return "a name holds no markup (< > & \" ')";
+        if (u < 0x20 || u > 0x7E)
+            return "a name holds printable characters only (letters, digits, punctuation)";
+        if (c == '<' || c == '>' || c == '&' || c == '"' || c == '\'')
+            return "a name holds no markup (< > & \" ')";
     }
     if (name.front() == ' ' || name.back() == ' ') return "a name neither starts nor ends with a blank";
     return {};
@@ -87,7 +93,8 @@ std::string NameFault(const std::string& name) {
 std::string KeyFault(const std::string& key) {
     if (key.size() < 16 || key.size() > 128) return "a key has 16 to 128 characters";
     for (char c : key)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_'))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+              c == '_'))
             return "a key holds letters, digits, '-' and '_' only";
     return {};
 }
@@ -122,7 +129,8 @@ bool Board::Allow(const std::string& address, bool submit) {
     };
     if (requests_.size() > 100000) requests_.clear();  // a flood of addresses forgets, not grows
     if (submits_.size() > 100000) submits_.clear();
-    return within(requests_, options_.requestsPerMinute) && (!submit || within(submits_, options_.submitsPerMinute));
+    return within(requests_, options_.requestsPerMinute) &&
+           (!submit || within(submits_, options_.submitsPerMinute));
 }
 
 void Board::Wake() {
@@ -138,10 +146,10 @@ void Board::Routes(httplib::Server& server) {
         const bool submit = req.method == "POST" && req.path == "/api/submit";
         if (Allow(req.remote_addr, submit)) return httplib::Server::HandlerResponse::Unhandled;
         Fail(res, 429,
-             submit ? "too many submissions from this address: at most " + std::to_string(options_.submitsPerMinute) +
-                          " a minute"
-                    : "too many requests from this address: at most " + std::to_string(options_.requestsPerMinute) +
-                          " a minute");
+             submit ? "too many submissions from this address: at most " +
+                          std::to_string(options_.submitsPerMinute) + " a minute"
+                    : "too many requests from this address: at most " +
+                          std::to_string(options_.requestsPerMinute) + " a minute");
         return httplib::Server::HandlerResponse::Handled;
     });
     server.set_error_handler([this](const httplib::Request&, httplib::Response& res) {
@@ -170,15 +178,19 @@ void Board::Routes(httplib::Server& server) {
         if (std::string why = ReplayVersion(s.replay, version); !why.empty())
             return Fail(res, 400, "replay: " + why);
         if (verifiers_.For(version).empty())
-            return Fail(res, 422, "replay: made by version " + version + " of the game, which this board does not verify (it verifies " +
-                                      verifiers_.Known() + ")");
+            return Fail(res, 422,
+                        "replay: made by version " + version +
+                            " of the game, which this board does not verify (it verifies " +
+                            verifiers_.Known() + ")");
         s.hash = Sha256Hex(s.replay);
         s.keyHash = Sha256Hex(key);
         s.address = req.remote_addr;
         std::string refusal;
         Job job = store_.Submit(s, refusal);
         if (!refusal.empty()) return Fail(res, 403, refusal);
-        const int wait = req.has_param("wait") ? std::clamp(std::atoi(req.get_param_value("wait").c_str()), 0, kMaxWaitSeconds) : 0;
+        const int wait = req.has_param("wait")
+                             ? std::clamp(std::atoi(req.get_param_value("wait").c_str()), 0, kMaxWaitSeconds)
+                             : 0;
         const auto deadline = Clock::now() + std::chrono::seconds(wait);
         while (JobStatus(job) == 202 && Clock::now() < deadline) {
             {
@@ -200,7 +212,8 @@ void Board::Routes(httplib::Server& server) {
         const int mode = ModeIndex(req.matches[1]);
         if (mode < 0) return Fail(res, 404, "no such mode (normal, no-block or free-style)");
         int limit = kTopLimit;
-        if (req.has_param("limit")) limit = std::clamp(std::atoi(req.get_param_value("limit").c_str()), 1, kTopLimit);
+        if (req.has_param("limit"))
+            limit = std::clamp(std::atoi(req.get_param_value("limit").c_str()), 1, kTopLimit);
         json list = json::array();
         int rank = 0;
         for (const Entry& e : store_.Top(mode, limit))
@@ -217,7 +230,8 @@ void Board::Routes(httplib::Server& server) {
     server.Get(R"(/replay/([0-9a-f]{64}))", [this](const httplib::Request& req, httplib::Response& res) {
         std::optional<std::string> replay = store_.Replay(req.matches[1]);
         if (!replay) return Fail(res, 404, "no such run");
-        res.set_header("Content-Disposition", "attachment; filename=\"" + std::string(req.matches[1]) + ".replay\"");
+        res.set_header("Content-Disposition",
+                       "attachment; filename=\"" + std::string(req.matches[1]) + ".replay\"");
         res.set_content(*replay, "application/octet-stream");
     });
 
@@ -232,16 +246,18 @@ void Board::Routes(httplib::Server& server) {
         if (!IsHash(req.matches[1]) || mode < 0) return std::nullopt;
         return store_.FindEntry(req.matches[1], mode);
     };
-    server.Get(R"(/run/([0-9a-f]{64})/([a-z-]{1,16}))", [entryOf](const httplib::Request& req, httplib::Response& res) {
-        std::optional<Entry> e = entryOf(req);
-        if (!e) return Fail(res, 404, "no such run");
-        res.set_content(RunPage(*e), "text/html; charset=utf-8");
-    });
-    server.Get(R"(/plot/([0-9a-f]{64})/([a-z-]{1,16})\.svg)", [entryOf](const httplib::Request& req, httplib::Response& res) {
-        std::optional<Entry> e = entryOf(req);
-        if (!e) return Fail(res, 404, "no such run");
-        res.set_content(PlotSvg(*e), "image/svg+xml");
-    });
+    server.Get(R"(/run/([0-9a-f]{64})/([a-z-]{1,16}))",
+               [entryOf](const httplib::Request& req, httplib::Response& res) {
+                   std::optional<Entry> e = entryOf(req);
+                   if (!e) return Fail(res, 404, "no such run");
+                   res.set_content(RunPage(*e), "text/html; charset=utf-8");
+               });
+    server.Get(R"(/plot/([0-9a-f]{64})/([a-z-]{1,16})\.svg)",
+               [entryOf](const httplib::Request& req, httplib::Response& res) {
+                   std::optional<Entry> e = entryOf(req);
+                   if (!e) return Fail(res, 404, "no such run");
+                   res.set_content(PlotSvg(*e), "image/svg+xml");
+               });
 }
 
 bool Board::WorkOnce(const std::string& worker) {
@@ -251,7 +267,9 @@ bool Board::WorkOnce(const std::string& worker) {
     const std::string why = ReplayVersion(job->replay, version);
     const std::string program = why.empty() ? verifiers_.For(version) : std::string();
     if (program.empty()) {
-        store_.Refuse(*job, worker, why.empty() ? "made by version " + version + ", which this board does not verify" : why);
+        store_.Refuse(
+            *job, worker,
+            why.empty() ? "made by version " + version + ", which this board does not verify" : why);
     } else {
         const Verdict v = RunVerifier(program, job->replay, options_.scratch, options_.limits);
         if (!v.verified)

@@ -33,7 +33,7 @@ class Server;
 namespace board {
 
 struct BoardOptions {
-    std::string scratch;                // where verifications get their scratch folders
+    std::string scratch;                 // where verifications get their scratch folders
     size_t maxUpload = size_t{1} << 20;  // a whole request's body
     int submitsPerMinute = 12;           // from one address
     int requestsPerMinute = 600;         // from one address, everything counted

@@ -8,7 +8,9 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -47,7 +49,8 @@ int Usage(const std::string& why) {
 }
 
 bool Count(const std::string& text, int64_t lo, int64_t hi, int64_t& out) {
-    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
     out = std::stoll(text);
     return out >= lo && out <= hi;
 }
@@ -90,10 +93,23 @@ int main(int argc, char** argv) {
     if (data.empty()) return Usage("--data DIR is needed");
     try {
         fs::create_directories(data);
-        options.scratch = (fs::path(data) / "scratch").string();
-        fs::create_directories(options.scratch);
-        fs::permissions(options.scratch, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-        std::unique_ptr<board::Store> store = board::OpenSqliteStore((fs::path(data) / "board.sqlite").string());
+        // Verifications run in scratch folders under a fresh folder the verifier's user can reach.
+        const char* tmp = std::getenv("TMPDIR");
+        std::string scratch =
+            std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/grappix-board-XXXXXX";
+        if (mkdtemp(scratch.data()) == nullptr)
+            throw std::runtime_error("cannot make a scratch folder in " + scratch);
+        struct RemoveScratch {
+            std::string path;
+            ~RemoveScratch() {
+                std::error_code ignored;
+                fs::remove_all(path, ignored);
+            }
+        } removeScratch{scratch};
+        fs::permissions(scratch, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        options.scratch = scratch;
+        std::unique_ptr<board::Store> store =
+            board::OpenSqliteStore((fs::path(data) / "board.sqlite").string());
         if (!hideRun.empty() || !hideName.empty()) {
             if (!hideRun.empty()) store->HideRun(hideRun);
             if (!hideName.empty()) store->HideName(hideName);
@@ -117,7 +133,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "grappix-board: cannot listen on %s\n", listen.c_str());
             return 1;
         }
-        std::fprintf(stderr, "grappix-board: listening on %s, verifying %s\n", listen.c_str(), known.Known().c_str());
+        std::fprintf(stderr, "grappix-board: listening on %s, verifying %s\n", listen.c_str(),
+                     known.Known().c_str());
         server.listen_after_bind();
         return 0;
     } catch (const std::exception& e) {

@@ -69,8 +69,9 @@ std::string BoardPage(const std::array<std::vector<Entry>, kModes>& tops) {
 std::string RunPage(const Entry& e) {
     return Head("Grappix run by " + e.name) + "<p><a href=\"/\">&larr; the board</a></p>\n<h1>" +
            EscapeHtml(e.name) + ": " + std::to_string(e.speed) + " in " + ModeName(e.mode) + "</h1>\n<p>" +
-           EscapeHtml(e.date) + ", verified by grappix " + EscapeHtml(e.version) + ". <a href=\"/replay/" + e.hash +
-           "\">The replay</a> (<code>grappix --replay FILE</code> plays it).</p>\n" + PlotSvg(e) + "</body></html>\n";
+           EscapeHtml(e.date) + ", verified by grappix " + EscapeHtml(e.version) + ". <a href=\"/replay/" +
+           e.hash + "\">The replay</a> (<code>grappix --replay FILE</code> plays it).</p>\n" + PlotSvg(e) +
+           "</body></html>\n";
 }
 
 std::string PlotSvg(const Entry& e) {
@@ -78,26 +79,31 @@ std::string PlotSvg(const Entry& e) {
     const std::vector<int64_t>& plot = e.plot;
     int64_t top = std::max<int64_t>(1, e.speed);
     for (int64_t v : plot) top = std::max(top, v);
-    const double xs = plot.size() > 1 ? static_cast<double>(kW - kLeft - 10) / static_cast<double>(plot.size() - 1) : 0;
+    const double xs =
+        plot.size() > 1 ? static_cast<double>(kW - kLeft - 10) / static_cast<double>(plot.size() - 1) : 0;
     const double ys = static_cast<double>(kH - kBottom - kTop) / static_cast<double>(top);
     auto y = [&](int64_t v) { return kH - kBottom - static_cast<double>(v) * ys; };
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" width=\"" + std::to_string(kW) +
-                      "\" height=\"" + std::to_string(kH) + "\" viewBox=\"0 0 " + std::to_string(kW) + " " +
-                      std::to_string(kH) + "\" role=\"img\" aria-label=\"speed over time\">";
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" width=\"" +
+                      std::to_string(kW) + "\" height=\"" + std::to_string(kH) + "\" viewBox=\"0 0 " +
+                      std::to_string(kW) + " " + std::to_string(kH) +
+                      "\" role=\"img\" aria-label=\"speed over time\">";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"#1b2230\"/>";
     char buf[160];
-    std::snprintf(buf, sizeof buf, "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#ffb347\" stroke-dasharray=\"6 4\"/>",
-                  kLeft, y(e.speed), kW - 10, y(e.speed));
+    std::snprintf(
+        buf, sizeof buf,
+        "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#ffb347\" stroke-dasharray=\"6 4\"/>",
+        kLeft, y(e.speed), kW - 10, y(e.speed));
     svg += buf;
-    svg += "<text x=\"4\" y=\"" + std::to_string(static_cast<int>(y(e.speed)) + 4) + "\" fill=\"#ffb347\" font-size=\"12\">" +
-           std::to_string(e.speed) + "</text>";
+    svg += "<text x=\"4\" y=\"" + std::to_string(static_cast<int>(y(e.speed)) + 4) +
+           "\" fill=\"#ffb347\" font-size=\"12\">" + std::to_string(e.speed) + "</text>";
     svg += "<text x=\"" + std::to_string(kLeft) + "\" y=\"" + std::to_string(kH - 8) +
            "\" fill=\"#aaa\" font-size=\"12\">0 s</text><text x=\"" + std::to_string(kW - 60) + "\" y=\"" +
-           std::to_string(kH - 8) + "\" fill=\"#aaa\" font-size=\"12\">" + std::to_string(plot.empty() ? 0 : plot.size() - 1) +
-           " s</text>";
+           std::to_string(kH - 8) + "\" fill=\"#aaa\" font-size=\"12\">" +
+           std::to_string(plot.empty() ? 0 : plot.size() - 1) + " s</text>";
     svg += "<polyline class=\"speed\" fill=\"none\" stroke=\"#7cc4ff\" stroke-width=\"2\" points=\"";
     for (size_t i = 0; i < plot.size(); ++i) {
-        std::snprintf(buf, sizeof buf, "%s%.1f,%.1f", i > 0 ? " " : "", kLeft + xs * static_cast<double>(i), y(plot[i]));
+        std::snprintf(buf, sizeof buf, "%s%.1f,%.1f", i > 0 ? " " : "", kLeft + xs * static_cast<double>(i),
+                      y(plot[i]));
         svg += buf;
     }
     return svg + "\"/></svg>\n";

@@ -46,7 +46,8 @@ public:
     int64_t Int(int i) { return sqlite3_column_int64(st_, i); }
     std::string Text(int i) {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
-        return p != nullptr ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st_, i))) : std::string();
+        return p != nullptr ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st_, i)))
+                            : std::string();
     }
 
 private:
@@ -77,7 +78,8 @@ Job ReadJob(Statement& st) {
 class SqliteStore : public Store {
 public:
     explicit SqliteStore(const std::string& path) : path_(path) {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+        if (sqlite3_open_v2(path.c_str(), &db_,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK) {
             std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
             sqlite3_close(db_);
@@ -90,9 +92,11 @@ public:
             " hidden INTEGER NOT NULL DEFAULT 0);"
             "CREATE TABLE IF NOT EXISTS jobs(id INTEGER PRIMARY KEY AUTOINCREMENT, hash TEXT NOT NULL UNIQUE,"
             " name TEXT NOT NULL, key_hash TEXT NOT NULL, address TEXT NOT NULL, state TEXT NOT NULL,"
-            " reason TEXT NOT NULL DEFAULT '', version TEXT NOT NULL DEFAULT '', worker TEXT NOT NULL DEFAULT '',"
+            " reason TEXT NOT NULL DEFAULT '', version TEXT NOT NULL DEFAULT '', worker TEXT NOT NULL "
+            "DEFAULT '',"
             " lease_until INTEGER NOT NULL DEFAULT 0, attempts INTEGER NOT NULL DEFAULT 0, replay BLOB);"
-            "CREATE TABLE IF NOT EXISTS entries(hash TEXT NOT NULL, mode INTEGER NOT NULL, name TEXT NOT NULL,"
+            "CREATE TABLE IF NOT EXISTS entries(hash TEXT NOT NULL, mode INTEGER NOT NULL, name TEXT NOT "
+            "NULL,"
             " speed INTEGER NOT NULL, date TEXT NOT NULL, version TEXT NOT NULL, plot TEXT NOT NULL,"
             " hidden INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(hash, mode));"
             "CREATE INDEX IF NOT EXISTS entries_top ON entries(mode, hidden, speed DESC, date);");
@@ -110,13 +114,20 @@ public:
             }
         }
         // Content refused before (the verifier may have been busy) is verified again.
-        Statement requeue(db_,
-                          "UPDATE jobs SET state = 'queued', reason = '', attempts = 0, name = ?2, key_hash = ?3,"
-                          " address = ?4, replay = ?5 WHERE hash = ?1 AND state = 'refused'");
-        requeue.Bind(1, s.hash).Bind(2, s.name).Bind(3, s.keyHash).Bind(4, s.address).Blob(5, s.replay).Step();
-        Statement insert(db_,
-                         "INSERT INTO jobs(hash, name, key_hash, address, state, replay) VALUES(?, ?, ?, ?, 'queued', ?)"
-                         " ON CONFLICT(hash) DO NOTHING");
+        Statement requeue(
+            db_,
+            "UPDATE jobs SET state = 'queued', reason = '', attempts = 0, name = ?2, key_hash = ?3,"
+            " address = ?4, replay = ?5 WHERE hash = ?1 AND state = 'refused'");
+        requeue.Bind(1, s.hash)
+            .Bind(2, s.name)
+            .Bind(3, s.keyHash)
+            .Bind(4, s.address)
+            .Blob(5, s.replay)
+            .Step();
+        Statement insert(
+            db_,
+            "INSERT INTO jobs(hash, name, key_hash, address, state, replay) VALUES(?, ?, ?, ?, 'queued', ?)"
+            " ON CONFLICT(hash) DO NOTHING");
         insert.Bind(1, s.hash).Bind(2, s.name).Bind(3, s.keyHash).Bind(4, s.address).Blob(5, s.replay).Step();
         Statement st(db_, (std::string("SELECT ") + kJobColumns + " FROM jobs WHERE hash = ?").c_str());
         st.Bind(1, s.hash).Step();
@@ -134,16 +145,17 @@ public:
         std::lock_guard lock(mutex_);
         const int64_t now = std::time(nullptr);
         // A job whose workers kept dying is not tried for ever.
-        Statement give_up(db_,
-                          "UPDATE jobs SET state = 'refused', reason = 'verification did not finish in "
-                          "3 tries', replay = NULL WHERE state = 'verifying' AND lease_until < ? AND attempts >= ?");
+        Statement give_up(
+            db_,
+            "UPDATE jobs SET state = 'refused', reason = 'verification did not finish in "
+            "3 tries', replay = NULL WHERE state = 'verifying' AND lease_until < ? AND attempts >= ?");
         give_up.Bind(1, now).Bind(2, int64_t{kMaxAttempts}).Step();
         Statement st(db_, (std::string("UPDATE jobs SET state = 'verifying', worker = ?1, lease_until = ?2,"
                                        " attempts = attempts + 1 WHERE id = (SELECT id FROM jobs WHERE"
                                        " state = 'queued' OR (state = 'verifying' AND lease_until < ?3)"
                                        " ORDER BY id LIMIT 1) RETURNING ") +
-                                kJobColumns + ", replay")
-                               .c_str());
+                           kJobColumns + ", replay")
+                              .c_str());
         if (!st.Bind(1, worker).Bind(2, now + leaseSeconds).Bind(3, now).Step()) return std::nullopt;
         Job job = ReadJob(st);
         job.replay = st.Text(7);
@@ -162,12 +174,16 @@ public:
             }
             Statement owner(db_, "SELECT key_hash FROM players WHERE name = ?");
             if (owner.Bind(1, job.name).Step() && owner.Text(0) != keyHash) {
-                Statement refuse(db_, "UPDATE jobs SET state = 'refused', reason = ?, replay = NULL WHERE id = ?");
-                refuse.Bind(1, "the name '" + job.name + "' belongs to another player's key").Bind(2, job.id).Step();
+                Statement refuse(db_,
+                                 "UPDATE jobs SET state = 'refused', reason = ?, replay = NULL WHERE id = ?");
+                refuse.Bind(1, "the name '" + job.name + "' belongs to another player's key")
+                    .Bind(2, job.id)
+                    .Step();
                 Exec("COMMIT");
                 return true;
             }
-            Statement player(db_, "INSERT INTO players(name, key_hash) VALUES(?, ?) ON CONFLICT(name) DO NOTHING");
+            Statement player(db_,
+                             "INSERT INTO players(name, key_hash) VALUES(?, ?) ON CONFLICT(name) DO NOTHING");
             player.Bind(1, job.name).Bind(2, keyHash).Step();
             for (const ModeProof& p : proofs) {
                 Statement entry(db_,
@@ -194,9 +210,10 @@ public:
 
     bool Refuse(const Job& job, const std::string& worker, const std::string& reason) override {
         std::lock_guard lock(mutex_);
-        Statement st(db_,
-                     "UPDATE jobs SET state = 'refused', reason = ?, replay = NULL WHERE id = ? AND worker = ?"
-                     " AND state = 'verifying' RETURNING id");
+        Statement st(
+            db_,
+            "UPDATE jobs SET state = 'refused', reason = ?, replay = NULL WHERE id = ? AND worker = ?"
+            " AND state = 'verifying' RETURNING id");
         return st.Bind(1, reason).Bind(2, job.id).Bind(3, worker).Step();
     }
 
@@ -275,6 +292,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Store> OpenSqliteStore(const std::string& path) { return std::make_unique<SqliteStore>(path); }
+std::unique_ptr<Store> OpenSqliteStore(const std::string& path) {
+    return std::make_unique<SqliteStore>(path);
+}
 
 }  // namespace board

@@ -12,7 +12,7 @@
 namespace board {
 
 inline constexpr int kModes = 3;
-const char* ModeName(int mode);           // "normal", "no-block", "free-style"; null outside 0..2
+const char* ModeName(int mode);          // "normal", "no-block", "free-style"; null outside 0..2
 int ModeIndex(const std::string& name);  // -1 for no mode
 
 // A run as submitted: its replay is kept by content hash (lowercase hex SHA-256).

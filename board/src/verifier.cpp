@@ -129,7 +129,8 @@ std::string VerifierVersion(const std::string& program) {
     std::string out;
     char buf[512];
     ssize_t n;
-    while (out.size() < 4096 && (n = read(pipeFds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+    while (out.size() < 4096 && (n = read(pipeFds[0], buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<size_t>(n));
     close(pipeFds[0]);
     int status = 0;
     if (pid > 0) waitpid(pid, &status, 0);
@@ -156,12 +157,14 @@ Verdict RunVerifier(const std::string& program, const std::string& replay, const
         out.write(replay.data(), static_cast<std::streamsize>(replay.size()));
         if (!out.flush()) return Fault("the board cannot write the replay to verify");
     }
-    if (geteuid() == 0 && (chown(scratch.c_str(), kNobody, kNobody) != 0 || chown(file.c_str(), kNobody, kNobody) != 0))
+    if (geteuid() == 0 &&
+        (chown(scratch.c_str(), kNobody, kNobody) != 0 || chown(file.c_str(), kNobody, kNobody) != 0))
         return Fault("the board cannot hand the scratch folder to the verifier's user");
     // The environment is made before the fork: the child only copies pointers.
-    std::vector<std::string> envText = {"HOME=" + scratch, "XDG_CONFIG_HOME=" + scratch, "XDG_DATA_HOME=" + scratch,
-                                        "XDG_STATE_HOME=" + scratch, "XDG_CACHE_HOME=" + scratch,
-                                        "TMPDIR=" + scratch, "PATH=/usr/bin:/bin"};
+    std::vector<std::string> envText = {"HOME=" + scratch,           "XDG_CONFIG_HOME=" + scratch,
+                                        "XDG_DATA_HOME=" + scratch,  "XDG_STATE_HOME=" + scratch,
+                                        "XDG_CACHE_HOME=" + scratch, "TMPDIR=" + scratch,
+                                        "PATH=/usr/bin:/bin"};
     std::vector<char*> env;
     for (std::string& e : envText) env.push_back(e.data());
     env.push_back(nullptr);
@@ -179,7 +182,8 @@ Verdict RunVerifier(const std::string& program, const std::string& replay, const
     std::string out;
     bool late = false, tooLong = false;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             late = true;
             break;
@@ -204,7 +208,8 @@ Verdict RunVerifier(const std::string& program, const std::string& replay, const
     if (WIFSIGNALED(status)) {
         const int sig = WTERMSIG(status);
         return Fault(sig == SIGXCPU || sig == SIGKILL
-                         ? "the verification used more than " + std::to_string(limits.cpuSeconds) + " s of processor time"
+                         ? "the verification used more than " + std::to_string(limits.cpuSeconds) +
+                               " s of processor time"
                          : "the verifier stopped on signal " + std::to_string(sig));
     }
     Verdict v = ParseVerdict(out);
@@ -215,7 +220,8 @@ Verdict RunVerifier(const std::string& program, const std::string& replay, const
 Verifiers::Verifiers(const std::vector<std::string>& programs) {
     for (const std::string& p : programs) {
         const std::string version = VerifierVersion(p);
-        if (version.empty()) throw std::runtime_error(p + ": not a verifier (grappix --version gave no version)");
+        if (version.empty())
+            throw std::runtime_error(p + ": not a verifier (grappix --version gave no version)");
         byVersion_[version] = p;
     }
 }

@@ -137,9 +137,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         version |= line.action == CommandLine::Action::Version;
         line.action = CommandLine::Action::Play;
     }
-    if (!line.verifyFile.empty() && (line.watchBest || !line.replayFile.empty() || !line.recordFile.empty() ||
-                                     line.force))
-        return Fail("option '--verify' plays its own replay: not with --watch-best, --replay, --record or --force");
+    if (!line.verifyFile.empty() &&
+        (line.watchBest || !line.replayFile.empty() || !line.recordFile.empty() || line.force))
+        return Fail(
+            "option '--verify' plays its own replay: not with --watch-best, --replay, --record or --force");
     if (help)
         line.action = CommandLine::Action::Help;
     else if (version)

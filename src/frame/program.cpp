@@ -219,7 +219,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         SetActiveSession(session.get());
         records = OpenRunRecords(verifying ? std::string() : RecordsPath(), &Warn);
         if (verifying) {
-            if (!ReplayingBack()) throw BriselFailure(BRISEL_FAIL_REPLAY, "the engine library plays no replays");
+            if (!ReplayingBack())
+                throw BriselFailure(BRISEL_FAIL_REPLAY, "the engine library plays no replays");
             records->watcher = &proof;
         }
         SetActiveRecords(records.get());
