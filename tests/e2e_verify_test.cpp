@@ -48,12 +48,14 @@ TEST(VerifyTest, EachEditedReplayIsRefusedNamingItsFaultAndNothingIsWritten) {
     };
     const Case cases[] = {
         {"as recorded", [](const std::string& r) { return r; }, "\"verified\":true", 0},
-        {"a check changed", [&](const std::string& r) { return Replace(r, check1800, "check 1800 0000000000000000"); },
+        {"a check changed",
+         [&](const std::string& r) { return Replace(r, check1800, "check 1800 0000000000000000"); },
          "differs from the recorded game at step 1800\",\"step\":1800", 1},
         {"another version", [](const std::string& r) { return Replace(r, "version 1.", "version 9."); },
          "recorded by version 9.", 1},
-        {"an end past the bound", [](const std::string& r) { return Replace(r, "\nend 3000", "\nend 99999999"); },
-         "past the limit", 1},
+        {"an end past the bound",
+         [](const std::string& r) { return Replace(r, "\nend 3000", "\nend 99999999"); }, "past the limit",
+         1},
         {"a picture", [](const std::string&) { return std::string("\x89PNG\r\n"); }, "not a replay", 1},
     };
     for (const Case& c : cases) {
@@ -62,7 +64,8 @@ TEST(VerifyTest, EachEditedReplayIsRefusedNamingItsFaultAndNothingIsWritten) {
         WriteFile(dir / "run.replay", c.edit(recorded));
         test::Env quiet = test::HeadlessGameEnv(dir);
         std::erase_if(quiet, [](const auto& e) { return e.first == "BRISEL_TRACE"; });
-        test::ProcessResult r = RunProcess({GRAPPIX_EXE, "--verify", dir / "run.replay"}, GRAPPIX_RUN_DIR, quiet, 120.0);
+        test::ProcessResult r =
+            RunProcess({GRAPPIX_EXE, "--verify", dir / "run.replay"}, GRAPPIX_RUN_DIR, quiet, 120.0);
         EXPECT_EQ(r.status, c.status) << r.out << r.err;
         EXPECT_NE(r.out.find(c.wanted), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << "one JSON line: " << r.out;
