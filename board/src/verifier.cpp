@@ -61,7 +61,7 @@ void Limit(int resource, uint64_t value) {
     dup2(null, STDERR_FILENO);
     for (int fd = 3; fd < 1024; ++fd) close(fd);
     Limit(RLIMIT_CPU, static_cast<uint64_t>(limits.cpuSeconds));
-    Limit(RLIMIT_AS, limits.memoryBytes);
+    if (limits.memoryBytes > 0) Limit(RLIMIT_AS, limits.memoryBytes);
     Limit(RLIMIT_FSIZE, limits.fileBytes);
     Limit(RLIMIT_NOFILE, 64);
     Limit(RLIMIT_CORE, 0);

@@ -18,7 +18,7 @@ namespace board {
 struct Limits {
     int64_t cpuSeconds = 60;
     int64_t wallSeconds = 90;
-    uint64_t memoryBytes = uint64_t{2} << 30;
+    uint64_t memoryBytes = uint64_t{2} << 30;  // 0: none (a verifier built with AddressSanitizer)
     uint64_t fileBytes = uint64_t{1} << 20;
     uint64_t outputBytes = uint64_t{4} << 20;  // what it prints; more is a fault
 };
