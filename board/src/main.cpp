@@ -21,17 +21,22 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "Usage: grappix-board --data DIR [--listen HOST:PORT] [--verifier PATH]... [--workers N]\n"
-    "                     [--submits-per-minute N] [--max-upload BYTES]\n"
-    "       grappix-board --data DIR --hide-run HASH | --hide-name NAME\n"
-    "Serves the board of records from DIR/board.sqlite (made when missing): every run submitted is\n"
-    "replayed by the game's verifier (grappix --verify) before it is listed. --verifier names a\n"
-    "build of the game, one per version the board accepts (by default the grappix beside this\n"
-    "program). --hide-run and --hide-name take a run or a name off the board.\n";
+    "Usage: grappix-board --data DIR [--db postgresql://...] [--listen HOST:PORT | --listen none]\n"
+    "                     [--verifier PATH]... [--workers N] [--submits-per-minute N]\n"
+    "                     [--max-upload BYTES]\n"
+    "       grappix-board --data DIR [--db URL] --hide-run HASH | --hide-name NAME\n"
+    "Serves the board of records from DIR/board.sqlite (made when missing), or from the PostgreSQL\n"
+    "database --db names, which any number of servers and workers share: every run submitted is\n"
+    "replayed by the game's verifier (grappix --verify) before it is listed. --workers N verifies N\n"
+    "runs at a time (0: none here); --listen none makes a worker only. --verifier names a build of\n"
+    "the game, one per version the board accepts (by default the grappix beside this program).\n"
+    "--hide-run and --hide-name take a run or a name off the board.\n";
 
 httplib::Server* gServer = nullptr;
+volatile sig_atomic_t gStop = 0;
 
 void Stop(int) {
+    gStop = 1;
     if (gServer != nullptr) gServer->stop();
 }
 
@@ -58,7 +63,7 @@ bool Count(const std::string& text, int64_t lo, int64_t hi, int64_t& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data, listen = "127.0.0.1:8080", hideRun, hideName;
+    std::string data, db, listen = "127.0.0.1:8080", hideRun, hideName;
     std::vector<std::string> verifiers;
     int64_t workers = 1;
     board::BoardOptions options;
@@ -73,6 +78,8 @@ int main(int argc, char** argv) {
         int64_t n = 0;
         if (arg == "--data")
             data = value;
+        else if (arg == "--db" && value.rfind("postgresql://", 0) == 0)
+            db = value;
         else if (arg == "--listen")
             listen = value;
         else if (arg == "--verifier")
@@ -119,16 +126,25 @@ int main(int argc, char** argv) {
         const board::Verifiers known(verifiers);
         const size_t colon = listen.rfind(':');
         int64_t port = 0;
-        if (colon == std::string::npos || !Count(listen.substr(colon + 1), 1, 65535, port))
+        const bool serve = listen != "none";
+        if (serve && (colon == std::string::npos || !Count(listen.substr(colon + 1), 1, 65535, port)))
             return Usage("--listen takes HOST:PORT");
+        if (!serve && workers == 0) return Usage("--listen none with --workers 0 would do nothing");
+        char host[256] = "";
+        gethostname(host, sizeof host - 1);
         board::Board b(*store, known, options);
         httplib::Server server;
         b.Routes(server);
-        b.StartWorkers(static_cast<int>(workers), "worker-" + std::to_string(getpid()));
+        b.StartWorkers(static_cast<int>(workers), std::string(host) + "-" + std::to_string(getpid()));
         gServer = &server;
         signal(SIGINT, Stop);
         signal(SIGTERM, Stop);
         signal(SIGPIPE, SIG_IGN);
+        if (!serve) {
+            std::fprintf(stderr, "grappix-board: verifying %s\n", known.Known().c_str());
+            while (!gStop) pause();
+            return 0;
+        }
         if (!server.bind_to_port(listen.substr(0, colon).c_str(), static_cast<int>(port))) {
             std::fprintf(stderr, "grappix-board: cannot listen on %s\n", listen.c_str());
             return 1;

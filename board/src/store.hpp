@@ -86,5 +86,7 @@ public:
 
 // SQLite in the file at path (made when missing). Throws std::runtime_error naming the file.
 std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
+// PostgreSQL at url ("postgresql://user@host:port/db"). Throws on a connection that fails.
+std::unique_ptr<Store> OpenPostgresStore(const std::string& url);
 
 }  // namespace board

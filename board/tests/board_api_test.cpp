@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <nlohmann/json.hpp>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "board.hpp"
@@ -38,10 +38,10 @@ struct Served {
     httplib::Server server;
     std::thread thread;
     int port = 0;
-    explicit Served(int submitsPerMinute)
-        : board(*store, verifiers, Options(dir.Path(), submitsPerMinute)) {
+    explicit Served(int submitsPerMinute) : board(*store, verifiers, Options(dir.Path(), submitsPerMinute)) {
         // The verifier's user (nobody, under root) reaches its scratch folders.
-        std::filesystem::permissions(dir.Path(), std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
         board.Routes(server);
         port = server.bind_to_any_port("127.0.0.1");
         thread = std::thread([this] { server.listen_after_bind(); });
@@ -76,7 +76,8 @@ const Recorded& Recording() {
         grappix::test::RunProcess({GRAPPIX_EXE, "--record", dir / "run.replay"}, GRAPPIX_RUN_DIR, env, 120.0);
         const std::string records = grappix::test::ReadFile(dir / "data/grappix/records.ini");
         const size_t at = records.find("best = ", records.find("[normal]")) + 7;
-        return Recorded{grappix::test::ReadFile(dir / "run.replay"), records.substr(at, records.find('\n', at) - at)};
+        return Recorded{grappix::test::ReadFile(dir / "run.replay"),
+                        records.substr(at, records.find('\n', at) - at)};
     }();
     return recorded;
 }
@@ -128,7 +129,8 @@ TEST(BoardApiTest, ARunIsListedWithTheSpeedItsReplayProvesOnceAndItsNameStaysIts
     ASSERT_TRUE(first);
     ASSERT_EQ(first->status, 200) << first->body;
     EXPECT_EQ(served.Submit(Recording().replay, "Ada Lovelace", kKey)->body, first->body) << "stored once";
-    EXPECT_EQ(served.Submit(Recording().replay + "#\n", "Ada Lovelace", "another-players-key-42")->status, 403);
+    EXPECT_EQ(served.Submit(Recording().replay + "#\n", "Ada Lovelace", "another-players-key-42")->status,
+              403);
 
     const nlohmann::json top = nlohmann::json::parse(served.Get("/api/top/normal")->body);
     ASSERT_EQ(top.size(), 1u);
@@ -136,7 +138,8 @@ TEST(BoardApiTest, ARunIsListedWithTheSpeedItsReplayProvesOnceAndItsNameStaysIts
     EXPECT_EQ(top[0]["name"], "Ada Lovelace");
     EXPECT_EQ(served.Get(top[0]["replay"].get<std::string>())->body, Recording().replay);
     EXPECT_NE(served.Get("/")->body.find("<td class=\"name\">Ada Lovelace</td>"), std::string::npos);
-    EXPECT_NE(served.Get(top[0]["page"].get<std::string>())->body.find("<polyline class=\"speed\""), std::string::npos);
+    EXPECT_NE(served.Get(top[0]["page"].get<std::string>())->body.find("<polyline class=\"speed\""),
+              std::string::npos);
     EXPECT_EQ(served.Get("/api/top/no-block")->body, "[]");
 
     served.store->HideName("Ada Lovelace");
