@@ -115,9 +115,9 @@ int main(int argc, char** argv) {
         } removeScratch{scratch};
         fs::permissions(scratch, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
         options.scratch = scratch;
-        std::unique_ptr<board::Store> store = db.empty()
-                                                  ? board::OpenSqliteStore((fs::path(data) / "board.sqlite").string())
-                                                  : board::OpenPostgresStore(db);
+        std::unique_ptr<board::Store> store =
+            db.empty() ? board::OpenSqliteStore((fs::path(data) / "board.sqlite").string())
+                       : board::OpenPostgresStore(db);
         if (!hideRun.empty() || !hideName.empty()) {
             if (!hideRun.empty()) store->HideRun(hideRun);
             if (!hideName.empty()) store->HideName(hideName);

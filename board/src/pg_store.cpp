@@ -98,7 +98,8 @@ public:
         }
         const std::string replay = Hex(s.replay);
         w.exec_params(
-            "UPDATE jobs SET state = 'queued', reason = '', attempts = 0, name = $2, key_hash = $3, address = $4,"
+            "UPDATE jobs SET state = 'queued', reason = '', attempts = 0, name = $2, key_hash = $3, address "
+            "= $4,"
             " replay = decode($5, 'hex') WHERE hash = $1 AND state = 'refused'",
             s.hash, s.name, s.keyHash, s.address, replay);
         w.exec_params(
@@ -122,11 +123,13 @@ public:
         std::lock_guard lock(mutex_);
         pqxx::work w(db_);
         w.exec_params(
-            "UPDATE jobs SET state = 'refused', reason = 'verification did not finish in 3 tries', replay = NULL"
+            "UPDATE jobs SET state = 'refused', reason = 'verification did not finish in 3 tries', replay = "
+            "NULL"
             " WHERE state = 'verifying' AND lease_until < now() AND attempts >= $1",
             kMaxAttempts);
         pqxx::result r = w.exec_params(
-            "UPDATE jobs SET state = 'verifying', worker = $1, lease_until = now() + make_interval(secs => $2),"
+            "UPDATE jobs SET state = 'verifying', worker = $1, lease_until = now() + make_interval(secs => "
+            "$2),"
             " attempts = attempts + 1 WHERE id = (SELECT id FROM jobs WHERE state = 'queued' OR"
             " (state = 'verifying' AND lease_until < now()) ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED)"
             " RETURNING " +
@@ -144,20 +147,23 @@ public:
         std::lock_guard lock(mutex_);
         pqxx::work w(db_);
         pqxx::result held = w.exec_params(
-            "SELECT key_hash FROM jobs WHERE id = $1 AND worker = $2 AND state = 'verifying' FOR UPDATE", job.id, worker);
+            "SELECT key_hash FROM jobs WHERE id = $1 AND worker = $2 AND state = 'verifying' FOR UPDATE",
+            job.id, worker);
         if (held.empty()) return false;
         const std::string keyHash = held[0][0].as<std::string>();
-        w.exec_params("INSERT INTO players(name, key_hash) VALUES($1, $2) ON CONFLICT(name) DO NOTHING", job.name,
-                      keyHash);
-        if (w.exec_params1("SELECT key_hash FROM players WHERE name = $1", job.name)[0].as<std::string>() != keyHash) {
-            w.exec_params("UPDATE jobs SET state = 'refused', reason = $2, replay = NULL WHERE id = $1", job.id,
-                          "the name '" + job.name + "' belongs to another player's key");
+        w.exec_params("INSERT INTO players(name, key_hash) VALUES($1, $2) ON CONFLICT(name) DO NOTHING",
+                      job.name, keyHash);
+        if (w.exec_params1("SELECT key_hash FROM players WHERE name = $1", job.name)[0].as<std::string>() !=
+            keyHash) {
+            w.exec_params("UPDATE jobs SET state = 'refused', reason = $2, replay = NULL WHERE id = $1",
+                          job.id, "the name '" + job.name + "' belongs to another player's key");
             w.commit();
             return true;
         }
         for (const ModeProof& p : proofs)
             w.exec_params(
-                "INSERT INTO entries(hash, mode, name, speed, date, version, plot) VALUES($1, $2, $3, $4, $5, $6, $7)"
+                "INSERT INTO entries(hash, mode, name, speed, date, version, plot) VALUES($1, $2, $3, $4, "
+                "$5, $6, $7)"
                 " ON CONFLICT(hash, mode) DO UPDATE SET speed = EXCLUDED.speed, plot = EXCLUDED.plot",
                 job.hash, p.mode, job.name, p.speed, date, version, PlotText(p.plot));
         w.exec_params("UPDATE jobs SET state = 'accepted', version = $2 WHERE id = $1", job.id, version);
@@ -179,7 +185,8 @@ public:
     std::optional<std::string> Replay(const std::string& hash) override {
         std::lock_guard lock(mutex_);
         pqxx::read_transaction w(db_);
-        pqxx::result r = w.exec_params("SELECT encode(replay, 'hex') FROM jobs WHERE hash = $1 AND state = 'accepted'", hash);
+        pqxx::result r = w.exec_params(
+            "SELECT encode(replay, 'hex') FROM jobs WHERE hash = $1 AND state = 'accepted'", hash);
         if (r.empty()) return std::nullopt;
         return Unhex(r[0][0].as<std::string>(""));
     }
@@ -188,8 +195,8 @@ public:
         std::lock_guard lock(mutex_);
         pqxx::read_transaction w(db_);
         std::vector<Entry> top;
-        for (const pqxx::row& r :
-             w.exec_params(kEntryQuery + "AND e.mode = $1 ORDER BY e.speed DESC, e.date, e.hash LIMIT $2", mode, limit))
+        for (const pqxx::row& r : w.exec_params(
+                 kEntryQuery + "AND e.mode = $1 ORDER BY e.speed DESC, e.date, e.hash LIMIT $2", mode, limit))
             top.push_back(ReadEntry(r));
         return top;
     }
@@ -202,8 +209,12 @@ public:
         return ReadEntry(r[0]);
     }
 
-    void HideRun(const std::string& hash) override { Exec("UPDATE entries SET hidden = TRUE WHERE hash = $1", hash); }
-    void HideName(const std::string& name) override { Exec("UPDATE players SET hidden = TRUE WHERE name = $1", name); }
+    void HideRun(const std::string& hash) override {
+        Exec("UPDATE entries SET hidden = TRUE WHERE hash = $1", hash);
+    }
+    void HideName(const std::string& name) override {
+        Exec("UPDATE players SET hidden = TRUE WHERE name = $1", name);
+    }
 
 private:
     void Exec(const std::string& sql, const std::string& arg) {

@@ -46,16 +46,19 @@ PgServer* PgServer::Shared(std::string& why) {
         const std::string data = s->dir_ / "data";
         if (fault.empty() && geteuid() == 0) chown(s->dir_.Path().c_str(), 65534, 65534);
         if (fault.empty()) {
-            auto r = RunAsServerUser({s->bin_ + "/initdb", "-D", data, "-A", "trust", "-U", "board", "-E", "UTF8", "--no-sync"});
+            auto r = RunAsServerUser(
+                {s->bin_ + "/initdb", "-D", data, "-A", "trust", "-U", "board", "-E", "UTF8", "--no-sync"});
             if (r.status != 0) fault = "initdb failed: " + r.err;
         }
         s->port_ = FreePort();
         if (fault.empty()) {
-            auto r = RunAsServerUser({s->bin_ + "/pg_ctl", "-D", data, "-l", s->dir_ / "log", "-w", "-o",
-                                      "-p " + std::to_string(s->port_) + " -k " + s->dir_.Path() +
-                                          " -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200",
-                                      "start"});
-            if (r.status != 0) fault = "the server did not start: " + grappix::test::ReadFile(s->dir_ / "log");
+            auto r =
+                RunAsServerUser({s->bin_ + "/pg_ctl", "-D", data, "-l", s->dir_ / "log", "-w", "-o",
+                                 "-p " + std::to_string(s->port_) + " -k " + s->dir_.Path() +
+                                     " -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200",
+                                 "start"});
+            if (r.status != 0)
+                fault = "the server did not start: " + grappix::test::ReadFile(s->dir_ / "log");
         }
         s->started_ = fault.empty();
         s->url_ = "postgresql://board@127.0.0.1:" + std::to_string(s->port_) + "/";
