@@ -83,8 +83,7 @@ const std::vector<Option> kOptions = {
      [](CommandLine& c, std::string_view v) { return FileName(v, c.replayFile); }},
     {"--record", nullptr, "FILE", "also record this run to FILE",
      [](CommandLine& c, std::string_view v) { return FileName(v, c.recordFile); }},
-    {"--verify", nullptr, "FILE",
-     "replay FILE headless at full speed, every check verified, and print what it proves (JSON)",
+    {"--verify", nullptr, "FILE", "verify a replay headless, print what it proves (JSON)",
      [](CommandLine& c, std::string_view v) { return FileName(v, c.verifyFile); }},
     {"--force", nullptr, nullptr, "watch a replay recorded by another version",
      [](CommandLine& c, std::string_view) {
