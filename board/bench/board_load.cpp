@@ -41,10 +41,11 @@ std::vector<std::string> RecordRuns(int count, const grappix::test::TempDir& dir
     auto record = [&] {
         for (int i; (i = next++) < count;) {
             const std::string base = dir / ("run" + std::to_string(i));
-            grappix::test::WriteFile(base + ".script", "seed " + std::to_string(5000 + i) + "\n" + script);
+            std::string seeded = script;
+            seeded.replace(seeded.find("seed 101"), 8, "seed " + std::to_string(5000 + i));
+            grappix::test::WriteFile(base + ".script", seeded);
             grappix::test::Env env = grappix::test::HeadlessGameEnv(dir, "trace-" + std::to_string(i));
             env.push_back({"BRISEL_NODRAW", "1"});
-            env.push_back({"BRISEL_TRACE", "/dev/null"});
             env.push_back({"BRISEL_INPUT", base + ".script"});
             grappix::test::RunProcess({GRAPPIX_EXE, "--record", base + ".replay"}, GRAPPIX_RUN_DIR, env,
                                       600.0);
