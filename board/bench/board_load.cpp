@@ -138,7 +138,7 @@ double Round(const char* what, std::vector<Served*> servers, const std::vector<s
                 break;
             }
             if (job && job->state == board::JobState::Refused) {
-                ++refused;
+                if (refused++ == 0) std::printf("           refused: %s\n", job->reason.c_str());
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
