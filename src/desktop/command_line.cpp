@@ -83,6 +83,8 @@ const std::vector<Option> kOptions = {
      [](CommandLine& c, std::string_view v) { return FileName(v, c.replayFile); }},
     {"--record", nullptr, "FILE", "also record this run to FILE",
      [](CommandLine& c, std::string_view v) { return FileName(v, c.recordFile); }},
+    {"--verify", nullptr, "FILE", "verify a replay headless, print what it proves (JSON)",
+     [](CommandLine& c, std::string_view v) { return FileName(v, c.verifyFile); }},
     {"--force", nullptr, nullptr, "watch a replay recorded by another version",
      [](CommandLine& c, std::string_view) {
          c.force = true;
@@ -134,6 +136,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         version |= line.action == CommandLine::Action::Version;
         line.action = CommandLine::Action::Play;
     }
+    if (!line.verifyFile.empty() &&
+        (line.watchBest || !line.replayFile.empty() || !line.recordFile.empty() || line.force))
+        return Fail(
+            "option '--verify' plays its own replay: not with --watch-best, --replay, --record or --force");
     if (help)
         line.action = CommandLine::Action::Help;
     else if (version)

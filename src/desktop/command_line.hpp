@@ -36,6 +36,7 @@ struct CommandLine {
     std::string replayFile;  // --replay: watch this replay instead of playing
     std::string recordFile;  // --record: record this run to this file
     bool force = false;      // --force: play a replay recorded by another version
+    std::string verifyFile;  // --verify: replay this file headless and print what it proves
 };
 
 struct Option {

@@ -15,6 +15,7 @@
 #include "frame/media.hpp"
 #include "frame/replay_link.hpp"
 #include "frame/session.hpp"
+#include "frame/verify_run.hpp"
 #include "records/record_book.hpp"
 
 #if defined(_WIN32)
@@ -70,7 +71,8 @@ std::string DescribeFailure(const ExceptionRecord& record) {
 
 namespace {
 
-std::string SettingsPath() {
+std::string SettingsPath(const CommandLine& commandLine) {
+    if (!commandLine.verifyFile.empty()) return {};  // a verification reads and writes no settings
     std::string folder = GameFolder(XdgKind::Config);
     return folder.empty() ? folder : folder + "/settings.ini";
 }
@@ -147,7 +149,7 @@ int Main(const std::vector<std::string>& args, const char* enginePath, const Bri
     case CommandLine::Action::Error:
         std::fprintf(stderr, "%s\n", UsageErrorLine(line).c_str());
         return kUsageStatus;
-    case CommandLine::Action::Help: std::fputs(HelpText(SettingsPath()).c_str(), stdout); return 0;
+    case CommandLine::Action::Help: std::fputs(HelpText(SettingsPath(line)).c_str(), stdout); return 0;
     case CommandLine::Action::Version: return PrintVersion(enginePath);
     case CommandLine::Action::Play: break;
     }
@@ -156,7 +158,18 @@ int Main(const std::vector<std::string>& args, const char* enginePath, const Bri
 
 int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine& commandLine,
                SceneLoop scenes) {
-    RecoverRecordReplays();
+    // A verification touches none of the player's files and prints its one JSON line.
+    const bool verifying = !commandLine.verifyFile.empty();
+    int64_t verifyEnd = 0;
+    RunProof proof(&EngineStep);
+    if (verifying) {
+        if (std::string fault = PrepareVerify(commandLine.verifyFile, verifyEnd); !fault.empty()) {
+            std::printf("%s\n", proof.Json(GameVersion(), fault, 0).c_str());
+            return 1;
+        }
+    } else {
+        RecoverRecordReplays();
+    }
     // --watch-best needs its record and replay before the engine starts: it plays that replay.
     std::optional<int64_t> watchFrom;
     if (commandLine.watchBest) {
@@ -171,7 +184,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         watchFrom = step;
     }
     // Before the window opens: a --record that would write over something ends the run here.
-    ReplayPlan replays = StartReplays(commandLine);
+    ReplayPlan replays = verifying ? ReplayPlan{} : StartReplays(commandLine);
     if (!replays.error.empty()) {
         Warn(replays.error);
         return kUsageStatus;
@@ -193,7 +206,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         app = std::make_unique<AppState>();
         SetFrameCount(0);
         app->title = kAppTitle;
-        session = std::make_unique<Session>(SettingsPath(), commandLine);
+        session = std::make_unique<Session>(SettingsPath(commandLine), commandLine);
         session->ApplyBeforeInit();
 
         BriselInitRecord init{};
@@ -214,7 +227,12 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         if (Engine().SetReplayNote != nullptr) Engine().SetReplayNote("version", GameVersion());
         session->ApplyAfterInit();
         SetActiveSession(session.get());
-        records = OpenRunRecords(RecordsPath(), &Warn);
+        records = OpenRunRecords(verifying ? std::string() : RecordsPath(), &Warn);
+        if (verifying) {
+            if (!ReplayingBack())
+                throw BriselFailure(BRISEL_FAIL_REPLAY, "the engine library plays no replays");
+            records->watcher = &proof;
+        }
         SetActiveRecords(records.get());
         if (watchFrom) {
             // An engine that cannot play replays would hand the run to the devices instead.
@@ -232,7 +250,14 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
         status = ExitStatusFor(record);
-        ReportFailure(record);
+        if (verifying) {
+            const int64_t step = initialised ? EngineStep() : 0;
+            const std::string fault = VerifyFault(record, step, verifyEnd);
+            std::printf("%s\n", proof.Json(GameVersion(), fault, step).c_str());
+            status = fault.empty() ? 0 : 1;
+        } else {
+            ReportFailure(record);
+        }
     }
 
     // Shutdown: release the state, close the engine if its Free was found, unload it. A

@@ -102,11 +102,13 @@ std::vector<std::pair<std::string, std::string>> RecordBook::Notes() const {
 
 void RecordBook::BeginGame(int mode, const std::string& replayFile, int64_t step) {
     mode_ = mode >= 0 && mode < kRecordModes ? mode : -1;
+    if (watcher != nullptr) watcher->GameBegins(mode_);
     gameReplay_ = Storable(replayFile);
     gameStep_ = gameReplay_.empty() ? 0 : step;
 }
 
 bool RecordBook::Offer(int64_t figure) {
+    if (watcher != nullptr) watcher->Figure(figure);
     if (mode_ < 0 || figure > kMaxRecordSpeed) return false;
     Record& r = table_[static_cast<size_t>(mode_)];
     if (figure <= r.best) return false;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "records/records_file.hpp"
+#include "records/run_proof.hpp"
 
 namespace grappix {
 
@@ -55,6 +56,9 @@ public:
     // Writes out and syncs the replay being recorded, before the file names it (the engine's
     // SealReplay); unset where there is none.
     std::function<void()> seal;
+
+    // Told of every game begun and every figure offered (--verify's proof); unset in play.
+    RunWatcher* watcher = nullptr;
 
     // The clock stamping a new record (UTC, "2026-12-07T15:04:05Z"); tests set their own.
     std::function<std::string()> now;

@@ -1,0 +1,156 @@
+// The board through its HTTP API, with the real game verifying: hostile submissions each get a
+// clear status and message and leave nothing stored, a run is listed with the speed its replay
+// proves, and one address cannot flood it.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "board.hpp"
+#include "support/process.hpp"
+
+namespace board {
+namespace {
+
+using grappix::test::TempDir;
+
+const std::string kKey = "a-players-key-0123456789";
+
+BoardOptions Options(const std::string& scratch, int submitsPerMinute) {
+    BoardOptions o;
+    o.scratch = scratch;
+    o.maxUpload = 65536;
+    o.submitsPerMinute = submitsPerMinute;
+#ifdef __SANITIZE_ADDRESS__
+    o.limits.memoryBytes = 0;  // the sanitizer reserves terabytes of address space
+#endif
+    return o;
+}
+
+// A board on a fresh SQLite file, served on a free local port, one worker verifying.
+struct Served {
+    TempDir dir;
+    std::unique_ptr<Store> store = OpenSqliteStore(dir / "board.sqlite");
+    Verifiers verifiers{{GRAPPIX_EXE}};
+    Board board;
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+    explicit Served(int submitsPerMinute) : board(*store, verifiers, Options(dir.Path(), submitsPerMinute)) {
+        // The verifier's user (nobody, under root) reaches its scratch folders.
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+        board.Routes(server);
+        port = server.bind_to_any_port("127.0.0.1");
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running()) std::this_thread::yield();
+        board.StartWorkers(1, "test");
+    }
+    ~Served() {
+        server.stop();
+        thread.join();
+    }
+    httplib::Result Submit(const std::string& replay, const std::string& name, const std::string& key) {
+        httplib::Client client("127.0.0.1", port);
+        client.set_read_timeout(60);
+        httplib::MultipartFormDataItems form = {{"replay", replay, "run.replay", ""}, {"name", name, "", ""}};
+        if (!key.empty()) form.push_back({"key", key, "", ""});
+        return client.Post("/api/submit?wait=50", form);
+    }
+    httplib::Result Get(const std::string& path) { return httplib::Client("127.0.0.1", port).Get(path); }
+};
+
+// A scripted game of Normal recorded once, and the record the recording run kept.
+struct Recorded {
+    std::string replay;
+    std::string best;
+};
+const Recorded& Recording() {
+    static const Recorded recorded = [] {
+        TempDir dir;
+        grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
+        env.push_back({"BRISEL_NODRAW", "1"});
+        env.push_back({"BRISEL_INPUT", std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script"});
+        grappix::test::RunProcess({GRAPPIX_EXE, "--record", dir / "run.replay"}, GRAPPIX_RUN_DIR, env, 120.0);
+        const std::string records = grappix::test::ReadFile(dir / "data/grappix/records.ini");
+        const size_t at = records.find("best = ", records.find("[normal]")) + 7;
+        return Recorded{grappix::test::ReadFile(dir / "run.replay"),
+                        records.substr(at, records.find('\n', at) - at)};
+    }();
+    return recorded;
+}
+
+std::string Edit(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+TEST(BoardApiTest, HostileSubmissionsAreRefusedClearlyAndLeaveNothing) {
+    // Guards against a board that stores, lists or crashes on what it should refuse.
+    Served served(100);
+    const std::string good = Recording().replay;
+    const std::string check = good.substr(good.find("check 1800 "), 27);
+    struct Case {
+        const char* what;
+        std::string replay, name, key;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"oversized", good + std::string(70000, '#'), "Ada", kKey, 413, "larger than 65536 bytes"},
+        {"no replay", "", "Ada", kKey, 400, "not a replay"},
+        {"a picture", "\x89PNG\r\n\x1a\n", "Ada", kKey, 400, "not a replay"},
+        {"tampered", Edit(good, check, "check 1800 0123456789abcdef"), "Ada", kKey, 422, "at step 1800"},
+        {"another version", Edit(good, "version 1.", "version 7."), "Ada", kKey, 422, "does not verify"},
+        {"runs for ever", Edit(good, "\nend 3000", "\nend 999999999"), "Ada", kKey, 422, "past the limit"},
+        {"markup in the name", good, "<b>Ada</b>", kKey, 400, "markup"},
+        {"control bytes in the name", good, "Ada\x1b[2J", kKey, 400, "printable"},
+        {"a long name", good, std::string(25, 'A'), kKey, 400, "24 characters"},
+        {"no key", good, "Ada", "", 400, "key"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        httplib::Result r = served.Submit(c.replay, c.name, c.key);
+        ASSERT_TRUE(r) << "the server is down";
+        EXPECT_EQ(r->status, c.status) << r->body;
+        EXPECT_NE(r->body.find(c.message), std::string::npos) << r->body;
+        EXPECT_EQ(served.Get("/api/top/normal")->body, "[]");
+        EXPECT_EQ(served.Get("/replay/" + Sha256Hex(c.replay))->status, 404);
+    }
+}
+
+TEST(BoardApiTest, ARunIsListedWithTheSpeedItsReplayProvesOnceAndItsNameStaysItsPlayers) {
+    // Guards against a speed taken from anything but the replayed game, a run stored twice, a
+    // name taken over by another key, and a name the host hid still listed.
+    Served served(100);
+    httplib::Result first = served.Submit(Recording().replay, "Ada Lovelace", kKey);
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->status, 200) << first->body;
+    EXPECT_EQ(served.Submit(Recording().replay, "Ada Lovelace", kKey)->body, first->body) << "stored once";
+    EXPECT_EQ(served.Submit(Recording().replay + "#\n", "Ada Lovelace", "another-players-key-42")->status,
+              403);
+
+    const nlohmann::json top = nlohmann::json::parse(served.Get("/api/top/normal")->body);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0]["speed"], std::stoll(Recording().best));
+    EXPECT_EQ(top[0]["name"], "Ada Lovelace");
+    EXPECT_EQ(served.Get(top[0]["replay"].get<std::string>())->body, Recording().replay);
+    EXPECT_NE(served.Get("/")->body.find("<td class=\"name\">Ada Lovelace</td>"), std::string::npos);
+    EXPECT_NE(served.Get(top[0]["page"].get<std::string>())->body.find("<polyline class=\"speed\""),
+              std::string::npos);
+    EXPECT_EQ(served.Get("/api/top/no-block")->body, "[]");
+
+    served.store->HideName("Ada Lovelace");
+    EXPECT_EQ(served.Get("/api/top/normal")->body, "[]");
+}
+
+TEST(BoardApiTest, OneAddressCannotFloodTheBoard) {
+    Served served(2);
+    for (int status : {400, 400, 429, 429}) EXPECT_EQ(served.Submit("x", "Ada", kKey)->status, status);
+    EXPECT_EQ(served.Get("/")->status, 200);
+}
+
+}  // namespace
+}  // namespace board
