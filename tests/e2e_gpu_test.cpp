@@ -16,24 +16,21 @@ namespace grappix {
 namespace {
 
 // Xvfb on a display it picks itself (-displayfd), gone with the object; Display() is empty
-// when none started.
+// when none started. Another server whose lock file is gone (removed by a cleaner of /tmp)
+// makes -displayfd fail on the display it holds: then a display with neither a socket nor a
+// lock is named instead, a few times.
 class XServer {
 public:
     explicit XServer(const std::string& screen) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
-                   screen.c_str(), "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
+        if (Start(screen, "")) return;
+        for (int n = 20 + getpid() % 50, tries = 0; n < 200 && tries < 5; ++n) {
+            const std::string x = std::to_string(n);
+            if (std::filesystem::exists("/tmp/.X11-unix/X" + x) ||
+                std::filesystem::exists("/tmp/.X" + x + "-lock"))
+                continue;
+            ++tries;
+            if (Start(screen, ":" + x)) return;
         }
-        close(fds[1]);
-        char number[16] = {};
-        if (pid_ > 0 && read(fds[0], number, sizeof number - 1) > 0)
-            display_ = ":" + std::to_string(atoi(number));
-        close(fds[0]);
     }
     ~XServer() {
         if (pid_ > 0 && kill(pid_, SIGTERM) == 0) waitpid(pid_, nullptr, 0);
@@ -41,6 +38,34 @@ public:
     const std::string& Display() const { return display_; }
 
 private:
+    bool Start(const std::string& screen, const std::string& display) {
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            if (display.empty())
+                execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+                       "tcp", static_cast<char*>(nullptr));
+            else
+                execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0",
+                       screen.c_str(), "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        char number[16] = {};
+        if (pid_ > 0 && read(fds[0], number, sizeof number - 1) > 0)
+            display_ = ":" + std::to_string(atoi(number));
+        close(fds[0]);
+        if (display_.empty() && pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+        return !display_.empty();
+    }
+
     pid_t pid_ = -1;
     std::string display_;
 };
