@@ -70,7 +70,8 @@ void DrawViewerMarks(Engine& e) {
     const Playback& p = e.playback;
     if (!p.active || e.renderer == nullptr) return;
     // The strip: bottom left, clear of the game's own lettering at the top.
-    std::string text = "Replay  " + Clock(e.step) + " / " + Clock(p.script.endStep) + "  1x";
+    std::string text =
+        "Replay  " + Clock(e.step) + " / " + Clock(p.script.endStep) + "  " + ViewerSpeedName(e);
     if (p.paused) text += "  Paused";
     Plate(e, SDL_Rect{12, 852, 420, 40}, 170);
     DrawText(e, g_strip, 24, text, 24, 856, false);
