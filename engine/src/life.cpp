@@ -21,7 +21,7 @@ namespace {
 
 constexpr int64_t kFrameNs = 1000000000 / 60;  // one step, rounded down (deadlines are exact)
 
-void Present(Engine& e);
+void Present(Engine& e, bool again = false);
 void PollEvents(Engine& e);
 void ShowFailure(Engine& e, const std::string& text);
 
@@ -187,6 +187,7 @@ void CreateRenderer(Engine& e) {
     const bool accelerated =
         SDL_GetRendererInfo(e.renderer, &info) == 0 && (info.flags & SDL_RENDERER_ACCELERATED);
     e.gpu = accelerated && (choice == "gpu" || (choice.empty() && !cpuGl)) && e.gpuCanvas.Attach(e.renderer);
+    e.gpuCanvas.Keep(e.gpu && e.playback.active);  // a replay's viewer shows frames again
     if (e.config.debug)
         std::fprintf(stderr, "brisel: drawing on the %s, shown by SDL's %s renderer\n", e.gpu ? "GPU" : "CPU",
                      info.name);
@@ -319,7 +320,7 @@ void ShowFailure(Engine& e, const std::string& text) {
     e.playback.failure = text;
     const int64_t until = NowNs() + 4000000000LL;
     while (NowNs() < until && !e.quitRequested) {
-        if (!e.suspended) Present(e);
+        if (!e.suspended) Present(e, true);
         timespec ts{0, long(kFrameNs)};
         nanosleep(&ts, nullptr);
         PollEvents(e);
@@ -463,8 +464,15 @@ void SaveShot(Engine& e) {
     }
 }
 
-void Present(Engine& e) {
+// again: the frame shown last, shown again (a replay's viewer held it).
+void Present(Engine& e, bool again) {
     if (e.gpu) {  // the frame was drawn into the window's back buffer as the game drew it
+        if (again)
+            e.gpuCanvas.ShowAgain();
+        else
+            e.gpuCanvas.FrameShown();
+        SDL_RenderSetClipRect(e.renderer, nullptr);
+        DrawViewerMarks(e);
         SDL_RenderPresent(e.renderer);
         e.gpuCanvas.BeginFrame();
         return;
@@ -584,7 +592,7 @@ void ViewerHold(Engine& e) {
         } else if (more-- <= 0) {
             break;
         }
-        if (!e.suspended && !e.gpu) Present(e);  // the GPU's back buffer holds no frame after a present
+        if (!e.suspended) Present(e, true);
         if (p.paused && !e.config.noPace)
             SleepForNs(kFrameNs);
         else if (!p.paused)
