@@ -381,6 +381,9 @@ void PlaySnd(BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)
     }
     if (std::isfinite(fadeSeconds) && fadeSeconds > 0)
         fade = int64_t(std::min(fadeSeconds, 3600.0) * kMixRate);
+    // Music never starts at full level from one sample to the next (a click at a scene's start):
+    // it comes in over 10 ms at least. Effects keep their own attack.
+    if (loop) fade = std::max<int64_t>(fade, kFadeFrames);
     g_mixer->Play(snd->mixId, start, loop, fade);
 }
 
