@@ -32,10 +32,10 @@ inline Run Spawn(const std::string& dir, const std::vector<std::string>& argv, c
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(126);
-        for (const char* name :
-             {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES", "BRISEL_FRAMESKIP",
-              "BRISEL_RENDERER", "BRISEL_SHOTS", "BRISEL_SHOT_FRAMES", "BRISEL_DEBUG", "BRISEL_RECORD",
-              "BRISEL_REPLAY", "BRISEL_REPLAY_FROM", "BRISEL_REPLAY_FORCE", "DISPLAY", "WAYLAND_DISPLAY"})
+        for (const char* name : {"BRISEL_INPUT", "BRISEL_FRAMES", "BRISEL_TRACE", "BRISEL_TIMES",
+                                 "BRISEL_FRAMESKIP", "BRISEL_RENDERER", "BRISEL_SHOTS", "BRISEL_SHOT_FRAMES",
+                                 "BRISEL_DEBUG", "BRISEL_RECORD", "BRISEL_REPLAY", "BRISEL_REPLAY_FROM",
+                                 "BRISEL_REPLAY_FORCE", "BRISEL_VIEWER_KEYS", "DISPLAY", "WAYLAND_DISPLAY"})
             unsetenv(name);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);

@@ -134,6 +134,49 @@ TEST(ReplayRunTest, AReplayOfTheFirstFormatStillPlaysWithItsOwnChecks) {
             game.dir / "changed.replay: recorded by 1.0.0: this version draws differently from step 120\n");
 }
 
+// Guards against the viewer's speeds, skips and frame step landing on the wrong step, or a run
+// played again from the start (a skip back) not matching its own checks: every case must end
+// where its commands lead, counted in frames the viewer showed, with status 0.
+TEST(ReplayRunTest, TheViewersSpeedsSkipsAndStepsReachTheirStepWithEveryCheckVerified) {
+    Game game;
+    WriteFile(game.dir / "input.txt",
+              "1 mouse 800 430\n10 down left\n12 up left\n60 mouse 900 200\n70 down left\n130 down right\n"
+              "180 up right\n181 up left\n200 down key M\n202 up key M\n700 down pad0\n705 up pad0\n"
+              "1300 quit\n");
+    ProcessResult r = game.Run({"--record", game.dir / "run.replay"},
+                               {{"BRISEL_INPUT", game.dir / "input.txt"}, {"BRISEL_NODRAW", "1"}}, "t");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const struct {
+        const char* keys;
+        int lastStep, runs;  // runs: 1 + the skips back
+    } cases[] = {
+        {"", 1300, 1},
+        {"10 faster, 20 faster, 30 faster, 40 quit", 150, 1},         // 10 + 2x10 + 4x10 + 8x10
+        {"10 slower, 20 quit", 15, 1},                                // two frames a step
+        {"10 faster, 20 pause, 25 step, 30 step, 40 quit", 32, 1},    // one step each, even at 2x
+        {"10 forward, 20 quit", 619, 1},                              // 10 s on, then 9 steps
+        {"700 back, 710 quit", 109, 2},                               // back from 700 to 100
+        {"100 back, 110 quit", 10, 2},                                // back past the start: step 1
+        {"5 forward, 10 forward, 15 back, 16 back, 20 quit", 16, 3},  // 1213, back to 613, then 13
+        {"10 forward, 11 pause, 12 back, 13 forward, 20 step, 30 quit", 611, 2},  // paused throughout
+    };
+    for (const auto& c : cases) {
+        r = game.Run({"--replay", game.dir / "run.replay"},
+                     {{"BRISEL_VIEWER_KEYS", c.keys}, {"BRISEL_NODRAW", "1"}}, "viewed.trace");
+        EXPECT_EQ(r.status, 0) << c.keys << ": " << r.err;
+        EXPECT_EQ(r.err, "") << c.keys;
+        const std::string trace = ReadFile(game.dir / "viewed.trace");
+        const size_t last = trace.rfind("\nframe ") + 1;
+        EXPECT_EQ(trace.substr(last, trace.find('\n', last) - last), "frame " + std::to_string(c.lastStep))
+            << c.keys;
+        int runs = 0;
+        for (size_t at = trace.find("frame 1\n"); at != std::string::npos;
+             at = trace.find("frame 1\n", at + 1))
+            runs += at == 0 || trace[at - 1] == '\n';
+        EXPECT_EQ(runs, c.runs) << c.keys;
+    }
+}
+
 #endif
 
 }  // namespace

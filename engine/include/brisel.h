@@ -342,6 +342,10 @@ enum { BRISEL_FAIL_NO_DISPLAY = 1008 };
  * line naming the file and the fault. */
 enum { BRISEL_FAIL_REPLAY = 1009 };
 
+/* A failure code of engines with RestartScenes, raised by Act only to a game that called it:
+ * the viewer of a replay skipped back, and the scene loop starts again (see RestartScenes). */
+enum { BRISEL_FAIL_RESTART = 1010 };
+
 /* Each line: X(return type, name, (parameters)), as in the main table. Every setter may be
  * called before Init: it then sets how Init opens the window and the sound.               */
 /* clang-format off: the table is aligned by hand, one entry a line. */
@@ -416,9 +420,19 @@ enum { BRISEL_FAIL_REPLAY = 1009 };
     X(int64_t, SealReplay, (void))                                                                  \
     /* the mouse wheel's notches in the last frame step, refreshed by Act: turned away from the     \
        player more than 0, towards the player less; 0 when it did not turn. Recorded in replays */  \
-    X(int64_t, MouseWheel, (void))
+    X(int64_t, MouseWheel, (void))                                                                  \
+    /* the start of the game's scene loop. A game that can play its scenes again from their start   \
+       calls it once before its first Act (returns 0): from then on the viewer of a replay may      \
+       skip back. The game's state cannot be rewound, so a skip back plays the replay again from    \
+       its start: Act raises BRISEL_FAIL_RESTART, the game lets it unwind its scenes, makes its     \
+       scene state afresh and calls this again before the next Act. That call returns the engine    \
+       to where the first Act found it (frame step 0, the replay's running hash and position, the   \
+       input all up, the main random generator's seed, the volumes and mute, the drawing state)     \
+       and fast-forwards the new run, unseen and unheard, to the step the viewer asked for; it      \
+       returns how many restarts were made. Called at any other time: BRISEL_FAIL_ARGUMENT */       \
+    X(int64_t, RestartScenes, (void))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 23
+#define BRISEL_EXTENSION_COUNT 24
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

@@ -77,8 +77,9 @@ void NoteWindowSize(Engine& e) {
 void UpdateSuspension(Engine& e) {
     bool away = e.input.window[BRISEL_WINDOW_MINIMISED].count > 0;
     if (away == e.suspended) return;
+    const bool held = e.suspended || e.viewerQuiet;
     e.suspended = away;
-    SuspendSound(away);
+    if (held != (away || e.viewerQuiet)) SuspendSound(!held);
 }
 
 #if defined(_WIN32)

@@ -161,6 +161,28 @@ Config ReadConfig() {
         if (c.replayPath.empty())
             BadSetting("BRISEL_REPLAY_FROM", from, "BRISEL_REPLAY names no replay to play");
     }
+    const std::string viewer = Env("BRISEL_VIEWER_KEYS");
+    if (!viewer.empty()) {
+        if (c.replayPath.empty())
+            BadSetting("BRISEL_VIEWER_KEYS", viewer, "BRISEL_REPLAY names no replay to view");
+        size_t pos = 0;
+        while (pos < viewer.size()) {
+            size_t comma = std::min(viewer.find(',', pos), viewer.size());
+            const std::string item = viewer.substr(pos, comma - pos);
+            const size_t begin = item.find_first_not_of(' ');
+            const size_t space = item.find(' ', begin);
+            int64_t at = 0;
+            const std::string command = space == std::string::npos ? "" : item.substr(space + 1);
+            if (begin == std::string::npos || space == std::string::npos ||
+                !ParseWhole(item.substr(begin, space - begin).c_str(), at) || at < 0 ||
+                !IsViewerCommand(command) || (!c.viewerKeys.empty() && at < c.viewerKeys.back().first))
+                BadSetting("BRISEL_VIEWER_KEYS", viewer,
+                           "expected '<frame> <command>' in order, separated by commas (commands: slower, "
+                           "faster, back, forward, step, pause, quit)");
+            c.viewerKeys.emplace_back(at, command);
+            pos = comma + 1;
+        }
+    }
     if (!c.replayPath.empty() && !c.inputScript.empty())
         BadSetting("BRISEL_REPLAY", c.replayPath,
                    "BRISEL_INPUT names an input script too; a run takes one of them");

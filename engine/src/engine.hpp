@@ -112,6 +112,9 @@ struct Config {
     std::string replayPath;        // BRISEL_REPLAY
     int64_t replayFrom = 0;        // BRISEL_REPLAY_FROM; 0 = from the start
     bool replayForce = false;      // BRISEL_REPLAY_FORCE=1
+    // BRISEL_VIEWER_KEYS: the viewer's commands as if pressed, each at a count of the frames the
+    // viewer has shown ("30 faster, 90 back, 120 quit"), for tests and benchmarks.
+    std::vector<std::pair<int64_t, std::string>> viewerKeys;
 };
 Config ReadConfig();  // raises BRISEL_FAIL_ARGUMENT for a malformed value
 
@@ -258,12 +261,16 @@ struct Engine {
     // but neither rasterised nor shown; skipNext is Pace's word for the step after this one.
     bool skipped = false;
     bool skipNext = false;
+    // The replay's viewer: this step is made unseen (a speed above 1x shows only the last of
+    // each few), and the sound is held (at any speed but 1x, and while paused).
+    bool viewerHidden = false;
+    bool viewerQuiet = false;
 };
 
 // Nothing drawn now will be seen: the window is minimised, a replay is fast-forwarding, or the
 // step is skipped to keep time.
 inline bool NothingShown(const Engine& e) {
-    return e.suspended || e.fastForward || e.skipped || e.config.noDraw;
+    return e.suspended || e.fastForward || e.skipped || e.viewerHidden || e.config.noDraw;
 }
 
 Engine& E();
@@ -366,6 +373,22 @@ const std::string& EngineVersionText();
 
 // Sounds: after a fast-forward, the repeating sounds the game started are heard again.
 void ResumeLoopingSounds();
+// The mix held (faded out, every voice waiting) while minimised or while the viewer is quiet.
+void UpdateSoundHold(Engine& e);
+
+// The replay's viewer (viewer.cpp). The commands: "slower", "faster", "back", "forward",
+// "step", "pause", "quit"; false for a name that is none of them.
+bool IsViewerCommand(const std::string& name);
+void ViewerCommand(Engine& e, const std::string& name);
+// A key or controller button of the viewer's, acted on; false for any other event.
+bool ViewerEvent(Engine& e, const SDL_Event& ev);
+void RunViewerKeys(Engine& e);  // BRISEL_VIEWER_KEYS' commands that are due
+// For the step about to be made: whether it is seen and whether the sound is held.
+void ViewerNextStep(Engine& e);
+// RestartScenes' work: the engine as the first step found it, fast-forwarding to `target`.
+void RewindReplay(Engine& e, int64_t target);
+// The speed's name as the strip shows it ("1x", "1/4x").
+const char* ViewerSpeedName(const Engine& e);
 
 // Keeps what libraries write to standard error while it lives (SDL probing for displays and
 // sound devices, ALSA, Mesa): a player's terminal gets the engine's own one-line messages,

@@ -49,6 +49,9 @@ bool GpuCanvas::Attach(SDL_Renderer* renderer) {
 void GpuCanvas::Release() {
     for (auto& [id, entry] : textures_) SDL_DestroyTexture(entry.texture);
     textures_.clear();
+    drawing_.clear();
+    shown_.clear();
+    keep_ = false;
     renderer_ = nullptr;
     frame_ = 0;
     blend_ = BlendMode::Alpha;
@@ -75,6 +78,13 @@ void GpuCanvas::Clear(double r, double g, double b) {
     SDL_Rect all{0, 0, Canvas::kWidth, Canvas::kHeight};
     SDL_RenderFillRect(renderer_, &all);
     ApplyClip();
+    if (keep_) {  // kept as the same fill, a quad of the whole screen
+        const float w = Canvas::kWidth, h = Canvas::kHeight;
+        const SDL_Color c{Byte(r), Byte(g), Byte(b), 255};
+        drawing_.push_back(KeptQuad{nullptr, SDL_BLENDMODE_NONE, SDL_ScaleModeNearest, false, {}, {}});
+        const SDL_FPoint corners[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+        for (int i = 0; i < 4; ++i) drawing_.back().v[i] = SDL_Vertex{corners[i], c, {0, 0}};
+    }
 }
 
 void GpuCanvas::SetViewport(double x, double y, double w, double h) {
@@ -122,11 +132,37 @@ SDL_Texture* GpuCanvas::TextureFor(const Image& image) {
 }
 
 void GpuCanvas::Quad(SDL_Texture* texture, const SDL_FPoint corners[4], const SDL_FPoint uv[4],
-                     SDL_Color colour) {
-    SDL_Vertex v[4];
-    for (int i = 0; i < 4; ++i) v[i] = SDL_Vertex{corners[i], colour, uv[i]};
+                     SDL_Color colour, SDL_BlendMode blend, SDL_ScaleMode scale) {
+    KeptQuad q{texture, blend, scale, clipped_, clip_, {}};
+    for (int i = 0; i < 4; ++i) q.v[i] = SDL_Vertex{corners[i], colour, uv[i]};
+    Draw(q);
+    if (keep_) drawing_.push_back(q);
+}
+
+void GpuCanvas::Draw(const KeptQuad& q) {
+    if (q.texture != nullptr) {
+        SDL_SetTextureBlendMode(q.texture, q.blend);
+        SDL_SetTextureScaleMode(q.texture, q.scale);
+    } else {
+        SDL_SetRenderDrawBlendMode(renderer_, q.blend);
+    }
     static const int kIndices[6] = {0, 1, 2, 0, 2, 3};
-    SDL_RenderGeometry(renderer_, texture, v, 4, kIndices, 6);
+    SDL_RenderGeometry(renderer_, q.texture, q.v, 4, kIndices, 6);
+}
+
+void GpuCanvas::FrameShown() {
+    shown_.swap(drawing_);
+    drawing_.clear();
+}
+
+// The textures of the frame shown last live on: EndFrame lets go only of those not drawn for
+// many frame steps, and no step is made while a frame is shown again.
+void GpuCanvas::ShowAgain() {
+    for (const KeptQuad& q : shown_) {
+        SDL_RenderSetClipRect(renderer_, q.clipped ? &q.clip : nullptr);
+        Draw(q);
+    }
+    ApplyClip();
 }
 
 void GpuCanvas::FillRect(double x, double y, double w, double h, double r, double g, double b, double a) {
@@ -139,12 +175,9 @@ void GpuCanvas::FillRect(double x, double y, double w, double h, double r, doubl
     if (x0 >= x1 || y0 >= y1) return;
     const double alpha = blend_ == BlendMode::None ? 1.0 : std::clamp(a, 0.0, 1.0);
     const SDL_Color colour{Byte(r * alpha), Byte(g * alpha), Byte(b * alpha), Byte(alpha)};
-    SDL_SetRenderDrawBlendMode(renderer_, blend_ == BlendMode::None  ? SDL_BLENDMODE_NONE
-                                          : blend_ == BlendMode::Add ? add_
-                                                                     : over_);
     const SDL_FPoint corners[4] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
     const SDL_FPoint uv[4] = {};
-    Quad(nullptr, corners, uv, colour);
+    Quad(nullptr, corners, uv, colour, Blend(), SDL_ScaleModeNearest);
 }
 
 void GpuCanvas::DrawImage(const Image& image, double sx, double sy, double sw, double sh, double dx,
@@ -156,10 +189,6 @@ void GpuCanvas::DrawImage(const Image& image, double sx, double sy, double sw, d
     if (blend_ != BlendMode::None && !(a > 0)) return;
     SDL_Texture* texture = TextureFor(image);
     if (texture == nullptr) return;
-    SDL_SetTextureBlendMode(texture, blend_ == BlendMode::None  ? SDL_BLENDMODE_NONE
-                                     : blend_ == BlendMode::Add ? add_
-                                                                : over_);
-    SDL_SetTextureScaleMode(texture, linear_ ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
     const double alpha = std::clamp(a, 0.0, 1.0);
     const SDL_Color colour{Byte(r * alpha), Byte(g * alpha), Byte(b * alpha), Byte(alpha)};
     // The destination's corners turned about (dx + cx, dy + cy): clockwise on screen, y down.
@@ -175,7 +204,7 @@ void GpuCanvas::DrawImage(const Image& image, double sx, double sy, double sw, d
     };
     const SDL_FPoint corners[4] = {corner(0, 0), corner(1, 0), corner(1, 1), corner(0, 1)};
     const SDL_FPoint uv[4] = {texel(0, 0), texel(1, 0), texel(1, 1), texel(0, 1)};
-    Quad(texture, corners, uv, colour);
+    Quad(texture, corners, uv, colour, Blend(), linear_ ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
 }
 
 bool GpuCanvas::ReadPixels(std::vector<uint32_t>& pixels, int& width, int& height) {

@@ -21,6 +21,15 @@
 
 namespace brisel {
 
+struct KeptQuad {
+    SDL_Texture* texture;  // null for a rectangle
+    SDL_BlendMode blend;
+    SDL_ScaleMode scale;
+    bool clipped;
+    SDL_Rect clip;
+    SDL_Vertex v[4];
+};
+
 class GpuCanvas {
 public:
     // False when the renderer cannot draw the engine's blend modes: the rasteriser is used.
@@ -48,13 +57,27 @@ public:
     // window resized, a read-back) it is set again from the logical one kept here.
     void ApplyClip();
 
+    // A replay's viewer shows a frame again (paused, slowed down), but the window's back buffer
+    // holds nothing after a present: with Keep(true) each frame's quads are kept as they are
+    // drawn, FrameShown (at its present) makes them the frame shown, and ShowAgain draws that
+    // frame again, at the window's own resolution.
+    void Keep(bool on) { keep_ = on; }
+    void FrameShown();
+    void ShowAgain();
+
 private:
     struct Entry {
         SDL_Texture* texture;
         int64_t lastFrame;
     };
     SDL_Texture* TextureFor(const Image& image);
-    void Quad(SDL_Texture* texture, const SDL_FPoint corners[4], const SDL_FPoint uv[4], SDL_Color colour);
+    // One quad with its blend mode (and sampling, for a texture), under the clip in force.
+    void Quad(SDL_Texture* texture, const SDL_FPoint corners[4], const SDL_FPoint uv[4], SDL_Color colour,
+              SDL_BlendMode blend, SDL_ScaleMode scale);
+    void Draw(const KeptQuad& q);
+    SDL_BlendMode Blend() const {
+        return blend_ == BlendMode::None ? SDL_BLENDMODE_NONE : blend_ == BlendMode::Add ? add_ : over_;
+    }
 
     SDL_Renderer* renderer_ = nullptr;
     SDL_BlendMode over_ = SDL_BLENDMODE_INVALID, add_ = SDL_BLENDMODE_INVALID;
@@ -64,6 +87,8 @@ private:
     bool linear_ = false;
     bool clipped_ = false;
     SDL_Rect clip_{0, 0, 0, 0};
+    bool keep_ = false;
+    std::vector<KeptQuad> drawing_, shown_;  // the frame being drawn, the frame shown last
 };
 
 }  // namespace brisel

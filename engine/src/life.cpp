@@ -21,7 +21,7 @@ namespace {
 
 constexpr int64_t kFrameNs = 1000000000 / 60;  // one step, rounded down (deadlines are exact)
 
-void Present(Engine& e);
+void Present(Engine& e, bool again = false);
 void PollEvents(Engine& e);
 void ShowFailure(Engine& e, const std::string& text);
 
@@ -187,6 +187,7 @@ void CreateRenderer(Engine& e) {
     const bool accelerated =
         SDL_GetRendererInfo(e.renderer, &info) == 0 && (info.flags & SDL_RENDERER_ACCELERATED);
     e.gpu = accelerated && (choice == "gpu" || (choice.empty() && !cpuGl)) && e.gpuCanvas.Attach(e.renderer);
+    e.gpuCanvas.Keep(e.gpu && e.playback.active);  // a replay's viewer shows frames again
     if (e.config.debug)
         std::fprintf(stderr, "brisel: drawing on the %s, shown by SDL's %s renderer\n", e.gpu ? "GPU" : "CPU",
                      info.name);
@@ -261,6 +262,7 @@ void NextFrame(Engine& e) {
         g_pacer.Rebase(NowNs());
         g_pacer.lastFrame = NowNs();
     }
+    ViewerNextStep(e);
 }
 
 // The frame step just made: into the recorder's running hash (and its check line), and the
@@ -318,7 +320,7 @@ void ShowFailure(Engine& e, const std::string& text) {
     e.playback.failure = text;
     const int64_t until = NowNs() + 4000000000LL;
     while (NowNs() < until && !e.quitRequested) {
-        if (!e.suspended) Present(e);
+        if (!e.suspended) Present(e, true);
         timespec ts{0, long(kFrameNs)};
         nanosleep(&ts, nullptr);
         PollEvents(e);
@@ -344,6 +346,12 @@ void BeginReplay(Engine& e) {
                       "); --force (BRISEL_REPLAY_FORCE=1) plays it anyway");
     }
     e.recorder.Start(version, e.seed, g_fullscreenAtInit, e.notes);
+    if (p.active && p.restarts == 0) {  // what a restart returns to
+        p.startMaster = e.masterVolume;
+        p.startGroup[0] = e.groupVolume[0];
+        p.startGroup[1] = e.groupVolume[1];
+        p.startMuted = e.muted;
+    }
 }
 
 // Closes everything; safe at any stage of a failed Init and when nothing was opened.
@@ -416,6 +424,7 @@ void Shutdown() {
     e.frameHash = kHashStart;
     e.fastForward = false;
     e.skipped = e.skipNext = false;
+    e.viewerHidden = e.viewerQuiet = false;
 }
 
 // The frame as an RGB PNG, written beside its name and renamed into place, so a picture that
@@ -455,8 +464,15 @@ void SaveShot(Engine& e) {
     }
 }
 
-void Present(Engine& e) {
+// again: the frame shown last, shown again (a replay's viewer held it).
+void Present(Engine& e, bool again) {
     if (e.gpu) {  // the frame was drawn into the window's back buffer as the game drew it
+        if (again)
+            e.gpuCanvas.ShowAgain();
+        else
+            e.gpuCanvas.FrameShown();
+        SDL_RenderSetClipRect(e.renderer, nullptr);
+        DrawViewerMarks(e);
         SDL_RenderPresent(e.renderer);
         e.gpuCanvas.BeginFrame();
         return;
@@ -543,13 +559,7 @@ void PollEvents(Engine& e) {
                 ToggleFullscreen(e);
                 break;  // the toggle is not game input
             }
-            if (e.playback.active) {  // the viewer's keys: Escape ends the replay, Space or P pauses it
-                if (ev.key.repeat) break;
-                if (ev.key.keysym.sym == SDLK_ESCAPE) e.quitRequested = true;
-                if (ev.key.keysym.sym == SDLK_SPACE || ev.key.keysym.sym == SDLK_p)
-                    e.playback.paused = !e.playback.paused;
-                break;
-            }
+            if (e.playback.active && ViewerEvent(e, ev)) break;  // the viewer's keys (viewer.cpp)
             if (!e.input.scripted) HandleInputEvent(e.input, ev);
             break;
         case SDL_CONTROLLERDEVICEADDED:
@@ -557,24 +567,44 @@ void PollEvents(Engine& e) {
             HandleInputEvent(e.input, ev);  // keep the device list current even while scripted
             break;
         default:
+            if (e.playback.active && ViewerEvent(e, ev)) break;  // the controller's viewer buttons
             if (!e.input.scripted) HandleInputEvent(e.input, ev);
             break;
         }
     }
+    RunViewerKeys(e);
 }
 
-// The viewer paused the replay: the last frame stays on show, the game waits inside this step.
-void WaitWhilePaused(Engine& e) {
-    if (!e.playback.paused) return;
-    if (e.window != nullptr) SDL_SetWindowTitle(e.window, (e.title + " (paused)").c_str());
-    while (e.playback.paused && !e.quitRequested) {
-        if (!e.suspended && !e.gpu) Present(e);  // the GPU's back buffer holds no frame after a present
-        SleepForNs(kFrameNs);
+// After a step the viewer showed: below 1x the frame stays on show for more refreshes, and while
+// paused until the viewer goes on (a step, a skip, the end); the game waits inside this step.
+void ViewerHold(Engine& e) {
+    Playback& p = e.playback;
+    int more = kViewerSpeeds[p.speed].refreshes - 1;
+    bool paused = false;
+    while (!e.quitRequested && p.restartTo < 0 && p.from <= e.step) {
+        if (p.paused) {
+            if (p.stepOnce) {
+                p.stepOnce = false;
+                break;
+            }
+            if (!paused && e.window != nullptr) SDL_SetWindowTitle(e.window, (e.title + " (paused)").c_str());
+            paused = true;
+        } else if (more-- <= 0) {
+            break;
+        }
+        if (!e.suspended) Present(e, true);
+        if (p.paused && !e.config.noPace)
+            SleepForNs(kFrameNs);
+        else if (!p.paused)
+            Pace(e);
+        ++p.refreshes;
         PollEvents(e);
     }
-    if (e.window != nullptr) SDL_SetWindowTitle(e.window, e.title.c_str());
-    g_pacer.Rebase(NowNs());
-    g_pacer.lastFrame = NowNs();
+    if (paused) {
+        if (e.window != nullptr) SDL_SetWindowTitle(e.window, e.title.c_str());
+        g_pacer.Rebase(NowNs());
+        g_pacer.lastFrame = NowNs();
+    }
 }
 
 }  // namespace
@@ -674,7 +704,8 @@ int64_t Act(void) {
     if (e.step == 0) BeginReplay(e);
     ++e.step;
     CheckFrame(e);
-    const bool shown = !e.fastForward;
+    const bool shown = !e.fastForward && !e.viewerHidden;
+    p.hiddenInRow = e.viewerHidden ? p.hiddenInRow + 1 : 0;
     const bool shot = shown && e.config.shotFrames.count(e.step) != 0;
     if (shot && e.gpu) SaveShot(e);  // read back before the present lets the buffer go
     if (!NothingShown(e)) {          // minimised: nothing to show, and no cost for it
@@ -691,9 +722,12 @@ int64_t Act(void) {
     if (e.trace != nullptr) std::fflush(e.trace);
 
     if (shown) Pace(e);
+    if (shown && p.active) ++p.refreshes;
     // A fast-forward still hears the viewer's Escape and the window's close, now and then.
     if (shown || e.step % 64 == 0) PollEvents(e);
-    WaitWhilePaused(e);
+    if (shown && p.active) ViewerHold(e);
+    if (p.restartTo >= 0 && !e.quitRequested)
+        Raise(BRISEL_FAIL_RESTART, "Act: the viewer went back to step " + std::to_string(p.restartTo));
     ScriptStep script;
     if (p.active) {  // the replay's events of this step, from its text
         e.input.script.erase(e.input.script.begin(), e.input.script.begin() + ptrdiff_t(e.input.scriptNext));
@@ -731,6 +765,27 @@ int64_t Act(void) {
         Raise(BRISEL_FAIL_QUIT, quit);
     }
     return e.step;
+}
+
+int64_t RestartScenes(void) {
+    BRISEL_ENTRY;
+    RequireInit("RestartScenes");
+    Engine& e = E();
+    Playback& p = e.playback;
+    if (p.restartTo < 0) {
+        if (e.step != 0)
+            Raise(BRISEL_FAIL_ARGUMENT,
+                  "RestartScenes: called at frame step " + std::to_string(e.step) +
+                      " with no restart asked for (only before the first Act, or after Act raised "
+                      "BRISEL_FAIL_RESTART)");
+        p.canRestart = p.active;
+        return p.restarts;
+    }
+    RewindReplay(e, p.restartTo);
+    NextFrame(e);
+    g_pacer.Rebase(NowNs());
+    g_pacer.lastFrame = NowNs();
+    return p.restarts;
 }
 
 void Stop(const char* message) {

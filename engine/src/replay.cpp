@@ -10,6 +10,8 @@
 #include "replay.hpp"
 
 #if defined(_WIN32)
+#include <io.h>
+
 #include "win_posix.hpp"
 #else
 #include <fcntl.h>
@@ -123,6 +125,10 @@ void Recorder::Open(const std::string& path) {
         path_.clear();
         Raise(BRISEL_FAIL_SYSTEM, part_ + ": cannot record the replay (" + why + ")");
     }
+    Reset();
+}
+
+void Recorder::Reset() {
     buffer_.clear();
     lastFlushNs_ = MonotonicNs();
     started_ = failed_ = false;
@@ -131,9 +137,25 @@ void Recorder::Open(const std::string& path) {
     key_.assign(BRISEL_KEY_COUNT, false);
     window_.assign(kWindowStates, false);
     x_ = y_ = 0;
+    std::fill(std::begin(axis_), std::end(axis_), 0.0);
+    device_ = BRISEL_DEVICE_MOUSE_KEYBOARD;
     fullscreen_ = false;
     running_ = 0;
     lastStep_ = lastChecked_ = 0;
+}
+
+void Recorder::Rewind() {
+    if (file_ == nullptr) return;
+    std::fflush(file_);
+#if defined(_WIN32)
+    const bool emptied = _chsize(_fileno(file_), 0) == 0;
+#else
+    const bool emptied = ftruncate(fileno(file_), 0) == 0;
+#endif
+    if (!emptied || std::fseek(file_, 0, SEEK_SET) != 0) Fail(std::strerror(errno));
+    const bool failed = failed_;
+    Reset();
+    failed_ = failed;
 }
 
 void Recorder::Start(const std::string& versionLine, uint64_t seed, bool fullscreen, const Notes& notes) {

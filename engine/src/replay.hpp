@@ -122,8 +122,12 @@ public:
     // The check of the last step made (unless it has one), then everything recorded so far
     // written out and synced to the disk; false when it could not be.
     bool Seal();
+    // A replay played again from its start (RestartScenes): the file empty again, the header
+    // written anew by the next Start.
+    void Rewind();
 
 private:
+    void Reset();
     void Write(const std::string& line);
     void Check();  // the running hash of the last step made, unless that step has its check
     void Flush(bool force);
@@ -166,7 +170,31 @@ struct Playback {
     bool fullscreen = false;  // what GetFullscreen reports: the recorded game's state
     std::string gameVersion;  // the first word of the version line
     std::string failure;      // shown in the window: the replay no longer matches the game
+
+    // The viewer (viewer.cpp): its speed, its clock, and what it asked for.
+    int speed = 2;            // index into kViewerSpeeds: 1x
+    int64_t refreshes = 0;    // frames the viewer has shown so far, held ones included
+    int hiddenInRow = 0;      // steps made unseen since the last shown, above 1x
+    bool stepOnce = false;    // paused: the next step is made and shown
+    int64_t restartTo = -1;   // a skip back: the step the run played again reaches unseen
+    bool canRestart = false;  // the game plays its scenes again when asked (RestartScenes)
+    int64_t restarts = 0;     // skips back made
+    size_t keysNext = 0;      // the first of BRISEL_VIEWER_KEYS' commands not given yet
+    // What the first step found, for a restart: the volumes and the mute the game had set.
+    double startMaster = 1, startGroup[2] = {1, 1};
+    bool startMuted = false;
 };
+
+// The viewer's speeds: steps made a shown frame, and frames each step is shown.
+struct ViewerSpeed {
+    int steps, refreshes;
+    const char* name;
+};
+constexpr ViewerSpeed kViewerSpeeds[] = {{1, 4, "1/4x"}, {1, 2, "1/2x"}, {1, 1, "1x"},
+                                         {2, 1, "2x"},   {4, 1, "4x"},   {8, 1, "8x"}};
+constexpr int kViewerSpeedCount = int(sizeof kViewerSpeeds / sizeof kViewerSpeeds[0]);
+constexpr int kNormalSpeed = 2;
+constexpr int64_t kViewerSkip = 600;  // steps a skip goes forward or back: 10 s
 
 // Reads a replay file whole and checks it. Raises BRISEL_FAIL_REPLAY with one line naming the
 // file and the fault: missing, not a regular file, too large, empty, not a replay, a newer

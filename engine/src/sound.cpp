@@ -294,6 +294,14 @@ void SuspendSound(bool paused) {
     if (g_mixer != nullptr) g_mixer->Hold(paused);
 }
 
+void UpdateSoundHold(Engine& e) {
+    const Playback& p = e.playback;
+    const bool quiet = p.active && (p.paused || p.speed != kNormalSpeed);
+    const bool held = e.suspended || e.viewerQuiet;
+    e.viewerQuiet = quiet;
+    if (held != (e.suspended || quiet)) SuspendSound(!held);
+}
+
 void CloseAudio() {
     Engine& e = E();
     if (e.audioOpen) {
@@ -361,7 +369,8 @@ void PlaySnd(BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)
     HashCall('P', startSeconds, loop, fadeSeconds);
     snd->looping = loop;
     // A silent run, or a fast-forward: a repeating sound starts when the fast-forward ends.
-    if (snd->mixId == 0 || g_mixer == nullptr || E().fastForward) return;
+    // The viewer's other speeds hold the mix: an effect would wait in it until 1x.
+    if (snd->mixId == 0 || g_mixer == nullptr || E().fastForward || (E().viewerQuiet && !loop)) return;
     int64_t start = 0, fade = 0;
     if (std::isfinite(startSeconds) && startSeconds > 0) {
         if (startSeconds >= snd->seconds) {  // starts past the end: nothing to hear
@@ -372,6 +381,9 @@ void PlaySnd(BriselSnd* snd, double startSeconds, bool loop, double fadeSeconds)
     }
     if (std::isfinite(fadeSeconds) && fadeSeconds > 0)
         fade = int64_t(std::min(fadeSeconds, 3600.0) * kMixRate);
+    // Music never starts at full level from one sample to the next (a click at a scene's start):
+    // it comes in over 10 ms at least. Effects keep their own attack.
+    if (loop) fade = std::max<int64_t>(fade, kFadeFrames);
     g_mixer->Play(snd->mixId, start, loop, fade);
 }
 

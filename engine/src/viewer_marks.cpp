@@ -18,6 +18,7 @@ struct ViewerText {
     std::string shown;  // the text the texture holds
     SDL_Texture* texture = nullptr;
     int w = 0, h = 0;
+    int widest = 0;  // the strip's plate never narrows as its text changes
 };
 
 ViewerText g_strip, g_failure;
@@ -31,21 +32,26 @@ TTF_Font* ViewerFont(ViewerText& t, int size) {
     return t.font;
 }
 
-void DrawText(Engine& e, ViewerText& t, int size, const std::string& text, int x, int y, bool centred) {
+// The text's texture made (or kept), its size in t.w and t.h; false when there is none.
+bool Prepare(Engine& e, ViewerText& t, int size, const std::string& text) {
     TTF_Font* font = ViewerFont(t, size);
-    if (font == nullptr) return;
+    if (font == nullptr) return false;
     if (t.texture == nullptr || t.shown != text) {
         if (t.texture != nullptr) SDL_DestroyTexture(t.texture);
         t.texture = nullptr;
         t.shown = text;
         SDL_Surface* s = TTF_RenderUTF8_Blended(font, text.c_str(), SDL_Color{255, 255, 255, 255});
-        if (s == nullptr) return;
+        if (s == nullptr) return false;
         t.texture = SDL_CreateTextureFromSurface(e.renderer, s);
         t.w = s->w;
         t.h = s->h;
         SDL_FreeSurface(s);
-        if (t.texture == nullptr) return;
     }
+    return t.texture != nullptr;
+}
+
+void DrawText(Engine& e, ViewerText& t, int size, const std::string& text, int x, int y, bool centred) {
+    if (!Prepare(e, t, size, text)) return;
     SDL_Rect to{centred ? x - t.w / 2 : x, y, t.w, t.h};
     SDL_RenderCopy(e.renderer, t.texture, nullptr, &to);
 }
@@ -69,16 +75,21 @@ std::string Clock(int64_t steps) {
 void DrawViewerMarks(Engine& e) {
     const Playback& p = e.playback;
     if (!p.active || e.renderer == nullptr) return;
-    // The strip: bottom left, clear of the game's own lettering at the top.
-    std::string text = "Replay  " + Clock(e.step) + " / " + Clock(p.script.endStep) + "  1x";
+    // The strip: in the bottom right corner, below the title's options entry (which ends at
+    // y 850) and right of where its bottom line ends (x 1260), clear of the game's lettering on
+    // every screen; the timeline a thin line along its foot, filled up to the step shown.
+    std::string text =
+        "Replay  " + Clock(e.step) + " / " + Clock(p.script.endStep) + "  " + ViewerSpeedName(e);
     if (p.paused) text += "  Paused";
-    Plate(e, SDL_Rect{12, 852, 420, 40}, 170);
-    DrawText(e, g_strip, 24, text, 24, 856, false);
-    // The timeline: a thin line along the strip's foot, filled up to the step shown.
+    constexpr int kRight = Canvas::kWidth - 12, kTop = 858, kHeight = 38, kMinWidth = 300;
+    if (Prepare(e, g_strip, 18, text)) g_strip.widest = std::max(g_strip.widest, g_strip.w + 24);
+    const int width = std::max(kMinWidth, g_strip.widest);
+    Plate(e, SDL_Rect{kRight - width, kTop, width, kHeight}, 170);
+    DrawText(e, g_strip, 18, text, kRight - width + 12, kTop + 3, false);
     const int64_t end = std::max<int64_t>(1, p.script.endStep);
-    const int filled = int(396 * std::min<int64_t>(e.step, end) / end);
+    SDL_Rect line{kRight - width + 12, kTop + kHeight - 8, width - 24, 3};
+    const int filled = int(line.w * std::min<int64_t>(e.step, end) / end);
     SDL_SetRenderDrawColor(e.renderer, 90, 90, 90, 255);
-    SDL_Rect line{24, 886, 396, 3};
     SDL_RenderFillRect(e.renderer, &line);
     SDL_SetRenderDrawColor(e.renderer, 240, 200, 80, 255);
     line.w = filled;

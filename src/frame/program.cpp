@@ -227,26 +227,43 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         if (Engine().SetReplayNote != nullptr) Engine().SetReplayNote("version", GameVersion());
         session->ApplyAfterInit();
         SetActiveSession(session.get());
-        records = OpenRunRecords(verifying ? std::string() : RecordsPath(), &Warn);
-        if (verifying) {
-            if (!ReplayingBack())
-                throw BriselFailure(BRISEL_FAIL_REPLAY, "the engine library plays no replays");
-            records->watcher = &proof;
-        }
-        SetActiveRecords(records.get());
-        if (watchFrom) {
-            // An engine that cannot play replays would hand the run to the devices instead.
-            if (!ReplayingBack()) {
-                Warn(
-                    "--watch-best: the engine library did not play the replay back (" +
-                    std::string(std::getenv("BRISEL_REPLAY") != nullptr ? std::getenv("BRISEL_REPLAY") : "") +
-                    ")");
-                status = 1;
-            }
-            records->WatchFrom(*watchFrom);
+        // The run's records; made afresh when the scenes start again, as the game left them is
+        // not as they started.
+        auto openRecords = [&] {
+            SetActiveRecords(nullptr);
+            records = OpenRunRecords(verifying ? std::string() : RecordsPath(), &Warn);
+            if (verifying) records->watcher = &proof;
+            if (watchFrom) records->WatchFrom(*watchFrom);
+            SetActiveRecords(records.get());
+        };
+        if (verifying && !ReplayingBack())
+            throw BriselFailure(BRISEL_FAIL_REPLAY, "the engine library plays no replays");
+        openRecords();
+        // An engine that cannot play replays would hand the run to the devices instead.
+        if (watchFrom && !ReplayingBack()) {
+            Warn("--watch-best: the engine library did not play the replay back (" +
+                 std::string(std::getenv("BRISEL_REPLAY") != nullptr ? std::getenv("BRISEL_REPLAY") : "") +
+                 ")");
+            status = 1;
         }
 
-        if (status == 0) scenes();
+        // The scenes, played again from their start when a replay's viewer skips back: the
+        // engine returns to its first step, the game makes its run's state afresh.
+        const bool restartable = Engine().RestartScenes != nullptr;
+        if (status == 0 && restartable) Engine().RestartScenes();
+        while (status == 0) {
+            try {
+                scenes();
+                break;
+            } catch (const BriselFailure& failure) {
+                if (!restartable || failure.Code() != BRISEL_FAIL_RESTART) throw;
+            }
+            ExceptionPlace() = 0;
+            Engine().RestartScenes();
+            SetFrameCount(0);
+            session->Restart();
+            openRecords();
+        }
     } catch (...) {
         ExceptionRecord record = RecordCurrentFailure();
         status = ExitStatusFor(record);

@@ -84,6 +84,7 @@ void Session::ApplyAfterInit() {
         if (const char* rumble = e.GetReplayNote(kRumbleNote); rumble != nullptr)
             current_.rumble = std::string_view(rumble) == "on";
         ApplySound();
+        atStart_ = current_;
         return;
     }
     if (e.SetReplayNote == nullptr) return;
@@ -91,6 +92,12 @@ void Session::ApplyAfterInit() {
     e.SetReplayNote(kEffectsNote, std::to_string(current_.effectsVolume).c_str());
     e.SetReplayNote(kMuteNote, current_.mute ? "on" : "off");
     e.SetReplayNote(kRumbleNote, current_.rumble ? "on" : "off");
+}
+
+void Session::Restart() {
+    current_ = atStart_;
+    noteFrames_ = 0;
+    ApplySound();
 }
 
 struct Session::Notes {

@@ -25,6 +25,8 @@ public:
     // Notes the size the window opened at, and gives the engine the settings a replay
     // carries; while a replay plays back, takes them from it instead.
     void ApplyAfterInit();
+    // A replay played again from its start: the settings and marks as ApplyAfterInit left them.
+    void Restart();
     void AfterFrameStep();  // M, Ctrl+Q, and fullscreen toggled by the window's keys
     // Over whatever the screen drew, before the frame is shown: the sound-off mark in the top
     // right corner while muted, and for a second and a half after M a note beside it ("Sound
@@ -52,6 +54,7 @@ private:
     SettingsFile file_;
     Settings saved_;
     Settings current_;
+    Settings atStart_;         // current_ as ApplyAfterInit left it
     bool saveWarned_ = false;  // an unwritable folder is mentioned once a run
     int64_t openedWidth_ = 0, openedHeight_ = 0;
     int64_t noteFrames_ = 0;  // frames left to show the note of the last M

@@ -261,6 +261,12 @@ int64_t FakeMouseWheel() {
     REC(MouseWheel)::Record();
     return gCurrent->wheel;
 }
+int64_t FakeRestartScenes() {  // the first call marks the loop's start; later ones restart at step 0
+    REC(RestartScenes)::Record();
+    if (gCurrent->sceneStarts++ == 0) return 0;
+    gCurrent->actCount = 0;
+    return gCurrent->sceneStarts - 1;
+}
 
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
@@ -357,6 +363,7 @@ FakeEngine::FakeEngine() {
     t.StepNumber = &FakeStepNumber;
     t.SealReplay = &FakeSealReplay;
     t.MouseWheel = &FakeMouseWheel;
+    t.RestartScenes = &FakeRestartScenes;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }

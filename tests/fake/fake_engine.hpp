@@ -58,6 +58,7 @@ public:
     void SetAxis(int64_t axis, double value) { axes[axis] = value; }  // PadAxis
     void SetLastDevice(int64_t device) { lastDevice = device; }
     int64_t wheel = 0;        // MouseWheel
+    int64_t sceneStarts = 0;  // RestartScenes calls
     void RemoveExtensions();  // an engine of the 132 names alone: every extension null
     // Replays: the notes the game gave, and what a replay playing back reports.
     std::map<std::string, std::string> notes;        // SetReplayNote
