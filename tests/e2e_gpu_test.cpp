@@ -30,9 +30,12 @@ public:
             _exit(127);
         }
         close(fds[1]);
-        char number[16] = {};
-        if (pid_ > 0 && read(fds[0], number, sizeof number - 1) > 0)
-            display_ = ":" + std::to_string(atoi(number));
+        // The number, then its newline in a write of its own: the pipe stays open for both (Xvfb
+        // dies of a closed one).
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && c != '\n' && read(fds[0], &c, 1) == 1) number += c;
+        if (!number.empty() && number.back() == '\n') display_ = ":" + std::to_string(atoi(number.c_str()));
         close(fds[0]);
     }
     ~XServer() {
@@ -156,6 +159,38 @@ TEST(GpuPath, DrawsEveryScreenAsTheRasteriserDoes) {
             EXPECT_LT(d.worstSquare, way.worstSquare);
         }
     }
+}
+
+// Guards against the finer pictures and text of a large window reaching the game: a texture
+// or text size of theirs, or a draw moved by it, and the replay of a run in a 4K window on the
+// GPU path fails its checks (or leaves the trace) when played back at 1600 x 900 by the
+// rasteriser. Guards too against the finer pictures not being taken there at all.
+TEST(GpuPath, ARunInA4KWindowReplaysAtFullHdInSoftware) {
+    XServer x("3840x2200x24");
+    ASSERT_FALSE(x.Display().empty()) << "no Xvfb to run the GPU path on (scripts/setup installs it)";
+    test::TempDir home;
+    std::filesystem::create_directories(home / "config/grappix");
+    test::WriteFile(home / "config/grappix/settings.ini", "window-width = 3840\nwindow-height = 2160\n");
+    test::Env env = test::HeadlessGameEnv(home, "recorded.trace");
+    env.insert(env.end(), {{"SDL_VIDEODRIVER", "x11"},
+                           {"DISPLAY", x.Display()},
+                           {"BRISEL_RENDERER", "gpu"},
+                           {"BRISEL_DEBUG", "1"},
+                           {"BRISEL_INPUT", std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/tour.script"},
+                           {"BRISEL_FRAMES", "745"}});
+    test::ProcessResult r = test::RunProcess({GRAPPIX_EXE, "--record", home / "run.replay"}, GRAPPIX_RUN_DIR,
+                                             env, 900.0, {"WAYLAND_DISPLAY"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* finer : {"title03@2x.vqtex", "ese_raf@2x.vqtex", "font_128_64@2x.vqtex"})
+        EXPECT_NE(r.err.find(finer), std::string::npos) << finer << " not loaded:\n" << r.err;
+
+    test::WriteFile(home / "config/grappix/settings.ini", "window-width = 1600\nwindow-height = 900\n");
+    env = test::HeadlessGameEnv(home, "replayed.trace");
+    env.insert(env.end(), {{"BRISEL_RENDERER", "software"}, {"BRISEL_DEBUG", "1"}});
+    r = test::RunProcess({GRAPPIX_EXE, "--replay", home / "run.replay"}, GRAPPIX_RUN_DIR, env, 900.0);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("@2x"), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(home / "replayed.trace"), test::ReadFile(home / "recorded.trace"));
 }
 
 }  // namespace

@@ -624,6 +624,7 @@ int64_t Init(const BriselInitRecord* record) {
             SDL_SetWindowMinimumSize(e.window, Canvas::kWidth / 8, Canvas::kHeight / 8);
             SetIcon(e.window, record->icon);
             CreateRenderer(e);
+            PreloadFinerTextures();  // a large window on the GPU path draws the finer pictures
             SDL_ShowCursor(e.pointerShown ? SDL_ENABLE : SDL_DISABLE);
         }
         e.canvas.Reset();
