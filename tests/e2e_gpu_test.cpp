@@ -112,15 +112,17 @@ struct Way {
 // tour: title, start panel, play (every sheet of the stage, turned wire and ring, smog, text),
 // pause. The two differ only in sampling (cells' borders, shrinking, triangles' edges): at
 // 1600 x 900 by 0.05 to 0.08 levels, 0.03 to 0.07% far apart, squares up to 12; at twice the
-// size scaled down, by 0.6 to 0.84, 0.13 to 0.27%, squares up to 12. The bounds: four and two
-// times the means, twice the squares; a wrong turn alone gives 85 in a square.
+// size scaled down, where the pictures come from their finer files and text is rasterised at
+// twice its size (its glyphs' own shapes at that size), by 0.72 to 1.06, 0.1 to 0.42%, squares
+// up to 43 (on the title). The bounds: four and 1.6 times the means, twice the squares
+// at 1600 x 900, 1.4 times at twice the size; a wrong turn alone gives 85 in a square.
 TEST(GpuPath, DrawsEveryScreenAsTheRasteriserDoes) {
     XServer x("3200x1900x24");  // room for a window of 3200 x 1800 and its title bar
     ASSERT_FALSE(x.Display().empty()) << "no Xvfb to run the GPU path on (scripts/setup installs it)";
     test::TempDir dir;
     const Way ways[] = {{"software", "software", 1, 0, 0, 0},
                         {"gpu", "gpu", 1, 0.5, 0.0025, 24},
-                        {"gpu-2x", "gpu", 2, 1.7, 0.006, 25}};
+                        {"gpu-2x", "gpu", 2, 1.7, 0.006, 60}};
     for (const Way& way : ways) {
         test::TempDir home;  // settings and records of its own
         std::filesystem::create_directories(home / "config/grappix");
