@@ -107,11 +107,12 @@ foreach(_n IN LISTS GRAPPIX_ICON_SIZES)
 endforeach()
 
 # Screenshots for software centres: the pictures under docs/ (not the contact sheet of the
-# art), by web address, since AppStream wants them fetched from the net. Shots of play come
-# first, a swing on the wire first of all: the first is the default one.
+# art, nor the 4K ones, three times the bytes), by web address, since AppStream wants them
+# fetched from the net. Shots of play come first, a swing on the wire first of all: the first
+# is the default one.
 file(GLOB _shots RELATIVE ${PROJECT_SOURCE_DIR}/docs CONFIGURE_DEPENDS
      ${PROJECT_SOURCE_DIR}/docs/*.png ${PROJECT_SOURCE_DIR}/docs/screenshots/*.png)
-list(FILTER _shots EXCLUDE REGEX "contact|sheet")
+list(FILTER _shots EXCLUDE REGEX "contact|sheet|-4k")
 list(SORT _shots)
 foreach(_kind "play|normal|free|block|game" "swing")
   set(_first ${_shots})

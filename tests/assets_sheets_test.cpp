@@ -192,6 +192,38 @@ TEST(AssetSheets, EveryRectangleTheGameCutsLiesInsideItsSheetAndShowsSomething) 
     }
 }
 
+// Guards against a sheet's finer copy (for large windows) that is not the same picture twice
+// as fine: drawn at the wrong scale or place, at another size, or standing for another
+// texture (every draw of it would then read the wrong texels). Averaged back down, each
+// differs from its sheet only where edges are smoothed: 0.01 to 0.2 levels a channel.
+TEST(AssetSheets, EachSheetDrawnTwiceAsFineIsTheSamePictureForTheSameTexture) {
+    for (const Use& use : GameUses()) {
+        const std::string file = use.sheet.file;
+        const std::string finer = file.substr(0, file.rfind('.')) + "@2x.vqtex";
+        Image img(file), fine(finer);
+        ASSERT_TRUE(img.ok() && fine.ok()) << finer;
+        ASSERT_EQ(fine.w(), 2 * img.w()) << finer;
+        ASSERT_EQ(fine.h(), 2 * img.h()) << finer;
+        EXPECT_EQ(TextureSizeIn(finer), std::make_pair(use.sheet.width, use.sheet.height)) << finer;
+        double diff = 0;  // premultiplied, per channel
+        for (int y = 0; y < img.h(); ++y)
+            for (int x = 0; x < img.w(); ++x) {
+                const Px p = img.at(x, y);
+                int sum[4] = {};
+                for (int j = 0; j < 4; ++j) {
+                    const Px q = fine.at(2 * x + j % 2, 2 * y + j / 2);
+                    sum[0] += q.r * q.a / 255, sum[1] += q.g * q.a / 255, sum[2] += q.b * q.a / 255,
+                        sum[3] += q.a;
+                }
+                diff += std::abs(sum[0] / 4.0 - p.r * p.a / 255) + std::abs(sum[1] / 4.0 - p.g * p.a / 255) +
+                        std::abs(sum[2] / 4.0 - p.b * p.a / 255) + std::abs(sum[3] / 4.0 - p.a);
+            }
+        diff /= 4.0 * img.w() * img.h();
+        std::printf("%-22s finer copy, averaged down: %.2f levels apart\n", file.c_str(), diff);
+        EXPECT_LT(diff, 1.0) << finer;
+    }
+}
+
 TEST(AssetSheets, TheTwoSheetsNothingDrawsAreNotWritten) {
     // The game never loads these; generating them would only cost build time.
     EXPECT_FALSE(std::filesystem::exists(kData + "/onimotu4dir.vqtex"));

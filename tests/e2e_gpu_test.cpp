@@ -16,21 +16,27 @@ namespace grappix {
 namespace {
 
 // Xvfb on a display it picks itself (-displayfd), gone with the object; Display() is empty
-// when none started. Another server whose lock file is gone (removed by a cleaner of /tmp)
-// makes -displayfd fail on the display it holds: then a display with neither a socket nor a
-// lock is named instead, a few times.
+// when none started.
 class XServer {
 public:
     explicit XServer(const std::string& screen) {
-        if (Start(screen, "")) return;
-        for (int n = 20 + getpid() % 50, tries = 0; n < 200 && tries < 5; ++n) {
-            const std::string x = std::to_string(n);
-            if (std::filesystem::exists("/tmp/.X11-unix/X" + x) ||
-                std::filesystem::exists("/tmp/.X" + x + "-lock"))
-                continue;
-            ++tries;
-            if (Start(screen, ":" + x)) return;
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
+                   screen.c_str(), "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
         }
+        close(fds[1]);
+        // The number, then its newline in a write of its own: the pipe stays open for both (Xvfb
+        // dies of a closed one).
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && c != '\n' && read(fds[0], &c, 1) == 1) number += c;
+        if (!number.empty() && number.back() == '\n') display_ = ":" + std::to_string(atoi(number.c_str()));
+        close(fds[0]);
     }
     ~XServer() {
         if (pid_ > 0 && kill(pid_, SIGTERM) == 0) waitpid(pid_, nullptr, 0);
@@ -38,34 +44,6 @@ public:
     const std::string& Display() const { return display_; }
 
 private:
-    bool Start(const std::string& screen, const std::string& display) {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            if (display.empty())
-                execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-                       "tcp", static_cast<char*>(nullptr));
-            else
-                execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0",
-                       screen.c_str(), "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char number[16] = {};
-        if (pid_ > 0 && read(fds[0], number, sizeof number - 1) > 0)
-            display_ = ":" + std::to_string(atoi(number));
-        close(fds[0]);
-        if (display_.empty() && pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-        return !display_.empty();
-    }
-
     pid_t pid_ = -1;
     std::string display_;
 };
@@ -134,15 +112,17 @@ struct Way {
 // tour: title, start panel, play (every sheet of the stage, turned wire and ring, smog, text),
 // pause. The two differ only in sampling (cells' borders, shrinking, triangles' edges): at
 // 1600 x 900 by 0.05 to 0.08 levels, 0.03 to 0.07% far apart, squares up to 12; at twice the
-// size scaled down, by 0.6 to 0.84, 0.13 to 0.27%, squares up to 12. The bounds: four and two
-// times the means, twice the squares; a wrong turn alone gives 85 in a square.
+// size scaled down, where the pictures come from their finer files and text is rasterised at
+// twice its size (its glyphs' own shapes at that size), by 0.72 to 1.06, 0.1 to 0.42%, squares
+// up to 43 (on the title). The bounds: four and 1.6 times the means, twice the squares
+// at 1600 x 900, 1.4 times at twice the size; a wrong turn alone gives 85 in a square.
 TEST(GpuPath, DrawsEveryScreenAsTheRasteriserDoes) {
     XServer x("3200x1900x24");  // room for a window of 3200 x 1800 and its title bar
     ASSERT_FALSE(x.Display().empty()) << "no Xvfb to run the GPU path on (scripts/setup installs it)";
     test::TempDir dir;
     const Way ways[] = {{"software", "software", 1, 0, 0, 0},
                         {"gpu", "gpu", 1, 0.5, 0.0025, 24},
-                        {"gpu-2x", "gpu", 2, 1.7, 0.006, 25}};
+                        {"gpu-2x", "gpu", 2, 1.7, 0.006, 60}};
     for (const Way& way : ways) {
         test::TempDir home;  // settings and records of its own
         std::filesystem::create_directories(home / "config/grappix");
@@ -181,6 +161,38 @@ TEST(GpuPath, DrawsEveryScreenAsTheRasteriserDoes) {
             EXPECT_LT(d.worstSquare, way.worstSquare);
         }
     }
+}
+
+// Guards against the finer pictures and text of a large window reaching the game: a texture
+// or text size of theirs, or a draw moved by it, and the replay of a run in a 4K window on the
+// GPU path fails its checks (or leaves the trace) when played back at 1600 x 900 by the
+// rasteriser. Guards too against the finer pictures not being taken there at all.
+TEST(GpuPath, ARunInA4KWindowReplaysAtFullHdInSoftware) {
+    XServer x("3840x2200x24");
+    ASSERT_FALSE(x.Display().empty()) << "no Xvfb to run the GPU path on (scripts/setup installs it)";
+    test::TempDir home;
+    std::filesystem::create_directories(home / "config/grappix");
+    test::WriteFile(home / "config/grappix/settings.ini", "window-width = 3840\nwindow-height = 2160\n");
+    test::Env env = test::HeadlessGameEnv(home, "recorded.trace");
+    env.insert(env.end(), {{"SDL_VIDEODRIVER", "x11"},
+                           {"DISPLAY", x.Display()},
+                           {"BRISEL_RENDERER", "gpu"},
+                           {"BRISEL_DEBUG", "1"},
+                           {"BRISEL_INPUT", std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/tour.script"},
+                           {"BRISEL_FRAMES", "745"}});
+    test::ProcessResult r = test::RunProcess({GRAPPIX_EXE, "--record", home / "run.replay"}, GRAPPIX_RUN_DIR,
+                                             env, 900.0, {"WAYLAND_DISPLAY"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* finer : {"title03@2x.vqtex", "ese_raf@2x.vqtex", "font_128_64@2x.vqtex"})
+        EXPECT_NE(r.err.find(finer), std::string::npos) << finer << " not loaded:\n" << r.err;
+
+    test::WriteFile(home / "config/grappix/settings.ini", "window-width = 1600\nwindow-height = 900\n");
+    env = test::HeadlessGameEnv(home, "replayed.trace");
+    env.insert(env.end(), {{"BRISEL_RENDERER", "software"}, {"BRISEL_DEBUG", "1"}});
+    r = test::RunProcess({GRAPPIX_EXE, "--replay", home / "run.replay"}, GRAPPIX_RUN_DIR, env, 900.0);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("@2x"), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(home / "replayed.trace"), test::ReadFile(home / "recorded.trace"));
 }
 
 }  // namespace

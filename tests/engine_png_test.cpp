@@ -133,8 +133,8 @@ TEST(EnginePng, ImageDataThatDoesNotInflateFailsCleanly) {
     EXPECT_NE(error.find("corrupt PNG image"), std::string::npos) << error;
 }
 
-// Guards against a picture stored smaller than its texture being taken at its stored size
-// (every draw of it would then read the wrong texels), and against a damaged size being
+// Guards against a picture stored smaller or finer than its texture being taken at its stored
+// size (every draw of it would then read the wrong texels), and against a damaged size being
 // believed.
 TEST(EnginePng, TheTextureSizeChunkIsReadAndAnImplausibleOneRefused) {
     const std::vector<uint8_t> plain = PngWithFilter(20, 10, PNG_FILTER_NONE, true);
@@ -156,6 +156,11 @@ TEST(EnginePng, TheTextureSizeChunkIsReadAndAnImplausibleOneRefused) {
     EXPECT_EQ(info.texHeight, 40u);
     ASSERT_TRUE(check(bytes, info, error));  // nothing of the last file stays behind
     EXPECT_EQ(info.texWidth, 20u);
+    // A picture drawn twice as fine for large windows stands for the texture at half its size.
+    ASSERT_TRUE(check(engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(10, 5)),
+                      info, error))
+        << error;
+    EXPECT_EQ(info.texWidth, 10u);
 
     const struct {
         std::string file;
@@ -163,7 +168,8 @@ TEST(EnginePng, TheTextureSizeChunkIsReadAndAnImplausibleOneRefused) {
     } bad[] = {
         {engine_test::WithChunk(bytes, afterHeader, "vqSz", "\x01\x02\x03\x04"), "four bytes"},
         {engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(0, 40)), "no width"},
-        {engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(10, 10)), "smaller"},
+        {engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(9, 10)),
+         "more than twice as fine"},
         {engine_test::WithChunk(bytes, afterHeader, "vqSz", engine_test::TextureSize(20, 161)), "17 times"},
         {engine_test::WithChunk(bytes, beforeEnd, "vqSz", engine_test::TextureSize(40, 20)),
          "after the data"},

@@ -25,13 +25,21 @@ Rgba Shade(const Rgba& c, double t) {
     return Mix(c, target, std::fabs(t));
 }
 
-Canvas::Canvas(int width, int height) : width_(width), height_(height) {
-    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+namespace {
+thread_local int t_scale = 1;  // ScaledCanvases
+}  // namespace
+
+ScaledCanvases::ScaledCanvases(int scale) { t_scale = scale; }
+ScaledCanvases::~ScaledCanvases() { t_scale = 1; }
+
+Canvas::Canvas(int width, int height) : width_(width * t_scale), height_(height * t_scale) {
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS)
-        throw std::runtime_error("cannot create a " + std::to_string(width) + " x " + std::to_string(height) +
-                                 " image (out of memory?)");
+        throw std::runtime_error("cannot create a " + std::to_string(width_) + " x " +
+                                 std::to_string(height_) + " image (out of memory?)");
     cr_ = cairo_create(surface_);
     cairo_set_antialias(cr_, CAIRO_ANTIALIAS_GOOD);
+    cairo_scale(cr_, t_scale, t_scale);
 }
 
 Canvas::Canvas(Canvas&& other) noexcept

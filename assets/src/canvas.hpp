@@ -25,7 +25,9 @@ Rgba Shade(const Rgba& c, double t);
 // The outline colour of everything the player touches.
 inline const Rgba kInk = {0.07, 0.05, 0.12, 1.0};
 
-// An ARGB32 image with its cairo context. Moves, never copies.
+// An ARGB32 image with its cairo context. Moves, never copies. Its size is given in the units
+// its pictures are drawn in; while a ScaledCanvases lives on the thread, the image holds that
+// many pixels a unit (a sharper set of the same pictures), and width() and height() say so.
 class Canvas {
 public:
     Canvas(int width, int height);
@@ -37,7 +39,7 @@ public:
 
     cairo_t* cr() const { return cr_; }
     cairo_surface_t* surface() const { return surface_; }
-    int width() const { return width_; }
+    int width() const { return width_; }  // pixels
     int height() const { return height_; }
 
     // Writes the image as PNG. Throws std::runtime_error naming the file on failure. With a
@@ -51,10 +53,21 @@ private:
     int height_ = 0;
 };
 
+// Every Canvas made on this thread while it lives is drawn `scale` times finer (vector shapes
+// and text scale with it; scales do not nest).
+class ScaledCanvases {
+public:
+    explicit ScaledCanvases(int scale);
+    ~ScaledCanvases();
+    ScaledCanvases(const ScaledCanvases&) = delete;
+    ScaledCanvases& operator=(const ScaledCanvases&) = delete;
+};
+
 // Writes a premultiplied ARGB32 cairo surface as an 8-bit RGBA PNG. A picture stored smaller
 // than the texture the game draws it from gets a `vqSz` chunk (private, ancillary: other PNG
 // readers skip it) with the texture's width and height, big-endian, before the image data;
-// the engine then maps the game's source rectangles onto the picture.
+// the engine then maps the game's source rectangles onto the picture. A picture stored finer
+// than its texture (twice, for large windows) says the same.
 void WritePng(cairo_surface_t* surface, const std::string& path, int texWidth = 0, int texHeight = 0);
 // Reads a PNG (whatever its file name) into an ARGB32 surface. Throws naming the file.
 cairo_surface_t* ReadPng(const std::string& path);

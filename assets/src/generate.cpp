@@ -104,9 +104,9 @@ std::string LicenceText(const std::string& copyright) {
            "====================\n\n"
            "font.ttf is DejaVu Sans (DejaVuSans.ttf) as shipped by Debian's fonts-dejavu-core\n"
            "package, copied unchanged. The lettering of title03.vqtex, combo.vqtex and the\n"
-           "glyph sheet font_128_64.vqtex is drawn with DejaVu Sans Bold, DejaVu Sans Bold\n"
-           "Oblique and DejaVu Sans Mono Bold from the same package. Their licence, from\n"
-           "/usr/share/doc/fonts-dejavu-core/copyright, follows.\n\n" +
+           "glyph sheet font_128_64.vqtex (and of their @2x copies) is drawn with DejaVu Sans\n"
+           "Bold, DejaVu Sans Bold Oblique and DejaVu Sans Mono Bold from the same package.\n"
+           "Their licence, from /usr/share/doc/fonts-dejavu-core/copyright, follows.\n\n" +
            copyright;
 }
 
@@ -161,14 +161,18 @@ std::vector<std::string> GenerateAll(const Options& o) {
         if (!fs::is_regular_file(f)) return {f + ": missing (install Debian's fonts-dejavu-core)"};
 
     const std::string data = o.dataDir + "/";
-    auto tex = [&](const char* file, std::function<Canvas()> draw) -> Job {
-        return {file, [=]() {
+    // Each sheet twice: as the game addresses it, and drawn twice as fine for large windows
+    // (the same texture size in its file, so the game sees no difference).
+    auto tex = [&](const char* file, std::function<Canvas()> draw, int scale = 1) -> Job {
+        const std::string out = scale == 1 ? std::string(file) : FinerName(file);
+        return {out, [=]() {
+                    ScaledCanvases finer(scale);
                     Canvas c = draw();
                     const SheetLayout& l = SheetNamed(file);
-                    if (c.width() != l.storedWidth || c.height() != l.storedHeight)
-                        throw std::runtime_error(std::string(file) + ": drawn at the wrong size");
-                    WriteAtomically(data + file, [&](const std::string& p) {
-                        if (l.StoredSmaller())
+                    if (c.width() != l.storedWidth * scale || c.height() != l.storedHeight * scale)
+                        throw std::runtime_error(out + ": drawn at the wrong size");
+                    WriteAtomically(data + out, [&](const std::string& p) {
+                        if (l.StoredSmaller() || scale != 1)
                             c.WritePng(p, l.width, l.height);
                         else
                             c.WritePng(p);
@@ -187,6 +191,23 @@ std::vector<std::string> GenerateAll(const Options& o) {
     std::vector<Job> jobs = {
         snd("chaser3.ogg", 0x47A3, 0.3f, audio::ComposeGameMusic),
         snd("chaser.ogg", 0x47A1, 0.3f, audio::ComposeTitleMusic),
+        tex(
+            "title03.vqtex", [=] { return DrawLogo(fonts); }, 2),
+        tex("ese_raf.vqtex", DrawCharacter, 2),
+        tex("block.vqtex", DrawBlocks, 2),
+        tex("distant_view.vqtex", DrawDistantView, 2),
+        tex("lake.vqtex", DrawLake, 2),
+        tex(
+            "combo.vqtex", [=] { return DrawBanners(fonts); }, 2),
+        tex("anchor.vqtex", DrawAnchor, 2),
+        tex(
+            "font_128_64.vqtex", [=] { return DrawGlyphs(fonts); }, 2),
+        tex("ground.vqtex", DrawGround, 2),
+        tex("roof.vqtex", DrawRoof, 2),
+        tex("ring.vqtex", DrawRing, 2),
+        tex("wire.vqtex", DrawWire, 2),
+        tex("hookpoint.vqtex", DrawHookPoints, 2),
+        tex("smog.vqtex", DrawSmog, 2),
         tex("title03.vqtex", [=] { return DrawLogo(fonts); }),
         tex("ese_raf.vqtex", DrawCharacter),
         tex("block.vqtex", DrawBlocks),

@@ -20,6 +20,12 @@ struct Options {
 // Writes every output. Returns the problems met (empty on success); each names its file.
 std::vector<std::string> GenerateAll(const Options& options);
 
+// The file of a sheet drawn twice as fine: "ring.vqtex" -> "ring@2x.vqtex".
+inline std::string FinerName(const std::string& file) {
+    const size_t dot = file.rfind('.');
+    return dot == std::string::npos ? file + "@2x" : file.substr(0, dot) + "@2x" + file.substr(dot);
+}
+
 // The icon sizes handed to the window (in this order) and those installed for desktops.
 inline const std::vector<int> kWindowIconSizes = {16, 32, 48, 64};
 inline const std::vector<int> kDesktopIconSizes = {16, 32, 48, 64, 128, 256};

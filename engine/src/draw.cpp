@@ -331,12 +331,25 @@ BriselTex* MakeFontTex(BriselFont* font, int64_t size, const char* text, int64_t
     // Rendering (two passes of FreeType, the outline costly) happens on the worker: a scene
     // that makes dozens of lines of text at its start shows its first frame without waiting
     // for them. The texture's size and picture are there once rendered.
+    // In a large window on the GPU path the text is rasterised at the size it is shown, and
+    // stands for the texture of the text at its own size, which the game sees.
     std::shared_ptr<FontCore> core = font->core;
     std::string line = text;
-    return QueueTexture("text:" + line,
-                        [core, line, size, n](Image& out, uint32_t& code, std::string& message) {
-                            return RenderText(*core, size, line, n, out, code, message);
-                        });
+    const double scale = E().gpu ? E().gpuCanvas.TextScale() : 1.0;
+    return QueueTexture(
+        "text:" + line, [core, line, size, n, scale](Image& out, int& texWidth, int& texHeight,
+                                                     uint32_t& code, std::string& message) {
+            if (!RenderText(*core, size, line, n, out, code, message)) return false;
+            const int64_t finerSize = std::llround(double(size) * scale);
+            Image finer;
+            if (finerSize <= size ||
+                !RenderText(*core, finerSize, line, std::llround(double(n) * scale), finer, code, message))
+                return true;  // a text too long to render finer is drawn as it is
+            texWidth = out.width;
+            texHeight = out.height;
+            out = std::move(finer);
+            return true;
+        });
 }
 
 }  // extern "C"

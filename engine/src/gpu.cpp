@@ -207,6 +207,15 @@ void GpuCanvas::DrawImage(const Image& image, double sx, double sy, double sw, d
     Quad(texture, corners, uv, colour, Blend(), linear_ ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
 }
 
+int GpuCanvas::ArtScale() const { return TextScale() > 1 ? 2 : 1; }
+
+double GpuCanvas::TextScale() const {
+    int w = 0, h = 0;
+    if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w < kFinerWidth)
+        return 1;
+    return std::max(1.0, std::min(w / double(Canvas::kWidth), h / double(Canvas::kHeight)));
+}
+
 bool GpuCanvas::ReadPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
     // The whole output is read with the logical size set aside (read through it, SDL rounds
     // the letterboxed area its own way), then the picture is cut out of its bars.

@@ -53,6 +53,14 @@ public:
     // 0xFFRRGGBB rows top down; false when the renderer cannot read it back.
     bool ReadPixels(std::vector<uint32_t>& pixels, int& width, int& height);
 
+    // How much finer than the logical screen the art is best drawn: 2 when the window's output
+    // is at least kFinerWidth pixels wide (pictures then come from their files drawn twice as
+    // fine), else 1. TextScale: the letterbox's own scale at those sizes (text is rasterised
+    // at the size it is shown), else 1.
+    static constexpr int kFinerWidth = 2400;
+    int ArtScale() const;
+    double TextScale() const;
+
     // SDL keeps a clip in the window's pixels, scaled when set: after the scale changes (the
     // window resized, a read-back) it is set again from the logical one kept here.
     void ApplyClip();

@@ -269,7 +269,7 @@ bool CheckPng(const uint8_t* data, size_t size, PngInfo& info, std::string& erro
     if (info.texWidth == 0) {
         info.texWidth = info.width;
         info.texHeight = info.height;
-    } else if (info.texWidth < info.width || info.texHeight < info.height ||
+    } else if (2 * uint64_t(info.texWidth) < info.width || 2 * uint64_t(info.texHeight) < info.height ||
                info.texWidth > 16 * info.width || info.texHeight > 16 * info.height) {
         error = "corrupt PNG image (it stands for a texture of " + std::to_string(info.texWidth) + " x " +
                 std::to_string(info.texHeight) + " from a picture of " + std::to_string(info.width) + " x " +

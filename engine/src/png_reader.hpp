@@ -21,13 +21,14 @@ struct PngInfo {
     int bitDepth = 0, colourType = 0, interlace = 0;
     // The size of the texture the picture stands for, in the texels that draws address: the
     // picture's own size, unless a `vqSz` chunk says the picture is stored smaller (a picture
-    // that is only ever drawn at a small size need not be decoded at a large one).
+    // that is only ever drawn at a small size need not be decoded at a large one) or finer
+    // (twice, for large windows).
     uint32_t texWidth = 0, texHeight = 0;
 };
 
 // Signature, IHDR first, every chunk inside the file with a correct CRC, at least one IDAT,
 // IEND last, and a `vqSz` chunk (if any) before the image data: eight bytes, the texture's
-// width and height (big-endian), each at least the picture's and at most 16 times it. On failure returns
+// width and height (big-endian), each at least half the picture's and at most 16 times it. On failure returns
 // false with `error` saying what is wrong.
 bool CheckPng(const uint8_t* data, size_t size, PngInfo& info, std::string& error);
 

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -20,10 +21,11 @@ struct DecodeJob {
     std::vector<uint8_t> data;    // the file, checked whole
     PngInfo info;
     std::string file;
-    RenderFn render;                 // or anything else made on the worker
-    Image image;                     // the result, once Done
-    std::shared_ptr<Image> picture;  // the same, handed to every texture waiting for it
-    int holders = 0;                 // textures waiting for it (game thread only)
+    RenderFn render;                  // or anything else made on the worker
+    int texWidth = 0, texHeight = 0;  // what `render` made stands for (0: its own size)
+    Image image;                      // the result, once Done
+    std::shared_ptr<Image> picture;   // the same, handed to every texture waiting for it
+    int holders = 0;                  // textures waiting for it (game thread only)
     std::string error;
     uint32_t code = BRISEL_FAIL_LOAD;
     bool ok = false;
@@ -90,7 +92,7 @@ public:
 private:
     static void Decode(DecodeJob& job) {
         if (job.render) {
-            job.ok = job.render(job.image, job.code, job.error);
+            job.ok = job.render(job.image, job.texWidth, job.texHeight, job.code, job.error);
             job.render = nullptr;  // lets go of what it holds (the font) on this thread
             return;
         }
@@ -171,6 +173,61 @@ struct Preloaded {
 };
 std::vector<Preloaded> g_preloaded;
 
+// Reads and checks a picture file without raising: false with `error` when missing or bad.
+bool ReadPicture(const std::string& file, std::vector<uint8_t>& data, PngInfo& info, std::string& error) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = "cannot open";
+        return false;
+    }
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        error = "read error";
+        return false;
+    }
+    if (data.empty()) {
+        error = "file is empty";
+        return false;
+    }
+    return CheckPng(data.data(), data.size(), info, error);
+}
+
+// The file of the same picture drawn twice as fine: "Data/ring.vqtex" -> "Data/ring@2x.vqtex".
+std::string FinerFile(const std::string& file) {
+    const size_t slash = file.rfind('/'), dot = file.rfind('.');
+    const bool hasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return hasDot ? file.substr(0, dot) + "@2x" + file.substr(dot) : file + "@2x";
+}
+
+// Where the window wants finer art: the picture of `file` drawn twice as fine, when there is
+// one standing for the same texture (so draws and sizes stay the same). Otherwise, or when it
+// is damaged (said in one line: the picture as the game addresses it is drawn instead),
+// `file`, `data` and `info` stay as they are.
+void TakeFinerPicture(std::string& file, std::vector<uint8_t>& data, PngInfo& info) {
+    const std::string finer = FinerFile(file);
+    std::vector<uint8_t> finerData;
+    PngInfo finerInfo;
+    std::string error;
+    if (!std::filesystem::exists(finer)) return;  // an older data folder: no finer art
+    if (!ReadPicture(finer, finerData, finerInfo, error)) {
+        std::fprintf(stderr, "brisel: %s: %s; %s is drawn instead\n", finer.c_str(), error.c_str(),
+                     file.c_str());
+        return;
+    }
+    if (finerInfo.texWidth != info.texWidth || finerInfo.texHeight != info.texHeight) {
+        std::fprintf(stderr,
+                     "brisel: %s: stands for a texture of %u x %u, not %u x %u; %s is drawn instead\n",
+                     finer.c_str(), finerInfo.texWidth, finerInfo.texHeight, info.texWidth, info.texHeight,
+                     file.c_str());
+        return;
+    }
+    file = finer;
+    data = std::move(finerData);
+    info = finerInfo;
+}
+
+bool WantsFinerArt() { return E().gpu && E().gpuCanvas.ArtScale() > 1; }
+
 }  // namespace
 
 const Image& TexImage(BriselTex* tex) {
@@ -184,6 +241,10 @@ const Image& TexImage(BriselTex* tex) {
         if (!job->ok) Raise(job->code, job->error);  // stays failed: every later draw says so too
         if (job->picture == nullptr) job->picture = std::make_shared<Image>(std::move(job->image));
         tex->picture = job->picture;
+        if (tex->width < 0) {  // rendered: the texture's size is known now
+            tex->width = job->texWidth > 0 ? job->texWidth : tex->picture->width;
+            tex->height = job->texHeight > 0 ? job->texHeight : tex->picture->height;
+        }
         tex->decoding.reset();
         --job->holders;
     }
@@ -208,6 +269,7 @@ BriselTex* LoadTexture(const char* name) {
     PngInfo info;
     std::string error;
     if (!CheckPng(data.data(), data.size(), info, error)) Raise(BRISEL_FAIL_LOAD, file + ": " + error);
+    if (WantsFinerArt()) TakeFinerPicture(file, data, info);
     auto tex = std::make_unique<BriselTex>();
     tex->name = name;
     tex->file = file;
@@ -267,11 +329,7 @@ BriselTex* QueueTexture(std::string name, RenderFn render) {
 }
 
 int TexWidth(BriselTex* tex) {
-    if (tex->width < 0) {
-        const Image& image = TexImage(tex);
-        tex->width = image.width;
-        tex->height = image.height;
-    }
+    if (tex->width < 0) TexImage(tex);
     return tex->width;
 }
 
@@ -299,13 +357,11 @@ void PreloadTextures(const std::string& listPath) {
         line = line.substr(0, line.find('#'));
         while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
         if (line.empty() || line.find('/') != std::string::npos) continue;
-        const std::string file = DataPath(line.c_str());
-        std::ifstream in(file, std::ios::binary);
-        std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string file = DataPath(line.c_str());
+        std::vector<uint8_t> data;
         PngInfo info;
         std::string error;
-        if (!in.good() && !in.eof()) continue;
-        if (data.empty() || !CheckPng(data.data(), data.size(), info, error)) continue;
+        if (!ReadPicture(file, data, info, error)) continue;
         Key key{file, data.size(), uint32_t(libdeflate_crc32(0, data.data(), data.size()))};
         auto job = std::make_shared<DecodeJob>();
         job->data = std::move(data);
@@ -313,6 +369,24 @@ void PreloadTextures(const std::string& listPath) {
         job->file = file;
         TheLoader().Queue(job);
         g_preloaded.push_back(Preloaded{std::move(key), std::move(job)});
+    }
+}
+
+void PreloadFinerTextures() {
+    if (!WantsFinerArt()) return;
+    for (Preloaded& p : g_preloaded) {
+        std::string file = p.key.file;
+        std::vector<uint8_t> data;
+        PngInfo info = p.job->info;
+        TakeFinerPicture(file, data, info);
+        if (file == p.key.file) continue;
+        TheLoader().Cancel(*p.job);
+        p.key = Key{file, data.size(), uint32_t(libdeflate_crc32(0, data.data(), data.size()))};
+        p.job = std::make_shared<DecodeJob>();
+        p.job->data = std::move(data);
+        p.job->info = info;
+        p.job->file = file;
+        TheLoader().Queue(p.job);
     }
 }
 

@@ -36,12 +36,16 @@ const Image& TexImage(BriselTex* tex);
 const Image& TexPicture(BriselTex* tex, double& sx, double& sy, double& sw, double& sh);
 
 // Loads a texture file as LoadTex does: reads it, checks it whole (raising BRISEL_FAIL_LOAD
-// "<file>: <what>"), then takes a cached picture or queues the decoding.
+// "<file>: <what>"), then takes a cached picture or queues the decoding. On the GPU path in a
+// large window (GpuCanvas::ArtScale), the picture comes from "<name>@2x.<ext>" beside it when
+// that file stands for the same texture: the texture's size and every draw stay the same.
 BriselTex* LoadTexture(const char* name);
 
 // A texture made by `render` on the worker (text: the font's glyphs are drawn there), named
-// `name`. `render` returns false with a failure code and the whole message.
-using RenderFn = std::function<bool(Image& out, uint32_t& code, std::string& message)>;
+// `name`. `render` returns false with a failure code and the whole message. A picture made
+// finer than the texture it stands for gives that texture's size too (left 0: its own size).
+using RenderFn =
+    std::function<bool(Image& out, int& texWidth, int& texHeight, uint32_t& code, std::string& message)>;
 BriselTex* QueueTexture(std::string name, RenderFn render);
 
 // The texture's size: known at once for a file, once rendered for text.
@@ -57,6 +61,9 @@ void ForgetTexture(BriselTex* tex);
 // the same; a picture not asked for by the first frame step is dropped. Nothing here raises:
 // a bad file is reported by its LoadTex as ever.
 void PreloadTextures(const std::string& listPath);
+
+// Once the window is there: when it wants finer art, the preloads turn to the finer files.
+void PreloadFinerTextures();
 
 // Called at every frame step: drops the pictures released before it.
 void AgeTextureCache(int64_t step);
