@@ -1,5 +1,6 @@
 #include "desktop/settings.hpp"
 
+#include <algorithm>
 #include <ctime>
 #include <sstream>
 #include <string_view>
@@ -53,37 +54,117 @@ bool ParseFlag(std::string_view text, bool& out) {
 struct Key {
     const char* name;
     const char* expected;  // what a good value looks like, for the warning
-    bool (*read)(std::string_view, Settings&);
+    bool (*read)(std::string_view, Settings&, BindingNameCheck);
     std::string (*write)(const Settings&);
 };
 
 std::string Text(bool v) { return v ? "true" : "false"; }
 
+BindingNames& Names(Settings& s, bool controller) { return controller ? s.buttons : s.keys; }
+const BindingNames& Names(const Settings& s, bool controller) { return controller ? s.buttons : s.keys; }
+
+// A binding as the checker spells it; without a checker, any short name of printable characters.
+template <bool kController, int kAction>
+bool ReadBinding(std::string_view v, Settings& s, BindingNameCheck check) {
+    if (check != nullptr) {
+        const char* name = check(kController, v);
+        if (name == nullptr) return false;
+        Names(s, kController)[kAction] = name;
+        return true;
+    }
+    if (v.empty() || v.size() > 32) return false;
+    for (char c : v)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    Names(s, kController)[kAction] = std::string(v);
+    return true;
+}
+
+template <bool kController, int kAction>
+std::string WriteBinding(const Settings& s) {
+    return Names(s, kController)[kAction];
+}
+
+constexpr const char* kKeyExpected =
+    "the name of a key free to bind (Z, Space, Left Shift ...; not Escape, F11, M, Return, Alt, Ctrl or an "
+    "arrow)";
+constexpr const char* kButtonExpected =
+    "a controller button free to bind (A, B, X, Y, LB, RB, LS, RS or Start)";
+
+#define GRAPPIX_BINDING(prefix, controller, action, name)                                           \
+    {                                                                                               \
+        prefix name, controller ? kButtonExpected : kKeyExpected, &ReadBinding<controller, action>, \
+            &WriteBinding<controller, action>                                                       \
+    }
+
 const Key kKeys[] = {
     {"music-volume", "a whole number from 0 to 100",
-     [](std::string_view v, Settings& s) { return ParseWhole(v, 0, 100, s.musicVolume); },
+     [](std::string_view v, Settings& s, BindingNameCheck) { return ParseWhole(v, 0, 100, s.musicVolume); },
      [](const Settings& s) { return std::to_string(s.musicVolume); }},
     {"effects-volume", "a whole number from 0 to 100",
-     [](std::string_view v, Settings& s) { return ParseWhole(v, 0, 100, s.effectsVolume); },
+     [](std::string_view v, Settings& s, BindingNameCheck) { return ParseWhole(v, 0, 100, s.effectsVolume); },
      [](const Settings& s) { return std::to_string(s.effectsVolume); }},
-    {"mute", "true or false", [](std::string_view v, Settings& s) { return ParseFlag(v, s.mute); },
+    {"mute", "true or false",
+     [](std::string_view v, Settings& s, BindingNameCheck) { return ParseFlag(v, s.mute); },
      [](const Settings& s) { return Text(s.mute); }},
     {"fullscreen", "true or false",
-     [](std::string_view v, Settings& s) { return ParseFlag(v, s.fullscreen); },
+     [](std::string_view v, Settings& s, BindingNameCheck) { return ParseFlag(v, s.fullscreen); },
      [](const Settings& s) { return Text(s.fullscreen); }},
     {"window-width", "a whole number of pixels from 200 to 16384",
-     [](std::string_view v, Settings& s) {
+     [](std::string_view v, Settings& s, BindingNameCheck) {
          return ParseWhole(v, kMinWindowWidth, kMaxWindowSide, s.windowWidth);
      },
      [](const Settings& s) { return std::to_string(s.windowWidth); }},
     {"window-height", "a whole number of pixels from 112 to 16384",
-     [](std::string_view v, Settings& s) {
+     [](std::string_view v, Settings& s, BindingNameCheck) {
          return ParseWhole(v, kMinWindowHeight, kMaxWindowSide, s.windowHeight);
      },
      [](const Settings& s) { return std::to_string(s.windowHeight); }},
-    {"rumble", "true or false", [](std::string_view v, Settings& s) { return ParseFlag(v, s.rumble); },
+    {"rumble", "true or false",
+     [](std::string_view v, Settings& s, BindingNameCheck) { return ParseFlag(v, s.rumble); },
      [](const Settings& s) { return Text(s.rumble); }},
+    GRAPPIX_BINDING("key-", false, kBindShoot, "shoot"),
+    GRAPPIX_BINDING("key-", false, kBindReel, "reel"),
+    GRAPPIX_BINDING("key-", false, kBindJump, "jump"),
+    GRAPPIX_BINDING("key-", false, kBindPause, "pause"),
+    GRAPPIX_BINDING("button-", true, kBindShoot, "shoot"),
+    GRAPPIX_BINDING("button-", true, kBindReel, "reel"),
+    GRAPPIX_BINDING("button-", true, kBindJump, "jump"),
+    GRAPPIX_BINDING("button-", true, kBindPause, "pause"),
 };
+#undef GRAPPIX_BINDING
+
+// The first of the bindings' keys in kKeys: key-shoot ... key-pause, then button-shoot ...
+constexpr size_t kFirstBinding = std::size(kKeys) - 2 * kBoundActions;
+
+// Makes the four names of each device four different names: a name already bound to an earlier
+// action gives the later one the first default nobody holds (there is always one: four
+// defaults, at most three names taken). lines, when given, says where each binding was read,
+// for the warning.
+void SeparateBindings(Settings& s, const std::string& path, const int* lines,
+                      std::vector<std::string>* warnings) {
+    for (bool controller : {false, true}) {
+        BindingNames& names = Names(s, controller);
+        const BindingNames& defaults = controller ? kDefaultButtons : kDefaultKeys;
+        for (int a = 1; a < kBoundActions; ++a) {
+            int earlier = -1;
+            for (int b = 0; b < a; ++b)
+                if (names[b] == names[a]) earlier = b;
+            if (earlier < 0) continue;
+            for (const std::string& d : defaults)
+                if (std::find(names.begin(), names.end(), d) == names.end()) {
+                    if (warnings != nullptr) {
+                        const size_t k = kFirstBinding + (controller ? kBoundActions : 0) + size_t(a);
+                        const int line = lines != nullptr ? lines[k - kFirstBinding] : 0;
+                        warnings->push_back(path + (line > 0 ? ":" + std::to_string(line) : "") + ": " +
+                                            kKeys[k].name + ": " + names[a] + " is bound to " +
+                                            kBoundActionNames[earlier] + " already; using " + d);
+                    }
+                    names[a] = d;
+                    break;
+                }
+        }
+    }
+}
 
 const Key* FindKey(std::string_view name) {
     for (const Key& k : kKeys)
@@ -97,9 +178,10 @@ namespace {
 
 // The settings a file's lines give, each malformed line warned about and left at its default.
 Settings ParseLines(const std::string& path, const std::vector<std::string>& lines,
-                    std::vector<std::string>& warnings) {
+                    std::vector<std::string>& warnings, BindingNameCheck check) {
     Settings s;
     int number = 0;
+    int bindingLines[2 * kBoundActions] = {};
     for (const std::string& line : lines) {
         ++number;
         if (IsComment(line)) continue;
@@ -112,8 +194,10 @@ Settings ParseLines(const std::string& path, const std::vector<std::string>& lin
         const Key* known = FindKey(key);
         if (known == nullptr) continue;  // another version's key: kept, not ours to judge
         Settings candidate = s;
-        if (known->read(value, candidate)) {
+        if (known->read(value, candidate, check)) {
             s = candidate;
+            if (size_t(known - kKeys) >= kFirstBinding)
+                bindingLines[size_t(known - kKeys) - kFirstBinding] = number;
         } else {
             Settings defaults;
             warnings.push_back(path + ":" + std::to_string(number) + ": " + known->name + " must be " +
@@ -121,6 +205,7 @@ Settings ParseLines(const std::string& path, const std::vector<std::string>& lin
                                known->write(defaults));
         }
     }
+    SeparateBindings(s, path, bindingLines, &warnings);
     return s;
 }
 
@@ -141,7 +226,7 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
         return base_;
     }
     const size_t first = warnings.size();
-    base_ = ParseLines(path_, SplitIniLines(text), warnings);
+    base_ = ParseLines(path_, SplitIniLines(text), warnings, check_);
     CapWarnings(warnings, first, path_);
     return base_;
 }
@@ -162,9 +247,11 @@ std::string SettingsFile::Save(const Settings& settings, Settings* written) {
         return path_ + ": the file could not be read (" + why + "), so it is not replaced";
     std::vector<std::string> lines = SplitIniLines(now);
     std::vector<std::string> ignored;
-    Settings merged = ParseLines(path_, lines, ignored);
+    Settings merged = ParseLines(path_, lines, ignored, check_);
     for (const Key& k : kKeys)
-        if (k.write(settings) != k.write(base_)) k.read(k.write(settings), merged);
+        if (k.write(settings) != k.write(base_)) k.read(k.write(settings), merged, check_);
+    // Another game's bindings and this one's may now hold a name twice.
+    SeparateBindings(merged, path_, nullptr, nullptr);
 
     bool placed[std::size(kKeys)] = {};
     for (std::string& line : lines) {
