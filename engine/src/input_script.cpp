@@ -387,7 +387,8 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
                     // Names may hold spaces ("Left Ctrl"): the name is the rest of the line.
                     const bool key = w[2] == "key";
                     if (w.size() < 4)
-                        return fail(std::string(kind) + " " + std::string(w[2]) + " needs its name");
+                        return fail(std::string(kind) +
+                                    (key ? " key needs the key's name" : " button needs its name"));
                     std::string name(w[3]);
                     for (size_t i = 4; i < w.size(); ++i) name += " " + std::string(w[i]);
                     event.source = key ? ScriptEvent::Source::Key : ScriptEvent::Source::Button;

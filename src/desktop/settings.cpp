@@ -264,8 +264,11 @@ std::string SettingsFile::Save(const Settings& settings, Settings* written) {
     }
     std::string text = lines.empty() ? kHeader : "";
     for (const std::string& line : lines) text += line + "\n";
+    // A binding is added only once it differs from the default: the file stays short.
+    const Settings defaults;
     for (size_t i = 0; i < std::size(kKeys); ++i)
-        if (!placed[i]) text += std::string(kKeys[i].name) + " = " + kKeys[i].write(merged) + "\n";
+        if (!placed[i] && (i < kFirstBinding || kKeys[i].write(merged) != kKeys[i].write(defaults)))
+            text += std::string(kKeys[i].name) + " = " + kKeys[i].write(merged) + "\n";
     error = WriteFileAtomically(path_, text);
     if (error.empty()) {
         // The file now holds these: later saves start from them, and so does the caller.

@@ -23,9 +23,9 @@ constexpr const char* kButtonNames[BRISEL_BUTTON_COUNT] = {
 #undef GRAPPIX_BUTTON_NAME
 };
 
-constexpr int kFixedKeys[] = {BRISEL_KEY_ESCAPE, BRISEL_KEY_F11,   BRISEL_KEY_M,     BRISEL_KEY_RETURN,
+constexpr int kFixedKeys[] = {BRISEL_KEY_ESCAPE,   BRISEL_KEY_F11,  BRISEL_KEY_M,    BRISEL_KEY_RETURN,
                               BRISEL_KEY_KP_ENTER, BRISEL_KEY_LALT, BRISEL_KEY_RALT, BRISEL_KEY_LCTRL,
-                              BRISEL_KEY_RCTRL,  BRISEL_KEY_UP,    BRISEL_KEY_DOWN,  BRISEL_KEY_LEFT,
+                              BRISEL_KEY_RCTRL,    BRISEL_KEY_UP,   BRISEL_KEY_DOWN, BRISEL_KEY_LEFT,
                               BRISEL_KEY_RIGHT};
 constexpr int kFixedButtons[] = {BRISEL_BUTTON_BACK,      BRISEL_BUTTON_DPAD_UP,    BRISEL_BUTTON_DPAD_DOWN,
                                  BRISEL_BUTTON_DPAD_LEFT, BRISEL_BUTTON_DPAD_RIGHT, BRISEL_BUTTON_LT,
@@ -41,7 +41,8 @@ bool SameLetters(std::string_view a, std::string_view b) {
 }
 
 bool Fixed(bool controller, int code) {
-    if (controller) return std::find(std::begin(kFixedButtons), std::end(kFixedButtons), code) != std::end(kFixedButtons);
+    if (controller)
+        return std::find(std::begin(kFixedButtons), std::end(kFixedButtons), code) != std::end(kFixedButtons);
     return std::find(std::begin(kFixedKeys), std::end(kFixedKeys), code) != std::end(kFixedKeys);
 }
 

@@ -34,7 +34,8 @@ ControlsScreen::ControlsScreen() {
         Button& b = entries[static_cast<size_t>(i)];
         b.InitColors();
         if (i < kReset)
-            b.SetRect(kColumnX[IsController(i) ? 1 : 0], kRowTop + kRowPitch * (i % kBoundActions), kRowW, kRowH);
+            b.SetRect(kColumnX[IsController(i) ? 1 : 0], kRowTop + kRowPitch * (i % kBoundActions), kRowW,
+                      kRowH);
         else
             b.SetRect(i == kReset ? kResetX : kBackX, kLowY, i == kReset ? kResetW : kBackW, kRowH);
     }
@@ -76,8 +77,8 @@ bool ControlsScreen::Frame() {
         SetNote("Every key and button is back to its default.");
     } else if (r.entry >= 0) {
         waiting = r.entry;
-        SetNote(std::string(IsController(r.entry) ? "Press the controller button" : "Press the key") + " for " +
-                kActionLabels[ActionOf(r.entry)] + " (Esc cancels).");
+        SetNote(std::string(IsController(r.entry) ? "Press the controller button" : "Press the key") +
+                " for " + kActionLabels[ActionOf(r.entry)] + " (Esc cancels).");
     }
     return true;
 }
@@ -132,8 +133,8 @@ void ControlsScreen::Draw() const {
             waiting == i ? "..." : (IsController(i) ? s.buttons[action] : s.keys[action]);
         const double y = b.GetY() + (b.GetH() - kGlyphH) * 0.5;
         text.DrawText(kActionLabels[action], b.GetX() + 24, y, kGlyphW, kGlyphH, 1.0);
-        text.DrawText(value, b.GetX() + b.GetW() - 24 - kGlyphW * static_cast<double>(value.size()), y, kGlyphW,
-                      kGlyphH, 1.0);
+        text.DrawText(value, b.GetX() + b.GetW() - 24 - kGlyphW * static_cast<double>(value.size()), y,
+                      kGlyphW, kGlyphH, 1.0);
     }
     if (!noteText.empty()) note.Draw(0, 0, note.Width(), note.Height(), kColumnX[0], kNoteY, 1, 1, 1, 1);
 }

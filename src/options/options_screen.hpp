@@ -21,6 +21,8 @@ namespace grappix {
 
 class OptionsScreen {
 public:
+    // kControls, the controls page's entry, sits on the card; in the menu's order it comes
+    // between Rumble and Back.
     enum Entry { kMusic, kEffects, kMute, kFullscreen, kRumble, kControls, kBack, kEntryCount };
 
     OptionsScreen();  // loads the lettering and makes the card's lines
