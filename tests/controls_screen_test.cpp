@@ -17,7 +17,7 @@ using test::ReadFile;
 using test::TempDir;
 
 struct Press {
-    bool button;   // a controller button (BRISEL_BUTTON_*), else a key (BRISEL_KEY_*)
+    bool button;  // a controller button (BRISEL_BUTTON_*), else a key (BRISEL_KEY_*)
     int64_t code;
 };
 constexpr Press KeyPress(int64_t k) { return {false, k}; }
@@ -47,7 +47,8 @@ TEST(ControlsScreenTest, BindingsSwapNeverLoseAnActionRefuseFixedKeysAndSurviveA
     session.ApplyAfterInit();
     ControlsScreen screen;
     screen.Frame();
-    constexpr int kKeyJump = Entry(ControlsScreen::kKeyFirst, kBindJump), kKeyReel = Entry(ControlsScreen::kKeyFirst, kBindReel);
+    constexpr int kKeyJump = Entry(ControlsScreen::kKeyFirst, kBindJump),
+                  kKeyReel = Entry(ControlsScreen::kKeyFirst, kBindReel);
     constexpr int kKeyPause = Entry(ControlsScreen::kKeyFirst, kBindPause);
     constexpr int kPadJump = Entry(ControlsScreen::kButtonFirst, kBindJump);
     constexpr int kPadShoot = Entry(ControlsScreen::kButtonFirst, kBindShoot);
@@ -55,13 +56,17 @@ TEST(ControlsScreenTest, BindingsSwapNeverLoseAnActionRefuseFixedKeysAndSurviveA
     const BindingNames keys1 = {"Space", "X", "Z", "P"}, keys2 = {"Space", "Left Shift", "Z", "P"};
     const BindingNames pads1 = {"X", "B", "Y", "Start"}, pads2 = {"Y", "B", "X", "Start"};
     const Step steps[] = {
-        {kKeyJump, {KeyPress(BRISEL_KEY_Z)}, keys1, kDefaultButtons, false},               // swapped with shoot
-        {kKeyReel, {KeyPress(BRISEL_KEY_ESCAPE)}, keys1, kDefaultButtons, false},          // cancelled
-        {kKeyReel, {KeyPress(BRISEL_KEY_M)}, keys1, kDefaultButtons, true},                // refused, waits on
-        {-1, {KeyPress(BRISEL_KEY_LSHIFT)}, keys2, kDefaultButtons, false},                // bound
+        {kKeyJump, {KeyPress(BRISEL_KEY_Z)}, keys1, kDefaultButtons, false},       // swapped with shoot
+        {kKeyReel, {KeyPress(BRISEL_KEY_ESCAPE)}, keys1, kDefaultButtons, false},  // cancelled
+        {kKeyReel, {KeyPress(BRISEL_KEY_M)}, keys1, kDefaultButtons, true},        // refused, waits on
+        {-1, {KeyPress(BRISEL_KEY_LSHIFT)}, keys2, kDefaultButtons, false},        // bound
         {kKeyPause, {KeyPress(BRISEL_KEY_LCTRL), KeyPress(BRISEL_KEY_ESCAPE)}, keys2, kDefaultButtons, false},
-        {kPadJump, {KeyPress(BRISEL_KEY_Q), ButtonPress(BRISEL_BUTTON_Y)}, keys2, pads1, false},  // a key is no button
-        {kPadShoot, {ButtonPress(BRISEL_BUTTON_Y)}, keys2, pads2, false},                    // swapped with jump
+        {kPadJump,
+         {KeyPress(BRISEL_KEY_Q), ButtonPress(BRISEL_BUTTON_Y)},
+         keys2,
+         pads1,
+         false},                                                           // a key is no button
+        {kPadShoot, {ButtonPress(BRISEL_BUTTON_Y)}, keys2, pads2, false},  // swapped with jump
         {kPadReel, {ButtonPress(BRISEL_BUTTON_RT), ButtonPress(BRISEL_BUTTON_DPAD_UP)}, keys2, pads2, true},
         {-1, {ButtonPress(BRISEL_BUTTON_BACK)}, keys2, pads2, false},  // Back cancels
     };
