@@ -212,16 +212,10 @@ void OptionsScreen::Draw() const {
                                              SwitchText(s.mute),        SwitchText(s.fullscreen),
                                              SwitchText(s.rumble),      ""};
     for (int i = 0; i < kEntryCount; ++i) {
+        if (i == kControls) continue;  // on the card, drawn over it
         const Button& b = entries[static_cast<size_t>(i)];
         b.Draw();
         const double y = kRowY[i] + (kRowH - kGlyphH) * 0.5;
-        if (i == kControls) {
-            const std::string label = kLabels[i];
-            text.DrawText(label,
-                          kChangeX + (kChangeW - kChangeGlyphW * static_cast<double>(label.size())) * 0.5,
-                          kChangeY + (kChangeH - kChangeGlyphH) * 0.5, kChangeGlyphW, kChangeGlyphH, 1.0);
-            continue;
-        }
         if (i == kBack) {
             const std::string label = kLabels[i];
             text.DrawText(label, kRowX + (kBackW - kGlyphW * static_cast<double>(label.size())) * 0.5, y,
@@ -238,6 +232,10 @@ void OptionsScreen::Draw() const {
         line.tex.Draw(0, 0, line.tex.Width(), line.tex.Height(), line.x, line.y, 1, 1, 1, 1);
     }
     footnote.Draw(0, 0, footnote.Width(), footnote.Height(), kColumnX[0], kCardY + kCardH - 50, 1, 1, 1, 0.7);
+    entries[kControls].Draw();
+    const std::string label = kLabels[kControls];
+    text.DrawText(label, kChangeX + (kChangeW - kChangeGlyphW * static_cast<double>(label.size())) * 0.5,
+                  kChangeY + (kChangeH - kChangeGlyphH) * 0.5, kChangeGlyphW, kChangeGlyphH, 1.0);
 }
 
 void InitOptionsEntry(Button& entry) {
