@@ -136,33 +136,46 @@ const Key kKeys[] = {
 // The first of the bindings' keys in kKeys: key-shoot ... key-pause, then button-shoot ...
 constexpr size_t kFirstBinding = std::size(kKeys) - 2 * kBoundActions;
 
-// Makes the four names of each device four different names: a name already bound to an earlier
-// action gives the later one the first default nobody holds (there is always one: four
-// defaults, at most three names taken). lines, when given, says where each binding was read,
-// for the warning.
-void SeparateBindings(Settings& s, const std::string& path, const int* lines,
+// Makes the four names of each device four different names, settling them by rank (rank[i]
+// for binding i: 2 what this game just changed, 1 what the file says, 0 a default nobody wrote):
+// a name that a higher-ranked or earlier action holds already is given up for the action's own
+// default if that is free, else the first default nobody holds (there is always one: four
+// defaults, at most three names settled). A line of the file given up this way is warned about
+// (lines says where each was read); a default given up is the swap a binding asked for.
+void SeparateBindings(Settings& s, const std::string& path, const int* rank, const int* lines,
                       std::vector<std::string>* warnings) {
     for (bool controller : {false, true}) {
+        const size_t first = controller ? kBoundActions : 0;
         BindingNames& names = Names(s, controller);
         const BindingNames& defaults = controller ? kDefaultButtons : kDefaultKeys;
-        for (int a = 1; a < kBoundActions; ++a) {
-            int earlier = -1;
-            for (int b = 0; b < a; ++b)
-                if (names[b] == names[a]) earlier = b;
-            if (earlier < 0) continue;
-            for (const std::string& d : defaults)
-                if (std::find(names.begin(), names.end(), d) == names.end()) {
-                    if (warnings != nullptr) {
-                        const size_t k = kFirstBinding + (controller ? kBoundActions : 0) + size_t(a);
-                        const int line = lines != nullptr ? lines[k - kFirstBinding] : 0;
-                        warnings->push_back(path + (line > 0 ? ":" + std::to_string(line) : "") + ": " +
-                                            kKeys[k].name + ": " + names[a] + " is bound to " +
-                                            kBoundActionNames[earlier] + " already; using " + d);
+        std::array<bool, kBoundActions> settled{};
+        auto holder = [&](const std::string& name, bool settledOnly) {
+            for (int b = 0; b < kBoundActions; ++b)
+                if (names[size_t(b)] == name && (settled[size_t(b)] || !settledOnly)) return b;
+            return -1;
+        };
+        for (int r = 2; r >= 0; --r)
+            for (int a = 0; a < kBoundActions; ++a) {
+                if (settled[size_t(a)] || rank[first + size_t(a)] != r) continue;
+                const int taken = holder(names[size_t(a)], true);
+                settled[size_t(a)] = true;
+                if (taken < 0) continue;
+                // Its own default, else one nobody names, else one no settled action holds.
+                std::string pick;
+                for (bool strict : {true, false})
+                    for (int d = -1; d < kBoundActions && pick.empty(); ++d) {
+                        const std::string& c = defaults[size_t(d < 0 ? a : d)];
+                        if (holder(c, true) < 0 && (!strict || holder(c, false) < 0)) pick = c;
                     }
-                    names[a] = d;
-                    break;
+                if (r == 1 && warnings != nullptr) {
+                    const size_t k = kFirstBinding + first + size_t(a);
+                    const int line = lines != nullptr ? lines[first + size_t(a)] : 0;
+                    warnings->push_back(path + (line > 0 ? ":" + std::to_string(line) : "") + ": " +
+                                        kKeys[k].name + ": " + names[size_t(a)] + " is bound to " +
+                                        kBoundActionNames[taken] + " already; using " + pick);
                 }
-        }
+                names[size_t(a)] = pick;
+            }
     }
 }
 
@@ -177,11 +190,14 @@ const Key* FindKey(std::string_view name) {
 namespace {
 
 // The settings a file's lines give, each malformed line warned about and left at its default.
+// bindingLines, when given, is told the line each binding was read from (0: none).
 Settings ParseLines(const std::string& path, const std::vector<std::string>& lines,
-                    std::vector<std::string>& warnings, BindingNameCheck check) {
+                    std::vector<std::string>& warnings, BindingNameCheck check, int* bindingLines) {
     Settings s;
     int number = 0;
-    int bindingLines[2 * kBoundActions] = {};
+    int ignored[2 * kBoundActions] = {};
+    if (bindingLines == nullptr) bindingLines = ignored;
+    std::fill(bindingLines, bindingLines + 2 * kBoundActions, 0);
     for (const std::string& line : lines) {
         ++number;
         if (IsComment(line)) continue;
@@ -205,7 +221,6 @@ Settings ParseLines(const std::string& path, const std::vector<std::string>& lin
                                known->write(defaults));
         }
     }
-    SeparateBindings(s, path, bindingLines, &warnings);
     return s;
 }
 
@@ -226,7 +241,10 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
         return base_;
     }
     const size_t first = warnings.size();
-    base_ = ParseLines(path_, SplitIniLines(text), warnings, check_);
+    int lines[2 * kBoundActions], rank[2 * kBoundActions];
+    base_ = ParseLines(path_, SplitIniLines(text), warnings, check_, lines);
+    for (size_t i = 0; i < std::size(rank); ++i) rank[i] = lines[i] > 0 ? 1 : 0;
+    SeparateBindings(base_, path_, rank, lines, &warnings);
     CapWarnings(warnings, first, path_);
     return base_;
 }
@@ -247,11 +265,17 @@ std::string SettingsFile::Save(const Settings& settings, Settings* written) {
         return path_ + ": the file could not be read (" + why + "), so it is not replaced";
     std::vector<std::string> lines = SplitIniLines(now);
     std::vector<std::string> ignored;
-    Settings merged = ParseLines(path_, lines, ignored, check_);
+    int read[2 * kBoundActions], rank[2 * kBoundActions];
+    Settings merged = ParseLines(path_, lines, ignored, check_, read);
+    for (size_t i = 0; i < std::size(rank); ++i) rank[i] = read[i] > 0 ? 1 : 0;
     for (const Key& k : kKeys)
-        if (k.write(settings) != k.write(base_)) k.read(k.write(settings), merged, check_);
-    // Another game's bindings and this one's may now hold a name twice.
-    SeparateBindings(merged, path_, nullptr, nullptr);
+        if (k.write(settings) != k.write(base_)) {
+            k.read(k.write(settings), merged, check_);
+            const size_t i = size_t(&k - kKeys);
+            if (i >= kFirstBinding) rank[i - kFirstBinding] = 2;
+        }
+    // Another game's bindings and this one's may now hold a name twice: this one's win.
+    SeparateBindings(merged, path_, rank, nullptr, nullptr);
 
     bool placed[std::size(kKeys)] = {};
     for (std::string& line : lines) {

@@ -87,9 +87,8 @@ void ApplyBindings(const Settings& settings) {
 
 std::string PressedName(bool controller) {
     if (controller) {
-        if (Engine().ControllerButton == nullptr) return "";
         for (int b = 0; b < BRISEL_BUTTON_COUNT; ++b)
-            if (IsPressed(Engine().ControllerButton(b))) return kButtonNames[b];
+            if (IsPressed(ControllerButtonCount(b))) return kButtonNames[b];
         return "";
     }
     for (int k = 0; k < BRISEL_KEY_COUNT; ++k)

@@ -229,7 +229,9 @@ private:
             NextFrame();
             mouse.Update();
             const MenuInput in = ReadMenuInput(mouse);
-            if (in.click || in.back || in.choose || LeavePressed() || IsPressed(KeyCount(BRISEL_KEY_B)))
+            // The controller's own B too, whatever it is bound to: the credits name it.
+            if (in.click || in.back || in.choose || LeavePressed() || IsPressed(KeyCount(BRISEL_KEY_B)) ||
+                IsPressed(ControllerButtonCount(BRISEL_BUTTON_B)))
                 return;
             Scroll();
             DrawRect(14, 14, 1572, 872, 0, 0, 0, 0.5);
