@@ -64,6 +64,27 @@ TEST(ReplayRunTest, ARecordedRunPlaysBackToTheSameTraceAndSavesNothing) {
     EXPECT_EQ(game.Settings(), "music-volume = 90\n");
 }
 
+TEST(ReplayRunTest, AReplayPlaysWithTheBindingsItWasRecordedWithWhateverTheWatcherBound) {
+    // Guards against a replay drawn with the watcher's keys (the title's line, the cards), which
+    // no longer matches its checks, and against the watcher's settings being rewritten.
+    Game game;
+    std::filesystem::create_directories(game.dir / "config/grappix");
+    WriteFile(game.dir / "config/grappix/settings.ini", "key-shoot = Left Shift\nbutton-jump = Y\n");
+    ProcessResult r = game.Record();
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string replay = ReadFile(game.dir / "run.replay");
+    EXPECT_NE(replay.find("\nnote settings.key-shoot Left Shift\n"), std::string::npos);
+    EXPECT_NE(replay.find("\nnote settings.button-jump Y\n"), std::string::npos);
+
+    const std::string watcher = "key-shoot = Q\nkey-jump = Left Shift\nbutton-jump = RB\n";
+    WriteFile(game.dir / "config/grappix/settings.ini", watcher);
+    r = game.Run({"--replay", game.dir / "run.replay"}, {}, "replayed.trace");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadFile(game.dir / "replayed.trace"), ReadFile(game.dir / "recorded.trace"));
+    EXPECT_EQ(game.Settings(), watcher);
+}
+
 TEST(ReplayRunTest, AReplayThatCannotBePlayedEndsWithOneLine) {
     // Guards against a damaged or foreign replay crashing, hanging or playing something else.
     Game game;

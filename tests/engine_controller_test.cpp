@@ -26,6 +26,7 @@ enum VirtualButton {
     kA = SDL_CONTROLLER_BUTTON_A,
     kB = SDL_CONTROLLER_BUTTON_B,
     kX = SDL_CONTROLLER_BUTTON_X,
+    kY = SDL_CONTROLLER_BUTTON_Y,
     kBack = SDL_CONTROLLER_BUTTON_BACK,
     kStart = SDL_CONTROLLER_BUTTON_START,
     kDpadUp = SDL_CONTROLLER_BUTTON_DPAD_UP,
@@ -112,6 +113,37 @@ TEST_F(EngineController, ButtonsOfARealControllerReachPad0) {
         EXPECT_EQ(e.Pad(0, pb), 0) << "virtual button " << vb;
     }
     EXPECT_EQ(e.LastDevice(), BRISEL_DEVICE_CONTROLLER);
+}
+
+// Guards against a rebound controller button missing its pad button or still holding its old
+// one, and ControllerButton not naming the button pressed whatever it holds.
+TEST_F(EngineController, BoundButtonsHoldTheirPadButtonsAndAreCountedByName) {
+    Api& e = Engine();
+    e.BindPadButton(BRISEL_DEVICE_CONTROLLER, 0, BRISEL_BUTTON_Y);  // jump on Y
+    e.BindPadButton(BRISEL_DEVICE_CONTROLLER, 1, BRISEL_BUTTON_A);  // shoot on A
+    const struct {
+        int virtualButton;
+        int64_t button;             // BRISEL_BUTTON_*
+        std::vector<int64_t> pads;  // pad buttons 0 to 3 it holds
+    } cases[] = {{kY, BRISEL_BUTTON_Y, {0}},
+                 {kA, BRISEL_BUTTON_A, {1}},
+                 {kX, BRISEL_BUTTON_X, {}},
+                 {kB, BRISEL_BUTTON_B, {2}}};
+    for (const auto& c : cases) {
+        pad->Button(c.virtualButton, true);
+        e.Act();
+        EXPECT_EQ(e.ControllerButton(c.button), 1) << c.button;
+        for (int64_t p = 0; p < 4; ++p)
+            EXPECT_EQ(e.Pad(0, p), std::count(c.pads.begin(), c.pads.end(), p)) << c.button << " pad " << p;
+        pad->Button(c.virtualButton, false);
+        e.Act();
+    }
+    e.BindPadButton(BRISEL_DEVICE_CONTROLLER, 0, -1);
+    e.BindPadButton(BRISEL_DEVICE_CONTROLLER, 1, -1);
+    pad->Button(kA, true);
+    e.Act();
+    EXPECT_EQ(e.Pad(0, 0), 1) << "A jumps again";
+    EXPECT_EQ(e.Pad(0, 1), 0) << "and no longer shoots";
 }
 
 // Guards against sticks that do not reach PadAxis, a lost sign or direction, a dead zone not

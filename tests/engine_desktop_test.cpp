@@ -220,6 +220,48 @@ TEST_F(EngineDesktop, KeyboardEventsFeedKeyCountsByLabelAndFocusLossReleasesThem
     EXPECT_EQ(e.WindowState(BRISEL_WINDOW_UNFOCUSED), 1);
 }
 
+// Guards against a rebound key still holding its old pad button (or its default key still
+// holding it), Escape no longer pausing, a key bound by position instead of by its label, and
+// -1 not giving the defaults back.
+TEST_F(EngineDesktop, BoundKeysHoldTheirPadButtonsAndOnlyThose) {
+    InitEngine();
+    Api& e = Engine();
+    const struct {
+        std::vector<std::array<int64_t, 2>> bind;  // pad button, key (-1: its own)
+        SDL_Keycode sym;                           // the key pressed: its label ...
+        SDL_Scancode scan;                         // ... and its position
+        std::vector<int64_t> pads;                 // pad buttons 0 to 3 it holds
+    } cases[] = {
+        {{}, SDLK_SPACE, SDL_SCANCODE_SPACE, {0}},
+        {{{0, BRISEL_KEY_Z}}, SDLK_SPACE, SDL_SCANCODE_SPACE, {}},
+        {{}, SDLK_z, SDL_SCANCODE_Z, {0}},
+        {{{1, BRISEL_KEY_SPACE}}, SDLK_SPACE, SDL_SCANCODE_SPACE, {1}},
+        {{{3, BRISEL_KEY_Q}}, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, {3}},
+        {{}, SDLK_p, SDL_SCANCODE_P, {}},
+        {{}, SDLK_q, SDL_SCANCODE_Q, {3}},
+        {{{0, BRISEL_KEY_W}}, SDLK_w, SDL_SCANCODE_Z, {0}},  // W where Z sits (AZERTY)
+        {{{0, -1}, {1, -1}, {3, -1}}, SDLK_z, SDL_SCANCODE_Z, {1}},
+        {{}, SDLK_p, SDL_SCANCODE_P, {3}},
+    };
+    auto key = [](Uint32 type, SDL_Keycode sym, SDL_Scancode scan) {
+        SDL_Event ev{};
+        ev.type = type;
+        ev.key.keysym.sym = sym;
+        ev.key.keysym.scancode = scan;
+        SDL_PushEvent(&ev);
+    };
+    for (const auto& c : cases) {
+        for (const auto& [pad, code] : c.bind) e.BindPadButton(BRISEL_DEVICE_MOUSE_KEYBOARD, pad, code);
+        key(SDL_KEYDOWN, c.sym, c.scan);
+        e.Act();
+        for (int64_t p = 0; p < 4; ++p)
+            EXPECT_EQ(e.Pad(0, p), std::count(c.pads.begin(), c.pads.end(), p))
+                << SDL_GetKeyName(c.sym) << " pad " << p;
+        key(SDL_KEYUP, c.sym, c.scan);
+        e.Act();
+    }
+}
+
 // Guards against F11 and Alt+Return reaching the game as keys, or not toggling fullscreen.
 TEST_F(EngineDesktop, FullscreenKeysToggleAndAreNotCounted) {
     Script(

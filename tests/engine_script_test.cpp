@@ -74,9 +74,9 @@ TEST(InputScriptParser, MalformedLinesNameFileAndLine) {
         {"4 mouse ten 10", "mouse x is not a number: 'ten'"},
         {"4 mouse 10 nan", "mouse y is not a number: 'nan'"},
         {"4 down", "down needs a button"},
-        {"4 up pad16", "unknown button 'pad16' (left, right, middle, pad0 ... pad15 or key)"},
-        {"4 down pad01", "unknown button 'pad01' (left, right, middle, pad0 ... pad15 or key)"},
-        {"4 down Left", "unknown button 'Left' (left, right, middle, pad0 ... pad15 or key)"},
+        {"4 up pad16", "unknown button 'pad16' (left, right, middle, pad0 ... pad15, key or button)"},
+        {"4 down pad01", "unknown button 'pad01' (left, right, middle, pad0 ... pad15, key or button)"},
+        {"4 down Left", "unknown button 'Left' (left, right, middle, pad0 ... pad15, key or button)"},
         {"4 quit now", "unexpected 'now' at end of line"},
         {"4 down left right", "unexpected 'right' at end of line"},
     };
@@ -135,8 +135,9 @@ TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
     Script("1 down left\n2 down sideways\n");
     BriselFailure f = Failure([] { InitEngine(); });
     EXPECT_EQ(f.Code(), uint32_t(BRISEL_FAIL_SCRIPT));
-    EXPECT_EQ(MessageOf(f), box.Path("input.txt") +
-                                ":2: unknown button 'sideways' (left, right, middle, pad0 ... pad15 or key)");
+    EXPECT_EQ(MessageOf(f),
+              box.Path("input.txt") +
+                  ":2: unknown button 'sideways' (left, right, middle, pad0 ... pad15, key or button)");
 
     setenv("BRISEL_INPUT", box.Path("nowhere.txt").c_str(), 1);
     f = Failure([] { InitEngine(); });

@@ -96,6 +96,8 @@ TEST(OptionsScreenTest, TheKeyboardAndControllerSetEveryOptionAndEachIsSavedAtOn
     EXPECT_NE(o.File().find("rumble = false\n"), std::string::npos);
 
     EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kControls);
+    EXPECT_TRUE(o.Pad(kDown));
     EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kBack);
     EXPECT_FALSE(o.Key(BRISEL_KEY_KP_ENTER)) << "Back, chosen, leaves";
 }

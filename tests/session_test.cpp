@@ -180,6 +180,45 @@ TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefa
               "window-width = 1600\nwindow-height = 900\nrumble = true\n");
 }
 
+TEST(SessionTest, ADamagedBindingLineIsWarnedAboutAndGivesWayToTheGoodOnes) {
+    // Guards against a fixed or unknown key taken as a binding, one key bound to two actions,
+    // a damaged line silently dropped, and a default displacing a key the player did bind.
+    FakeEngine fake;
+    TempDir dir;
+    const std::string path = dir / "settings.ini";
+    const struct {
+        const char* file;
+        BindingNames keys, buttons;
+        std::string warning;  // after "grappix: <path>"; empty for none
+    } cases[] = {
+        {"key-jump = Z\n", {"Space", "X", "Z", "P"}, kDefaultButtons, ""},
+        {"key-shoot = escape\nkey-jump = z\n",
+         {"Space", "X", "Z", "P"},
+         kDefaultButtons,
+         ":1: key-shoot must be the name of a key free to bind (Z, Space, Left Shift ...; not Escape, F11, "
+         "M, "
+         "Return, Alt, Ctrl or an arrow), not 'escape'; using Z\n"},
+        {"key-shoot = Q\nkey-reel = Q\n",
+         {"Q", "X", "Space", "P"},
+         kDefaultButtons,
+         ":2: key-reel: Q is bound to shoot already; using X\n"},
+        {"button-jump = Z\nbutton-pause = lb\n",
+         kDefaultKeys,
+         {"X", "B", "A", "LB"},
+         ":1: button-jump must be a controller button free to bind (A, B, X, Y, LB, RB, LS, RS or Start), "
+         "not 'Z'; using A\n"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(path, c.file);
+        ::testing::internal::CaptureStderr();
+        Session session(path, Line({}));
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(session.Current().keys, c.keys) << c.file;
+        EXPECT_EQ(session.Current().buttons, c.buttons) << c.file;
+        EXPECT_EQ(err, c.warning.empty() ? "" : "grappix: " + path + c.warning) << c.file;
+    }
+}
+
 TEST(SessionTest, ARecordedRunCarriesItsSoundSettingsAsNotes) {
     // Guards against a replay missing what the options screen shows and the mixer plays.
     FakeEngine fake;

@@ -301,6 +301,23 @@ enum {
 };
 /* clang-format on */
 
+/* A game controller's own buttons, counted by ControllerButton() and named in input scripts
+ * ("down button LB"); LT and RT are the triggers held past half their travel. Each entry:
+ * BUTTON(id, "name") for the constant BRISEL_BUTTON_<id>.                                    */
+/* clang-format off */
+#define BRISEL_BUTTONS(BUTTON)                                                                           \
+    BUTTON(A, "A") BUTTON(B, "B") BUTTON(X, "X") BUTTON(Y, "Y") BUTTON(BACK, "Back")                     \
+    BUTTON(START, "Start") BUTTON(LEFTSTICK, "LS") BUTTON(RIGHTSTICK, "RS") BUTTON(LEFTSHOULDER, "LB")   \
+    BUTTON(RIGHTSHOULDER, "RB") BUTTON(DPAD_UP, "D-pad Up") BUTTON(DPAD_DOWN, "D-pad Down")             \
+    BUTTON(DPAD_LEFT, "D-pad Left") BUTTON(DPAD_RIGHT, "D-pad Right") BUTTON(LT, "LT") BUTTON(RT, "RT")
+enum {
+#define BRISEL_BUTTON_ENUM(id, name) BRISEL_BUTTON_##id,
+    BRISEL_BUTTONS(BRISEL_BUTTON_ENUM)
+#undef BRISEL_BUTTON_ENUM
+    BRISEL_BUTTON_COUNT
+};
+/* clang-format on */
+
 /* What WindowState() counts. */
 enum {
     BRISEL_WINDOW_UNFOCUSED = 0, /* the window has lost the keyboard focus */
@@ -430,9 +447,22 @@ enum { BRISEL_FAIL_RESTART = 1010 };
        input all up, the main random generator's seed, the volumes and mute, the drawing state)     \
        and fast-forwards the new run, unseen and unheard, to the step the viewer asked for; it      \
        returns how many restarts were made. Called at any other time: BRISEL_FAIL_ARGUMENT */       \
-    X(int64_t, RestartScenes, (void))
+    X(int64_t, RestartScenes, (void))                                                               \
+    /* a controller button's count (BRISEL_BUTTON_*), as Pad counts: 0 while up, then 1, 2, 3 ...   \
+       per frame step held on any controller; refreshed by Act, recorded in replays. Whatever pad   \
+       button it holds, it is counted here too: the game learns which button the player pressed */  \
+    X(int64_t, ControllerButton, (int64_t button))                                                  \
+    /* which key or controller button holds pad button 0 to 3 (jump, shoot, reel, pause) from now   \
+       on. device BRISEL_DEVICE_MOUSE_KEYBOARD: code a key (BRISEL_KEY_*, by its label, as Key      \
+       counts it); BRISEL_DEVICE_CONTROLLER: code a button (BRISEL_BUTTON_*). code -1 gives the     \
+       button back its own keys or controller button (the table of engine/README.md). Whatever is   \
+       bound, Escape holds pad button 3, the triggers 1 and 2, the arrows, the d-pad and Back       \
+       their own; a key or button bound to another pad button no longer holds its old one. Other    \
+       values are ignored. Replays record the pad's counts, so they play the same whatever is       \
+       bound when they are watched */                                                               \
+    X(void, BindPadButton, (int64_t device, int64_t button, int64_t code))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 24
+#define BRISEL_EXTENSION_COUNT 26
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

@@ -139,10 +139,15 @@ struct InputState {
     ButtonState pad[kPadButtons];
     ButtonState mouse[kMouseButtons];
     ButtonState key[BRISEL_KEY_COUNT];
-    ButtonState window[kWindowStates];  // counted like buttons: held while the state lasts
+    ButtonState button[BRISEL_BUTTON_COUNT];  // every controller's own buttons (ControllerButton)
+    ButtonState window[kWindowStates];        // counted like buttons: held while the state lasts
     double mouseX = 0, mouseY = 0;
     std::unordered_map<SDL_JoystickID, SDL_GameController*> controllers;
-    std::unordered_map<SDL_JoystickID, uint32_t> controllerHeld;  // pad-button bitmask
+    std::unordered_map<SDL_JoystickID, uint32_t> controllerHeld;  // BRISEL_BUTTON_* bitmask
+    // What BindPadButton set for pad buttons 0 to 3: a key (BRISEL_KEY_*) and a controller
+    // button (BRISEL_BUTTON_*) each, -1 for the button's own (the default table).
+    int keyBound[4] = {-1, -1, -1, -1};
+    int buttonBound[4] = {-1, -1, -1, -1};
     // Each controller's axes as SDL last reported them (-32768..32767, triggers 0..32767).
     std::unordered_map<SDL_JoystickID, std::array<int16_t, BRISEL_AXIS_COUNT>> controllerAxes;
     // What the script last set each axis to (already past the dead zone: the game's view).

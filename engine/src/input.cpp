@@ -77,19 +77,53 @@ bool TogglesFullscreen(int key, const InputState& in) {
     return key == BRISEL_KEY_F11 || ((key == BRISEL_KEY_RETURN || key == BRISEL_KEY_KP_ENTER) && alt);
 }
 
-int PadButtonOf(uint8_t controllerButton) {
+// A controller's button as BRISEL_BUTTON_*, or -1 for one the game does not read.
+int ButtonOf(uint8_t controllerButton) {
     switch (controllerButton) {
-    case SDL_CONTROLLER_BUTTON_A: return 0;
-    case SDL_CONTROLLER_BUTTON_X: return 1;
-    case SDL_CONTROLLER_BUTTON_B: return 2;
-    case SDL_CONTROLLER_BUTTON_START: return 3;
-    case SDL_CONTROLLER_BUTTON_BACK: return 4;
-    case SDL_CONTROLLER_BUTTON_DPAD_UP: return 12;
-    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return 13;
-    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return 14;
-    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return 15;
+    case SDL_CONTROLLER_BUTTON_A: return BRISEL_BUTTON_A;
+    case SDL_CONTROLLER_BUTTON_B: return BRISEL_BUTTON_B;
+    case SDL_CONTROLLER_BUTTON_X: return BRISEL_BUTTON_X;
+    case SDL_CONTROLLER_BUTTON_Y: return BRISEL_BUTTON_Y;
+    case SDL_CONTROLLER_BUTTON_BACK: return BRISEL_BUTTON_BACK;
+    case SDL_CONTROLLER_BUTTON_START: return BRISEL_BUTTON_START;
+    case SDL_CONTROLLER_BUTTON_LEFTSTICK: return BRISEL_BUTTON_LEFTSTICK;
+    case SDL_CONTROLLER_BUTTON_RIGHTSTICK: return BRISEL_BUTTON_RIGHTSTICK;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: return BRISEL_BUTTON_LEFTSHOULDER;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: return BRISEL_BUTTON_RIGHTSHOULDER;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: return BRISEL_BUTTON_DPAD_UP;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return BRISEL_BUTTON_DPAD_DOWN;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return BRISEL_BUTTON_DPAD_LEFT;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return BRISEL_BUTTON_DPAD_RIGHT;
     default: return -1;
     }
+}
+
+// The pad button a controller button holds when nothing is bound, or -1.
+int DefaultPadButton(int button) {
+    switch (button) {
+    case BRISEL_BUTTON_A: return 0;
+    case BRISEL_BUTTON_X: return 1;
+    case BRISEL_BUTTON_B: return 2;
+    case BRISEL_BUTTON_START: return 3;
+    case BRISEL_BUTTON_BACK: return 4;
+    case BRISEL_BUTTON_DPAD_UP: return 12;
+    case BRISEL_BUTTON_DPAD_DOWN: return 13;
+    case BRISEL_BUTTON_DPAD_LEFT: return 14;
+    case BRISEL_BUTTON_DPAD_RIGHT: return 15;
+    default: return -1;
+    }
+}
+
+// The pad buttons a controller button holds under the bindings in force: those bound to it,
+// and its own unless that one is bound elsewhere or it is bound itself (Back and the d-pad
+// always keep their own).
+uint32_t PadMaskOf(const InputState& in, int button) {
+    uint32_t mask = 0;
+    for (int p = 0; p < 4; ++p)
+        if (in.buttonBound[p] == button) mask |= 1u << p;
+    const int own = DefaultPadButton(button);
+    if (own >= 4 || (own >= 0 && mask == 0 && in.buttonBound[own] < 0)) mask |= 1u << own;
+    return mask;
 }
 
 int MouseButtonOf(uint8_t sdlButton) {
@@ -123,16 +157,40 @@ void HoldKey(InputState& in, int key, uint32_t source, bool down) {
     Hold(in.key[key], source, down);
 }
 
-// The controllers' share of every pad button, from the per-controller masks.
+// The controllers' share of every pad button and controller button, from the per-controller
+// masks of the buttons held and the bindings in force.
 void UpdateControllerBits(InputState& in) {
     uint32_t any = 0;
     for (auto& [id, mask] : in.controllerHeld) any |= mask;
+    uint32_t pads = 0;
+    for (int c = 0; c < BRISEL_BUTTON_COUNT; ++c) {
+        const bool held = (any & (1u << c)) != 0;
+        if (held) pads |= PadMaskOf(in, c);
+        in.button[c].heldBy =
+            held ? (in.button[c].heldBy | kControllerBit) : (in.button[c].heldBy & ~kControllerBit);
+    }
     for (int b = 0; b < kPadButtons; ++b) {
-        if (any & (1u << b))
+        if (pads & (1u << b))
             in.pad[b].heldBy |= kControllerBit;
         else
             in.pad[b].heldBy &= ~kControllerBit;
     }
+}
+
+// A key bound with BindPadButton holds its pad button with its own source bit, after the nine
+// of the default table.
+constexpr uint32_t kBoundKeyBit = 1u << 9;
+
+// Whether a key of the default table holds its pad button under the bindings in force:
+// Escape always; another not when its pad button is bound to a key, nor when the key labelled
+// as the key pressed is bound itself.
+bool DefaultKeyHolds(const InputState& in, int entry, int label) {
+    if (kKeys[entry].key == SDL_SCANCODE_ESCAPE) return true;
+    const int b = kKeys[entry].button;
+    if (b < 4 && in.keyBound[b] >= 0) return false;
+    for (int p = 0; p < 4; ++p)
+        if (label >= 0 && in.keyBound[p] == label) return false;
+    return true;
 }
 
 // A controller's axis as SDL numbers it, or -1 for one the game does not read.
@@ -193,9 +251,11 @@ void UpdateTriggerButtons(InputState& in) {
             holds = false;
         else if (!holds && pull >= kTriggerPress)
             holds = true;
-        ButtonState& b = in.pad[buttons[t]];
-        if (holds && (b.heldBy & kTriggerBit) == 0) b.latched = true;
-        b.heldBy = holds ? (b.heldBy | kTriggerBit) : (b.heldBy & ~kTriggerBit);
+        for (ButtonState* b :
+             {&in.pad[buttons[t]], &in.button[t == 0 ? BRISEL_BUTTON_LT : BRISEL_BUTTON_RT]}) {
+            if (holds && (b->heldBy & kTriggerBit) == 0) b->latched = true;
+            b->heldBy = holds ? (b->heldBy | kTriggerBit) : (b->heldBy & ~kTriggerBit);
+        }
     }
 }
 
@@ -247,10 +307,12 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
     case SDL_KEYUP: {
         if (e.key.repeat) break;
         if (e.type == SDL_KEYDOWN) in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
-        for (int i = 0; i < kKeyCount; ++i)
-            if (kKeys[i].key == e.key.keysym.scancode)
-                Hold(in.pad[kKeys[i].button], 1u << i, e.type == SDL_KEYDOWN);
         int key = KeyOf(e.key.keysym.sym);
+        for (int i = 0; i < kKeyCount; ++i)
+            if (kKeys[i].key == e.key.keysym.scancode && DefaultKeyHolds(in, i, key))
+                Hold(in.pad[kKeys[i].button], 1u << i, e.type == SDL_KEYDOWN);
+        for (int p = 0; p < 4; ++p)
+            if (key >= 0 && in.keyBound[p] == key) Hold(in.pad[p], kBoundKeyBit << p, e.type == SDL_KEYDOWN);
         if (key >= 0) HoldKey(in, key, kKeyboardBit, e.type == SDL_KEYDOWN);
         break;
     }
@@ -295,13 +357,16 @@ void HandleInputEvent(InputState& in, const SDL_Event& e) {
     }
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP: {
-        int b = PadButtonOf(e.cbutton.button);
+        int b = ButtonOf(e.cbutton.button);
         auto it = in.controllerHeld.find(e.cbutton.which);
         if (b < 0 || it == in.controllerHeld.end()) break;
         if (e.type == SDL_CONTROLLERBUTTONDOWN) {
             in.device = BRISEL_DEVICE_CONTROLLER;
             it->second |= 1u << b;
-            in.pad[b].latched = true;
+            in.button[b].latched = true;
+            const uint32_t pads = PadMaskOf(in, b);
+            for (int p = 0; p < kPadButtons; ++p)
+                if (pads & (1u << p)) in.pad[p].latched = true;
         } else {
             it->second &= ~(1u << b);
         }
@@ -346,13 +411,17 @@ ScriptStep ApplyScriptEvents(InputState& in, int64_t step, bool keysToggle) {
             const bool down = ev.type == Type::Down;
             // As with the real devices: a key or a mouse button pressed is the mouse and
             // keyboard in hand. A pad line may be either, so it leaves the device as it was.
-            if (down && ev.source != Source::Pad) in.device = BRISEL_DEVICE_MOUSE_KEYBOARD;
+            if (down && ev.source != Source::Pad)
+                in.device =
+                    ev.source == Source::Button ? BRISEL_DEVICE_CONTROLLER : BRISEL_DEVICE_MOUSE_KEYBOARD;
             if (keysToggle && ev.source == Source::Key && down && TogglesFullscreen(ev.button, in)) {
                 ++out.fullscreenToggles;
                 break;
             }
             if (ev.source == Source::Key)
                 HoldKey(in, ev.button, kScriptBit, down);
+            else if (ev.source == Source::Button)
+                Hold(in.button[ev.button], kScriptBit, down);
             else
                 Hold(ev.source == Source::Mouse ? in.mouse[ev.button] : in.pad[ev.button], kScriptBit, down);
             break;
@@ -391,11 +460,12 @@ void RefreshCounts(InputState& in) {
     for (ButtonState& b : in.pad) b.Refresh();
     for (ButtonState& b : in.mouse) b.Refresh();
     for (ButtonState& b : in.key) b.Refresh();
+    for (ButtonState& b : in.button) b.Refresh();
     for (ButtonState& b : in.window) b.Refresh();
 }
 
 void ReleaseAllKeys(InputState& in) {
-    uint32_t keyBits = (1u << kKeyCount) - 1;
+    uint32_t keyBits = ((1u << kKeyCount) - 1) | (kBoundKeyBit * 15u);
     for (ButtonState& b : in.pad) b.heldBy &= ~keyBits;
     for (ButtonState& b : in.mouse) b.heldBy &= ~kMouseBit;
     for (ButtonState& b : in.key) b.heldBy &= ~kKeyboardBit;
@@ -429,6 +499,28 @@ int64_t Key(int64_t key) {
     BRISEL_ENTRY;
     if (key < 0 || key >= BRISEL_KEY_COUNT) return 0;
     return E().input.key[key].count;
+}
+
+int64_t ControllerButton(int64_t button) {
+    BRISEL_ENTRY;
+    if (button < 0 || button >= BRISEL_BUTTON_COUNT) return 0;
+    return E().input.button[button].count;
+}
+
+void BindPadButton(int64_t device, int64_t button, int64_t code) {
+    BRISEL_ENTRY;
+    if (button < 0 || button >= 4) return;
+    InputState& in = E().input;
+    if (device == BRISEL_DEVICE_MOUSE_KEYBOARD && code >= -1 && code < BRISEL_KEY_COUNT) {
+        in.keyBound[button] = int(code);
+        // Keys held now let go of what they held: the next press counts under the new keys.
+        const uint32_t keyBits = ((1u << kKeyCount) - 1) | (kBoundKeyBit * 15u);
+        for (ButtonState& b : in.pad) b.heldBy &= ~keyBits;
+    } else if (device == BRISEL_DEVICE_CONTROLLER && code >= -1 && code < BRISEL_BUTTON_COUNT &&
+               code != BRISEL_BUTTON_LT && code != BRISEL_BUTTON_RT) {
+        in.buttonBound[button] = int(code);
+        UpdateControllerBits(in);
+    }
 }
 
 int64_t WindowState(int64_t which) {

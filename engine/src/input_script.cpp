@@ -61,6 +61,12 @@ constexpr const char* kKeyNames[BRISEL_KEY_COUNT] = {
 #undef BRISEL_KEY_NAME
 };
 
+constexpr const char* kButtonNames[BRISEL_BUTTON_COUNT] = {
+#define BRISEL_BUTTON_NAME(id, name) name,
+    BRISEL_BUTTONS(BRISEL_BUTTON_NAME)
+#undef BRISEL_BUTTON_NAME
+};
+
 bool SameLetters(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -118,6 +124,16 @@ int KeyFromName(std::string_view name) {
 }
 
 const char* KeyName(int key) { return key >= 0 && key < BRISEL_KEY_COUNT ? kKeyNames[key] : nullptr; }
+
+int ButtonFromName(std::string_view name) {
+    for (int i = 0; i < BRISEL_BUTTON_COUNT; ++i)
+        if (SameLetters(name, kButtonNames[i])) return i;
+    return -1;
+}
+
+const char* ButtonName(int button) {
+    return button >= 0 && button < BRISEL_BUTTON_COUNT ? kButtonNames[button] : nullptr;
+}
 
 namespace {
 constexpr const char* kAxisNames[BRISEL_AXIS_COUNT] = {"leftx",  "lefty",       "rightx",
@@ -367,21 +383,27 @@ ParsedScript ParseInputScript(std::string_view text, const std::string& fileName
             } else if (kind == "down" || kind == "up") {
                 event.type = kind == "down" ? ScriptEvent::Type::Down : ScriptEvent::Type::Up;
                 if (w.size() < 3) return fail(std::string(kind) + " needs a button");
-                if (w[2] == "key") {
-                    // Key names may hold spaces ("Left Ctrl"): the name is the rest of the line.
-                    if (w.size() < 4) return fail(std::string(kind) + " key needs the key's name");
+                if (w[2] == "key" || w[2] == "button") {
+                    // Names may hold spaces ("Left Ctrl"): the name is the rest of the line.
+                    const bool key = w[2] == "key";
+                    if (w.size() < 4)
+                        return fail(std::string(kind) +
+                                    (key ? " key needs the key's name" : " button needs its name"));
                     std::string name(w[3]);
                     for (size_t i = 4; i < w.size(); ++i) name += " " + std::string(w[i]);
-                    event.source = ScriptEvent::Source::Key;
-                    event.button = KeyFromName(name);
-                    if (event.button < 0)
+                    event.source = key ? ScriptEvent::Source::Key : ScriptEvent::Source::Button;
+                    event.button = key ? KeyFromName(name) : ButtonFromName(name);
+                    if (event.button < 0 && key)
                         return fail("unknown key " + Quote(name) +
                                     " (SDL's key names: Return, Escape, M, F11, Left ...)");
+                    if (event.button < 0)
+                        return fail("unknown controller button " + Quote(name) +
+                                    " (A, B, X, Y, LB, RB, Start ...)");
                     expected = w.size();
                 } else {
                     if (!ParseButton(w[2], event))
                         return fail("unknown button " + Quote(w[2]) +
-                                    " (left, right, middle, pad0 ... pad15 or key)");
+                                    " (left, right, middle, pad0 ... pad15, key or button)");
                     expected = 3;
                 }
             } else if (kind == "window") {
@@ -473,6 +495,7 @@ std::string FormatScriptEvent(const ScriptEvent& event) {
             return line + (event.button == 0 ? "left" : event.button == 1 ? "right" : "middle");
         case ScriptEvent::Source::Pad: return line + "pad" + std::to_string(event.button);
         case ScriptEvent::Source::Key: return line + "key " + KeyName(event.button);
+        case ScriptEvent::Source::Button: return line + "button " + ButtonName(event.button);
         }
         return line;
     }

@@ -6,6 +6,8 @@
 //     <n> up <button>
 //     <n> down key <name>      a key, by SDL's name for it: M, Escape, Return, F11, Left Ctrl ...
 //     <n> up key <name>
+//     <n> down button <name>   a controller's own button: A, B, X, Y, LB, RB, Start, LT ...
+//     <n> up button <name>
 //     <n> window <change>      focus-lost, focus-gained, minimised or restored
 //     <n> axis <axis> <value>  a controller axis: leftx, lefty, rightx, righty (-1 to 1),
 //                              lefttrigger, righttrigger (0 to 1), as the game reads it
@@ -34,12 +36,13 @@ namespace brisel {
 
 struct ScriptEvent {
     enum class Type { Mouse, Down, Up, Window, Axis, Device, Quit, Fullscreen, Wheel };
-    enum class Source { Mouse, Pad, Key };  // what a Down or Up presses
+    enum class Source { Mouse, Pad, Key, Button };  // what a Down or Up presses
     enum class Change { FocusLost, FocusGained, Minimised, Restored };
     int64_t step = 0;
     Type type = Type::Quit;
     Source source = Source::Pad;  // Down/Up
-    // Down/Up: mouse 0 left, 1 right, 2 middle; pad 0..15; BRISEL_KEY_*. Axis: BRISEL_AXIS_*.
+    // Down/Up: mouse 0 left, 1 right, 2 middle; pad 0..15; BRISEL_KEY_*; BRISEL_BUTTON_*.
+    // Axis: BRISEL_AXIS_*.
     // Device: BRISEL_DEVICE_*. Wheel: its notches, away from the player positive.
     int button = 0;
     Change change = Change::FocusLost;  // Window
@@ -109,6 +112,9 @@ bool ValidNoteValue(std::string_view value);
 int KeyFromName(std::string_view name);
 // The name scripts give a key ("Left Ctrl"); null for a number that is no key.
 const char* KeyName(int key);
+// The controller button (BRISEL_BUTTON_*) a script names, without regard to case; -1 if none.
+int ButtonFromName(std::string_view name);
+const char* ButtonName(int button);  // "LB"; null for a number that is no button
 
 }  // namespace brisel
 

@@ -135,6 +135,7 @@ void Recorder::Reset() {
     pad_.assign(kPadButtons, false);
     mouse_.assign(kMouseButtons, false);
     key_.assign(BRISEL_KEY_COUNT, false);
+    button_.assign(BRISEL_BUTTON_COUNT, false);
     window_.assign(kWindowStates, false);
     x_ = y_ = 0;
     std::fill(std::begin(axis_), std::end(axis_), 0.0);
@@ -195,7 +196,9 @@ void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
             if (active == down && held[b] != down) {
                 held[b] = down;
                 Write(FormatScriptEvent(Press(step, source, int(b), down)));
-                if (down && source != Source::Pad) device_ = BRISEL_DEVICE_MOUSE_KEYBOARD;
+                if (down && source != Source::Pad)
+                    device_ =
+                        source == Source::Button ? BRISEL_DEVICE_CONTROLLER : BRISEL_DEVICE_MOUSE_KEYBOARD;
             }
         }
     };
@@ -215,6 +218,7 @@ void Recorder::Step(int64_t step, const InputState& in, bool fullscreen) {
         press(pad_, in.pad, Source::Pad, down);
         press(mouse_, in.mouse, Source::Mouse, down);
         press(key_, in.key, Source::Key, down);
+        press(button_, in.button, Source::Button, down);
         window(down);
     }
     // The sticks and triggers as the game reads them (past their dead zones): the trigger's own

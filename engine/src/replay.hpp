@@ -143,7 +143,7 @@ private:
     int64_t lastStep_ = 0;     // the last frame step made
     int64_t lastChecked_ = 0;  // the step of the last check written
     // What a replay's script holds at this point, so that only changes are written.
-    std::vector<bool> pad_, mouse_, key_, window_;
+    std::vector<bool> pad_, mouse_, key_, button_, window_;
     double x_ = 0, y_ = 0;
     double axis_[BRISEL_AXIS_COUNT] = {};
     // The device used last as the replay will have it: the lines written so far imply it (a

@@ -178,11 +178,12 @@ std::string HelpText(const std::string& settingsPath) {
         "  quit                           Ctrl+Q; on the title also Escape or Back\n"
         "  menus                          point and click; arrows, Enter, Escape;\n"
         "                                 d-pad or left stick, A, B\n"
+        "  (the defaults; Options, then Change, binds other keys and buttons)\n"
         "\n"
         "Files:\n"
 #if defined(_WIN32)
         "  %APPDATA%\\Grappix\\settings.ini: the volumes, mute, fullscreen, the\n"
-        "  window's size and the controller's rumble.\n"
+        "  window's size, the controller's rumble and the keys and buttons bound.\n"
         "  For this run: " +
         (settingsPath.empty() ? std::string("none (no application-data folder)") : settingsPath) +
         "\n"
@@ -194,8 +195,8 @@ std::string HelpText(const std::string& settingsPath) {
         "Environment:\n"
 #else
         "  $XDG_CONFIG_HOME/grappix/settings.ini (XDG_CONFIG_HOME is ~/.config\n"
-        "  when unset): the volumes, mute, fullscreen, the window's size and\n"
-        "  the controller's rumble.\n"
+        "  when unset): the volumes, mute, fullscreen, the window's size, the\n"
+        "  controller's rumble and the keys and buttons bound.\n"
         "  For this run: " +
         (settingsPath.empty() ? std::string("none (no home folder)") : settingsPath) +
         "\n"

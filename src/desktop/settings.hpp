@@ -10,16 +10,40 @@
 //     window-width = 1600     the window's size when not fullscreen, in screen pixels
 //     window-height = 900
 //     rumble = true           a controller shakes when the hook catches
+//     key-shoot = Z           the key of each action, by its name (Z, Space, Left Shift ...)
+//     key-reel = X
+//     key-jump = Space
+//     key-pause = P           (Escape pauses too, whatever is bound)
+//     button-shoot = X        the controller button of each action (A, B, X, Y, LB, RB, LS,
+//     button-reel = B         RS, Start); the triggers shoot and reel in whatever is bound
+//     button-jump = A
+//     button-pause = Start
 //
+// The four keys are four different keys, the four buttons four different buttons: a name bound
+// twice keeps the first action's line and gives the later one a default that is free.
 // Reading keeps every line as it was; writing changes only the values of these keys (adding
 // the missing ones at the end), so comments and keys written by another version survive.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace grappix {
+
+// The actions a player binds to a key and to a controller button, in the settings' order.
+enum BoundAction { kBindShoot, kBindReel, kBindJump, kBindPause, kBoundActions };
+using BindingNames = std::array<std::string, kBoundActions>;
+inline const BindingNames kDefaultKeys = {"Z", "X", "Space", "P"};
+inline const BindingNames kDefaultButtons = {"X", "B", "A", "Start"};
+inline constexpr const char* kBoundActionNames[kBoundActions] = {"shoot", "reel", "jump", "pause"};
+
+// Whether a name may be bound (a key's or, for controller, a button's): the name as the game
+// spells it, or null for a name it does not know or refuses. Given by the layer that knows the
+// engine's names; without one, any name of printable characters is taken as written.
+using BindingNameCheck = const char* (*)(bool controller, std::string_view name);
 
 struct Settings {
     int64_t musicVolume = 100;  // percent of each music piece's own volume
@@ -28,7 +52,9 @@ struct Settings {
     bool fullscreen = false;
     int64_t windowWidth = 1600;
     int64_t windowHeight = 900;
-    bool rumble = true;  // a controller shakes when the hook catches
+    bool rumble = true;                      // a controller shakes when the hook catches
+    BindingNames keys = kDefaultKeys;        // by BoundAction
+    BindingNames buttons = kDefaultButtons;  // by BoundAction
 
     bool operator==(const Settings&) const = default;
 };
@@ -55,11 +81,13 @@ public:
     std::string Save(const Settings& settings, Settings* written = nullptr);
 
     const std::string& Path() const { return path_; }
+    void SetNameCheck(BindingNameCheck check) { check_ = check; }  // before Load
 
 private:
     std::string path_;
     Settings base_;            // what the file held when last read or written here
     bool unreadable_ = false;  // exists but could not be read: never overwritten
+    BindingNameCheck check_ = nullptr;
 };
 
 }  // namespace grappix

@@ -7,6 +7,9 @@ namespace grappix {
 int64_t ButtonCount(int64_t button) { return Engine().Mouse(button); }
 int64_t PadCount(int64_t pad, int64_t button) { return Engine().Pad(pad, button); }
 int64_t KeyCount(int64_t key) { return Engine().Key != nullptr ? Engine().Key(key) : 0; }
+int64_t ControllerButtonCount(int64_t button) {
+    return Engine().ControllerButton != nullptr ? Engine().ControllerButton(button) : 0;
+}
 int64_t WindowStateCount(int64_t which) {
     return Engine().WindowState != nullptr ? Engine().WindowState(which) : 0;
 }

@@ -17,6 +17,8 @@ double MouseY();
 // Keys (BRISEL_KEY_*) and the window's state (BRISEL_WINDOW_*), counted as the buttons are.
 // An engine without these extensions reports 0: nothing pressed, the window always there.
 int64_t KeyCount(int64_t key);
+// A controller's own button (BRISEL_BUTTON_*), whatever action it is bound to.
+int64_t ControllerButtonCount(int64_t button);
 int64_t WheelSteps();  // the mouse wheel's notches this frame: away from the player more than 0
 int64_t WindowStateCount(int64_t which);
 

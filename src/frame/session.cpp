@@ -1,9 +1,11 @@
 #include "frame/session.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
 #include "desktop/terminal_line.hpp"
+#include "frame/bindings.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/input.hpp"
@@ -22,7 +24,13 @@ double Gain(int64_t percent) { return static_cast<double>(percent) / 100.0; }
 Session* ActiveSession() { return gActive; }
 void SetActiveSession(Session* session) { gActive = session; }
 
+const Settings& SettingsInForce() {
+    static const Settings defaults;
+    return gActive != nullptr ? gActive->Current() : defaults;
+}
+
 Session::Session(std::string settingsPath, const CommandLine& commandLine) : file_(std::move(settingsPath)) {
+    file_.SetNameCheck(&BindableName);
     std::vector<std::string> warnings;
     saved_ = file_.Load(warnings);
     if (commandLine.resetSettings) {
@@ -52,6 +60,29 @@ constexpr const char* kMusicNote = "settings.music-volume";
 constexpr const char* kEffectsNote = "settings.effects-volume";
 constexpr const char* kMuteNote = "settings.mute";
 constexpr const char* kRumbleNote = "settings.rumble";  // shown on the options screen
+// The bindings, "settings.key-shoot" ... "settings.button-pause": the cards show them.
+std::string BindingNote(bool controller, int action) {
+    return std::string(controller ? "settings.button-" : "settings.key-") + kBoundActionNames[action];
+}
+
+// The bindings a replay carries; one missing (a replay recorded before there were any) or not
+// bindable keeps the default, and names bound twice are made distinct as the settings file's.
+void ReadBindingNotes(Settings& s) {
+    s.keys = kDefaultKeys;
+    s.buttons = kDefaultButtons;
+    for (bool controller : {false, true})
+        for (int a = 0; a < kBoundActions; ++a) {
+            const char* text = Engine().GetReplayNote(BindingNote(controller, a).c_str());
+            const char* name = text != nullptr ? BindableName(controller, text) : nullptr;
+            if (name != nullptr) (controller ? s.buttons : s.keys)[size_t(a)] = name;
+        }
+    for (bool controller : {false, true}) {
+        BindingNames& names = controller ? s.buttons : s.keys;
+        for (int a = 1; a < kBoundActions; ++a)
+            for (int b = 0; b < a; ++b)
+                if (names[size_t(a)] == names[size_t(b)]) names = controller ? kDefaultButtons : kDefaultKeys;
+    }
+}
 
 // A volume note as written below; false for anything else (a hand-edited replay).
 bool ReadVolumeNote(const char* key, int64_t& volume) {
@@ -83,15 +114,22 @@ void Session::ApplyAfterInit() {
             current_.mute = std::string_view(mute) == "on";
         if (const char* rumble = e.GetReplayNote(kRumbleNote); rumble != nullptr)
             current_.rumble = std::string_view(rumble) == "on";
+        ReadBindingNotes(current_);
+        ApplyBindings(current_);
         ApplySound();
         atStart_ = current_;
         return;
     }
+    ApplyBindings(current_);
     if (e.SetReplayNote == nullptr) return;
     e.SetReplayNote(kMusicNote, std::to_string(current_.musicVolume).c_str());
     e.SetReplayNote(kEffectsNote, std::to_string(current_.effectsVolume).c_str());
     e.SetReplayNote(kMuteNote, current_.mute ? "on" : "off");
     e.SetReplayNote(kRumbleNote, current_.rumble ? "on" : "off");
+    for (int a = 0; a < kBoundActions; ++a) {
+        e.SetReplayNote(BindingNote(false, a).c_str(), current_.keys[size_t(a)].c_str());
+        e.SetReplayNote(BindingNote(true, a).c_str(), current_.buttons[size_t(a)].c_str());
+    }
 }
 
 void Session::Restart() {
@@ -194,6 +232,32 @@ void Session::SetMute(bool on) {
 
 void Session::SetRumble(bool on) {
     Change([on](Settings& s) { s.rumble = on; });
+}
+
+Session::Bound Session::Bind(bool controller, BoundAction action, std::string_view pressed) {
+    const char* known = BindableName(controller, pressed);
+    if (known == nullptr) return Bound::kRefused;
+    const std::string name = known;
+    const BindingNames& now = controller ? current_.buttons : current_.keys;
+    if (now[size_t(action)] == name) return Bound::kSame;
+    const bool swapped = std::find(now.begin(), now.end(), name) != now.end();
+    // Applied to what this run uses and to what the file holds alike, each keeping four names.
+    Change([controller, action, &name](Settings& s) {
+        BindingNames& names = controller ? s.buttons : s.keys;
+        const auto other = std::find(names.begin(), names.end(), name);
+        if (other != names.end()) *other = names[size_t(action)];
+        names[size_t(action)] = name;
+    });
+    ApplyBindings(current_);
+    return swapped ? Bound::kSwapped : Bound::kBound;
+}
+
+void Session::ResetBindings() {
+    Change([](Settings& s) {
+        s.keys = kDefaultKeys;
+        s.buttons = kDefaultButtons;
+    });
+    ApplyBindings(current_);
 }
 
 void Session::SetFullscreen(bool on) {

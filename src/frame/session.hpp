@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "desktop/command_line.hpp"
 #include "desktop/settings.hpp"
@@ -42,6 +43,13 @@ public:
     void SetFullscreen(bool on);
     void SetRumble(bool on);  // a controller shakes when the hook catches
 
+    // Binds a key (controller false) or controller button, by its name, to an action. A name
+    // bound to another action already swaps: that action takes this one's old name, so no
+    // action is ever left without one. Fixed and unknown names are refused.
+    enum class Bound { kBound, kSwapped, kSame, kRefused };
+    Bound Bind(bool controller, BoundAction action, std::string_view name);
+    void ResetBindings();  // every key and button back to its default, saved
+
 private:
     // A change made in the game: this run and the file both take it, then it is saved.
     template <class Edit>
@@ -66,5 +74,8 @@ private:
 // test of a single object).
 Session* ActiveSession();
 void SetActiveSession(Session* session);
+
+// The settings this run uses (the active session's), or the defaults when there is no session.
+const Settings& SettingsInForce();
 
 }  // namespace grappix

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "brisel.h"
+#include "frame/session.hpp"
 
 namespace grappix {
 
@@ -23,23 +24,13 @@ struct CapSpec {
 constexpr CapSpec Plain(const char* label) { return {label, 0.25, 0.27, 0.35}; }
 constexpr CapSpec kA{"A", 0.22, 0.62, 0.25}, kB{"B", 0.78, 0.22, 0.2}, kX{"X", 0.2, 0.42, 0.85};
 
-struct RowSpec {
-    const char* action;
-    CapSpec first, second;  // second.label null for one cap
-};
-constexpr CapSpec kNone{nullptr, 0, 0, 0};
-
-constexpr RowSpec kMouseRows[] = {
-    {"Shoot", Plain("Left button"), Plain("Z")},
-    {"Reel in", Plain("Right button"), Plain("X")},
-    {"Jump", Plain("Middle button"), Plain("Space")},
-    {"Pause", Plain("Esc"), Plain("P")},
-};
-constexpr RowSpec kControllerRows[] = {
-    {"Aim", Plain("Right stick"), kNone}, {"Shoot", Plain("RT"), kX},
-    {"Reel in", Plain("LT"), kB},         {"Jump", kA, kNone},
-    {"Pause", Plain("Start"), kNone},
-};
+// A controller button's cap: the face buttons in their colours, the rest plain.
+CapSpec ButtonCap(const std::string& name) {
+    constexpr CapSpec kY{"Y", 0.85, 0.68, 0.15};
+    for (const CapSpec& face : {kA, kB, kX, kY})
+        if (name == face.label) return face;
+    return Plain("");
+}
 
 }  // namespace
 
@@ -52,17 +43,40 @@ void ControlsCard::Prepare() {
 }
 
 void ControlsCard::Make(Card& card, bool controller) {
-    const RowSpec* rows = controller ? kControllerRows : kMouseRows;
-    const std::size_t count = controller ? std::size(kControllerRows) : std::size(kMouseRows);
-    card.rowCount = count;
-    for (std::size_t i = 0; i < count; ++i) {
+    // The bindings in force: the settings', or a replay's as it was recorded.
+    const Settings& s = SettingsInForce();
+    struct RowText {
+        const char* action;
+        std::string first, second;  // second empty for one cap
+        bool firstIsButton, secondIsButton;
+    };
+    const std::array<RowText, 5> mouseRows = {{
+        {"Shoot", "Left button", s.keys[kBindShoot], false, false},
+        {"Reel in", "Right button", s.keys[kBindReel], false, false},
+        {"Jump", "Middle button", s.keys[kBindJump], false, false},
+        {"Pause", "Esc", s.keys[kBindPause], false, false},
+        {"", "", "", false, false},
+    }};
+    const std::array<RowText, 5> controllerRows = {{
+        {"Aim", "Right stick", "", false, false},
+        {"Shoot", "RT", s.buttons[kBindShoot], false, true},
+        {"Reel in", "LT", s.buttons[kBindReel], false, true},
+        {"Jump", s.buttons[kBindJump], "", true, false},
+        {"Pause", s.buttons[kBindPause], "", true, false},
+    }};
+    const std::array<RowText, 5>& rows = controller ? controllerRows : mouseRows;
+    card.rowCount = controller ? 5 : 4;
+    for (std::size_t i = 0; i < card.rowCount; ++i) {
         Row& row = card.rows[i];
         row.action = rows[i].action;
         row.capCount = 0;
-        for (const CapSpec& face : {rows[i].first, rows[i].second}) {
-            if (face.label == nullptr) continue;
+        for (int c = 0; c < 2; ++c) {
+            const std::string& label = c == 0 ? rows[i].first : rows[i].second;
+            if (label.empty()) continue;
+            const CapSpec face =
+                (c == 0 ? rows[i].firstIsButton : rows[i].secondIsButton) ? ButtonCap(label) : Plain("");
             Cap& cap = row.caps[row.capCount++];
-            cap.label = capFont.MakeTex(kCapTextSize, face.label, 2);
+            cap.label = capFont.MakeTex(kCapTextSize, label, 2);
             cap.r = face.r;
             cap.g = face.g;
             cap.b = face.b;

@@ -8,6 +8,7 @@
 #include "desktop/settings.hpp"
 #include "frame/input.hpp"
 #include "frame/session.hpp"
+#include "options/controls_screen.hpp"
 
 namespace grappix {
 
@@ -19,10 +20,10 @@ constexpr double kEntryX = 1260, kEntryY = 770, kEntryW = 280, kEntryH = 80, kEn
 
 // The rows of settings, down the left side.
 constexpr double kRowX = 60, kRowW = 600, kRowH = 86;
-constexpr double kRowY[OptionsScreen::kEntryCount] = {200, 296, 392, 488, 584, 704};
+constexpr double kRowY[OptionsScreen::kEntryCount] = {200, 296, 392, 488, 584, 0, 704};
 constexpr double kBackW = 280;
-constexpr const char* kLabels[OptionsScreen::kEntryCount] = {"Music",      "Effects", "Mute",
-                                                             "Fullscreen", "Rumble",  "Back"};
+constexpr const char* kLabels[OptionsScreen::kEntryCount] = {"Music",  "Effects", "Mute", "Fullscreen",
+                                                             "Rumble", "Change",  "Back"};
 constexpr double kGlyphW = 30, kGlyphH = 60;
 constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
 constexpr int64_t kVolumeStep = 10;
@@ -34,25 +35,29 @@ constexpr double kCardX = 700, kCardY = 200, kCardW = 860, kCardH = 590;
 constexpr int64_t kCardSize = 26;  // text line height, pixels
 constexpr double kCardPitch = 38;
 constexpr double kColumnX[4] = {kCardX + 24, kCardX + 250, kCardX + 440, kCardX + 620};
-constexpr const char* kCard[][4] = {
-    {"", "Mouse", "Keyboard", "Controller"},
-    {"Aim", "point", "", "right stick"},
-    {"Shoot, take back", "left button", "Z", "RT or X"},
-    {"Reel in, let go", "right button", "X", "LT or B"},
-    {"Jump, kick off", "middle button", "Space", "A"},
-    {"Pause, resume", "", "Esc, P", "Start"},
-    {"Menus", "point, click", "arrows, Enter", "d-pad, left stick, A"},
-    {"Back", "", "Esc", "B"},
-    {"Mute", "", "M", ""},
-    {"Fullscreen", "", "F11, Alt+Enter", ""},
-    {"Quit", "", "Ctrl+Q", "Back (title)"},
-};
-
-const Settings& Shown() {
-    static const Settings defaults;
-    Session* s = ActiveSession();
-    return s != nullptr ? s->Current() : defaults;
+// The keys and buttons are the bindings in force (the menus take the jump button to choose and
+// the reel button to go back, as they take pad 0's buttons).
+std::array<std::array<std::string, 4>, 11> CardCells(const Settings& s) {
+    return {{
+        {"", "Mouse", "Keyboard", "Controller"},
+        {"Aim", "point", "", "right stick"},
+        {"Shoot, take back", "left button", s.keys[kBindShoot], "RT or " + s.buttons[kBindShoot]},
+        {"Reel in, let go", "right button", s.keys[kBindReel], "LT or " + s.buttons[kBindReel]},
+        {"Jump, kick off", "middle button", s.keys[kBindJump], s.buttons[kBindJump]},
+        {"Pause, resume", "", "Esc, " + s.keys[kBindPause], s.buttons[kBindPause]},
+        {"Menus", "point, click", "arrows, Enter", "d-pad, left stick, " + s.buttons[kBindJump]},
+        {"Back", "", "Esc", s.buttons[kBindReel]},
+        {"Mute", "", "M", ""},
+        {"Fullscreen", "", "F11, Alt+Enter", ""},
+        {"Quit", "", "Ctrl+Q", "Back (title)"},
+    }};
 }
+
+// The controls page's entry, on the card beside its heading.
+constexpr double kChangeX = kCardX + kCardW - 300, kChangeY = kCardY + 8, kChangeW = 280, kChangeH = 62;
+constexpr double kChangeGlyphW = 26, kChangeGlyphH = 52;
+
+const Settings& Shown() { return SettingsInForce(); }
 
 std::string VolumeText(int64_t percent) {
     std::string n = std::to_string(percent);
@@ -74,21 +79,30 @@ OptionsScreen::OptionsScreen() {
     for (int i = 0; i < kEntryCount; ++i) {
         Button& b = entries[static_cast<size_t>(i)];
         b.InitColors();
-        b.SetRect(kRowX, kRowY[i], i == kBack ? kBackW : kRowW, kRowH);
+        if (i == kControls)
+            b.SetRect(kChangeX, kChangeY, kChangeW, kChangeH);
+        else
+            b.SetRect(kRowX, kRowY[i], i == kBack ? kBackW : kRowW, kRowH);
     }
     text.LoadDefault();
     cardFont = LoadFont("font.ttf");
-    for (size_t row = 0; row < std::size(kCard); ++row)
-        for (size_t column = 0; column < 4; ++column) {
-            const std::string cell = kCard[row][column];
-            if (cell.empty() || cardCount == card.size()) continue;
-            card[cardCount++] = {cardFont.MakeTex(kCardSize, cell, 2), kColumnX[column],
-                                 kCardY + 78 + kCardPitch * static_cast<double>(row)};
-        }
+    MakeCard();
     footnote = cardFont.MakeTex(22, "These settings are kept between runs; grappix --help says where.", 2);
     sample.Load("hit_p13_a.ogg", 0.5, false);
     mouse.Init();
     nav.Reset();
+}
+
+void OptionsScreen::MakeCard() {
+    cardCount = 0;
+    const auto cells = CardCells(Shown());
+    for (size_t row = 0; row < cells.size(); ++row)
+        for (size_t column = 0; column < 4; ++column) {
+            const std::string& cell = cells[row][column];
+            if (cell.empty() || cardCount == card.size()) continue;
+            card[cardCount++] = {cardFont.MakeTex(kCardSize, cell, 2), kColumnX[column],
+                                 kCardY + 78 + kCardPitch * static_cast<double>(row)};
+        }
 }
 
 void OptionsScreen::Run(const std::function<void()>& drawBehind) {
@@ -96,6 +110,15 @@ void OptionsScreen::Run(const std::function<void()>& drawBehind) {
     for (;;) {
         NextFrame();
         if (!Frame()) return;
+        if (openControls) {
+            openControls = false;
+            {
+                ControlsScreen controls;  // its lettering goes when it closes
+                controls.Run(drawBehind);
+            }
+            MakeCard();
+            nav.Reset(kControls);
+        }
         drawBehind();
         Draw();
     }
@@ -138,6 +161,10 @@ void OptionsScreen::Drag(const MenuInput& in) {
 
 void OptionsScreen::Act(const MenuNav::Result& r, const MenuInput& in) {
     const bool volume = r.entry == kMusic || r.entry == kEffects;
+    if (r.entry == kControls) {
+        openControls = r.action == MenuNav::Action::Choose;
+        return;
+    }
     switch (r.action) {
     case MenuNav::Action::Left: Step(r.entry, -1); break;
     case MenuNav::Action::Right: Step(r.entry, +1); break;
@@ -185,6 +212,7 @@ void OptionsScreen::Draw() const {
                                              SwitchText(s.mute),        SwitchText(s.fullscreen),
                                              SwitchText(s.rumble),      ""};
     for (int i = 0; i < kEntryCount; ++i) {
+        if (i == kControls) continue;  // on the card, drawn over it
         const Button& b = entries[static_cast<size_t>(i)];
         b.Draw();
         const double y = kRowY[i] + (kRowH - kGlyphH) * 0.5;
@@ -204,6 +232,10 @@ void OptionsScreen::Draw() const {
         line.tex.Draw(0, 0, line.tex.Width(), line.tex.Height(), line.x, line.y, 1, 1, 1, 1);
     }
     footnote.Draw(0, 0, footnote.Width(), footnote.Height(), kColumnX[0], kCardY + kCardH - 50, 1, 1, 1, 0.7);
+    entries[kControls].Draw();
+    const std::string label = kLabels[kControls];
+    text.DrawText(label, kChangeX + (kChangeW - kChangeGlyphW * static_cast<double>(label.size())) * 0.5,
+                  kChangeY + (kChangeH - kChangeGlyphH) * 0.5, kChangeGlyphW, kChangeGlyphH, 1.0);
 }
 
 void InitOptionsEntry(Button& entry) {

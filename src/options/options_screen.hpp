@@ -1,6 +1,7 @@
 // The options screen: music volume, effects volume, mute, fullscreen and the controller's
 // rumble, and a card of the
-// controls for the mouse, the keyboard and a controller. It opens over the screen it was
+// controls for the mouse, the keyboard and a controller, with the bindings in force and an
+// entry ("Change") to the controls page that rebinds them. It opens over the screen it was
 // opened from (the title, or the pause screen with the game frozen behind it) and returns
 // there when the player leaves it. Every change goes through the run's session, so it takes
 // effect at once and is saved.
@@ -20,7 +21,9 @@ namespace grappix {
 
 class OptionsScreen {
 public:
-    enum Entry { kMusic, kEffects, kMute, kFullscreen, kRumble, kBack, kEntryCount };
+    // kControls, the controls page's entry, sits on the card; in the menu's order it comes
+    // between Rumble and Back.
+    enum Entry { kMusic, kEffects, kMute, kFullscreen, kRumble, kControls, kBack, kEntryCount };
 
     OptionsScreen();  // loads the lettering and makes the card's lines
     OptionsScreen(const OptionsScreen&) = delete;
@@ -46,6 +49,7 @@ private:
     void Act(const MenuNav::Result& r, const MenuInput& in);
     void Step(int entry, int direction);  // a volume up or down a step, a switch flipped
     void Drag(const MenuInput& in);       // a volume row pressed and dragged along
+    void MakeCard();                      // the card's cells, with the bindings in force
 
     std::array<Button, kEntryCount> entries;
     BitmapFont text;
@@ -60,9 +64,10 @@ private:
     SoundClip sample;  // played at the effects volume when it changes
     MouseInput mouse;
     MenuNav nav;
-    int dragRow = -1;      // the volume row the left button went down on, -1 for none
-    double dragX = 0;      // where the drag's last step was taken
-    bool dragged = false;  // the press moved its row: its release is no click
+    bool openControls = false;  // the controls page was chosen: Run opens it
+    int dragRow = -1;           // the volume row the left button went down on, -1 for none
+    double dragX = 0;           // where the drag's last step was taken
+    bool dragged = false;       // the press moved its row: its release is no click
 };
 
 // Opens the options screen over the one drawn by drawBehind, and returns when the player

@@ -14,6 +14,7 @@
 #include "common/stage.hpp"
 #include "frame/input.hpp"
 #include "frame/media.hpp"
+#include "frame/session.hpp"
 #include "options/options_screen.hpp"
 #include "records/record_book.hpp"
 
@@ -101,10 +102,16 @@ constexpr std::array<CreditLine, kCreditLines> kRightCredits = {{
 
 // The bottom line: the controls in one line, for the device the player holds. It ends left of
 // the options entry and sits below the menu.
-constexpr const char* kControlsLineMouse =
-    "Mouse: left button shoots, right reels in, middle jumps.  Keys: Z, X, Space; Esc pauses.";
-constexpr const char* kControlsLinePad =
-    "Controller: right stick aims, RT or X shoots, LT or B reels in, A jumps, Start pauses.";
+// The keys and buttons named are the bindings in force.
+std::string ControlsLine(bool controller) {
+    const Settings& s = SettingsInForce();
+    if (!controller)
+        return "Mouse: left button shoots, right reels in, middle jumps.  Keys: " + s.keys[kBindShoot] +
+               ", " + s.keys[kBindReel] + ", " + s.keys[kBindJump] + "; Esc pauses.";
+    return "Controller: right stick aims, RT or " + s.buttons[kBindShoot] + " shoots, LT or " +
+           s.buttons[kBindReel] + " reels in, " + s.buttons[kBindJump] + " jumps, " + s.buttons[kBindPause] +
+           " pauses.";
+}
 constexpr int64_t kControlsLineSize = 24;
 constexpr double kControlsLineX = 30, kControlsLineY = 862;
 constexpr const char* kCreditsReturn = "Click, or press Esc (B on a controller), to return";
@@ -143,8 +150,7 @@ public:
         creditsFont = LoadFont("font.ttf");
         // Text is rendered ahead in the order it is asked for: the controls line, drawn in the
         // first frame, goes before the credits, which wait for a click.
-        controlsLine[0] = creditsFont.MakeTex(kControlsLineSize, kControlsLineMouse, 2);
-        controlsLine[1] = creditsFont.MakeTex(kControlsLineSize, kControlsLinePad, 2);
+        MakeControlsLines();
         for (int i = 0; i < kCreditLines; ++i) leftLines[i] = MakeCreditTex(creditsFont, kLeftCredits[i]);
         for (int i = 0; i < kCreditLines; ++i) rightLines[i] = MakeCreditTex(creditsFont, kRightCredits[i]);
         creditsReturn = creditsFont.MakeTex(30, kCreditsReturn, 3);
@@ -176,7 +182,10 @@ public:
             if (r.action == MenuNav::Action::Choose) {
                 if (r.entry < kCredit) return kModes[r.entry];
                 if (r.entry == kCredit) Credits();
-                if (r.entry == kOptions) RunOptions([this] { Scroll(); });
+                if (r.entry == kOptions) {
+                    RunOptions([this] { Scroll(); });
+                    MakeControlsLines();  // the controls may have been rebound
+                }
             }
 
             Scroll();
@@ -220,7 +229,9 @@ private:
             NextFrame();
             mouse.Update();
             const MenuInput in = ReadMenuInput(mouse);
-            if (in.click || in.back || in.choose || LeavePressed() || IsPressed(KeyCount(BRISEL_KEY_B)))
+            // The controller's own B too, whatever it is bound to: the credits name it.
+            if (in.click || in.back || in.choose || LeavePressed() || IsPressed(KeyCount(BRISEL_KEY_B)) ||
+                IsPressed(ControllerButtonCount(BRISEL_BUTTON_B)))
                 return;
             Scroll();
             DrawRect(14, 14, 1572, 872, 0, 0, 0, 0.5);
@@ -236,6 +247,16 @@ private:
         }
     }
 
+    // The controls lines of the bindings in force, made again only when their text changed.
+    void MakeControlsLines() {
+        for (int i = 0; i < 2; ++i) {
+            std::string text = ControlsLine(i == 1);
+            if (text == controlsText[i]) continue;
+            controlsLine[i] = creditsFont.MakeTex(kControlsLineSize, text, 2);
+            controlsText[i] = std::move(text);
+        }
+    }
+
     std::array<Button, kMenuCount + 1> buttons;  // the menu, then the options entry
     MenuNav nav;
     BitmapFont captionFont;
@@ -247,6 +268,7 @@ private:
     std::array<Tex, kCreditLines> leftLines;
     std::array<Tex, kCreditLines> rightLines;
     std::array<Tex, 2> controlsLine;  // for the mouse and keyboard, for a controller
+    std::array<std::string, 2> controlsText;
     Tex creditsReturn;
     std::array<Tex, kCredit> modeLines;  // what each mode is
     Tex quitLine;

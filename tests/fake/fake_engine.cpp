@@ -268,6 +268,16 @@ int64_t FakeRestartScenes() {  // the first call marks the loop's start; later o
     return gCurrent->sceneStarts - 1;
 }
 
+int64_t FakeControllerButton(int64_t button) {
+    REC(ControllerButton)::Record(button);
+    auto it = gCurrent->buttons.find(button);
+    return it == gCurrent->buttons.end() ? 0 : it->second;
+}
+void FakeBindPadButton(int64_t device, int64_t button, int64_t code) {
+    REC(BindPadButton)::Record(device, button, code);
+    gCurrent->bound[{device, button}] = code;
+}
+
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
         REC(name)::Record(x);     \
@@ -364,6 +374,8 @@ FakeEngine::FakeEngine() {
     t.SealReplay = &FakeSealReplay;
     t.MouseWheel = &FakeMouseWheel;
     t.RestartScenes = &FakeRestartScenes;
+    t.ControllerButton = &FakeControllerButton;
+    t.BindPadButton = &FakeBindPadButton;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }

@@ -57,8 +57,10 @@ public:
     void SetWindowCount(int64_t which, int64_t count) { window[which] = count; }
     void SetAxis(int64_t axis, double value) { axes[axis] = value; }  // PadAxis
     void SetLastDevice(int64_t device) { lastDevice = device; }
-    int64_t wheel = 0;        // MouseWheel
+    int64_t wheel = 0;                                                               // MouseWheel
     int64_t sceneStarts = 0;  // RestartScenes calls
+    void SetButtonCount(int64_t button, int64_t count) { buttons[button] = count; }  // ControllerButton
+    std::map<std::pair<int64_t, int64_t>, int64_t> bound;  // BindPadButton: (device, pad button) -> code
     void RemoveExtensions();  // an engine of the 132 names alone: every extension null
     // Replays: the notes the game gave, and what a replay playing back reports.
     std::map<std::string, std::string> notes;        // SetReplayNote
@@ -72,6 +74,7 @@ public:
     // ---- state the fake functions use ----
     std::map<int64_t, int64_t> mouse;
     std::map<int64_t, int64_t> pad;
+    std::map<int64_t, int64_t> buttons;
     double cursorX = 0, cursorY = 0;
     std::deque<int64_t> rnd;  // when empty, Rnd returns min
     std::set<std::string> failing;
