@@ -416,9 +416,36 @@ enum { BRISEL_FAIL_REPLAY = 1009 };
     X(int64_t, SealReplay, (void))                                                                  \
     /* the mouse wheel's notches in the last frame step, refreshed by Act: turned away from the     \
        player more than 0, towards the player less; 0 when it did not turn. Recorded in replays */  \
-    X(int64_t, MouseWheel, (void))
+    X(int64_t, MouseWheel, (void))                                                                  \
+    /* text the player types, which is never play: starts taking what is typed, from text (UTF-8,   \
+       at most maxBytes bytes). While it lasts, keys, mouse buttons and controller buttons go to    \
+       the typing, not to the game (they count as up), except Return, Keypad Enter and Escape:      \
+       they end it (Escape gives the text back as it was) and reach the game as ever. Nothing       \
+       typed is recorded, traced or hashed; while a replay plays back nothing is typed */           \
+    X(void, BeginTextInput, (const char* text, int64_t maxBytes))                                   \
+    /* ends the typing, keeping what was typed; nothing when none goes on */                        \
+    X(void, EndTextInput, (void))                                                                   \
+    /* what is typed so far, or what was typed last; "" before any */                               \
+    X(const char*, TypedText, (void))                                                               \
+    /* text over the next frame shown, drawn by the engine after the game's frame (never into the   \
+       frame, a screenshot, a trace or a check): what only the player sees, such as what they typed \
+       or content from the network. x, y its top left corner, height a line's height, on a dark     \
+       plate; '\n' starts a line. Shown once: the game calls it every frame it should stay */       \
+    X(void, OverlayText, (double x, double y, double height, const char* text))                     \
+    /* an HTTP request made in the background, for content that never enters play: a GET of url    \
+       when fields and file are null, otherwise a multipart POST of fields ("name=value" lines)     \
+       and of the file at path file as the part fileField. Returns its number (1, 2 ...), 0 where   \
+       the engine has no network. 5 s to connect, 60 s in all; any time, before Init too */         \
+    X(int64_t, HttpRequest, (const char* url, const char* fields, const char* fileField, const char* file)) \
+    /* a request's state: 0 while it goes on, the answer's HTTP status, or -1 when it failed (no    \
+       connection, a timeout, an answer over 4 MiB, an unknown number) */                           \
+    X(int64_t, HttpStatus, (int64_t request))                                                       \
+    /* the answer's body, or after a failure one line saying why; "" while it goes on */            \
+    X(const char*, HttpBody, (int64_t request))                                                     \
+    /* forgets a request; one still going on is stopped */                                          \
+    X(void, HttpFree, (int64_t request))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 23
+#define BRISEL_EXTENSION_COUNT 31
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

@@ -377,6 +377,8 @@ void Shutdown() {
     // waits run side by side, so a quit is not held up twice.
     BeginStoppingTextureLoader();
     ReleaseViewerMarks();
+    ReleaseOverlay();
+    StopRequests();
     CloseAudio();
     StopTextureLoader();
     CloseControllers(e.input);
@@ -457,6 +459,7 @@ void SaveShot(Engine& e) {
 
 void Present(Engine& e) {
     if (e.gpu) {  // the frame was drawn into the window's back buffer as the game drew it
+        DrawOverlay(e);
         SDL_RenderPresent(e.renderer);
         e.gpuCanvas.BeginFrame();
         return;
@@ -472,6 +475,7 @@ void Present(Engine& e) {
     }
     SDL_RenderCopy(e.renderer, e.screen, nullptr, nullptr);
     DrawViewerMarks(e);
+    DrawOverlay(e);
     SDL_RenderPresent(e.renderer);
 }
 
@@ -527,6 +531,7 @@ void Pace(Engine& e) {
 void PollEvents(Engine& e) {
     SDL_Event ev;
     while (SDL_PollEvent(&ev)) {
+        if (TakeTypingEvent(e, ev)) continue;  // typed, not played
         switch (ev.type) {
         case SDL_QUIT: e.quitRequested = true; break;
         case SDL_WINDOWEVENT:
@@ -685,6 +690,7 @@ int64_t Act(void) {
     }
     e.canvas.EndFrame();
     if (e.gpu) e.gpuCanvas.EndFrame();
+    e.overlay.clear();  // asked for again with the next frame
     AgeTextureCache(e.step);
     if (shot && !e.gpu) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));

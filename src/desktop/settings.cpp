@@ -83,6 +83,22 @@ const Key kKeys[] = {
      [](const Settings& s) { return std::to_string(s.windowHeight); }},
     {"rumble", "true or false", [](std::string_view v, Settings& s) { return ParseFlag(v, s.rumble); },
      [](const Settings& s) { return Text(s.rumble); }},
+    {"board", "true or false", [](std::string_view v, Settings& s) { return ParseFlag(v, s.board); },
+     [](const Settings& s) { return Text(s.board); }},
+    {"board-name", "1 to 24 printable characters without < > & \" '",
+     [](std::string_view v, Settings& s) {
+         if (!v.empty() && !IsBoardName(v)) return false;
+         s.boardName = v;
+         return true;
+     },
+     [](const Settings& s) { return s.boardName; }},
+    {"board-address", "an address starting with http:// or https://",
+     [](std::string_view v, Settings& s) {
+         if (!v.empty() && !IsBoardAddress(v)) return false;
+         s.boardAddress = v;
+         return true;
+     },
+     [](const Settings& s) { return s.boardAddress; }},
 };
 
 const Key* FindKey(std::string_view name) {
@@ -92,6 +108,22 @@ const Key* FindKey(std::string_view name) {
 }
 
 }  // namespace
+
+bool IsBoardName(std::string_view name) {
+    if (name.empty() || name.size() > kBoardNameMax || name.front() == ' ' || name.back() == ' ') return false;
+    for (char c : name)
+        if (c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'') return false;
+    return true;
+}
+
+bool IsBoardAddress(std::string_view address) {
+    if (address.size() > kBoardAddressMax ||
+        !(address.starts_with("http://") || address.starts_with("https://")) || address.size() < 9)
+        return false;
+    for (char c : address)
+        if (c <= 0x20 || c > 0x7E) return false;
+    return true;
+}
 
 namespace {
 

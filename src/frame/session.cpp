@@ -36,6 +36,7 @@ Session::Session(std::string settingsPath, const CommandLine& commandLine) : fil
     if (commandLine.musicVolume) current_.musicVolume = *commandLine.musicVolume;
     if (commandLine.effectsVolume) current_.effectsVolume = *commandLine.effectsVolume;
     if (commandLine.mute) current_.mute = true;
+    if (!commandLine.boardAddress.empty()) current_.boardAddress = commandLine.boardAddress;
 }
 
 void Session::ApplyBeforeInit() {
@@ -52,6 +53,7 @@ constexpr const char* kMusicNote = "settings.music-volume";
 constexpr const char* kEffectsNote = "settings.effects-volume";
 constexpr const char* kMuteNote = "settings.mute";
 constexpr const char* kRumbleNote = "settings.rumble";  // shown on the options screen
+constexpr const char* kBoardNote = "settings.board";    // shown on the options screen
 
 // A volume note as written below; false for anything else (a hand-edited replay).
 bool ReadVolumeNote(const char* key, int64_t& volume) {
@@ -83,6 +85,10 @@ void Session::ApplyAfterInit() {
             current_.mute = std::string_view(mute) == "on";
         if (const char* rumble = e.GetReplayNote(kRumbleNote); rumble != nullptr)
             current_.rumble = std::string_view(rumble) == "on";
+        // Only the switch: the name and address are the player's, never part of a replay.
+        current_.board = false;
+        if (const char* board = e.GetReplayNote(kBoardNote); board != nullptr)
+            current_.board = std::string_view(board) == "on";
         ApplySound();
         return;
     }
@@ -91,6 +97,7 @@ void Session::ApplyAfterInit() {
     e.SetReplayNote(kEffectsNote, std::to_string(current_.effectsVolume).c_str());
     e.SetReplayNote(kMuteNote, current_.mute ? "on" : "off");
     e.SetReplayNote(kRumbleNote, current_.rumble ? "on" : "off");
+    e.SetReplayNote(kBoardNote, current_.board ? "on" : "off");
 }
 
 struct Session::Notes {
@@ -187,6 +194,20 @@ void Session::SetMute(bool on) {
 
 void Session::SetRumble(bool on) {
     Change([on](Settings& s) { s.rumble = on; });
+}
+
+void Session::SetBoard(bool on) {
+    Change([on](Settings& s) { s.board = on; });
+}
+
+void Session::SetBoardName(const std::string& name) {
+    if (!name.empty() && !IsBoardName(name)) return;
+    Change([&name](Settings& s) { s.boardName = name; });
+}
+
+void Session::SetBoardAddress(const std::string& address) {
+    if (!address.empty() && !IsBoardAddress(address)) return;
+    Change([&address](Settings& s) { s.boardAddress = address; });
 }
 
 void Session::SetFullscreen(bool on) {

@@ -39,6 +39,11 @@ public:
     void SetMute(bool on);
     void SetFullscreen(bool on);
     void SetRumble(bool on);  // a controller shakes when the hook catches
+    // The board of records: on or off, the player's name and the board's address (each
+    // refused unless the board would take it, "" included for none).
+    void SetBoard(bool on);
+    void SetBoardName(const std::string& name);
+    void SetBoardAddress(const std::string& address);
 
 private:
     // A change made in the game: this run and the file both take it, then it is saved.

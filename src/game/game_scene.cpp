@@ -7,6 +7,7 @@
 
 #include "brisel.h"
 #include "common/stage.hpp"
+#include "frame/board_link.hpp"
 #include "frame/input.hpp"
 #include "frame/replay_link.hpp"
 #include "frame/session.hpp"
@@ -245,6 +246,9 @@ void RunGame(GameMode mode) {
         auto scene = std::make_unique<GameScene>(mode);
         scene->Run();
     }
+    // Back to the title: the replay is closed here, and a record beaten goes to the board.
+    if (BoardLink* board = ActiveBoard(); board != nullptr && ActiveSession() != nullptr)
+        board->GameEnded(ActiveSession()->Current(), records != nullptr && records->BeatenInGame());
     if (records != nullptr && records->EndsWatch(startStep)) Quit();
 }
 

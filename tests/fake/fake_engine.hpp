@@ -65,6 +65,13 @@ public:
     std::map<std::string, std::string> replayNotes;  // GetReplayNote while replaying
     std::string recordingFile;                       // RecordingFile
 
+    // Text typed by the player (TypedText; BeginTextInput sets it to its text), and the
+    // network: each request is answered at once with the status and body given for its URL
+    // (none: a failure, -1), and remembered (its URL and fields).
+    std::string typed;
+    std::map<std::string, std::pair<int64_t, std::string>> httpAnswers;
+    std::vector<std::pair<std::string, std::string>> httpRequests;
+
     // Maths calls are not recorded unless asked for (the world calls them by the hundred).
     bool recordMaths = false;
 
