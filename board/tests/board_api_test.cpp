@@ -146,6 +146,71 @@ TEST(BoardApiTest, ARunIsListedWithTheSpeedItsReplayProvesOnceAndItsNameStaysIts
     EXPECT_EQ(served.Get("/api/top/normal")->body, "[]");
 }
 
+TEST(BoardApiTest, TheGameQueuesARecordRunOfflineSendsItLaterAndSubmitPrintsTheVerdict) {
+    // Guards against a record run that never reaches the board (not closed at the game's end,
+    // lost while the board was unreachable), a key that is not the player's alone, and a
+    // --submit that reports a refusal as success.
+    Served served(100);
+    TempDir dir;
+    std::filesystem::create_directories(dir / "config/grappix");
+    grappix::test::WriteFile(dir / "config/grappix/settings.ini",
+                             "board = true\nboard-name = Ada\nboard-address = http://127.0.0.1:1\n");
+    grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
+    env.push_back({"BRISEL_NODRAW", "1"});
+    env.push_back({"BRISEL_INPUT", std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script"});
+    grappix::test::RunProcess({GRAPPIX_EXE, "--record", dir / "run.replay"}, GRAPPIX_RUN_DIR, env, 120.0);
+    const std::filesystem::path queue = dir / "state/grappix/board-queue";
+    std::vector<std::filesystem::path> queued;
+    for (const auto& f : std::filesystem::directory_iterator(queue)) queued.push_back(f.path());
+    ASSERT_EQ(queued.size(), 1u) << "the first game beat the record while the board was unreachable";
+    const grappix::test::ProcessResult proof = grappix::test::RunProcess(
+        {GRAPPIX_EXE, "--verify", queued[0].string()}, GRAPPIX_RUN_DIR, grappix::test::HeadlessGameEnv(dir), 60.0);
+    ASSERT_EQ(proof.status, 0) << "closed at the game's end, it plays to there: " << proof.out;
+    const int64_t proven = nlohmann::json::parse(proof.out)["best"]["normal"].get<int64_t>();
+    EXPECT_GT(proven, 0);
+    EXPECT_EQ(std::filesystem::status(dir / "config/grappix/board-key").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    // The next run, with the board reachable, sends it from the title.
+    const std::string url = "http://127.0.0.1:" + std::to_string(served.port);
+    grappix::test::WriteFile(dir / "idle.script", "seed 1\n240 quit\n");
+    grappix::test::Env paced = grappix::test::HeadlessGameEnv(dir);
+    paced.erase(paced.begin() + 2);  // BRISEL_NOPACE: four seconds on the title
+    paced.push_back({"BRISEL_INPUT", dir / "idle.script"});
+    grappix::test::RunProcess({GRAPPIX_EXE, "--board", url}, GRAPPIX_RUN_DIR, paced, 60.0);
+    EXPECT_FALSE(std::filesystem::exists(queued[0])) << "sent, it leaves the queue";
+    nlohmann::json top;
+    for (int i = 0; i < 600 && top.empty(); ++i) {
+        top = nlohmann::json::parse(served.Get("/api/top/normal")->body);
+        if (top.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0]["name"], "Ada");
+    EXPECT_EQ(top[0]["speed"], proven);
+
+    // --submit: the board's verdict, and the status that says it.
+    grappix::test::WriteFile(dir / "whole.replay", Recording().replay);
+    const std::string check = Recording().replay.substr(Recording().replay.find("check 1800 "), 27);
+    grappix::test::WriteFile(dir / "tampered.replay", Edit(Recording().replay, check, "check 1800 0123456789abcdef"));
+    struct Case {
+        const char* file;
+        int status;
+        const char* out;
+        const char* err;
+    };
+    for (const Case& c : {Case{"whole.replay", 0, "\"accepted\"", ""},
+                          Case{"tampered.replay", 1, "\"refused\"", "at step 1800"},
+                          Case{"missing.replay", 1, "", "no such file"}}) {
+        SCOPED_TRACE(c.file);
+        const grappix::test::ProcessResult r =
+            grappix::test::RunProcess({GRAPPIX_EXE, "--submit", dir / c.file, "--board", url, "--name", "Ada"},
+                                      GRAPPIX_RUN_DIR, grappix::test::HeadlessGameEnv(dir), 90.0);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
 TEST(BoardApiTest, OneAddressCannotFloodTheBoard) {
     Served served(2);
     for (int status : {400, 400, 429, 429}) EXPECT_EQ(served.Submit("x", "Ada", kKey)->status, status);
