@@ -163,13 +163,15 @@ TEST(BoardApiTest, TheGameQueuesARecordRunOfflineSendsItLaterAndSubmitPrintsTheV
     std::vector<std::filesystem::path> queued;
     for (const auto& f : std::filesystem::directory_iterator(queue)) queued.push_back(f.path());
     ASSERT_EQ(queued.size(), 1u) << "the first game beat the record while the board was unreachable";
-    const grappix::test::ProcessResult proof = grappix::test::RunProcess(
-        {GRAPPIX_EXE, "--verify", queued[0].string()}, GRAPPIX_RUN_DIR, grappix::test::HeadlessGameEnv(dir), 60.0);
+    const grappix::test::ProcessResult proof =
+        grappix::test::RunProcess({GRAPPIX_EXE, "--verify", queued[0].string()}, GRAPPIX_RUN_DIR,
+                                  grappix::test::HeadlessGameEnv(dir), 60.0);
     ASSERT_EQ(proof.status, 0) << "closed at the game's end, it plays to there: " << proof.out;
     const int64_t proven = nlohmann::json::parse(proof.out)["best"]["normal"].get<int64_t>();
     EXPECT_GT(proven, 0);
-    EXPECT_EQ(std::filesystem::status(dir / "config/grappix/board-key").permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(
+        std::filesystem::status(dir / "config/grappix/board-key").permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     // The next run, with the board reachable, sends it from the title.
     const std::string url = "http://127.0.0.1:" + std::to_string(served.port);
@@ -191,7 +193,8 @@ TEST(BoardApiTest, TheGameQueuesARecordRunOfflineSendsItLaterAndSubmitPrintsTheV
     // --submit: the board's verdict, and the status that says it.
     grappix::test::WriteFile(dir / "whole.replay", Recording().replay);
     const std::string check = Recording().replay.substr(Recording().replay.find("check 1800 "), 27);
-    grappix::test::WriteFile(dir / "tampered.replay", Edit(Recording().replay, check, "check 1800 0123456789abcdef"));
+    grappix::test::WriteFile(dir / "tampered.replay",
+                             Edit(Recording().replay, check, "check 1800 0123456789abcdef"));
     struct Case {
         const char* file;
         int status;
@@ -202,9 +205,9 @@ TEST(BoardApiTest, TheGameQueuesARecordRunOfflineSendsItLaterAndSubmitPrintsTheV
                           Case{"tampered.replay", 1, "\"refused\"", "at step 1800"},
                           Case{"missing.replay", 1, "", "no such file"}}) {
         SCOPED_TRACE(c.file);
-        const grappix::test::ProcessResult r =
-            grappix::test::RunProcess({GRAPPIX_EXE, "--submit", dir / c.file, "--board", url, "--name", "Ada"},
-                                      GRAPPIX_RUN_DIR, grappix::test::HeadlessGameEnv(dir), 90.0);
+        const grappix::test::ProcessResult r = grappix::test::RunProcess(
+            {GRAPPIX_EXE, "--submit", dir / c.file, "--board", url, "--name", "Ada"}, GRAPPIX_RUN_DIR,
+            grappix::test::HeadlessGameEnv(dir), 90.0);
         EXPECT_EQ(r.status, c.status) << r.out << r.err;
         EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;

@@ -139,8 +139,9 @@ void DrawOverlay(Engine& e) {
             SDL_DestroyTexture(l.texture);
             l.texture = nullptr;
         }
-    g_lines.erase(std::remove_if(g_lines.begin(), g_lines.end(), [](const CachedLine& l) { return !l.texture; }),
-                  g_lines.end());
+    g_lines.erase(
+        std::remove_if(g_lines.begin(), g_lines.end(), [](const CachedLine& l) { return !l.texture; }),
+        g_lines.end());
 }
 
 void ReleaseOverlay() {
@@ -182,7 +183,8 @@ void OverlayText(double x, double y, double height, const char* text) {
     BRISEL_ENTRY;
     if (text == nullptr || !(height > 0) || !(x == x) || !(y == y)) return;
     std::vector<brisel::Engine::OverlayLine>& overlay = brisel::E().overlay;
-    if (overlay.size() < 64) overlay.push_back({x, y, std::min(height, 200.0), std::string(text).substr(0, 4096)});
+    if (overlay.size() < 64)
+        overlay.push_back({x, y, std::min(height, 200.0), std::string(text).substr(0, 4096)});
 }
 
 }  // extern "C"

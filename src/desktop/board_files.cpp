@@ -22,7 +22,8 @@ constexpr size_t kMostReplay = size_t(64) << 20;  // the engine plays no larger 
 bool IsKey(const std::string& key) {
     if (key.size() < 16 || key.size() > 128) return false;
     return std::all_of(key.begin(), key.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+               c == '_';
     });
 }
 
@@ -30,7 +31,8 @@ std::string ReadKey(const std::string& path, ReadStatus& status, std::string& er
     std::string text, why;
     status = ReadSmallFile(path, 1024, text, why);
     if (status == ReadStatus::Missing) return {};
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
     if (status != ReadStatus::Ok) {
         error = path + ": cannot read the board key (" + why + ")";
         return {};

@@ -97,8 +97,9 @@ const std::vector<Option> kOptions = {
      [](CommandLine& c, std::string_view v) { return FileName(v, c.submitFile); }},
     {"--name", nullptr, "NAME", "the player's name --submit sends (1 to 24 characters)",
      [](CommandLine& c, std::string_view v) {
-         if (!IsBoardName(v)) return "'" + std::string(v) + "' is not a name the board takes (1 to 24 " +
-                                     "printable characters, no < > & \" ', no blanks at its ends)";
+         if (!IsBoardName(v))
+             return "'" + std::string(v) + "' is not a name the board takes (1 to 24 " +
+                    "printable characters, no < > & \" ', no blanks at its ends)";
          c.boardName = v;
          return std::string();
      }},
@@ -167,8 +168,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         (line.watchBest || !line.replayFile.empty() || !line.recordFile.empty() || line.force))
         return Fail(
             "option '--verify' plays its own replay: not with --watch-best, --replay, --record or --force");
-    const int plays = (line.watchBest ? 1 : 0) + (line.watchBoard ? 1 : 0) + (line.replayFile.empty() ? 0 : 1) +
-                      (line.submitFile.empty() ? 0 : 1) + (line.verifyFile.empty() ? 0 : 1);
+    const int plays = (line.watchBest ? 1 : 0) + (line.watchBoard ? 1 : 0) +
+                      (line.replayFile.empty() ? 0 : 1) + (line.submitFile.empty() ? 0 : 1) +
+                      (line.verifyFile.empty() ? 0 : 1);
     if (plays > 1)
         return Fail("--watch-best, --watch-board, --replay, --submit and --verify go one at a time");
     if (!line.submitFile.empty() && (line.boardAddress.empty() || line.boardName.empty()))

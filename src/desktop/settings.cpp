@@ -110,7 +110,8 @@ const Key* FindKey(std::string_view name) {
 }  // namespace
 
 bool IsBoardName(std::string_view name) {
-    if (name.empty() || name.size() > kBoardNameMax || name.front() == ' ' || name.back() == ' ') return false;
+    if (name.empty() || name.size() > kBoardNameMax || name.front() == ' ' || name.back() == ' ')
+        return false;
     for (char c : name)
         if (c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'') return false;
     return true;

@@ -40,7 +40,10 @@ struct JsonReader {
         v = 0;
         for (int k = 0; k < 4; ++k) {
             const char h = t[i++];
-            const int d = h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10 : h >= 'A' && h <= 'F' ? h - 'A' + 10 : -1;
+            const int d = h >= '0' && h <= '9'   ? h - '0'
+                          : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                          : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                                 : -1;
             if (d < 0) return false;
             v = v * 16 + static_cast<unsigned>(d);
         }
@@ -140,10 +143,11 @@ std::string TopText(const std::vector<JsonFields>& entries) {
 }
 
 // A request made and waited for, outside play (the command line's board options).
-int64_t Fetch(const EngineTable& e, const std::string& url, const std::string& fields, const std::string& file,
-              std::string& body) {
-    const int64_t id = e.HttpRequest(url.c_str(), fields.empty() ? nullptr : fields.c_str(),
-                                     file.empty() ? nullptr : "replay", file.empty() ? nullptr : file.c_str());
+int64_t Fetch(const EngineTable& e, const std::string& url, const std::string& fields,
+              const std::string& file, std::string& body) {
+    const int64_t id =
+        e.HttpRequest(url.c_str(), fields.empty() ? nullptr : fields.c_str(),
+                      file.empty() ? nullptr : "replay", file.empty() ? nullptr : file.c_str());
     if (id == 0) {
         body = "this build of the engine has no network: the board is not available";
         return -1;
@@ -211,7 +215,8 @@ void BoardLink::Forget(int64_t& request) {
 
 void BoardLink::Pump(const Settings& settings) {
     const EngineTable& e = Engine();
-    if (e.HttpRequest == nullptr || e.HttpStatus == nullptr || e.HttpBody == nullptr || ReplayingBack()) return;
+    if (e.HttpRequest == nullptr || e.HttpStatus == nullptr || e.HttpBody == nullptr || ReplayingBack())
+        return;
     if (sending_ != 0) TakeAnswer(settings);
     TakeTops();
     if (!settings.board || settings.boardAddress.empty()) {
@@ -354,9 +359,10 @@ int SubmitToBoard(const CommandLine& line, const char* enginePath) {
     return 1;
 }
 
-std::string FetchBoardRun(const char* enginePath, const std::string& address, const std::string& mode, int64_t rank,
-                          const std::string& folder, std::string& path) {
-    if (address.empty()) return "--watch-board: no board's address (--board URL, or board-address in the settings)";
+std::string FetchBoardRun(const char* enginePath, const std::string& address, const std::string& mode,
+                          int64_t rank, const std::string& folder, std::string& path) {
+    if (address.empty())
+        return "--watch-board: no board's address (--board URL, or board-address in the settings)";
     EngineLibrary library;
     EngineTable table;
     if (std::string why = BindNetwork(enginePath, library, table); !why.empty()) return why;
@@ -365,14 +371,16 @@ std::string FetchBoardRun(const char* enginePath, const std::string& address, co
     int64_t status = Fetch(table, base + "/api/top/" + mode + "?limit=" + std::to_string(rank), "", "", body);
     std::vector<JsonFields> top;
     if (status < 0) return "the board cannot be reached: " + Printable(body);
-    if (status != 200 || !ReadJsonObjects(body, top)) return "the board did not give its " + mode + " runs: " + Reason(body);
+    if (status != 200 || !ReadJsonObjects(body, top))
+        return "the board did not give its " + mode + " runs: " + Reason(body);
     if (static_cast<int64_t>(top.size()) < rank)
-        return "the board has " + std::to_string(top.size()) + " " + mode + " run" + (top.size() == 1 ? "" : "s") +
-               ", none at rank " + std::to_string(rank);
+        return "the board has " + std::to_string(top.size()) + " " + mode + " run" +
+               (top.size() == 1 ? "" : "s") + ", none at rank " + std::to_string(rank);
     const std::string replay = top[static_cast<size_t>(rank - 1)]["replay"];
     const size_t slash = replay.rfind('/');
     const std::string hash = slash == std::string::npos ? "" : replay.substr(slash + 1);
-    if (replay.rfind("/replay/", 0) != 0 || hash.size() != 64 || hash.find_first_not_of("0123456789abcdef") != std::string::npos)
+    if (replay.rfind("/replay/", 0) != 0 || hash.size() != 64 ||
+        hash.find_first_not_of("0123456789abcdef") != std::string::npos)
         return "the board gave no replay for that run";
     status = Fetch(table, base + replay, "", "", body);
     if (status != 200) return "the board did not give the run's replay: " + Reason(body);

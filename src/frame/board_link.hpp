@@ -30,8 +30,8 @@ bool ReadJsonObjects(const std::string& text, std::vector<JsonFields>& out);
 
 class BoardLink {
 public:
-    static constexpr int64_t kRetryFrames = 60 * 60;     // a minute after the board could not be reached
-    static constexpr int64_t kTopFrames = 5 * 60 * 60;   // the top lists are asked for again
+    static constexpr int64_t kRetryFrames = 60 * 60;      // a minute after the board could not be reached
+    static constexpr int64_t kTopFrames = 5 * 60 * 60;    // the top lists are asked for again
     static constexpr int64_t kQueueLookFrames = 10 * 60;  // the queue folder is looked at again
 
     explicit BoardLink(std::string queueFolder, std::string keyPath);
@@ -82,7 +82,7 @@ int SubmitToBoard(const CommandLine& line, const char* enginePath);
 
 // --watch-board MODE [RANK]: fetches that run's replay from the board at address into folder
 // (<hash>.replay) and gives its path. Returns "" or one line saying why it could not.
-std::string FetchBoardRun(const char* enginePath, const std::string& address, const std::string& mode, int64_t rank,
-                          const std::string& folder, std::string& path);
+std::string FetchBoardRun(const char* enginePath, const std::string& address, const std::string& mode,
+                          int64_t rank, const std::string& folder, std::string& path);
 
 }  // namespace grappix

@@ -29,7 +29,7 @@ constexpr double kGlyphW = 30, kGlyphH = 60;
 // The board's typed rows: their text starts after the label and is drawn by the engine.
 constexpr double kTypedX = kRowX + 24 + 8 * kGlyphW + 10;
 constexpr double kTypedH = 40;
-constexpr size_t kAddressShown = 28;  // characters of a long address shown: its end
+constexpr size_t kAddressShown = 28;     // characters of a long address shown: its end
 constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
 constexpr int64_t kVolumeStep = 10;
 constexpr double kDragStep = 40;  // a drag along a volume row moves it a step every so many pixels
@@ -206,7 +206,8 @@ bool OptionsScreen::Typing() {
         // What the board would refuse is left out: markup, characters beyond ASCII, blanks at the ends.
         std::string kept;
         for (const char* c = typed; *c != '\0'; ++c)
-            if (*c >= 0x20 && *c <= 0x7E && (typingRow == kBoardAddress || std::string_view("<>&\"'").find(*c) == std::string_view::npos))
+            if (*c >= 0x20 && *c <= 0x7E &&
+                (typingRow == kBoardAddress || std::string_view("<>&\"'").find(*c) == std::string_view::npos))
                 kept += *c;
         while (!kept.empty() && kept.back() == ' ') kept.pop_back();
         while (!kept.empty() && kept.front() == ' ') kept.erase(0, 1);
@@ -238,10 +239,15 @@ void OptionsScreen::Draw() const {
     DrawRect(0, 0, 1600, 900, 0, 0, 0, 0.7);
     text.DrawText("Options", kRowX, 24, 45, 90, 1.0);
     const Settings& s = Shown();
-    const std::string values[kEntryCount] = {
-        VolumeText(s.musicVolume), VolumeText(s.effectsVolume), SwitchText(s.mute), SwitchText(s.fullscreen),
-        SwitchText(s.rumble),      SwitchText(s.board),         "",                 "",
-        ""};
+    const std::string values[kEntryCount] = {VolumeText(s.musicVolume),
+                                             VolumeText(s.effectsVolume),
+                                             SwitchText(s.mute),
+                                             SwitchText(s.fullscreen),
+                                             SwitchText(s.rumble),
+                                             SwitchText(s.board),
+                                             "",
+                                             "",
+                                             ""};
     for (int i = 0; i < kEntryCount; ++i) {
         const Button& b = entries[static_cast<size_t>(i)];
         b.Draw();

@@ -20,7 +20,18 @@ namespace grappix {
 
 class OptionsScreen {
 public:
-    enum Entry { kMusic, kEffects, kMute, kFullscreen, kRumble, kBoard, kBoardName, kBoardAddress, kBack, kEntryCount };
+    enum Entry {
+        kMusic,
+        kEffects,
+        kMute,
+        kFullscreen,
+        kRumble,
+        kBoard,
+        kBoardName,
+        kBoardAddress,
+        kBack,
+        kEntryCount
+    };
 
     OptionsScreen();  // loads the lettering and makes the card's lines
     OptionsScreen(const OptionsScreen&) = delete;

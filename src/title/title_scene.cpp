@@ -192,7 +192,8 @@ public:
             }
             DrawModeRecords(captionFont, ActiveRecords());
             if (BoardLink* board = ActiveBoard())
-                for (int i = 0; i < kCredit; ++i) board->ShowTop(static_cast<int>(kModes[i]), kBoardTopX, kMenuY[i] + 8);
+                for (int i = 0; i < kCredit; ++i)
+                    board->ShowTop(static_cast<int>(kModes[i]), kBoardTopX, kMenuY[i] + 8);
             DrawOptionsEntry(buttons[kOptions], captionFont);
             const int lit = nav.Highlighted();
             const Tex& line = quitAsked > 0               ? quitLine
