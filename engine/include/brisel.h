@@ -345,104 +345,104 @@ enum { BRISEL_FAIL_REPLAY = 1009 };
 /* Each line: X(return type, name, (parameters)), as in the main table. Every setter may be
  * called before Init: it then sets how Init opens the window and the sound.               */
 /* clang-format off: the table is aligned by hand, one entry a line. */
-#define BRISEL_EXTENSIONS(X)                                                                                \
-    /* the library's name and version with those of the libraries under it, for --version;                  \
-       any time, before Init too */                                                                         \
-    X(const char*, EngineVersion, (void))                                                                   \
-    /* a key's count (BRISEL_KEY_*), as Pad counts buttons: 0 while up, then 1, 2, 3 ... per frame          \
-       step held; refreshed by Act. Ctrl, Shift or Alt down when another key goes down counts               \
-       in that step even if let go before it ends. F11 and Alt+Return toggle fullscreen. */                 \
-    X(int64_t, Key, (int64_t key))                                                                          \
-    /* the window's state (BRISEL_WINDOW_*) as a count refreshed by Act: 0 while it does not hold,          \
-       then 1, 2, 3 ... per frame step it has held. While the window is minimised or hidden, Act            \
-       shows nothing, draws are traced but not made, and every sound is paused. */                          \
-    X(int64_t, WindowState, (int64_t which))                                                                \
-    /* the system pointer while it is over the window: shown (as at Init) or hidden */                      \
-    X(void, ShowPointer, (bool show))                                                                       \
-    /* a sound's group (BRISEL_SOUND_*); its channel plays at VolumeSnd x the group's volume */             \
-    X(void, SetSndGroup, (BriselSnd * snd, int64_t group))                                                  \
-    /* a group's volume, 0..1 (1 at Init) */                                                                \
-    X(void, SetGroupVolume, (int64_t group, double volume))                                                 \
-    /* the volume SetGroupVolume left */                                                                    \
-    X(double, GetGroupVolume, (int64_t group))                                                              \
-    /* silences every sound, or lets them be heard again; they play on unheard, volumes are kept */         \
-    X(void, SetMute, (bool mute))                                                                           \
-    /* whether SetMute silenced the sounds */                                                               \
-    X(bool, GetMute, (void))                                                                                \
-    /* fullscreen on the desktop's resolution, or a window */                                               \
-    X(void, SetFullscreen, (bool on))                                                                       \
-    /* whether the window is fullscreen now; F11 and Alt+Return also toggle it */                           \
-    X(bool, GetFullscreen, (void))                                                                          \
-    /* the plain window's size in screen pixels, 1 to 16384 a side; Init fits it to the desktop */          \
-    X(void, SetWindowSize, (int64_t width, int64_t height))                                                 \
-    /* the last size of the window when neither fullscreen nor maximised (1600 x 900 if none) */            \
-    X(void, GetWindowSize, (int64_t * width, int64_t * height))                                             \
-    /* a controller axis of pad 0 (BRISEL_AXIS_*), refreshed by Act: sticks -1..1, triggers 0..1;           \
-       a stick inside its dead zone reads 0 on both axes, a trigger inside its own reads 0.                 \
-       With several controllers, each stick is the one pushed furthest; 0 with none. */                     \
-    X(double, PadAxis, (int64_t axis))                                                                      \
-    /* the device used last (BRISEL_DEVICE_*), refreshed by Act: a key, a mouse button or a move            \
-       of the mouse makes it the mouse and keyboard; a controller's button, or a stick or trigger           \
-       pushed past its dead zone, makes it the controller */                                                \
-    X(int64_t, LastDevice, (void))                                                                          \
-    /* shakes every controller that can, at strength 0..1 for the given milliseconds (at most               \
-       2000); nothing where none can. Output only: the game never reads it back */                          \
-    X(void, Rumble, (double strength, int64_t milliseconds))                                                \
-    /* a note carried in the header of the replay being recorded ("note <key> <value>": key one             \
-       word, value one line); call after Init and before the first Act. While a replay plays back,          \
-       the game reads the recorded notes with GetReplayNote instead of its own files. Notes are             \
-       covered by the replay's checks. The note "version" is the game's version, dotted numbers: it         \
-       goes into the replay's version line, and it names what the game draws: any change to the             \
-       drawing or sound calls the game makes raises it. A replay of an older version plays, the             \
-       first check that differs reported in one line and not fatal; one of a newer version plays            \
-       only with BRISEL_REPLAY_FORCE=1; an engine version that differs alone changes nothing.               \
-       What only a viewer sees (a replay's strip, network content) the engine draws after the               \
-       game's frame, as an extension, kept out of traces and checks */                                      \
-    X(void, SetReplayNote, (const char* key, const char* value))                                            \
-    /* while a replay plays back: the note recorded under key; otherwise, or when none was                  \
-       recorded, null */                                                                                    \
-    X(const char*, GetReplayNote, (const char* key))                                                        \
-    /* whether this run is a replay being played back (the game then writes no settings or                  \
-       records) */                                                                                          \
-    X(bool, Replaying, (void))                                                                              \
-    /* the file this run is being recorded to, "" when it is not recorded */                                \
-    X(const char*, RecordingFile, (void))                                                                   \
-    /* frame steps Act has made since Init: the step numbers of a replay's lines */                         \
-    X(int64_t, StepNumber, (void))                                                                          \
-    /* while a run is recorded: writes a check of the frame step just made into the replay (unless          \
-       its last check is of that step), writes out everything recorded so far and syncs it to the           \
-       disk, so a crash from here on still leaves a replay that plays up to this step. Returns              \
-       that step; -1 when the run is not recorded or the replay could not be written */                     \
-    X(int64_t, SealReplay, (void))                                                                          \
-    /* the mouse wheel's notches in the last frame step, refreshed by Act: turned away from the             \
-       player more than 0, towards the player less; 0 when it did not turn. Recorded in replays */          \
-    X(int64_t, MouseWheel, (void))                                                                          \
-    /* text the player types, which is never play: starts taking what is typed, from text (UTF-8,           \
-       at most maxBytes bytes). While it lasts, keys, mouse buttons and controller buttons go to            \
-       the typing, not to the game (they count as up), except Return, Keypad Enter and Escape:              \
-       they end it (Escape gives the text back as it was) and reach the game as ever. Nothing               \
-       typed is recorded, traced or hashed; while a replay plays back nothing is typed */                   \
-    X(void, BeginTextInput, (const char* text, int64_t maxBytes))                                           \
-    /* ends the typing, keeping what was typed; nothing when none goes on */                                \
-    X(void, EndTextInput, (void))                                                                           \
-    /* what is typed so far, or what was typed last; "" before any */                                       \
-    X(const char*, TypedText, (void))                                                                       \
-    /* text over the next frame shown, drawn by the engine after the game's frame (never into the           \
-       frame, a screenshot, a trace or a check): what only the player sees, such as what they typed         \
-       or content from the network. x, y its top left corner, height a line's height, on a dark             \
-       plate; '\n' starts a line. Shown once: the game calls it every frame it should stay */               \
-    X(void, OverlayText, (double x, double y, double height, const char* text))                             \
-    /* an HTTP request made in the background, for content that never enters play: a GET of url             \
-       when fields and file are null, otherwise a multipart POST of fields ("name=value" lines)             \
-       and of the file at path file as the part fileField. Returns its number (1, 2 ...), 0 where           \
-       the engine has no network. 5 s to connect, 60 s in all; any time, before Init too */                 \
-    X(int64_t, HttpRequest, (const char* url, const char* fields, const char* fileField, const char* file)) \
-    /* a request's state: 0 while it goes on, the answer's HTTP status, or -1 when it failed (no            \
-       connection, a timeout, an answer over 4 MiB, an unknown number) */                                   \
-    X(int64_t, HttpStatus, (int64_t request))                                                               \
-    /* the answer's body, or after a failure one line saying why; "" while it goes on */                    \
-    X(const char*, HttpBody, (int64_t request))                                                             \
-    /* forgets a request; one still going on is stopped */                                                  \
+#define BRISEL_EXTENSIONS(X)                                                                        \
+    /* the library's name and version with those of the libraries under it, for --version;          \
+       any time, before Init too */                                                                 \
+    X(const char*, EngineVersion, (void))                                                           \
+    /* a key's count (BRISEL_KEY_*), as Pad counts buttons: 0 while up, then 1, 2, 3 ... per frame  \
+       step held; refreshed by Act. Ctrl, Shift or Alt down when another key goes down counts       \
+       in that step even if let go before it ends. F11 and Alt+Return toggle fullscreen. */         \
+    X(int64_t, Key, (int64_t key))                                                                  \
+    /* the window's state (BRISEL_WINDOW_*) as a count refreshed by Act: 0 while it does not hold,  \
+       then 1, 2, 3 ... per frame step it has held. While the window is minimised or hidden, Act    \
+       shows nothing, draws are traced but not made, and every sound is paused. */                  \
+    X(int64_t, WindowState, (int64_t which))                                                        \
+    /* the system pointer while it is over the window: shown (as at Init) or hidden */              \
+    X(void, ShowPointer, (bool show))                                                               \
+    /* a sound's group (BRISEL_SOUND_*); its channel plays at VolumeSnd x the group's volume */     \
+    X(void, SetSndGroup, (BriselSnd * snd, int64_t group))                                          \
+    /* a group's volume, 0..1 (1 at Init) */                                                        \
+    X(void, SetGroupVolume, (int64_t group, double volume))                                         \
+    /* the volume SetGroupVolume left */                                                            \
+    X(double, GetGroupVolume, (int64_t group))                                                      \
+    /* silences every sound, or lets them be heard again; they play on unheard, volumes are kept */ \
+    X(void, SetMute, (bool mute))                                                                   \
+    /* whether SetMute silenced the sounds */                                                       \
+    X(bool, GetMute, (void))                                                                        \
+    /* fullscreen on the desktop's resolution, or a window */                                       \
+    X(void, SetFullscreen, (bool on))                                                               \
+    /* whether the window is fullscreen now; F11 and Alt+Return also toggle it */                   \
+    X(bool, GetFullscreen, (void))                                                                  \
+    /* the plain window's size in screen pixels, 1 to 16384 a side; Init fits it to the desktop */  \
+    X(void, SetWindowSize, (int64_t width, int64_t height))                                         \
+    /* the last size of the window when neither fullscreen nor maximised (1600 x 900 if none) */    \
+    X(void, GetWindowSize, (int64_t * width, int64_t * height))                                     \
+    /* a controller axis of pad 0 (BRISEL_AXIS_*), refreshed by Act: sticks -1..1, triggers 0..1;   \
+       a stick inside its dead zone reads 0 on both axes, a trigger inside its own reads 0.         \
+       With several controllers, each stick is the one pushed furthest; 0 with none. */             \
+    X(double, PadAxis, (int64_t axis))                                                              \
+    /* the device used last (BRISEL_DEVICE_*), refreshed by Act: a key, a mouse button or a move    \
+       of the mouse makes it the mouse and keyboard; a controller's button, or a stick or trigger   \
+       pushed past its dead zone, makes it the controller */                                        \
+    X(int64_t, LastDevice, (void))                                                                  \
+    /* shakes every controller that can, at strength 0..1 for the given milliseconds (at most       \
+       2000); nothing where none can. Output only: the game never reads it back */                  \
+    X(void, Rumble, (double strength, int64_t milliseconds))                                        \
+    /* a note carried in the header of the replay being recorded ("note <key> <value>": key one     \
+       word, value one line); call after Init and before the first Act. While a replay plays back,  \
+       the game reads the recorded notes with GetReplayNote instead of its own files. Notes are     \
+       covered by the replay's checks. The note "version" is the game's version, dotted numbers: it \
+       goes into the replay's version line, and it names what the game draws: any change to the     \
+       drawing or sound calls the game makes raises it. A replay of an older version plays, the     \
+       first check that differs reported in one line and not fatal; one of a newer version plays    \
+       only with BRISEL_REPLAY_FORCE=1; an engine version that differs alone changes nothing.       \
+       What only a viewer sees (a replay's strip, network content) the engine draws after the       \
+       game's frame, as an extension, kept out of traces and checks */                              \
+    X(void, SetReplayNote, (const char* key, const char* value))                                    \
+    /* while a replay plays back: the note recorded under key; otherwise, or when none was          \
+       recorded, null */                                                                            \
+    X(const char*, GetReplayNote, (const char* key))                                                \
+    /* whether this run is a replay being played back (the game then writes no settings or          \
+       records) */                                                                                  \
+    X(bool, Replaying, (void))                                                                      \
+    /* the file this run is being recorded to, "" when it is not recorded */                        \
+    X(const char*, RecordingFile, (void))                                                           \
+    /* frame steps Act has made since Init: the step numbers of a replay's lines */                 \
+    X(int64_t, StepNumber, (void))                                                                  \
+    /* while a run is recorded: writes a check of the frame step just made into the replay (unless  \
+       its last check is of that step), writes out everything recorded so far and syncs it to the   \
+       disk, so a crash from here on still leaves a replay that plays up to this step. Returns      \
+       that step; -1 when the run is not recorded or the replay could not be written */             \
+    X(int64_t, SealReplay, (void))                                                                  \
+    /* the mouse wheel's notches in the last frame step, refreshed by Act: turned away from the     \
+       player more than 0, towards the player less; 0 when it did not turn. Recorded in replays */  \
+    X(int64_t, MouseWheel, (void))                                                                  \
+    /* text the player types, which is never play: starts taking what is typed, from text (UTF-8,   \
+       at most maxBytes bytes). While it lasts, keys, mouse buttons and controller buttons go to    \
+       the typing, not to the game (they count as up), except Return, Keypad Enter and Escape:      \
+       they end it (Escape gives the text back as it was) and reach the game as ever. Nothing       \
+       typed is recorded, traced or hashed; while a replay plays back nothing is typed */           \
+    X(void, BeginTextInput, (const char* text, int64_t maxBytes))                                   \
+    /* ends the typing, keeping what was typed; nothing when none goes on */                        \
+    X(void, EndTextInput, (void))                                                                   \
+    /* what is typed so far, or what was typed last; "" before any */                               \
+    X(const char*, TypedText, (void))                                                               \
+    /* text over the next frame shown, drawn by the engine after the game's frame (never into the   \
+       frame, a screenshot, a trace or a check): what only the player sees, such as what they typed \
+       or content from the network. x, y its top left corner, height a line's height, on a dark     \
+       plate; '\n' starts a line. Shown once: the game calls it every frame it should stay */       \
+    X(void, OverlayText, (double x, double y, double height, const char* text))                     \
+    /* an HTTP request made in the background, for content that never enters play: a GET of url     \
+       when form and file are null, otherwise a multipart POST of form ("name=value" lines)         \
+       and of the file at path file as the part named part. Returns its number (1, 2 ...), 0 where  \
+       the engine has no network. 5 s to connect, 60 s in all; any time, before Init too */         \
+    X(int64_t, HttpStart, (const char* url, const char* form, const char* part, const char* file))  \
+    /* a request's state: 0 while it goes on, the answer's HTTP status, or -1 when it failed (no    \
+       connection, a timeout, an answer over 4 MiB, an unknown number) */                           \
+    X(int64_t, HttpStatus, (int64_t request))                                                       \
+    /* the answer's body, or after a failure one line saying why; "" while it goes on */            \
+    X(const char*, HttpBody, (int64_t request))                                                     \
+    /* forgets a request; one still going on is stopped */                                          \
     X(void, HttpFree, (int64_t request))
 /* clang-format on */
 #define BRISEL_EXTENSION_COUNT 31

@@ -143,7 +143,7 @@ void StopRequests() {
 
 extern "C" {
 
-int64_t HttpRequest(const char* url, const char* fields, const char* fileField, const char* file) {
+int64_t HttpStart(const char* url, const char* fields, const char* fileField, const char* file) {
     BRISEL_ENTRY;
 #if defined(BRISEL_HAVE_CURL)
     using namespace brisel;

@@ -145,9 +145,8 @@ std::string TopText(const std::vector<JsonFields>& entries) {
 // A request made and waited for, outside play (the command line's board options).
 int64_t Fetch(const EngineTable& e, const std::string& url, const std::string& fields,
               const std::string& file, std::string& body) {
-    const int64_t id =
-        e.HttpRequest(url.c_str(), fields.empty() ? nullptr : fields.c_str(),
-                      file.empty() ? nullptr : "replay", file.empty() ? nullptr : file.c_str());
+    const int64_t id = e.HttpStart(url.c_str(), fields.empty() ? nullptr : fields.c_str(),
+                                   file.empty() ? nullptr : "replay", file.empty() ? nullptr : file.c_str());
     if (id == 0) {
         body = "this build of the engine has no network: the board is not available";
         return -1;
@@ -170,7 +169,7 @@ std::string BindNetwork(const char* enginePath, EngineLibrary& library, EngineTa
         return std::string("the engine library cannot be loaded: ") +
                (failure.Message() != nullptr ? failure.Message() : enginePath);
     }
-    if (table.HttpRequest == nullptr || table.HttpStatus == nullptr || table.HttpBody == nullptr ||
+    if (table.HttpStart == nullptr || table.HttpStatus == nullptr || table.HttpBody == nullptr ||
         table.HttpFree == nullptr)
         return "this engine library has no network: the board is not available";
     return {};
@@ -215,8 +214,7 @@ void BoardLink::Forget(int64_t& request) {
 
 void BoardLink::Pump(const Settings& settings) {
     const EngineTable& e = Engine();
-    if (e.HttpRequest == nullptr || e.HttpStatus == nullptr || e.HttpBody == nullptr || ReplayingBack())
-        return;
+    if (e.HttpStart == nullptr || e.HttpStatus == nullptr || e.HttpBody == nullptr || ReplayingBack()) return;
     if (sending_ != 0) TakeAnswer(settings);
     TakeTops();
     if (!settings.board || settings.boardAddress.empty()) {
@@ -267,8 +265,8 @@ void BoardLink::SendNext(const Settings& settings) {
     sendingFile_ = queue_.front();
     queue_.erase(queue_.begin());
     const std::string fields = "name=" + settings.boardName + "\nkey=" + key_;
-    sending_ = Engine().HttpRequest((Trimmed(settings.boardAddress) + "/api/submit").c_str(), fields.c_str(),
-                                    "replay", sendingFile_.c_str());
+    sending_ = Engine().HttpStart((Trimmed(settings.boardAddress) + "/api/submit").c_str(), fields.c_str(),
+                                  "replay", sendingFile_.c_str());
     if (sending_ == 0) retryAt_ = FrameCount() + kRetryFrames;  // no network in this engine
 }
 
@@ -294,7 +292,7 @@ void BoardLink::AskTops(const Settings& settings) {
     for (size_t m = 0; m < topRequests_.size(); ++m) {
         const std::string url =
             Trimmed(settings.boardAddress) + "/api/top/" + ModePath(static_cast<int>(m)) + "?limit=3";
-        topRequests_[m] = Engine().HttpRequest(url.c_str(), nullptr, nullptr, nullptr);
+        topRequests_[m] = Engine().HttpStart(url.c_str(), nullptr, nullptr, nullptr);
     }
 }
 
@@ -312,7 +310,7 @@ void BoardLink::GameEnded(const Settings& settings, bool beatRecord) {
     const std::string recording = RecordingPath();
     if (recording.empty()) return;
     const int64_t step = e.SealReplay();  // the replay so far, closed by a check of this step
-    if (step < 0 || !beatRecord || !settings.board || e.HttpRequest == nullptr) return;
+    if (step < 0 || !beatRecord || !settings.board || e.HttpStart == nullptr) return;
     std::string closed;
     std::string why = CloseReplayAt(recording, step, closed);
     if (why.empty()) {

@@ -269,8 +269,8 @@ const char* FakeTypedText() {
     REC(TypedText)::Record();
     return gCurrent->typed.c_str();
 }
-int64_t FakeHttpRequest(const char* url, const char* fields, const char* fileField, const char* file) {
-    REC(HttpRequest)::Record(url, fields, fileField, file);
+int64_t FakeHttpStart(const char* url, const char* fields, const char* fileField, const char* file) {
+    REC(HttpStart)::Record(url, fields, fileField, file);
     gCurrent->httpRequests.emplace_back(url != nullptr ? url : "", fields != nullptr ? fields : "");
     return static_cast<int64_t>(gCurrent->httpRequests.size());
 }
@@ -387,7 +387,7 @@ FakeEngine::FakeEngine() {
     t.MouseWheel = &FakeMouseWheel;
     t.BeginTextInput = &FakeBeginTextInput;
     t.TypedText = &FakeTypedText;
-    t.HttpRequest = &FakeHttpRequest;
+    t.HttpStart = &FakeHttpStart;
     t.HttpStatus = &FakeHttpStatus;
     t.HttpBody = &FakeHttpBody;
     SetFrameCount(0);
