@@ -46,7 +46,8 @@ std::vector<std::string> RecordRuns(int count, const grappix::test::TempDir& dir
             grappix::test::WriteFile(base + ".script", seeded);
             grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
             // No trace: a five-minute game's is 40 MB, and recording it took two thirds of the time.
-            env.erase(std::remove_if(env.begin(), env.end(), [](const auto& v) { return v.first == "BRISEL_TRACE"; }),
+            env.erase(std::remove_if(env.begin(), env.end(),
+                                     [](const auto& v) { return v.first == "BRISEL_TRACE"; }),
                       env.end());
             env.push_back({"BRISEL_NODRAW", "1"});
             env.push_back({"BRISEL_INPUT", base + ".script"});
@@ -132,7 +133,8 @@ double Round(const char* what, std::vector<Served*> servers, const std::vector<s
         if (r && r->status == 202)
             jobs.emplace_back(s, nlohmann::json::parse(r->body)["job"].get<int64_t>());
         else if (jobs.size() + 5 > i)  // the first few answered otherwise, said
-            std::printf("           not queued: %d %s\n", r ? r->status : -1, r ? r->body.c_str() : "no answer");
+            std::printf("           not queued: %d %s\n", r ? r->status : -1,
+                        r ? r->body.c_str() : "no answer");
     }
     int accepted = 0, refused = 0;
     const auto deadline = start + std::chrono::minutes(minutes);

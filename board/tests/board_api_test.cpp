@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
 
 #include "board.hpp"
@@ -73,15 +73,18 @@ struct Recorded {
 };
 Recorded Record(int seed) {
     TempDir dir;
-    std::string script = grappix::test::ReadFile(std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script");
-    grappix::test::WriteFile(dir / "run.script", script.replace(script.find("seed 101"), 8, "seed " + std::to_string(seed)));
+    std::string script =
+        grappix::test::ReadFile(std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script");
+    grappix::test::WriteFile(dir / "run.script",
+                             script.replace(script.find("seed 101"), 8, "seed " + std::to_string(seed)));
     grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
     env.push_back({"BRISEL_NODRAW", "1"});
     env.push_back({"BRISEL_INPUT", dir / "run.script"});
     grappix::test::RunProcess({GRAPPIX_EXE, "--record", dir / "run.replay"}, GRAPPIX_RUN_DIR, env, 120.0);
     const std::string records = grappix::test::ReadFile(dir / "data/grappix/records.ini");
     const size_t at = records.find("best = ", records.find("[normal]")) + 7;
-    return Recorded{grappix::test::ReadFile(dir / "run.replay"), records.substr(at, records.find('\n', at) - at)};
+    return Recorded{grappix::test::ReadFile(dir / "run.replay"),
+                    records.substr(at, records.find('\n', at) - at)};
 }
 const Recorded& Recording() {
     static const Recorded recorded = Record(101);
@@ -96,7 +99,8 @@ std::string Chromium(const TempDir& dir, std::vector<std::string> args) {
     std::vector<std::string> argv;
     if (geteuid() == 0) argv = {"/usr/sbin/runuser", "-u", "nobody", "--"};
     // No sandbox: it needs user namespaces, which containers (and CI) do not give.
-    for (const char* a : {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars"})
+    for (const char* a :
+         {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars"})
         argv.push_back(a);
     argv.push_back("--user-data-dir=" + dir / "profile");
     argv.insert(argv.end(), args.begin(), args.end());
@@ -105,7 +109,8 @@ std::string Chromium(const TempDir& dir, std::vector<std::string> args) {
 
 std::vector<std::string> AllOf(const std::string& text, const std::regex& pattern) {
     std::vector<std::string> found;
-    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it) found.push_back((*it)[1]);
+    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+        found.push_back((*it)[1]);
     return found;
 }
 
@@ -255,18 +260,22 @@ TEST(BoardPageTest, ABrowserShowsTheTopListFastestFirstAndEachRunsPlot) {
     const std::vector<std::string> speeds = AllOf(page, std::regex("<td class=\"speed\">([0-9]+)</td>"));
     ASSERT_EQ(names.size(), 3u) << page;
     ASSERT_EQ(speeds.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(speeds.begin(), speeds.end(),
-                               [](const std::string& a, const std::string& b) { return std::stoll(a) > std::stoll(b); }));
+    EXPECT_TRUE(std::is_sorted(speeds.begin(), speeds.end(), [](const std::string& a, const std::string& b) {
+        return std::stoll(a) > std::stoll(b);
+    }));
     const std::vector<std::string> plots = AllOf(page, std::regex("href=\"(/run/[0-9a-f]{64}/normal)\""));
     ASSERT_EQ(plots.size(), 3u);
     const std::string run = Chromium(browser, {"--dump-dom", url + plots[0]});
     EXPECT_NE(run.find(names[0] + ": " + speeds[0] + " in normal"), std::string::npos) << run;
-    const std::vector<std::string> points = AllOf(run, std::regex("<polyline class=\"speed\"[^>]* points=\"([^\"]*)\""));
+    const std::vector<std::string> points =
+        AllOf(run, std::regex("<polyline class=\"speed\"[^>]* points=\"([^\"]*)\""));
     ASSERT_EQ(points.size(), 1u) << run;
     EXPECT_GE(std::count(points[0].begin(), points[0].end(), ','), 10) << "a point a second" << points[0];
     if (const char* shots = std::getenv("GRAPPIX_BOARD_SHOTS")) {
-        Chromium(browser, {"--window-size=1000,540", "--screenshot=" + browser / "board-page.png", url + "/"});
-        Chromium(browser, {"--window-size=900,520", "--screenshot=" + browser / "board-run.png", url + plots[0]});
+        Chromium(browser,
+                 {"--window-size=1000,540", "--screenshot=" + browser / "board-page.png", url + "/"});
+        Chromium(browser,
+                 {"--window-size=900,520", "--screenshot=" + browser / "board-run.png", url + plots[0]});
         for (const char* shot : {"board-page.png", "board-run.png"})
             std::filesystem::copy_file(browser / shot, std::filesystem::path(shots) / shot,
                                        std::filesystem::copy_options::overwrite_existing);
