@@ -234,11 +234,14 @@ void RunGame(GameMode mode) {
     RecordBook* records = ActiveRecords();
     const int64_t startStep = EngineStep();
     if (records != nullptr) records->BeginGame(static_cast<int>(mode), RecordingPath(), startStep);
-    // Saved on every way out of the game: back to the title, or the window closed in play.
+    // Saved on every way out of the game: back to the title, or the window closed in play; the
+    // replay is closed there too, and a record beaten is queued for the board.
     struct SaveOnLeave {
         RecordBook* book;
         ~SaveOnLeave() {
             if (book != nullptr) book->Save();
+            if (BoardLink* board = ActiveBoard(); board != nullptr && ActiveSession() != nullptr)
+                board->GameEnded(ActiveSession()->Current(), book != nullptr && book->BeatenInGame());
         }
     } saveOnLeave{records};
     {
@@ -246,9 +249,6 @@ void RunGame(GameMode mode) {
         auto scene = std::make_unique<GameScene>(mode);
         scene->Run();
     }
-    // Back to the title: the replay is closed here, and a record beaten goes to the board.
-    if (BoardLink* board = ActiveBoard(); board != nullptr && ActiveSession() != nullptr)
-        board->GameEnded(ActiveSession()->Current(), records != nullptr && records->BeatenInGame());
     if (records != nullptr && records->EndsWatch(startStep)) Quit();
 }
 
