@@ -72,7 +72,8 @@ TEST(BoardLinkTest, AQueuedRunStaysUntilTheBoardAnswersAndTheTitleShowsOnlyWhatC
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     for (int64_t status : {-1, 200}) {
-        fake.httpAnswers["http://b/api/top/normal?limit=3"] = {status, R"([{"rank":1,"name":"Bo","speed":812}])"};
+        fake.httpAnswers["http://b/api/top/normal?limit=3"] = {status,
+                                                               R"([{"rank":1,"name":"Bo","speed":812}])"};
         SetFrameCount(FrameCount() + BoardLink::kTopFrames);
         fake.ClearCalls();
         link.ShowTop(0, 10, 20);
