@@ -262,6 +262,57 @@ TEST_F(EngineDesktop, BoundKeysHoldTheirPadButtonsAndOnlyThose) {
     }
 }
 
+// Guards against typed text reaching the game or its replay as play: while typing, keys and
+// buttons go to the text alone, and only the Return or Escape that ends it counts (Escape
+// giving the text back as it was).
+TEST_F(EngineDesktop, TypingTakesTheKeysAndOnlyItsEndReachesTheGameOrTheReplay) {
+    setenv("BRISEL_RECORD", box.Path("typed.replay").c_str(), 1);
+    InitEngine();
+    Api& e = Engine();
+    auto push = [](Uint32 type, SDL_Keycode sym, const char* text = "") {
+        SDL_Event ev{};
+        ev.type = type;
+        if (type == SDL_TEXTINPUT) std::snprintf(ev.text.text, sizeof ev.text.text, "%s", text);
+        if (type == SDL_MOUSEBUTTONDOWN) ev.button.button = SDL_BUTTON_LEFT;
+        ev.key.keysym.sym = sym;
+        ev.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
+        SDL_PushEvent(&ev);
+    };
+    struct Case {
+        const char* typed;
+        SDL_Keycode end;
+        const char* kept;
+    };
+    for (const Case& c : {Case{"da\x01<", SDLK_RETURN, "Ada"}, Case{"xyz", SDLK_ESCAPE, "A"}}) {
+        e.BeginTextInput("A", 24);
+        push(SDL_KEYDOWN, SDLK_x);
+        push(SDL_TEXTINPUT, 0, c.typed);
+        push(SDL_KEYDOWN, SDLK_BACKSPACE);
+        push(SDL_MOUSEBUTTONDOWN, 0);
+        e.Act();
+        EXPECT_EQ(e.Key(BRISEL_KEY_X), 0) << c.typed;
+        EXPECT_EQ(e.Mouse(0), 0) << c.typed;
+        push(SDL_KEYUP, SDLK_x);
+        push(SDL_KEYDOWN, c.end);
+        e.Act();
+        EXPECT_EQ(e.Key(c.end == SDLK_RETURN ? BRISEL_KEY_RETURN : BRISEL_KEY_ESCAPE), 1) << c.typed;
+        EXPECT_STREQ(e.TypedText(), c.kept);
+        push(SDL_KEYUP, c.end);
+        push(SDL_KEYDOWN, SDLK_x);
+        e.Act();
+        EXPECT_EQ(e.Key(BRISEL_KEY_X), 1) << "typing is over: keys are play again";
+        push(SDL_KEYUP, SDLK_x);
+        e.Act();
+    }
+    e.Free();
+    const std::string replay = ReadText(box.Path("typed.replay"));
+    EXPECT_EQ(replay.find("da"), std::string::npos) << replay;
+    EXPECT_NE(replay.find("down key Return"), std::string::npos) << replay;
+    size_t xs = 0;
+    for (size_t at = 0; (at = replay.find("down key X\n", at)) != std::string::npos; ++at) ++xs;
+    EXPECT_EQ(xs, 2u) << "only the X pressed after typing: " << replay;
+}
+
 // Guards against F11 and Alt+Return reaching the game as keys, or not toggling fullscreen.
 TEST_F(EngineDesktop, FullscreenKeysToggleAndAreNotCounted) {
     Script(

@@ -94,6 +94,30 @@ TEST(OptionsScreenTest, TheKeyboardAndControllerSetEveryOptionAndEachIsSavedAtOn
     EXPECT_TRUE(o.Pad(kPadA));  // Rumble: off, and saved
     EXPECT_FALSE(o.session.Current().rumble);
     EXPECT_NE(o.File().find("rumble = false\n"), std::string::npos);
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_TRUE(o.Pad(kPadA));  // Online board: on, and saved
+    EXPECT_NE(o.File().find("board = true\n"), std::string::npos);
+
+    // The name is typed: the menus rest meanwhile; Return keeps it (without what the board
+    // refuses), Escape does not.
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_TRUE(o.Key(BRISEL_KEY_RETURN));
+    ASSERT_EQ(o.fake.Named("BeginTextInput").size(), 1u);
+    o.fake.typed = " Ada <b>L</b> ";
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kBoardName) << "no menu while typing";
+    EXPECT_TRUE(o.Key(BRISEL_KEY_RETURN));
+    EXPECT_EQ(o.session.Current().boardName, "Ada bL/b");
+    EXPECT_TRUE(o.Pad(kPadA));
+    o.fake.typed = "Bob";
+    EXPECT_TRUE(o.Key(BRISEL_KEY_ESCAPE)) << "Escape ends the typing, not the screen";
+    EXPECT_EQ(o.session.Current().boardName, "Ada bL/b");
+    EXPECT_NE(o.File().find("board-name = Ada bL/b\n"), std::string::npos);
+    EXPECT_TRUE(o.Pad(kDown));
+    EXPECT_TRUE(o.Pad(kPadA));
+    o.fake.typed = "not an address";
+    EXPECT_TRUE(o.Key(BRISEL_KEY_KP_ENTER));
+    EXPECT_EQ(o.session.Current().boardAddress, "") << "an address the board cannot have is not kept";
 
     EXPECT_TRUE(o.Pad(kDown));
     EXPECT_EQ(o.screen.Highlighted(), OptionsScreen::kControls);

@@ -177,7 +177,8 @@ TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefa
     EXPECT_EQ(reset.Current(), Settings{});
     EXPECT_EQ(ReadFile(path),
               "music-volume = 100\nvibration = on\nmute = false\neffects-volume = 100\nfullscreen = false\n"
-              "window-width = 1600\nwindow-height = 900\nrumble = true\n");
+              "window-width = 1600\nwindow-height = 900\nrumble = true\nboard = false\nboard-name = \n"
+              "board-address = \n");
 }
 
 TEST(SessionTest, ADamagedBindingLineIsWarnedAboutAndGivesWayToTheGoodOnes) {

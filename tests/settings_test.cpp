@@ -40,7 +40,7 @@ TEST(SettingsFileTest, MissingFileGivesTheDefaultsAndRoundTripsEveryKey) {
     EXPECT_TRUE(warnings.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "new")) << "reading writes nothing";
 
-    Settings changed{37, 0, true, true, 1280, 720, false};
+    Settings changed{37, 0, true, true, 1280, 720, false, true, "Ada L", "http://board.example:8080/"};
     ASSERT_EQ(file.Save(changed), "");
     SettingsFile again(dir / "new/folder/settings.ini");
     EXPECT_EQ(Load(again, &warnings), changed);
@@ -84,14 +84,17 @@ TEST(SettingsFileTest, UnknownKeysCommentsAndSectionsAreKeptInTheirPlaces) {
               "fullscreen = false\n"
               "window-width = 1600\n"
               "window-height = 900\n"
-              "rumble = true\n");
+              "rumble = true\n"
+              "board = false\n"
+              "board-name = \n"
+              "board-address = \n");
     // Saving twice changes nothing more.
     ASSERT_EQ(file.Save(s), "");
     SettingsFile again(dir / "settings.ini");
     EXPECT_EQ(Load(again), s);
     ASSERT_EQ(again.Save(s), "");
     std::string text = ReadFile(dir / "settings.ini");
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 13);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 16);
 }
 
 TEST(SettingsFileTest, MalformedLinesWarnOnceEachNamingFileAndLineAndKeepTheDefault) {

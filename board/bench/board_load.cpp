@@ -5,8 +5,8 @@
 // alone one run after another in the same process (the baseline), and the top list's
 // latency (median, p99) under load against the same board idle.
 //
-// Run: build/board/bench/board_load [runs]   (default 1000; bounded: a store's round ends
-// after 30 minutes whatever is left)
+// Run: build/board/bench/board_load [runs] [minutes]   (default 1000 runs; bounded: a store's
+// round ends after that many minutes, 30 by default, whatever is left)
 #include <httplib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,7 +44,11 @@ std::vector<std::string> RecordRuns(int count, const grappix::test::TempDir& dir
             std::string seeded = script;
             seeded.replace(seeded.find("seed 101"), 8, "seed " + std::to_string(5000 + i));
             grappix::test::WriteFile(base + ".script", seeded);
-            grappix::test::Env env = grappix::test::HeadlessGameEnv(dir, "trace-" + std::to_string(i));
+            grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
+            // No trace: a five-minute game's is 40 MB, and recording it took two thirds of the time.
+            env.erase(std::remove_if(env.begin(), env.end(),
+                                     [](const auto& v) { return v.first == "BRISEL_TRACE"; }),
+                      env.end());
             env.push_back({"BRISEL_NODRAW", "1"});
             env.push_back({"BRISEL_INPUT", base + ".script"});
             grappix::test::RunProcess({GRAPPIX_EXE, "--record", base + ".replay"}, GRAPPIX_RUN_DIR, env,
@@ -112,7 +116,7 @@ struct Served {
 // Submits every run to the servers in turn, then waits for every verdict; asks for the top
 // list meanwhile. Returns the wall time from the first submission to the last verdict.
 double Round(const char* what, std::vector<Served*> servers, const std::vector<std::string>& runs, int cores,
-             double baselinePerCore, const Latency& idle) {
+             double baselinePerCore, const Latency& idle, int minutes) {
     std::atomic<bool> stop{false};
     std::vector<double> ms;
     std::thread asker([&] { ms = AskTop(servers[0]->port, stop, 1 << 30); });
@@ -126,10 +130,14 @@ double Round(const char* what, std::vector<Served*> servers, const std::vector<s
             {"name", "Bench " + std::to_string(i % 50), "", ""},
             {"key", "bench-key-" + std::to_string(i % 50) + "-0123456789", "", ""}};
         httplib::Result r = client.Post("/api/submit", form);
-        if (r && r->status == 202) jobs.emplace_back(s, nlohmann::json::parse(r->body)["job"].get<int64_t>());
+        if (r && r->status == 202)
+            jobs.emplace_back(s, nlohmann::json::parse(r->body)["job"].get<int64_t>());
+        else if (jobs.size() + 5 > i)  // the first few answered otherwise, said
+            std::printf("           not queued: %d %s\n", r ? r->status : -1,
+                        r ? r->body.c_str() : "no answer");
     }
     int accepted = 0, refused = 0;
-    const auto deadline = start + std::chrono::minutes(30);
+    const auto deadline = start + std::chrono::minutes(minutes);
     for (auto& [s, id] : jobs) {
         while (Clock::now() < deadline) {
             std::optional<board::Job> job = s->store->FindJob(id);
@@ -138,7 +146,7 @@ double Round(const char* what, std::vector<Served*> servers, const std::vector<s
                 break;
             }
             if (job && job->state == board::JobState::Refused) {
-                if (refused++ == 0) std::printf("           refused: %s\n", job->reason.c_str());
+                if (refused++ < 5) std::printf("           refused: %s\n", job->reason.c_str());
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -162,6 +170,8 @@ double Round(const char* what, std::vector<Served*> servers, const std::vector<s
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 1000;
+    const int minutes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as it comes, even if stopped
     const int cores = std::min(2, static_cast<int>(std::thread::hardware_concurrency()));
     grappix::test::TempDir dir;
     fs::permissions(dir.Path(), fs::perms::others_exec, fs::perm_options::add);
@@ -189,7 +199,7 @@ int main(int argc, char** argv) {
         Served one(board::OpenSqliteStore(dir / "board.sqlite"), verifiers, dir.Path(), 2, true);
         std::atomic<bool> never{false};
         const Latency idle = Percentiles(AskTop(one.port, never, 200));
-        Round("SQLite", {&one}, runs, cores, baselinePerCore, idle);
+        Round("SQLite", {&one}, runs, cores, baselinePerCore, idle, minutes);
     }
     std::string why;
     board::test::PgServer* pg = board::test::PgServer::Shared(why);
@@ -204,6 +214,6 @@ int main(int argc, char** argv) {
     const Latency idle = Percentiles(AskTop(a.port, never, 200));
     Served w1(board::OpenPostgresStore(url), verifiers, dir.Path(), 1, false);
     Served w2(board::OpenPostgresStore(url), verifiers, dir.Path(), 1, false);
-    Round("PostgreSQL", {&a, &b}, runs, cores, baselinePerCore, idle);
+    Round("PostgreSQL", {&a, &b}, runs, cores, baselinePerCore, idle, minutes);
     return 0;
 }

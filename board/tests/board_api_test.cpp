@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
 
 #include "board.hpp"
@@ -62,24 +66,52 @@ struct Served {
     httplib::Result Get(const std::string& path) { return httplib::Client("127.0.0.1", port).Get(path); }
 };
 
-// A scripted game of Normal recorded once, and the record the recording run kept.
+// A scripted game of Normal recorded (with its own seed), and the record the recording run kept.
 struct Recorded {
     std::string replay;
     std::string best;
 };
+Recorded Record(int seed) {
+    TempDir dir;
+    std::string script =
+        grappix::test::ReadFile(std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script");
+    grappix::test::WriteFile(dir / "run.script",
+                             script.replace(script.find("seed 101"), 8, "seed " + std::to_string(seed)));
+    grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
+    env.push_back({"BRISEL_NODRAW", "1"});
+    env.push_back({"BRISEL_INPUT", dir / "run.script"});
+    grappix::test::RunProcess({GRAPPIX_EXE, "--record", dir / "run.replay"}, GRAPPIX_RUN_DIR, env, 120.0);
+    const std::string records = grappix::test::ReadFile(dir / "data/grappix/records.ini");
+    const size_t at = records.find("best = ", records.find("[normal]")) + 7;
+    return Recorded{grappix::test::ReadFile(dir / "run.replay"),
+                    records.substr(at, records.find('\n', at) - at)};
+}
 const Recorded& Recording() {
-    static const Recorded recorded = [] {
-        TempDir dir;
-        grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
-        env.push_back({"BRISEL_NODRAW", "1"});
-        env.push_back({"BRISEL_INPUT", std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script"});
-        grappix::test::RunProcess({GRAPPIX_EXE, "--record", dir / "run.replay"}, GRAPPIX_RUN_DIR, env, 120.0);
-        const std::string records = grappix::test::ReadFile(dir / "data/grappix/records.ini");
-        const size_t at = records.find("best = ", records.find("[normal]")) + 7;
-        return Recorded{grappix::test::ReadFile(dir / "run.replay"),
-                        records.substr(at, records.find('\n', at) - at)};
-    }();
+    static const Recorded recorded = Record(101);
     return recorded;
+}
+
+// Headless Chromium (Debian's chromium) on args, as nobody when run as root (it refuses root);
+// its output, or nothing when there is no Chromium.
+std::string Chromium(const TempDir& dir, std::vector<std::string> args) {
+    if (!std::filesystem::exists("/usr/bin/chromium")) return {};
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);  // nobody writes its profile here
+    std::vector<std::string> argv;
+    if (geteuid() == 0) argv = {"/usr/sbin/runuser", "-u", "nobody", "--"};
+    // No sandbox: it needs user namespaces, which containers (and CI) do not give.
+    for (const char* a :
+         {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars"})
+        argv.push_back(a);
+    argv.push_back("--user-data-dir=" + dir / "profile");
+    argv.insert(argv.end(), args.begin(), args.end());
+    return grappix::test::RunProcess(argv, dir.Path(), {{"HOME", dir.Path()}}, 120.0).out;
+}
+
+std::vector<std::string> AllOf(const std::string& text, const std::regex& pattern) {
+    std::vector<std::string> found;
+    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+        found.push_back((*it)[1]);
+    return found;
 }
 
 std::string Edit(std::string text, const std::string& from, const std::string& to) {
@@ -144,6 +176,113 @@ TEST(BoardApiTest, ARunIsListedWithTheSpeedItsReplayProvesOnceAndItsNameStaysIts
 
     served.store->HideName("Ada Lovelace");
     EXPECT_EQ(served.Get("/api/top/normal")->body, "[]");
+}
+
+TEST(BoardApiTest, TheGameQueuesARecordRunOfflineSendsItLaterAndSubmitPrintsTheVerdict) {
+    // Guards against a record run that never reaches the board (not closed at the game's end,
+    // lost while the board was unreachable), a key that is not the player's alone, and a
+    // --submit that reports a refusal as success.
+    Served served(100);
+    TempDir dir;
+    std::filesystem::create_directories(dir / "config/grappix");
+    grappix::test::WriteFile(dir / "config/grappix/settings.ini",
+                             "board = true\nboard-name = Ada\nboard-address = http://127.0.0.1:1\n");
+    grappix::test::Env env = grappix::test::HeadlessGameEnv(dir);
+    env.push_back({"BRISEL_NODRAW", "1"});
+    env.push_back({"BRISEL_INPUT", std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script"});
+    grappix::test::RunProcess({GRAPPIX_EXE, "--record", dir / "run.replay"}, GRAPPIX_RUN_DIR, env, 120.0);
+    const std::filesystem::path queue = dir / "state/grappix/board-queue";
+    std::vector<std::filesystem::path> queued;
+    for (const auto& f : std::filesystem::directory_iterator(queue)) queued.push_back(f.path());
+    // Both games beat the record while the board was unreachable: the first was left for the
+    // title, the second was still being played when the run ended.
+    ASSERT_EQ(queued.size(), 2u);
+    std::sort(queued.begin(), queued.end());
+    const grappix::test::ProcessResult proof =
+        grappix::test::RunProcess({GRAPPIX_EXE, "--verify", queued[1].string()}, GRAPPIX_RUN_DIR,
+                                  grappix::test::HeadlessGameEnv(dir), 60.0);
+    ASSERT_EQ(proof.status, 0) << "closed at the game's end, it plays to there: " << proof.out;
+    const int64_t proven = nlohmann::json::parse(proof.out)["best"]["normal"].get<int64_t>();
+    EXPECT_GT(proven, 0);
+    EXPECT_EQ(
+        std::filesystem::status(dir / "config/grappix/board-key").permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    // The next run, with the board reachable, sends it from the title.
+    const std::string url = "http://127.0.0.1:" + std::to_string(served.port);
+    grappix::test::WriteFile(dir / "idle.script", "seed 1\n240 quit\n");
+    grappix::test::Env paced = grappix::test::HeadlessGameEnv(dir);
+    paced.erase(paced.begin() + 2);  // BRISEL_NOPACE: four seconds on the title
+    paced.push_back({"BRISEL_INPUT", dir / "idle.script"});
+    grappix::test::RunProcess({GRAPPIX_EXE, "--board", url}, GRAPPIX_RUN_DIR, paced, 60.0);
+    EXPECT_TRUE(std::filesystem::is_empty(queue)) << "sent, they leave the queue";
+    nlohmann::json top;
+    for (int i = 0; i < 600 && top.size() < 2; ++i) {
+        top = nlohmann::json::parse(served.Get("/api/top/normal")->body);
+        if (top.size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(top[0]["name"], "Ada");
+    EXPECT_EQ(top[0]["speed"], proven);
+
+    // --submit: the board's verdict, and the status that says it.
+    grappix::test::WriteFile(dir / "whole.replay", Recording().replay);
+    const std::string check = Recording().replay.substr(Recording().replay.find("check 1800 "), 27);
+    grappix::test::WriteFile(dir / "tampered.replay",
+                             Edit(Recording().replay, check, "check 1800 0123456789abcdef"));
+    struct Case {
+        const char* file;
+        int status;
+        const char* out;
+        const char* err;
+    };
+    for (const Case& c : {Case{"whole.replay", 0, "\"accepted\"", ""},
+                          Case{"tampered.replay", 1, "\"refused\"", "at step 1800"},
+                          Case{"missing.replay", 1, "", "no such file"}}) {
+        SCOPED_TRACE(c.file);
+        const grappix::test::ProcessResult r = grappix::test::RunProcess(
+            {GRAPPIX_EXE, "--submit", dir / c.file, "--board", url, "--name", "Ada"}, GRAPPIX_RUN_DIR,
+            grappix::test::HeadlessGameEnv(dir), 90.0);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
+TEST(BoardPageTest, ABrowserShowsTheTopListFastestFirstAndEachRunsPlot) {
+    // Guards against a page a real browser cannot read: a list out of order or missing a run,
+    // a plot that draws nothing. With GRAPPIX_BOARD_SHOTS=DIR the page's pictures go there.
+    Served served(100);
+    TempDir browser;
+    if (Chromium(browser, {"--version"}).empty()) GTEST_SKIP() << "no Chromium";
+    for (int seed : {101, 102, 103})
+        ASSERT_EQ(served.Submit(Record(seed).replay, "Player " + std::to_string(seed), kKey)->status, 200);
+    const std::string url = "http://127.0.0.1:" + std::to_string(served.port);
+    const std::string page = Chromium(browser, {"--dump-dom", url + "/"});
+    const std::vector<std::string> names = AllOf(page, std::regex("<td class=\"name\">([^<]*)</td>"));
+    const std::vector<std::string> speeds = AllOf(page, std::regex("<td class=\"speed\">([0-9]+)</td>"));
+    ASSERT_EQ(names.size(), 3u) << page;
+    ASSERT_EQ(speeds.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(speeds.begin(), speeds.end(), [](const std::string& a, const std::string& b) {
+        return std::stoll(a) > std::stoll(b);
+    }));
+    const std::vector<std::string> plots = AllOf(page, std::regex("href=\"(/run/[0-9a-f]{64}/normal)\""));
+    ASSERT_EQ(plots.size(), 3u);
+    const std::string run = Chromium(browser, {"--dump-dom", url + plots[0]});
+    EXPECT_NE(run.find(names[0] + ": " + speeds[0] + " in normal"), std::string::npos) << run;
+    const std::vector<std::string> points =
+        AllOf(run, std::regex("<polyline class=\"speed\"[^>]* points=\"([^\"]*)\""));
+    ASSERT_EQ(points.size(), 1u) << run;
+    EXPECT_GE(std::count(points[0].begin(), points[0].end(), ','), 10) << "a point a second" << points[0];
+    if (const char* shots = std::getenv("GRAPPIX_BOARD_SHOTS")) {
+        Chromium(browser,
+                 {"--window-size=1000,540", "--screenshot=" + browser / "board-page.png", url + "/"});
+        Chromium(browser,
+                 {"--window-size=900,520", "--screenshot=" + browser / "board-run.png", url + plots[0]});
+        for (const char* shot : {"board-page.png", "board-run.png"})
+            std::filesystem::copy_file(browser / shot, std::filesystem::path(shots) / shot,
+                                       std::filesystem::copy_options::overwrite_existing);
+    }
 }
 
 TEST(BoardApiTest, OneAddressCannotFloodTheBoard) {

@@ -460,9 +460,36 @@ enum { BRISEL_FAIL_RESTART = 1010 };
        their own; a key or button bound to another pad button no longer holds its old one. Other    \
        values are ignored. Replays record the pad's counts, so they play the same whatever is       \
        bound when they are watched */                                                               \
-    X(void, BindPadButton, (int64_t device, int64_t button, int64_t code))
+    X(void, BindPadButton, (int64_t device, int64_t button, int64_t code))                          \
+    /* text the player types, which is never play: starts taking what is typed, from text (UTF-8,   \
+       at most maxBytes bytes). While it lasts, keys, mouse buttons and controller buttons go to    \
+       the typing, not to the game (they count as up), except Return, Keypad Enter and Escape:      \
+       they end it (Escape gives the text back as it was) and reach the game as ever. Nothing       \
+       typed is recorded, traced or hashed; while a replay plays back nothing is typed */           \
+    X(void, BeginTextInput, (const char* text, int64_t maxBytes))                                   \
+    /* ends the typing, keeping what was typed; nothing when none goes on */                        \
+    X(void, EndTextInput, (void))                                                                   \
+    /* what is typed so far, or what was typed last; "" before any */                               \
+    X(const char*, TypedText, (void))                                                               \
+    /* text over the next frame shown, drawn by the engine after the game's frame (never into the   \
+       frame, a screenshot, a trace or a check): what only the player sees, such as what they typed \
+       or content from the network. x, y its top left corner, height a line's height, on a dark     \
+       plate; '\n' starts a line. Shown once: the game calls it every frame it should stay */       \
+    X(void, OverlayText, (double x, double y, double height, const char* text))                     \
+    /* an HTTP request made in the background, for content that never enters play: a GET of url     \
+       when form and file are null, otherwise a multipart POST of form ("name=value" lines)         \
+       and of the file at path file as the part named part. Returns its number (1, 2 ...), 0 where  \
+       the engine has no network. 5 s to connect, 60 s in all; any time, before Init too */         \
+    X(int64_t, HttpStart, (const char* url, const char* form, const char* part, const char* file))  \
+    /* a request's state: 0 while it goes on, the answer's HTTP status, or -1 when it failed (no    \
+       connection, a timeout, an answer over 4 MiB, an unknown number) */                           \
+    X(int64_t, HttpStatus, (int64_t request))                                                       \
+    /* the answer's body, or after a failure one line saying why; "" while it goes on */            \
+    X(const char*, HttpBody, (int64_t request))                                                     \
+    /* forgets a request; one still going on is stopped */                                          \
+    X(void, HttpFree, (int64_t request))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 26
+#define BRISEL_EXTENSION_COUNT 34
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

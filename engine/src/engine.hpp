@@ -270,6 +270,20 @@ struct Engine {
     // each few), and the sound is held (at any speed but 1x, and while paused).
     bool viewerHidden = false;
     bool viewerQuiet = false;
+
+    // What only the player sees (player_text.cpp): the text being typed (BeginTextInput), never
+    // play, and the lines OverlayText asked for over the next frame shown.
+    struct Typing {
+        bool active = false;
+        std::string text;    // typed so far
+        std::string before;  // given at the start, for Escape
+        size_t maxBytes = 0;
+    } typing;
+    struct OverlayLine {
+        double x = 0, y = 0, height = 0;
+        std::string text;
+    };
+    std::vector<OverlayLine> overlay;
 };
 
 // Nothing drawn now will be seen: the window is minimised, a replay is fast-forwarding, or the
@@ -362,6 +376,13 @@ std::mutex& FontLock();
 // (viewer_marks.cpp); released at shutdown.
 void DrawViewerMarks(Engine& e);
 void ReleaseViewerMarks();
+// The player's typing (player_text.cpp): whether ev went to it (and not to the game); the
+// overlay's lines drawn over the frame as it goes to the window, then forgotten; released at
+// shutdown. The network's requests stopped at shutdown (network.cpp).
+bool TakeTypingEvent(Engine& e, const SDL_Event& ev);
+void DrawOverlay(Engine& e);
+void ReleaseOverlay();
+void StopRequests();
 
 void OpenAudio();                // after SDL_Init: real device, else the dummy driver, else silent
 void CloseAudio();               // releases every sound too

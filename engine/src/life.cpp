@@ -410,6 +410,8 @@ void Shutdown() {
     // waits run side by side, so a quit is not held up twice.
     BeginStoppingTextureLoader();
     ReleaseViewerMarks();
+    ReleaseOverlay();
+    StopRequests();
     CloseAudio();
     StopTextureLoader();
     CloseControllers(e.input);
@@ -498,6 +500,7 @@ void Present(Engine& e, bool again) {
             e.gpuCanvas.FrameShown();
         SDL_RenderSetClipRect(e.renderer, nullptr);
         DrawViewerMarks(e);
+        DrawOverlay(e);
         SDL_RenderPresent(e.renderer);
         e.gpuCanvas.BeginFrame();
         return;
@@ -513,6 +516,7 @@ void Present(Engine& e, bool again) {
     }
     SDL_RenderCopy(e.renderer, e.screen, nullptr, nullptr);
     DrawViewerMarks(e);
+    DrawOverlay(e);
     SDL_RenderPresent(e.renderer);
 }
 
@@ -568,6 +572,7 @@ void Pace(Engine& e) {
 void PollEvents(Engine& e) {
     SDL_Event ev;
     while (SDL_PollEvent(&ev)) {
+        if (TakeTypingEvent(e, ev)) continue;  // typed, not played
         switch (ev.type) {
         case SDL_QUIT: e.quitRequested = true; break;
         case SDL_WINDOWEVENT:
@@ -742,6 +747,7 @@ int64_t Act(void) {
     }
     e.canvas.EndFrame();
     if (e.gpu) e.gpuCanvas.EndFrame();
+    e.overlay.clear();  // asked for again with the next frame
     AgeTextureCache(e.step);
     if (shot && !e.gpu) SaveShot(e);
     TraceLine("frame %lld", static_cast<long long>(e.step));

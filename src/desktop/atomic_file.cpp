@@ -31,8 +31,9 @@ bool WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
-std::string WriteFileAtomically(const std::string& path, const std::string& contents, bool replace) {
-    mode_t mode = 0644;
+std::string WriteFileAtomically(const std::string& path, const std::string& contents, bool replace,
+                                unsigned newMode) {
+    mode_t mode = static_cast<mode_t>(newMode);
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
 

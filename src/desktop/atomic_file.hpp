@@ -10,6 +10,8 @@ namespace grappix {
 // it over path. The file keeps the permissions of the one it replaces (0644 when new). Returns
 // an empty string, or what went wrong ("<path>: <reason>"); on failure path is untouched.
 // With replace false, a file that already stands at path is never replaced (EEXIST).
-std::string WriteFileAtomically(const std::string& path, const std::string& contents, bool replace = true);
+// A new file gets newMode (0600 for a private one).
+std::string WriteFileAtomically(const std::string& path, const std::string& contents, bool replace = true,
+                                unsigned newMode = 0644);
 
 }  // namespace grappix

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "desktop/settings.hpp"
+
 #ifndef GRAPPIX_VERSION
 #define GRAPPIX_VERSION "unknown"
 #endif
@@ -85,6 +87,24 @@ const std::vector<Option> kOptions = {
      [](CommandLine& c, std::string_view v) { return FileName(v, c.recordFile); }},
     {"--verify", nullptr, "FILE", "verify a replay headless, print what it proves (JSON)",
      [](CommandLine& c, std::string_view v) { return FileName(v, c.verifyFile); }},
+    {"--board", nullptr, "URL", "the board of records' address (this run only)",
+     [](CommandLine& c, std::string_view v) {
+         if (!IsBoardAddress(v)) return "'" + std::string(v) + "' is not an http:// or https:// address";
+         c.boardAddress = v;
+         return std::string();
+     }},
+    {"--submit", nullptr, "FILE", "send a replay to the board, print its answer",
+     [](CommandLine& c, std::string_view v) { return FileName(v, c.submitFile); }},
+    {"--name", nullptr, "NAME", "the player's name --submit sends (1 to 24 characters)",
+     [](CommandLine& c, std::string_view v) {
+         if (!IsBoardName(v))
+             return "'" + std::string(v) + "' is not a name the board takes (1 to 24 " +
+                    "printable characters, no < > & \" ', no blanks at its ends)";
+         c.boardName = v;
+         return std::string();
+     }},
+    {"--watch-board", nullptr, "MODE [RANK]", "watch the board's run of MODE at RANK (1 first)",
+     [](CommandLine& c, std::string_view v) { return Mode(v, c.watchBoard); }},
     {"--force", nullptr, nullptr, "watch a replay recorded by another version",
      [](CommandLine& c, std::string_view) {
          c.force = true;
@@ -131,6 +151,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         std::string problem = option->apply(line, value);
         if (!problem.empty()) return Fail("option '" + name + "': " + problem);
+        // --watch-board MODE may be followed by a rank: a whole number from 1 to 50.
+        if (name == "--watch-board" && i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') {
+            const std::string& rank = args[++i];
+            if (rank.size() > 2 || rank.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(rank) < 1 || std::stoi(rank) > 50)
+                return Fail("option '--watch-board': '" + rank + "' is not a rank (1 to 50)");
+            line.watchRank = std::stoi(rank);
+        }
         // Help and version win over playing, whatever their place among the options.
         help |= line.action == CommandLine::Action::Help;
         version |= line.action == CommandLine::Action::Version;
@@ -140,6 +168,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         (line.watchBest || !line.replayFile.empty() || !line.recordFile.empty() || line.force))
         return Fail(
             "option '--verify' plays its own replay: not with --watch-best, --replay, --record or --force");
+    const int plays = (line.watchBest ? 1 : 0) + (line.watchBoard ? 1 : 0) +
+                      (line.replayFile.empty() ? 0 : 1) + (line.submitFile.empty() ? 0 : 1) +
+                      (line.verifyFile.empty() ? 0 : 1);
+    if (plays > 1)
+        return Fail("--watch-best, --watch-board, --replay, --submit and --verify go one at a time");
+    if (!line.submitFile.empty() && (line.boardAddress.empty() || line.boardName.empty()))
+        return Fail("option '--submit' needs the board's address (--board URL) and a name (--name NAME)");
     if (help)
         line.action = CommandLine::Action::Help;
     else if (version)

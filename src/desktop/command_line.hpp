@@ -37,6 +37,13 @@ struct CommandLine {
     std::string recordFile;  // --record: record this run to this file
     bool force = false;      // --force: play a replay recorded by another version
     std::string verifyFile;  // --verify: replay this file headless and print what it proves
+
+    // The board of records.
+    std::string boardAddress;               // --board: the board's address, for this run
+    std::string submitFile;                 // --submit: send this replay to the board and print its answer
+    std::string boardName;                  // --name: the name --submit sends
+    std::optional<std::string> watchBoard;  // --watch-board MODE [RANK]: watch a run of the board
+    int64_t watchRank = 1;
 };
 
 struct Option {

@@ -122,6 +122,23 @@ const Key kKeys[] = {
     {"rumble", "true or false",
      [](std::string_view v, Settings& s, BindingNameCheck) { return ParseFlag(v, s.rumble); },
      [](const Settings& s) { return Text(s.rumble); }},
+    {"board", "true or false",
+     [](std::string_view v, Settings& s, BindingNameCheck) { return ParseFlag(v, s.board); },
+     [](const Settings& s) { return Text(s.board); }},
+    {"board-name", "1 to 24 printable characters without < > & \" '",
+     [](std::string_view v, Settings& s, BindingNameCheck) {
+         if (!v.empty() && !IsBoardName(v)) return false;
+         s.boardName = v;
+         return true;
+     },
+     [](const Settings& s) { return s.boardName; }},
+    {"board-address", "an address starting with http:// or https://",
+     [](std::string_view v, Settings& s, BindingNameCheck) {
+         if (!v.empty() && !IsBoardAddress(v)) return false;
+         s.boardAddress = v;
+         return true;
+     },
+     [](const Settings& s) { return s.boardAddress; }},
     GRAPPIX_BINDING("key-", false, kBindShoot, "shoot"),
     GRAPPIX_BINDING("key-", false, kBindReel, "reel"),
     GRAPPIX_BINDING("key-", false, kBindJump, "jump"),
@@ -133,7 +150,8 @@ const Key kKeys[] = {
 };
 #undef GRAPPIX_BINDING
 
-// The first of the bindings' keys in kKeys: key-shoot ... key-pause, then button-shoot ...
+// The first of the bindings' keys in kKeys, which end with them: key-shoot ... key-pause, then
+// button-shoot ...
 constexpr size_t kFirstBinding = std::size(kKeys) - 2 * kBoundActions;
 
 // Makes the four names of each device four different names, settling them by rank (rank[i]
@@ -187,6 +205,23 @@ const Key* FindKey(std::string_view name) {
 
 }  // namespace
 
+bool IsBoardName(std::string_view name) {
+    if (name.empty() || name.size() > kBoardNameMax || name.front() == ' ' || name.back() == ' ')
+        return false;
+    for (char c : name)
+        if (c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'') return false;
+    return true;
+}
+
+bool IsBoardAddress(std::string_view address) {
+    if (address.size() > kBoardAddressMax ||
+        !(address.starts_with("http://") || address.starts_with("https://")) || address.size() < 9)
+        return false;
+    for (char c : address)
+        if (c <= 0x20 || c > 0x7E) return false;
+    return true;
+}
+
 namespace {
 
 // The settings a file's lines give, each malformed line warned about and left at its default.
@@ -216,9 +251,10 @@ Settings ParseLines(const std::string& path, const std::vector<std::string>& lin
                 bindingLines[size_t(known - kKeys) - kFirstBinding] = number;
         } else {
             Settings defaults;
-            warnings.push_back(path + ":" + std::to_string(number) + ": " + known->name + " must be " +
-                               known->expected + ", not '" + std::string(value) + "'; using " +
-                               known->write(defaults));
+            warnings.push_back(
+                path + ":" + std::to_string(number) + ": " + known->name + " must be " + known->expected +
+                ", not '" + std::string(value) + "'" +
+                (known->write(defaults).empty() ? "; left empty" : "; using " + known->write(defaults)));
         }
     }
     return s;

@@ -10,6 +10,9 @@
 //     window-width = 1600     the window's size when not fullscreen, in screen pixels
 //     window-height = 900
 //     rumble = true           a controller shakes when the hook catches
+//     board = false           the online board of records: runs that beat a record are sent
+//     board-name =            the player's name on the board (1 to 24 characters)
+//     board-address =         the board's address (http:// or https://)
 //     key-shoot = Z           the key of each action, by its name (Z, Space, Left Shift ...)
 //     key-reel = X
 //     key-jump = Space
@@ -52,12 +55,21 @@ struct Settings {
     bool fullscreen = false;
     int64_t windowWidth = 1600;
     int64_t windowHeight = 900;
-    bool rumble = true;                      // a controller shakes when the hook catches
+    bool rumble = true;  // a controller shakes when the hook catches
+    bool board = false;  // runs that beat the player's record go to the board of records
+    std::string boardName;
+    std::string boardAddress;
     BindingNames keys = kDefaultKeys;        // by BoundAction
     BindingNames buttons = kDefaultButtons;  // by BoundAction
 
     bool operator==(const Settings&) const = default;
 };
+
+// A name the board takes: 1 to 24 printable ASCII characters, without markup (< > & " ') and
+// without blanks at its ends. An address: http:// or https://, printable, no blanks.
+inline constexpr size_t kBoardNameMax = 24, kBoardAddressMax = 200;
+bool IsBoardName(std::string_view name);
+bool IsBoardAddress(std::string_view address);
 
 inline constexpr int64_t kMinWindowWidth = 200, kMinWindowHeight = 112, kMaxWindowSide = 16384;
 

@@ -1,5 +1,6 @@
 #include "frame/media.hpp"
 
+#include "frame/board_link.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/session.hpp"
@@ -97,7 +98,10 @@ void NextFrame() {
     gFrameCount += 1;
     if (Session* session = ActiveSession()) session->DrawMarks();
     Engine().Act();
-    if (Session* session = ActiveSession()) session->AfterFrameStep();
+    if (Session* session = ActiveSession()) {
+        session->AfterFrameStep();
+        if (BoardLink* board = ActiveBoard()) board->Pump(session->Current());
+    }
 }
 
 void Quit() {

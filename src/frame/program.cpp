@@ -7,9 +7,12 @@
 #include <memory>
 #include <optional>
 
+#include "desktop/board_files.hpp"
 #include "desktop/replay_files.hpp"
+#include "desktop/settings.hpp"
 #include "desktop/terminal_line.hpp"
 #include "desktop/xdg_dirs.hpp"
+#include "frame/board_link.hpp"
 #include "frame/engine.hpp"
 #include "frame/fault.hpp"
 #include "frame/media.hpp"
@@ -153,6 +156,24 @@ int Main(const std::vector<std::string>& args, const char* enginePath, const Bri
     case CommandLine::Action::Version: return PrintVersion(enginePath);
     case CommandLine::Action::Play: break;
     }
+    if (!line.submitFile.empty()) return SubmitToBoard(line, enginePath);
+    if (line.watchBoard) {
+        // The run is fetched from the board, then watched as --replay watches a file.
+        std::string address = line.boardAddress;
+        if (address.empty() && !SettingsPath(line).empty()) {
+            std::vector<std::string> ignored;
+            address = SettingsFile(SettingsPath(line)).Load(ignored).boardAddress;
+        }
+        const std::string folder = GameFolder(XdgKind::State);
+        std::string path;
+        std::string why = FetchBoardRun(enginePath, address, *line.watchBoard, line.watchRank,
+                                        folder.empty() ? std::string() : folder + "/board-runs", path);
+        if (!why.empty()) {
+            Warn(why);
+            return 1;
+        }
+        line.replayFile = path;
+    }
     return RunProgram(enginePath, icon, line, scenes);
 }
 
@@ -197,6 +218,7 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     std::unique_ptr<AppState> app;
     std::unique_ptr<Session> session;
     std::unique_ptr<RecordBook> records;
+    std::unique_ptr<BoardLink> board;
     bool initialised = false;
     int status = 0;
     try {
@@ -227,6 +249,10 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
         if (Engine().SetReplayNote != nullptr) Engine().SetReplayNote("version", GameVersion());
         session->ApplyAfterInit();
         SetActiveSession(session.get());
+        if (!verifying) {
+            board = std::make_unique<BoardLink>(BoardQueueFolder(), BoardKeyPath());
+            SetActiveBoard(board.get());
+        }
         // The run's records; made afresh when the scenes start again, as the game left them is
         // not as they started.
         auto openRecords = [&] {
@@ -282,6 +308,8 @@ int RunProgram(const char* enginePath, const BriselIcon* icon, const CommandLine
     try {
         SetActiveSession(nullptr);
         SetActiveRecords(nullptr);
+        SetActiveBoard(nullptr);
+        board.reset();                            // what it still asks is dropped
         if (records != nullptr) records->Save();  // closing the window in play included
         if (session != nullptr && initialised) session->AtShutdown();
         app.reset();

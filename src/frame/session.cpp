@@ -44,6 +44,7 @@ Session::Session(std::string settingsPath, const CommandLine& commandLine) : fil
     if (commandLine.musicVolume) current_.musicVolume = *commandLine.musicVolume;
     if (commandLine.effectsVolume) current_.effectsVolume = *commandLine.effectsVolume;
     if (commandLine.mute) current_.mute = true;
+    if (!commandLine.boardAddress.empty()) current_.boardAddress = commandLine.boardAddress;
 }
 
 void Session::ApplyBeforeInit() {
@@ -83,6 +84,7 @@ void ReadBindingNotes(Settings& s) {
                 if (names[size_t(a)] == names[size_t(b)]) names = controller ? kDefaultButtons : kDefaultKeys;
     }
 }
+constexpr const char* kBoardNote = "settings.board";  // shown on the options screen
 
 // A volume note as written below; false for anything else (a hand-edited replay).
 bool ReadVolumeNote(const char* key, int64_t& volume) {
@@ -116,6 +118,10 @@ void Session::ApplyAfterInit() {
             current_.rumble = std::string_view(rumble) == "on";
         ReadBindingNotes(current_);
         ApplyBindings(current_);
+        // Only the switch: the name and address are the player's, never part of a replay.
+        current_.board = false;
+        if (const char* board = e.GetReplayNote(kBoardNote); board != nullptr)
+            current_.board = std::string_view(board) == "on";
         ApplySound();
         atStart_ = current_;
         return;
@@ -130,6 +136,7 @@ void Session::ApplyAfterInit() {
         e.SetReplayNote(BindingNote(false, a).c_str(), current_.keys[size_t(a)].c_str());
         e.SetReplayNote(BindingNote(true, a).c_str(), current_.buttons[size_t(a)].c_str());
     }
+    e.SetReplayNote(kBoardNote, current_.board ? "on" : "off");
 }
 
 void Session::Restart() {
@@ -258,6 +265,20 @@ void Session::ResetBindings() {
         s.buttons = kDefaultButtons;
     });
     ApplyBindings(current_);
+}
+
+void Session::SetBoard(bool on) {
+    Change([on](Settings& s) { s.board = on; });
+}
+
+void Session::SetBoardName(const std::string& name) {
+    if (!name.empty() && !IsBoardName(name)) return;
+    Change([&name](Settings& s) { s.boardName = name; });
+}
+
+void Session::SetBoardAddress(const std::string& address) {
+    if (!address.empty() && !IsBoardAddress(address)) return;
+    Change([&address](Settings& s) { s.boardAddress = address; });
 }
 
 void Session::SetFullscreen(bool on) {

@@ -42,6 +42,11 @@ public:
     void SetMute(bool on);
     void SetFullscreen(bool on);
     void SetRumble(bool on);  // a controller shakes when the hook catches
+    // The board of records: on or off, the player's name and the board's address (each
+    // refused unless the board would take it, "" included for none).
+    void SetBoard(bool on);
+    void SetBoardName(const std::string& name);
+    void SetBoardAddress(const std::string& address);
 
     // Binds a key (controller false) or controller button, by its name, to an action. A name
     // bound to another action already swaps: that action takes this one's old name, so no

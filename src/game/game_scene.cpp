@@ -7,6 +7,7 @@
 
 #include "brisel.h"
 #include "common/stage.hpp"
+#include "frame/board_link.hpp"
 #include "frame/input.hpp"
 #include "frame/replay_link.hpp"
 #include "frame/session.hpp"
@@ -233,11 +234,14 @@ void RunGame(GameMode mode) {
     RecordBook* records = ActiveRecords();
     const int64_t startStep = EngineStep();
     if (records != nullptr) records->BeginGame(static_cast<int>(mode), RecordingPath(), startStep);
-    // Saved on every way out of the game: back to the title, or the window closed in play.
+    // Saved on every way out of the game: back to the title, or the window closed in play; the
+    // replay is closed there too, and a record beaten is queued for the board.
     struct SaveOnLeave {
         RecordBook* book;
         ~SaveOnLeave() {
             if (book != nullptr) book->Save();
+            if (BoardLink* board = ActiveBoard(); board != nullptr && ActiveSession() != nullptr)
+                board->GameEnded(ActiveSession()->Current(), book != nullptr && book->BeatenInGame());
         }
     } saveOnLeave{records};
     {

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "desktop/settings.hpp"
+#include "frame/engine.hpp"
 #include "frame/input.hpp"
 #include "frame/session.hpp"
 #include "options/controls_screen.hpp"
@@ -19,12 +21,16 @@ namespace {
 constexpr double kEntryX = 1260, kEntryY = 770, kEntryW = 280, kEntryH = 80, kEntryGlyphW = 30;
 
 // The rows of settings, down the left side.
-constexpr double kRowX = 60, kRowW = 600, kRowH = 86;
-constexpr double kRowY[OptionsScreen::kEntryCount] = {200, 296, 392, 488, 584, 0, 704};
+constexpr double kRowX = 60, kRowW = 600, kRowH = 70;
+constexpr double kRowY[OptionsScreen::kEntryCount] = {136, 214, 292, 370, 448, 526, 604, 682, 0, 770};
 constexpr double kBackW = 280;
-constexpr const char* kLabels[OptionsScreen::kEntryCount] = {"Music",  "Effects", "Mute", "Fullscreen",
-                                                             "Rumble", "Change",  "Back"};
+constexpr const char* kLabels[OptionsScreen::kEntryCount] = {
+    "Music", "Effects", "Mute", "Fullscreen", "Rumble", "Online board", "Name", "Address", "Change", "Back"};
 constexpr double kGlyphW = 30, kGlyphH = 60;
+// The board's typed rows: their text starts after the label and is drawn by the engine.
+constexpr double kTypedX = kRowX + 24 + 8 * kGlyphW + 10;
+constexpr double kTypedH = 40;
+constexpr size_t kAddressShown = 28;     // characters of a long address shown: its end
 constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
 constexpr int64_t kVolumeStep = 10;
 constexpr double kDragStep = 40;  // a drag along a volume row moves it a step every so many pixels
@@ -125,6 +131,7 @@ void OptionsScreen::Run(const std::function<void()>& drawBehind) {
 }
 
 bool OptionsScreen::Frame() {
+    if (Typing()) return true;
     mouse.Update();
     const MenuInput in = ReadMenuInput(mouse);
     const MenuNav::Result r = nav.Update(in, entries);
@@ -133,6 +140,7 @@ bool OptionsScreen::Frame() {
     Drag(in);
     if (r.action == MenuNav::Action::Choose && r.byPointer && IsVolume(r.entry) && dragged) return true;
     Act(r, in);
+    if (typingRow >= 0) return true;
     const int wheel = static_cast<int>(WheelSteps());
     for (int i = 0; i < kBack; ++i)
         if (wheel != 0 && IsVolume(i) && entries[static_cast<size_t>(i)].Contains(in.pointerX, in.pointerY))
@@ -166,8 +174,11 @@ void OptionsScreen::Act(const MenuNav::Result& r, const MenuInput& in) {
         return;
     }
     switch (r.action) {
-    case MenuNav::Action::Left: Step(r.entry, -1); break;
-    case MenuNav::Action::Right: Step(r.entry, +1); break;
+    case MenuNav::Action::Left:
+    case MenuNav::Action::Right:
+        if (r.entry != kBoardName && r.entry != kBoardAddress)
+            Step(r.entry, r.action == MenuNav::Action::Left ? -1 : +1);
+        break;
     case MenuNav::Action::Choose:
         if (!volume) {
             Step(r.entry, +1);
@@ -200,17 +211,71 @@ void OptionsScreen::Step(int entry, int direction) {
     case kMute: session->SetMute(!now.mute); break;
     case kFullscreen: session->SetFullscreen(!now.fullscreen); break;
     case kRumble: session->SetRumble(!now.rumble); break;
+    case kBoard: session->SetBoard(!now.board); break;
+    case kBoardName:
+    case kBoardAddress:
+        if (Engine().BeginTextInput == nullptr || Engine().TypedText == nullptr) break;
+        typingRow = entry;
+        Engine().BeginTextInput(entry == kBoardName ? now.boardName.c_str() : now.boardAddress.c_str(),
+                                static_cast<int64_t>(entry == kBoardName ? kBoardNameMax : kBoardAddressMax));
+        break;
     default: break;
+    }
+}
+
+bool OptionsScreen::Typing() {
+    if (typingRow < 0) return false;
+    const bool enter = IsPressed(KeyCount(BRISEL_KEY_RETURN)) || IsPressed(KeyCount(BRISEL_KEY_KP_ENTER));
+    if (!enter && !IsPressed(KeyCount(BRISEL_KEY_ESCAPE))) return true;
+    Session* session = ActiveSession();
+    const char* typed = Engine().TypedText();
+    if (enter && session != nullptr && typed != nullptr) {
+        // What the board would refuse is left out: markup, characters beyond ASCII, blanks at the ends.
+        std::string kept;
+        for (const char* c = typed; *c != '\0'; ++c)
+            if (*c >= 0x20 && *c <= 0x7E &&
+                (typingRow == kBoardAddress || std::string_view("<>&\"'").find(*c) == std::string_view::npos))
+                kept += *c;
+        while (!kept.empty() && kept.back() == ' ') kept.pop_back();
+        while (!kept.empty() && kept.front() == ' ') kept.erase(0, 1);
+        if (typingRow == kBoardName)
+            session->SetBoardName(kept.substr(0, kBoardNameMax));
+        else
+            session->SetBoardAddress(kept);
+    }
+    if (Engine().EndTextInput != nullptr) Engine().EndTextInput();
+    typingRow = -1;
+    return true;
+}
+
+void OptionsScreen::ShowTyped() const {
+    if (Engine().OverlayText == nullptr) return;
+    const Settings& s = Shown();
+    for (int row : {kBoardName, kBoardAddress}) {
+        std::string shown = row == kBoardName ? s.boardName : s.boardAddress;
+        if (row == typingRow && Engine().TypedText != nullptr && Engine().TypedText() != nullptr)
+            shown = std::string(Engine().TypedText()) + "_";
+        else if (shown.empty())
+            shown = row == kBoardName ? "(Enter to type one)" : "(Enter to type http://...)";
+        if (shown.size() > kAddressShown) shown = "..." + shown.substr(shown.size() - kAddressShown);
+        Engine().OverlayText(kTypedX, kRowY[row] + (kRowH - kTypedH) * 0.5, kTypedH, shown.c_str());
     }
 }
 
 void OptionsScreen::Draw() const {
     DrawRect(0, 0, 1600, 900, 0, 0, 0, 0.7);
-    text.DrawText("Options", kRowX, 50, 60, 120, 1.0);
+    text.DrawText("Options", kRowX, 24, 45, 90, 1.0);
     const Settings& s = Shown();
-    const std::string values[kEntryCount] = {VolumeText(s.musicVolume), VolumeText(s.effectsVolume),
-                                             SwitchText(s.mute),        SwitchText(s.fullscreen),
-                                             SwitchText(s.rumble),      ""};
+    const std::string values[kEntryCount] = {VolumeText(s.musicVolume),
+                                             VolumeText(s.effectsVolume),
+                                             SwitchText(s.mute),
+                                             SwitchText(s.fullscreen),
+                                             SwitchText(s.rumble),
+                                             SwitchText(s.board),
+                                             "",
+                                             "",
+                                             "",
+                                             ""};
     for (int i = 0; i < kEntryCount; ++i) {
         if (i == kControls) continue;  // on the card, drawn over it
         const Button& b = entries[static_cast<size_t>(i)];
@@ -236,6 +301,7 @@ void OptionsScreen::Draw() const {
     const std::string label = kLabels[kControls];
     text.DrawText(label, kChangeX + (kChangeW - kChangeGlyphW * static_cast<double>(label.size())) * 0.5,
                   kChangeY + (kChangeH - kChangeGlyphH) * 0.5, kChangeGlyphW, kChangeGlyphH, 1.0);
+    ShowTyped();
 }
 
 void InitOptionsEntry(Button& entry) {

@@ -22,8 +22,20 @@ namespace grappix {
 class OptionsScreen {
 public:
     // kControls, the controls page's entry, sits on the card; in the menu's order it comes
-    // between Rumble and Back.
-    enum Entry { kMusic, kEffects, kMute, kFullscreen, kRumble, kControls, kBack, kEntryCount };
+    // between the board's rows and Back.
+    enum Entry {
+        kMusic,
+        kEffects,
+        kMute,
+        kFullscreen,
+        kRumble,
+        kBoard,
+        kBoardName,
+        kBoardAddress,
+        kControls,
+        kBack,
+        kEntryCount
+    };
 
     OptionsScreen();  // loads the lettering and makes the card's lines
     OptionsScreen(const OptionsScreen&) = delete;
@@ -50,6 +62,10 @@ private:
     void Step(int entry, int direction);  // a volume up or down a step, a switch flipped
     void Drag(const MenuInput& in);       // a volume row pressed and dragged along
     void MakeCard();                      // the card's cells, with the bindings in force
+    // The board's name and address are typed in (the engine takes the keys meanwhile, and only
+    // the Return or Escape that ends it reaches the game); what is typed is drawn by the engine.
+    bool Typing();  // a frame while typing: false when it is not going on
+    void ShowTyped() const;
 
     std::array<Button, kEntryCount> entries;
     BitmapFont text;
@@ -68,6 +84,7 @@ private:
     int dragRow = -1;           // the volume row the left button went down on, -1 for none
     double dragX = 0;           // where the drag's last step was taken
     bool dragged = false;       // the press moved its row: its release is no click
+    int typingRow = -1;         // kBoardName or kBoardAddress while typed into
 };
 
 // Opens the options screen over the one drawn by drawBehind, and returns when the player

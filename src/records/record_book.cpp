@@ -102,6 +102,7 @@ std::vector<std::pair<std::string, std::string>> RecordBook::Notes() const {
 
 void RecordBook::BeginGame(int mode, const std::string& replayFile, int64_t step) {
     mode_ = mode >= 0 && mode < kRecordModes ? mode : -1;
+    beaten_ = false;
     if (watcher != nullptr) watcher->GameBegins(mode_);
     gameReplay_ = Storable(replayFile);
     gameStep_ = gameReplay_.empty() ? 0 : step;
@@ -117,6 +118,7 @@ bool RecordBook::Offer(int64_t figure) {
     r.replay = gameReplay_;
     r.step = gameStep_;
     dirty_ = !ReadOnly();
+    beaten_ = true;
     return true;
 }
 

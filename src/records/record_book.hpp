@@ -39,6 +39,8 @@ public:
     // The speed figure the display shows this frame, in the game begun last. True when it sets
     // a new record.
     bool Offer(int64_t figure);
+    // Whether the game begun last set a new record.
+    bool BeatenInGame() const { return beaten_; }
     // Saves the records if a game beat one since the last save; warns once a run when it cannot.
     void Save();
 
@@ -73,6 +75,7 @@ private:
     int mode_ = -1;  // the game being played
     std::string gameReplay_;
     int64_t gameStep_ = 0;
+    bool beaten_ = false;
     std::optional<int64_t> watchFrom_;
 };
 

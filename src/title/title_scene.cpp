@@ -12,6 +12,7 @@
 #include "common/mouse_input.hpp"
 #include "common/sprite_layout.hpp"
 #include "common/stage.hpp"
+#include "frame/board_link.hpp"
 #include "frame/input.hpp"
 #include "frame/media.hpp"
 #include "frame/session.hpp"
@@ -29,6 +30,7 @@ constexpr GameMode kModes[kCredit] = {GameMode::Normal, GameMode::NoBlock, GameM
 constexpr double kMenuY[kMenuCount] = {380, 500, 620, 740};
 constexpr const char* kCaptions[kMenuCount] = {"Normal", "No Block", "Free Style", "Credit"};
 constexpr double kCaptionW = 40, kCaptionH = 80;
+constexpr double kBoardTopX = 40;  // the board's top three of each mode, left of its button
 constexpr double kScrollStep = 5;  // camera pixels per frame, on the menu and the credits
 constexpr int64_t kPadBack = 4;    // the controller's Back button on pad 0
 
@@ -198,6 +200,9 @@ public:
                 captionFont.DrawText(caption, x, kMenuY[i] + 10, kCaptionW, kCaptionH, 1.0);
             }
             DrawModeRecords(captionFont, ActiveRecords());
+            if (BoardLink* board = ActiveBoard())
+                for (int i = 0; i < kCredit; ++i)
+                    board->ShowTop(static_cast<int>(kModes[i]), kBoardTopX, kMenuY[i] + 8);
             DrawOptionsEntry(buttons[kOptions], captionFont);
             const int lit = nav.Highlighted();
             const Tex& line = quitAsked > 0               ? quitLine

@@ -277,6 +277,34 @@ void FakeBindPadButton(int64_t device, int64_t button, int64_t code) {
     REC(BindPadButton)::Record(device, button, code);
     gCurrent->bound[{device, button}] = code;
 }
+void FakeBeginTextInput(const char* text, int64_t maxBytes) {
+    REC(BeginTextInput)::Record(text, maxBytes);
+    gCurrent->typed = text != nullptr ? text : "";
+}
+const char* FakeTypedText() {
+    REC(TypedText)::Record();
+    return gCurrent->typed.c_str();
+}
+int64_t FakeHttpStart(const char* url, const char* fields, const char* fileField, const char* file) {
+    REC(HttpStart)::Record(url, fields, fileField, file);
+    gCurrent->httpRequests.emplace_back(url != nullptr ? url : "", fields != nullptr ? fields : "");
+    return static_cast<int64_t>(gCurrent->httpRequests.size());
+}
+const std::pair<int64_t, std::string>* FakeAnswer(int64_t request) {
+    if (request < 1 || request > static_cast<int64_t>(gCurrent->httpRequests.size())) return nullptr;
+    auto it = gCurrent->httpAnswers.find(gCurrent->httpRequests[static_cast<size_t>(request - 1)].first);
+    return it == gCurrent->httpAnswers.end() ? nullptr : &it->second;
+}
+int64_t FakeHttpStatus(int64_t request) {
+    REC(HttpStatus)::Record(request);
+    const auto* answer = FakeAnswer(request);
+    return answer != nullptr ? answer->first : -1;
+}
+const char* FakeHttpBody(int64_t request) {
+    REC(HttpBody)::Record(request);
+    const auto* answer = FakeAnswer(request);
+    return answer != nullptr ? answer->second.c_str() : "no answer";
+}
 
 #define MATHS1(name, fn)          \
     double Fake##name(double x) { \
@@ -376,6 +404,11 @@ FakeEngine::FakeEngine() {
     t.RestartScenes = &FakeRestartScenes;
     t.ControllerButton = &FakeControllerButton;
     t.BindPadButton = &FakeBindPadButton;
+    t.BeginTextInput = &FakeBeginTextInput;
+    t.TypedText = &FakeTypedText;
+    t.HttpStart = &FakeHttpStart;
+    t.HttpStatus = &FakeHttpStatus;
+    t.HttpBody = &FakeHttpBody;
     SetFrameCount(0);
     ExceptionPlace() = 0;
 }

@@ -58,7 +58,7 @@ public:
     void SetAxis(int64_t axis, double value) { axes[axis] = value; }  // PadAxis
     void SetLastDevice(int64_t device) { lastDevice = device; }
     int64_t wheel = 0;                                                               // MouseWheel
-    int64_t sceneStarts = 0;  // RestartScenes calls
+    int64_t sceneStarts = 0;                                                         // RestartScenes calls
     void SetButtonCount(int64_t button, int64_t count) { buttons[button] = count; }  // ControllerButton
     std::map<std::pair<int64_t, int64_t>, int64_t> bound;  // BindPadButton: (device, pad button) -> code
     void RemoveExtensions();  // an engine of the 132 names alone: every extension null
@@ -67,6 +67,13 @@ public:
     bool replaying = false;                          // Replaying
     std::map<std::string, std::string> replayNotes;  // GetReplayNote while replaying
     std::string recordingFile;                       // RecordingFile
+
+    // Text typed by the player (TypedText; BeginTextInput sets it to its text), and the
+    // network: each request is answered at once with the status and body given for its URL
+    // (none: a failure, -1), and remembered (its URL and fields).
+    std::string typed;
+    std::map<std::string, std::pair<int64_t, std::string>> httpAnswers;
+    std::vector<std::pair<std::string, std::string>> httpRequests;
 
     // Maths calls are not recorded unless asked for (the world calls them by the hundred).
     bool recordMaths = false;
