@@ -181,9 +181,10 @@ TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefa
               "board-address = \n");
 }
 
-TEST(SessionTest, ADamagedBindingLineIsWarnedAboutAndGivesWayToTheGoodOnes) {
+TEST(SessionTest, ADamagedLineIsWarnedAboutInFullAndBindingsGiveWayToTheGoodOnes) {
     // Guards against a fixed or unknown key taken as a binding, one key bound to two actions,
-    // a damaged line silently dropped, and a default displacing a key the player did bind.
+    // a damaged line silently dropped, a default displacing a key the player did bind, and a
+    // warning cut short where the default it falls back to is empty.
     FakeEngine fake;
     TempDir dir;
     const std::string path = dir / "settings.ini";
@@ -208,6 +209,8 @@ TEST(SessionTest, ADamagedBindingLineIsWarnedAboutAndGivesWayToTheGoodOnes) {
          {"X", "B", "A", "LB"},
          ":1: button-jump must be a controller button free to bind (A, B, X, Y, LB, RB, LS, RS or Start), "
          "not 'Z'; using A\n"},
+        {"board-name = <b>\n", kDefaultKeys, kDefaultButtons,
+         ":1: board-name must be 1 to 24 printable characters without < > & \" ', not '<b>'; left empty\n"},
     };
     for (const auto& c : cases) {
         WriteFile(path, c.file);

@@ -29,8 +29,9 @@ constexpr const char* kLabels[OptionsScreen::kEntryCount] = {
 constexpr double kGlyphW = 30, kGlyphH = 60;
 // The board's typed rows: their text starts after the label and is drawn by the engine.
 constexpr double kTypedX = kRowX + 24 + 8 * kGlyphW + 10;
-constexpr double kTypedH = 40;
-constexpr size_t kAddressShown = 28;     // characters of a long address shown: its end
+// What is shown stays inside the row, clear of the controls' card: at most 22 characters.
+constexpr double kTypedH = 34;
+constexpr size_t kAddressShown = 19;     // characters of a long name or address shown: its end
 constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
 constexpr int64_t kVolumeStep = 10;
 constexpr double kDragStep = 40;  // a drag along a volume row moves it a step every so many pixels
@@ -256,7 +257,7 @@ void OptionsScreen::ShowTyped() const {
         if (row == typingRow && Engine().TypedText != nullptr && Engine().TypedText() != nullptr)
             shown = std::string(Engine().TypedText()) + "_";
         else if (shown.empty())
-            shown = row == kBoardName ? "(Enter to type one)" : "(Enter to type http://...)";
+            shown = row == kBoardName ? "(Enter to type one)" : "(Enter: http://...)";
         if (shown.size() > kAddressShown) shown = "..." + shown.substr(shown.size() - kAddressShown);
         Engine().OverlayText(kTypedX, kRowY[row] + (kRowH - kTypedH) * 0.5, kTypedH, shown.c_str());
     }
