@@ -173,6 +173,10 @@ int Setenv(const char* name, const char* value) {
     return _wputenv_s(Wide(name).c_str(), Wide(value).c_str()) == 0 ? 0 : -1;
 }
 
+int Unsetenv(const char* name) {  // an empty value removes the variable
+    return _wputenv_s(Wide(name).c_str(), L"") == 0 ? 0 : -1;
+}
+
 char* Realpath(const char* path) {
     const std::wstring wide = Wide(path);
     if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;

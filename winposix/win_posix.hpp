@@ -47,6 +47,7 @@ int Mkdir(const char* path);
 int Stat(const char* path, struct stat* st);
 int Mkstemp(char* pattern);
 int Setenv(const char* name, const char* value);
+int Unsetenv(const char* name);
 char* Realpath(const char* path);
 std::FILE* Fopen(const char* path, const char* mode);
 
@@ -101,6 +102,7 @@ inline std::tm* gmtime_r(const std::time_t* time, std::tm* out) {
 #define mkstemp(pattern) winposix::Mkstemp(pattern)
 #define fchmod(fd, mode) ((void)(fd), (void)(mode), 0)
 #define setenv(name, value, overwrite) winposix::Setenv(name, value)
+#define unsetenv(name) winposix::Unsetenv(name)
 #define realpath(path, buffer) winposix::Realpath(path)
 #endif
 

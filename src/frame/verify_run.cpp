@@ -4,6 +4,10 @@
 
 #include "desktop/replay_header.hpp"
 
+#if defined(_WIN32)
+#include "win_posix.hpp"
+#endif
+
 namespace grappix {
 
 std::string PrepareVerify(const std::string& given, int64_t& end) {
