@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <thread>
 
 #include "board.hpp"
@@ -107,10 +106,16 @@ std::string Chromium(const TempDir& dir, std::vector<std::string> args) {
     return grappix::test::RunProcess(argv, dir.Path(), {{"HOME", dir.Path()}}, 120.0).out;
 }
 
-std::vector<std::string> AllOf(const std::string& text, const std::regex& pattern) {
+// Every piece of text between `open` and the next `close`, in order.
+std::vector<std::string> AllOf(const std::string& text, const std::string& open, const std::string& close) {
     std::vector<std::string> found;
-    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
-        found.push_back((*it)[1]);
+    for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at)) {
+        at += open.size();
+        const size_t end = text.find(close, at);
+        if (end == std::string::npos) break;
+        found.push_back(text.substr(at, end - at));
+        at = end;
+    }
     return found;
 }
 
@@ -259,19 +264,24 @@ TEST(BoardPageTest, ABrowserShowsTheTopListFastestFirstAndEachRunsPlot) {
         ASSERT_EQ(served.Submit(Record(seed).replay, "Player " + std::to_string(seed), kKey)->status, 200);
     const std::string url = "http://127.0.0.1:" + std::to_string(served.port);
     const std::string page = Chromium(browser, {"--dump-dom", url + "/"});
-    const std::vector<std::string> names = AllOf(page, std::regex("<td class=\"name\">([^<]*)</td>"));
-    const std::vector<std::string> speeds = AllOf(page, std::regex("<td class=\"speed\">([0-9]+)</td>"));
+    const std::vector<std::string> names = AllOf(page, "<td class=\"name\">", "</td>");
+    const std::vector<std::string> speeds = AllOf(page, "<td class=\"speed\">", "</td>");
     ASSERT_EQ(names.size(), 3u) << page;
     ASSERT_EQ(speeds.size(), 3u);
+    for (const std::string& speed : speeds)
+        ASSERT_TRUE(!speed.empty() && speed.find_first_not_of("0123456789") == std::string::npos) << speed;
     EXPECT_TRUE(std::is_sorted(speeds.begin(), speeds.end(), [](const std::string& a, const std::string& b) {
         return std::stoll(a) > std::stoll(b);
     }));
-    const std::vector<std::string> plots = AllOf(page, std::regex("href=\"(/run/[0-9a-f]{64}/normal)\""));
+    std::vector<std::string> plots;
+    for (const std::string& link : AllOf(page, "href=\"", "\""))
+        if (link.starts_with("/run/") && link.ends_with("/normal") && link.size() == 5 + 64 + 7) plots.push_back(link);
     ASSERT_EQ(plots.size(), 3u);
     const std::string run = Chromium(browser, {"--dump-dom", url + plots[0]});
     EXPECT_NE(run.find(names[0] + ": " + speeds[0] + " in normal"), std::string::npos) << run;
-    const std::vector<std::string> points =
-        AllOf(run, std::regex("<polyline class=\"speed\"[^>]* points=\"([^\"]*)\""));
+    std::vector<std::string> points;
+    for (const std::string& tag : AllOf(run, "<polyline class=\"speed\"", ">"))
+        for (const std::string& list : AllOf(tag, " points=\"", "\"")) points.push_back(list);
     ASSERT_EQ(points.size(), 1u) << run;
     EXPECT_GE(std::count(points[0].begin(), points[0].end(), ','), 10) << "a point a second" << points[0];
     if (const char* shots = std::getenv("GRAPPIX_BOARD_SHOTS")) {
