@@ -275,7 +275,8 @@ TEST(BoardPageTest, ABrowserShowsTheTopListFastestFirstAndEachRunsPlot) {
     }));
     std::vector<std::string> plots;
     for (const std::string& link : AllOf(page, "href=\"", "\""))
-        if (link.starts_with("/run/") && link.ends_with("/normal") && link.size() == 5 + 64 + 7) plots.push_back(link);
+        if (link.starts_with("/run/") && link.ends_with("/normal") && link.size() == 5 + 64 + 7)
+            plots.push_back(link);
     ASSERT_EQ(plots.size(), 3u);
     const std::string run = Chromium(browser, {"--dump-dom", url + plots[0]});
     EXPECT_NE(run.find(names[0] + ": " + speeds[0] + " in normal"), std::string::npos) << run;
