@@ -33,30 +33,11 @@
 
 namespace {
 
+using bench::At;
 using bench::Env;
+using bench::Median;
+using bench::RandomPlay;
 using bench::Run;
-
-std::string At(int n, const std::string& event) { return std::to_string(n) + " " + event + "\n"; }
-
-// "Normal" picked on the title, then random swinging until `steps`.
-std::string RandomPlay(int steps) {
-    std::mt19937 rng(7);
-    std::string s = At(10, "mouse 800 430") + At(10, "down left") + At(12, "up left");
-    const char* buttons[] = {"left", "right", "middle", "pad0"};
-    bool down[4] = {};
-    for (int t = 114; t < steps; t += 1 + int(rng() % 15)) {
-        s += At(t, "mouse " + std::to_string(rng() % 1600) + " " + std::to_string(rng() % 900));
-        int b = int(rng() % 4);
-        s += At(t, std::string(down[b] ? "up " : "down ") + buttons[b]);
-        down[b] = !down[b];
-    }
-    return s + At(steps, "quit");
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;

@@ -183,8 +183,9 @@ TEST(SessionTest, MalformedSettingsAreWarnedAtStartAndResetSettingsWritesTheDefa
 
 TEST(SessionTest, ADamagedLineIsWarnedAboutInFullAndBindingsGiveWayToTheGoodOnes) {
     // Guards against a fixed or unknown key taken as a binding, one key bound to two actions,
-    // a damaged line silently dropped, a default displacing a key the player did bind, and a
-    // warning cut short where the default it falls back to is empty.
+    // a damaged line silently dropped, a default displacing a key the player did bind, a
+    // warning naming a default the binding did not get, and a warning cut short where the
+    // default it falls back to is empty.
     FakeEngine fake;
     TempDir dir;
     const std::string path = dir / "settings.ini";
@@ -199,7 +200,7 @@ TEST(SessionTest, ADamagedLineIsWarnedAboutInFullAndBindingsGiveWayToTheGoodOnes
          kDefaultButtons,
          ":1: key-shoot must be the name of a key free to bind (Z, Space, Left Shift ...; not Escape, F11, "
          "M, "
-         "Return, Alt, Ctrl or an arrow), not 'escape'; using Z\n"},
+         "Return, Alt, Ctrl or an arrow), not 'escape'; using Space\n"},
         {"key-shoot = Q\nkey-reel = Q\n",
          {"Q", "X", "Space", "P"},
          kDefaultButtons,

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "desktop/ini_lines.hpp"
 #include "page.hpp"
 
 namespace board {
@@ -25,14 +26,6 @@ void Answer(httplib::Response& res, int status, const json& body) {
 
 void Fail(httplib::Response& res, int status, const std::string& error) {
     Answer(res, status, {{"error", error}});
-}
-
-std::string UtcNow() {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    char text[32] = "";
-    if (gmtime_r(&t, &tm) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
 }
 
 bool IsHash(const std::string& s) {
@@ -277,7 +270,7 @@ bool Board::WorkOnce(const std::string& worker) {
         else if (v.proofs.empty())
             store_.Refuse(*job, worker, "the run holds no speed in any mode");
         else
-            store_.Accept(*job, worker, v.version, v.proofs, UtcNow());
+            store_.Accept(*job, worker, v.version, v.proofs, grappix::IniUtcNow());
     }
     Wake();
     return true;

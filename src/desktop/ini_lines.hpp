@@ -2,6 +2,8 @@
 // lines, blanks and tabs around both ignored, a carriage return from another system dropped.
 #pragma once
 
+#include <cstdint>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -33,6 +35,32 @@ inline std::vector<std::string> SplitIniLines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+// A whole number of at most `digits` decimal digits, nothing else around it.
+inline bool ParseIniCount(std::string_view text, size_t digits, int64_t& out) {
+    if (text.empty() || text.size() > digits) return false;
+    int64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    out = v;
+    return true;
+}
+
+// The time now as the files write it: "2026-12-08T07:30:00Z" (UTC); "" if the clock cannot say.
+inline std::string IniUtcNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    char text[32] = "";
+#if defined(_WIN32)
+    const bool ok = gmtime_s(&tm, &t) == 0;
+#else
+    const bool ok = gmtime_r(&t, &tm) != nullptr;
+#endif
+    if (ok) std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
 }
 
 }  // namespace grappix

@@ -10,16 +10,7 @@ namespace {
 constexpr size_t kReplayCap = size_t{64} << 20;
 
 // A whole number of at most 12 digits: nothing longer is a step or a format.
-bool ParseCount(std::string_view text, int64_t& out) {
-    if (text.empty() || text.size() > 12) return false;
-    int64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    out = v;
-    return true;
-}
+bool ParseCount(std::string_view text, int64_t& out) { return ParseIniCount(text, 12, out); }
 
 }  // namespace
 

@@ -225,14 +225,18 @@ bool IsBoardAddress(std::string_view address) {
 namespace {
 
 // The settings a file's lines give, each malformed line warned about and left at its default.
-// bindingLines, when given, is told the line each binding was read from (0: none).
+// bindingLines, when given, is told the line each binding was read from (0: none);
+// bindingWarnings, the warning of each binding's malformed line (-1: none).
 Settings ParseLines(const std::string& path, const std::vector<std::string>& lines,
-                    std::vector<std::string>& warnings, BindingNameCheck check, int* bindingLines) {
+                    std::vector<std::string>& warnings, BindingNameCheck check, int* bindingLines,
+                    int* bindingWarnings = nullptr) {
     Settings s;
     int number = 0;
-    int ignored[2 * kBoundActions] = {};
+    int ignored[2 * kBoundActions] = {}, unwarned[2 * kBoundActions] = {};
     if (bindingLines == nullptr) bindingLines = ignored;
+    if (bindingWarnings == nullptr) bindingWarnings = unwarned;
     std::fill(bindingLines, bindingLines + 2 * kBoundActions, 0);
+    std::fill(bindingWarnings, bindingWarnings + 2 * kBoundActions, -1);
     for (const std::string& line : lines) {
         ++number;
         if (IsComment(line)) continue;
@@ -251,6 +255,8 @@ Settings ParseLines(const std::string& path, const std::vector<std::string>& lin
                 bindingLines[size_t(known - kKeys) - kFirstBinding] = number;
         } else {
             Settings defaults;
+            if (size_t(known - kKeys) >= kFirstBinding)
+                bindingWarnings[size_t(known - kKeys) - kFirstBinding] = int(warnings.size());
             warnings.push_back(
                 path + ":" + std::to_string(number) + ": " + known->name + " must be " + known->expected +
                 ", not '" + std::string(value) + "'" +
@@ -277,10 +283,17 @@ Settings SettingsFile::Load(std::vector<std::string>& warnings) {
         return base_;
     }
     const size_t first = warnings.size();
-    int lines[2 * kBoundActions], rank[2 * kBoundActions];
-    base_ = ParseLines(path_, SplitIniLines(text), warnings, check_, lines);
+    int lines[2 * kBoundActions], rank[2 * kBoundActions], damaged[2 * kBoundActions];
+    base_ = ParseLines(path_, SplitIniLines(text), warnings, check_, lines, damaged);
     for (size_t i = 0; i < std::size(rank); ++i) rank[i] = lines[i] > 0 ? 1 : 0;
     SeparateBindings(base_, path_, rank, lines, &warnings);
+    // A malformed binding's warning names the name it really got: its default may have gone
+    // to another action of the file.
+    for (size_t i = 0; i < std::size(damaged); ++i)
+        if (damaged[i] >= 0) {
+            std::string& w = warnings[size_t(damaged[i])];
+            w = w.substr(0, w.rfind("; using ")) + "; using " + kKeys[kFirstBinding + i].write(base_);
+        }
     CapWarnings(warnings, first, path_);
     return base_;
 }

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "desktop/ini_lines.hpp"
 #include "desktop/replay_files.hpp"
 #include "desktop/utf8_path.hpp"
 
@@ -22,14 +23,6 @@ namespace {
 
 RecordBook* gActive = nullptr;
 
-std::string UtcNow() {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    char text[32] = "";
-    if (gmtime_r(&t, &tm) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
-
 // A path goes into the file as one line's value, trimmed when read back: one that could not
 // come back as it went in is not kept (the record stands, without its replay).
 std::string Storable(const std::string& path) {
@@ -41,16 +34,7 @@ std::string Storable(const std::string& path) {
     return path;
 }
 
-bool ParseSpeed(const std::string& text, int64_t& out) {
-    if (text.empty() || text.size() > 5) return false;
-    int64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    out = v;
-    return true;
-}
+bool ParseSpeed(const std::string& text, int64_t& out) { return ParseIniCount(text, 5, out); }
 
 // The line a replay cut short by a crash ends with (see RecoverCutReplay), as one line naming it.
 std::string CutShortNote(const std::string& replay, const std::string& what) {
@@ -76,7 +60,7 @@ std::string RecordNoteKey(int mode) {
 }
 
 RecordBook::RecordBook(std::unique_ptr<RecordsFile> file, Warn warn)
-    : now(&UtcNow), file_(std::move(file)), warn_(std::move(warn)) {
+    : now(&IniUtcNow), file_(std::move(file)), warn_(std::move(warn)) {
     if (file_ == nullptr) return;
     std::vector<std::string> warnings;
     table_ = file_->Load(warnings);
@@ -85,7 +69,7 @@ RecordBook::RecordBook(std::unique_ptr<RecordsFile> file, Warn warn)
 }
 
 RecordBook::RecordBook(const std::function<std::optional<std::string>(const std::string&)>& note, Warn warn)
-    : now(&UtcNow), warn_(std::move(warn)) {
+    : now(&IniUtcNow), warn_(std::move(warn)) {
     for (int m = 0; m < kRecordModes; ++m) {
         std::optional<std::string> value = note(RecordNoteKey(m));
         int64_t best = 0;
