@@ -12,6 +12,13 @@
 #if defined(__SSE2__) && !defined(BRISEL_PORTABLE_PIXELS)
 #include <emmintrin.h>
 #define BRISEL_SSE2_PIXELS 1
+// Where the processor has AVX2 (asked at run time), blending goes eight pixels at a time, with
+// the same arithmetic and the same decisions for each group of four. Not on Windows, whose
+// compilers do not keep the stack aligned for 32-byte values.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
+#include <immintrin.h>
+#define BRISEL_AVX2_PIXELS 1
+#endif
 #endif
 
 #include <algorithm>
@@ -211,6 +218,83 @@ inline __m128i Over4(__m128i d, __m128i s) {
     return _mm_add_epi8(s, _mm_packus_epi16(lo, hi));
 }
 
+#if defined(BRISEL_AVX2_PIXELS)
+#define BRISEL_AVX2 __attribute__((target("avx2")))
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+BRISEL_AVX2 inline __m256i Div255x8(__m256i x) {
+    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
+}
+
+// d * inv / 255 on eight pixels, inv in 16-bit lanes like the pixels unpacked.
+BRISEL_AVX2 inline __m256i Scale8(__m256i d, __m256i invLo, __m256i invHi) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i lo = Div255x8(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), invLo));
+    __m256i hi = Div255x8(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), invHi));
+    return _mm256_packus_epi16(lo, hi);
+}
+
+// Over (optionally tinted) on the first multiple of eight pixels of a span; returns how many.
+// A group of four left alone by the four-pixel path (all clear) is left alone here too.
+template <bool Tinted>
+BRISEL_AVX2 int OverSpan8(uint32_t* dst, const uint32_t* src, int n, const Tint& t) {
+    const __m256i zero = _mm256_setzero_si256(), alphaMask = _mm256_set1_epi32(int(kOpaque));
+    const __m256i tint = _mm256_setr_epi16(
+        short(t.b), short(t.g), short(t.r), short(t.a), short(t.b), short(t.g), short(t.r), short(t.a),
+        short(t.b), short(t.g), short(t.r), short(t.a), short(t.b), short(t.g), short(t.r), short(t.a));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        __m256i* p = reinterpret_cast<__m256i*>(dst + i);
+        if constexpr (Tinted) {
+            if (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(s, alphaMask), zero))) ==
+                0xFFFFFFFFu)
+                continue;
+            __m256i lo = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), tint), 8);
+            __m256i hi = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), tint), 8);
+            s = _mm256_packus_epi16(lo, hi);
+        }
+        const __m256i alpha = _mm256_and_si256(s, alphaMask);
+        if (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, alphaMask))) == 0xFFFFFFFFu) {
+            _mm256_storeu_si256(p, s);
+            continue;
+        }
+        const uint32_t clear = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, zero)));
+        if (clear == 0xFFFFFFFFu) continue;
+        __m256i a = _mm256_srli_epi32(s, 24);
+        a = _mm256_or_si256(a, _mm256_slli_epi32(a, 8));
+        a = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+        const __m256i inv = _mm256_xor_si256(a, _mm256_set1_epi32(-1));
+        const __m256i d = _mm256_loadu_si256(p);
+        __m256i r =
+            _mm256_add_epi8(s, Scale8(d, _mm256_unpacklo_epi8(inv, zero), _mm256_unpackhi_epi8(inv, zero)));
+        if ((clear & 0xFFFFu) == 0xFFFFu) r = _mm256_blend_epi32(r, d, 0x0F);
+        if ((clear >> 16) == 0xFFFFu) r = _mm256_blend_epi32(r, d, 0xF0);
+        _mm256_storeu_si256(p, r);
+    }
+    return i;
+}
+
+// A rectangle's colour over (or added to) the first multiple of eight pixels of a run.
+template <bool Add>
+BRISEL_AVX2 int FillSpan8(uint32_t* dst, int n, uint32_t s) {
+    const __m256i s8 = _mm256_set1_epi32(int(s)), alphaMask = _mm256_set1_epi32(int(kOpaque));
+    const __m256i inv = _mm256_set1_epi16(short(255 - (s >> 24)));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i* p = reinterpret_cast<__m256i*>(dst + i);
+        const __m256i d = _mm256_loadu_si256(p);
+        _mm256_storeu_si256(p, Add ? _mm256_or_si256(_mm256_adds_epu8(d, s8), alphaMask)
+                                   : _mm256_add_epi8(s8, Scale8(d, inv, inv)));
+    }
+    return i;
+}
+#endif
+
 #else
 // The same four-texel steps in plain C++, lane by lane with the same 16-bit arithmetic.
 inline uint32_t Lane(uint32_t v, int k) { return (v >> (8 * k)) & 255; }
@@ -252,6 +336,10 @@ void ApplySpan(uint32_t* dst, const uint32_t* src, int n, const Tint& t) {
         return;
     }
     int i = 0;
+#if defined(BRISEL_AVX2_PIXELS)
+    if constexpr (Op == SpanOp::Over || Op == SpanOp::TintOver)
+        if (HasAvx2()) i = OverSpan8<Op == SpanOp::TintOver>(dst, src, n, t);
+#endif
     for (; i + 4 <= n; i += 4) {
         __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         __m128i* d = reinterpret_cast<__m128i*>(dst + i);
@@ -345,6 +433,9 @@ void ApplySpan(uint32_t* dst, const uint32_t* src, int n, const Tint& t) {
 template <BlendMode Blend>
 void FillSpan(uint32_t* dst, int n, uint32_t s) {
     int i = 0;
+#if defined(BRISEL_AVX2_PIXELS)
+    if (HasAvx2()) i = FillSpan8<Blend == BlendMode::Add>(dst, n, s);
+#endif
 #if defined(BRISEL_SSE2_PIXELS)
     const __m128i zero = _mm_setzero_si128(), s4 = _mm_set1_epi32(int(s));
     const __m128i alphaMask = _mm_set1_epi32(int(kOpaque));
