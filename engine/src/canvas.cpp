@@ -8,14 +8,15 @@
 
 // The span operations go four texels at a time in SSE2 on x86; elsewhere (or with
 // BRISEL_PORTABLE_PIXELS, which the tests use to compare the two on x86) in plain C++ that does
-// the same arithmetic lane by lane, so that every build draws the same pixels.
+// the same arithmetic lane by lane, so that every build draws the same pixels. (The tests build
+// the SSE2 path without its AVX2 part too: BRISEL_SSE2_ONLY_PIXELS.)
 #if defined(__SSE2__) && !defined(BRISEL_PORTABLE_PIXELS)
 #include <emmintrin.h>
 #define BRISEL_SSE2_PIXELS 1
 // Where the processor has AVX2 (asked at run time), blending goes eight pixels at a time, with
 // the same arithmetic and the same decisions for each group of four. Not on Windows, whose
 // compilers do not keep the stack aligned for 32-byte values.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32) && !defined(BRISEL_SSE2_ONLY_PIXELS)
 #include <immintrin.h>
 #define BRISEL_AVX2_PIXELS 1
 #endif
@@ -222,7 +223,10 @@ inline __m128i Over4(__m128i d, __m128i s) {
 #define BRISEL_AVX2 __attribute__((target("avx2")))
 
 bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
+    static const bool has = [] {
+        __builtin_cpu_init();  // this library may be loaded before its constructors ran
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
     return has;
 }
 
