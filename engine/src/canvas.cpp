@@ -545,6 +545,37 @@ struct Rows {
     int x0, x1, y0, y1;
 };
 
+// Cuts the span of n pixels from x, whose pixel i reads texel Clamp((u + i * du) >> 16) of a row,
+// to those reading texels in ink (begin, end); false when none does.
+bool InkSpan(std::pair<int, int> ink, const Window& win, int64_t du, int& x, int& n, int64_t& u) {
+    const auto texel = [&](int64_t i) { return Clamp((u + i * du) >> 16, win.u0, win.u1); };
+    // The texels run one way along the span: the pixels reading inside ink are one run [a, b).
+    const auto firstWhere = [&](auto pred) {  // first i in 0..n where pred holds, pred monotone
+        int lo = 0, hi = n;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (pred(texel(mid)))
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        return lo;
+    };
+    int a, b;
+    if (du >= 0) {
+        a = firstWhere([&](int t) { return t >= ink.first; });
+        b = firstWhere([&](int t) { return t >= ink.second; });
+    } else {
+        a = firstWhere([&](int t) { return t < ink.second; });
+        b = firstWhere([&](int t) { return t < ink.first; });
+    }
+    if (a >= b) return false;
+    x += a;
+    n = b - a;
+    u += a * du;
+    return true;
+}
+
 // Every covered row: the span of pixels whose centres fall inside the turned rectangle, its
 // texels sampled into a buffer (or read in place), then put on the screen with Op.
 template <SpanOp Op>
@@ -555,6 +586,11 @@ void DrawRows(const Rows& rows, const Image& image, const Placement& p, const Ti
     // same texel row as the one above reuses the buffer as it is (upscaled layers repeat rows).
     uint32_t buffer[Canvas::kWidth];
     int bufferRow = -1;
+    // Texels all zero leave the screen as they are under these operations (its alpha is 255):
+    // a row not turned is cut to the pixels that read its texels between the first and last
+    // others, which changes none of the texels the rest read.
+    constexpr bool kZeroKeeps = Op == SpanOp::Over || Op == SpanOp::TintOver || Op == SpanOp::Add;
+    const std::pair<int, int>* ink = kZeroKeeps && p.axis && !linear ? image.InkRows() : nullptr;
     for (int py = rows.y0; py < rows.y1; ++py) {
         const double Y = py + 0.5;
         // Local position in the unturned rectangle as a function of the screen x:
@@ -568,11 +604,13 @@ void DrawRows(const Rows& rows, const Image& image, const Placement& p, const Ti
         const int x0 = int(std::clamp(std::ceil(lo - 0.5), double(rows.x0), double(rows.x1)));
         const int x1 = int(std::clamp(std::ceil(hi - 0.5), double(rows.x0), double(rows.x1)));
         if (x0 >= x1) continue;
-        const int n = x1 - x0;
+        int x = x0;
+        int n = x1 - x0;
         const double X0 = x0 + 0.5;
-        const int64_t u = Fixed(p.sx + (lxA + c * X0) * p.ku);
+        int64_t u = Fixed(p.sx + (lxA + c * X0) * p.ku);
         const int64_t v = Fixed(p.sy + (lyA - s * X0) * p.kv);
         const int64_t du = Fixed(c * p.ku), dv = Fixed(-s * p.kv);
+        if (ink != nullptr && !InkSpan(ink[Clamp(v >> 16, win.v0, win.v1)], win, du, x, n, u)) continue;
         const uint32_t* src = buffer;
         if (linear) {
             SampleGeneral<true>(buffer, n, image, u, v, du, dv, win);
@@ -588,7 +626,7 @@ void DrawRows(const Rows& rows, const Image& image, const Placement& p, const Ti
         } else {
             SampleGeneral<false>(buffer, n, image, u, v, du, dv, win);
         }
-        ApplySpan<Op>(rows.pixels + size_t(py) * Canvas::kWidth + x0, src, n, tint);
+        ApplySpan<Op>(rows.pixels + size_t(py) * Canvas::kWidth + x, src, n, tint);
     }
 }
 
@@ -629,8 +667,24 @@ Image Image::FromStraight(int width, int height, const uint32_t* pixels, int pit
     return img;
 }
 
+const std::pair<int, int>* Image::InkRows() const {
+    if (inkOf_ != texels.data() || ink_.size() != size_t(height)) {
+        ink_.assign(size_t(height), {0, 0});
+        for (int y = 0; y < height; ++y) {
+            const uint32_t* row = texels.data() + size_t(y) * width;
+            int begin = 0, end = width;
+            while (begin < end && row[begin] == 0) ++begin;
+            while (end > begin && row[end - 1] == 0) --end;
+            ink_[size_t(y)] = {begin, end};
+        }
+        inkOf_ = texels.data();
+    }
+    return ink_.data();
+}
+
 void Image::Compose(const Image& top, int x, int y) {
     gpuId = 0;  // new texels: a texture made of the old ones no longer stands for them
+    inkOf_ = nullptr;
     for (int ty = 0; ty < top.height; ++ty) {
         int py = y + ty;
         if (py < 0 || py >= height) continue;
