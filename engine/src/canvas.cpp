@@ -548,6 +548,7 @@ struct Rows {
 // Cuts the span of n pixels from x, whose pixel i reads texel Clamp((u + i * du) >> 16) of a row,
 // to those reading texels in ink (begin, end); false when none does.
 bool InkSpan(std::pair<int, int> ink, const Window& win, int64_t du, int& x, int& n, int64_t& u) {
+    if (ink.first <= win.u0 && ink.second > win.u1) return true;  // every texel it may read counts
     const auto texel = [&](int64_t i) { return Clamp((u + i * du) >> 16, win.u0, win.u1); };
     // The texels run one way along the span: the pixels reading inside ink are one run [a, b).
     const auto firstWhere = [&](auto pred) {  // first i in 0..n where pred holds, pred monotone
