@@ -5,11 +5,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "png_reader.hpp"
-
 namespace brisel {
 std::vector<std::vector<uint32_t>> DrawTestFrames();
-}
+bool WriteRgbPng(const std::string& path, const uint32_t* pixels, int width, int height, std::string& why);
+}  // namespace brisel
 namespace brisel_portable {
 std::vector<std::vector<uint32_t>> DrawTestFrames();
 }
