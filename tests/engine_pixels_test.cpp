@@ -1,4 +1,4 @@
-// The rasteriser's and the PNG reader's paths against each other and the pictures they must draw.
+// The rasteriser's and the PNG reader's vector path (SSE2 on x86) against the portable one.
 #include <gtest/gtest.h>
 
 #include <cstdint>
