@@ -145,9 +145,8 @@ int DrawScene(const Scene& s, double camX, int frame, Draw draw) {
     return calls + 1;
 }
 
-// Draw and rectangle calls of a title frame: the backdrop, the logo (a 1600 x 400 picture
-// read through a source rectangle larger than itself, as the game draws it), the menu's
-// buttons with their captions, and the dim strips under the lines of text.
+// Draw and rectangle calls of a title frame: the backdrop, the logo (1600 x 400, drawn at its
+// own size), the menu's buttons with their captions, and the dim strips under the lines of text.
 // rect(x, y, w, h, r, g, b, a)
 template <class Draw, class Rect>
 void DrawTitle(const Scene& s, double camX, Draw draw, Rect rect) {
@@ -159,7 +158,7 @@ void DrawTitle(const Scene& s, double camX, Draw draw, Rect rect) {
     layer(s.lake, 0, 512, -0.3 * camX, 600, 4400, 600);
     for (int k = -1; k <= 2; ++k)
         draw(s.ground, 0, 0, 1024, 128, k * 2000 - camX, 825, 2000, 100, 0, 0, 0, 1);
-    draw(s.logo, 0, 0, 4096, 1024, 30, 20, 1600, 400, 0, 0, 0, 1);
+    draw(s.logo, 0, 0, 1600, 400, 30, 20, 1600, 400, 0, 0, 0, 1);
     for (int b = 0; b < 4; ++b) {
         const double y = 380 + 120 * b;
         rect(400, y, 800, 10, 0, 0, 1, 0.5);
