@@ -10,6 +10,9 @@
 //     surface (nearest sampling, as the engine's default; alpha modulation; SDL_RenderCopy, or
 //     SDL_RenderCopyEx where a draw turns or flips), no present: the rasteriser's speed as a
 //     ratio against it;
+//   - a title frame in the rasteriser alone: the same scrolling backdrop under a logo mostly
+//     clear, four translucent buttons, 40 glyphs from a font sheet and dim strips, as a ratio
+//     against the typical frame (the title should cost no more than play);
 //   - Init to the first shown frame, with the scene's textures loaded on the way;
 //   - peak resident memory.
 // With DISPLAY set (an X server: Xvfb with Mesa's llvmpipe will do), also the typical frame in a
@@ -64,7 +67,7 @@ Picture Make(int w, int h, int hue, AlphaFn alpha) {
 }
 
 struct Scene {
-    BriselTex *far, *lake, *ground, *roof, *block, *ring, *sprite, *smog, *banner;
+    BriselTex *far, *lake, *ground, *roof, *block, *ring, *sprite, *smog, *banner, *logo, *font;
 };
 
 void WriteTextures(const Sandbox& box) {
@@ -87,12 +90,19 @@ void WriteTextures(const Sandbox& box) {
              }));
     WritePng(box.Data("banner.vqtex"),
              Make(1024, 128, 150, [](int, int y) { return y < 16 || y > 112 ? 0 : 230; }));
+    WritePng(box.Data("logo.vqtex"), Make(1600, 400, 30, [](int x, int y) {
+                 return x < 1560 && y < 380 && (x / 40 + y / 50) % 2 ? 255 : 0;
+             }));
+    WritePng(box.Data("font.vqtex"), Make(1024, 768, 0, [](int x, int y) {
+                 return (x % 64) > 8 && (x % 64) < 56 && (y % 128) > 12 && (x + y) % 7 < 3 ? 255 : 0;
+             }));
 }
 
 Scene LoadScene(Api& e) {
     return Scene{e.LoadTex("far.vqtex"),    e.LoadTex("lake.vqtex"),  e.LoadTex("ground.vqtex"),
                  e.LoadTex("roof.vqtex"),   e.LoadTex("block.vqtex"), e.LoadTex("ring.vqtex"),
-                 e.LoadTex("sprite.vqtex"), e.LoadTex("smog.vqtex"),  e.LoadTex("banner.vqtex")};
+                 e.LoadTex("sprite.vqtex"), e.LoadTex("smog.vqtex"),  e.LoadTex("banner.vqtex"),
+                 e.LoadTex("logo.vqtex"),   e.LoadTex("font.vqtex")};
 }
 
 // Draw calls of one game frame, as the backdrop, blocks, player, smog and banner make them.
@@ -133,6 +143,34 @@ int DrawScene(const Scene& s, double camX, int frame, Draw draw) {
     }
     draw(s.banner, 0, 0, 1024, 128, 32, 40, 1536, 192, 0, 0, 0, 1);
     return calls + 1;
+}
+
+// Draw and rectangle calls of a title frame: the backdrop, the logo (1600 x 400, drawn at its
+// own size), the menu's buttons with their captions, and the dim strips under the lines of text.
+// rect(x, y, w, h, r, g, b, a)
+template <class Draw, class Rect>
+void DrawTitle(const Scene& s, double camX, Draw draw, Rect rect) {
+    auto layer = [&](BriselTex* t, double sy, double sh, double x, double y, double w, double h) {
+        for (int k = -1; k <= 2; ++k) draw(t, 0, sy, 2048, sh, x + k * w - camX, y, w, h, 0, 0, 0, 1);
+    };
+    layer(s.far, 0, 512, -0.1 * camX, 0, 2200, 600);
+    layer(s.far, 512, -512, -0.1 * camX, 600, 2200, 600);
+    layer(s.lake, 0, 512, -0.3 * camX, 600, 4400, 600);
+    for (int k = -1; k <= 2; ++k)
+        draw(s.ground, 0, 0, 1024, 128, k * 2000 - camX, 825, 2000, 100, 0, 0, 0, 1);
+    draw(s.logo, 0, 0, 1600, 400, 30, 20, 1600, 400, 0, 0, 0, 1);
+    for (int b = 0; b < 4; ++b) {
+        const double y = 380 + 120 * b;
+        rect(400, y, 800, 10, 0, 0, 1, 0.5);
+        rect(400, y, 10, 100, 0, 0, 1, 0.5);
+        rect(400, y + 90, 800, 10, 0, 0, 1, 0.5);
+        rect(1190, y, 10, 100, 0, 0, 1, 0.5);
+        rect(410, y + 10, 780, 80, 0, 0, 1, 0.5);
+        for (int i = 0; i < 10; ++i)
+            draw(s.font, 64 * (i % 16), 128 * (i % 6), 64, 128, 600 + 40 * i, y + 10, 40, 80, 0, 0, 0, 1);
+    }
+    rect(1215, 394, 308, 72, 0, 0, 0, 0.45);
+    rect(18, 858, 889, 36, 0, 0, 0, 0.45);
 }
 
 struct Stats {
@@ -247,13 +285,14 @@ int main(int argc, char** argv) {
     }
     cpuTypical = CpuMs() - cpuTypical;
     e.Free();
-    double cpuRaster = 0;
+    double cpuRaster = 0, cpuTitle = 0;
+    std::vector<double> title;
 
     // The rasteriser alone, with the same pictures decoded by the same rules.
     {
         std::vector<brisel::Image> images;
         for (const char* name :
-             {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner"}) {
+             {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner", "logo", "font"}) {
             Picture p = ReadPng(box.Data(std::string(name) + ".vqtex"));
             images.push_back(brisel::Image::FromStraight(p.width, p.height, p.argb.data(), p.width));
         }
@@ -274,6 +313,16 @@ int main(int argc, char** argv) {
             raster.push_back(Ms(Clock::now() - a));
         }
         cpuRaster = CpuMs() - cpuRaster;
+        auto canvasRect = [&](double x, double y, double w, double h, double r, double g, double b,
+                              double a) { canvas.FillRect(x, y, w, h, r, g, b, a); };
+        cpuTitle = CpuMs();
+        for (int i = 0; i < frames; ++i) {
+            Clock::time_point a = Clock::now();
+            DrawTitle(ids, i * 7.5, canvasDraw, canvasRect);
+            canvas.EndFrame();
+            title.push_back(Ms(Clock::now() - a));
+        }
+        cpuTitle = CpuMs() - cpuTitle;
     }
 
     // The naive path: SDL's software renderer drawing the same draws into a surface.
@@ -289,7 +338,7 @@ int main(int argc, char** argv) {
         }
         std::vector<SDL_Texture*> textures;
         for (const char* name :
-             {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner"}) {
+             {"far", "lake", "ground", "roof", "block", "ring", "sprite", "smog", "banner", "logo", "font"}) {
             Picture p = ReadPng(box.Data(std::string(name) + ".vqtex"));
             SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                                p.width, p.height);
@@ -340,6 +389,10 @@ int main(int argc, char** argv) {
     Print("typical draws, SDL's software", sdl, base);
     std::printf("%-34s %7.2fx (median), %.2fx (cpu)\n", "rasteriser against SDL's software",
                 sdl.median / draw.median, sdl.cpu / draw.cpu);
+    Stats titleDraw = Summarise(title, cpuTitle);
+    Print("title draws, rasteriser alone", titleDraw, base);
+    std::printf("%-34s %7.2fx (median), %.2fx (cpu)\n", "title against typical, rasteriser",
+                titleDraw.median / draw.median, titleDraw.cpu / draw.cpu);
     std::printf("%-34s %7.1f ms (Init alone %.1f ms)\n", "Init to first shown frame", Ms(tFirst - t0),
                 Ms(tInit - t0));
     std::printf("%-34s %7.1f MiB\n", "peak resident memory", usage.ru_maxrss / 1024.0);

@@ -4,9 +4,12 @@
 //   - baseline: the engine library alone, initialised, each frame only a clear and a frame
 //     step (present, input, no pacing);
 //   - game: the real grappix with the real assets, choosing "Normal" and then playing a seeded
-//     random script (shots, reeling, jumps, mouse moves) for the rest of the frames.
+//     random script (shots, reeling, jumps, mouse moves) for the rest of the frames;
+//   - title: the same game left on its title screen for as many frames.
 // For each it prints frames per second (wall clock), CPU milliseconds per frame and peak
-// resident memory, then the ratios game / baseline.
+// resident memory, then the ratios game / baseline. Then what a frame of the title costs
+// against one of play, start-up left out: the game and the title run once more for half the
+// frames, and a frame costs the difference in CPU time over the difference in frames.
 //
 // Usage: game_bench [frames]   (default 3000; run from anywhere, it finds build/run itself)
 #include <dlfcn.h>
@@ -107,21 +110,36 @@ int main(int argc, char** argv) {
 
     const std::string script = "/tmp/grappix-game-bench.txt";
     std::ofstream(script) << RandomNormalPlay(frames);
-    Figures game = Measure([&] {
+    const std::string idle = "/tmp/grappix-game-bench-idle.txt";
+    std::ofstream(idle) << "\n";
+    auto runGame = [&](const std::string& input, int count) {
         if (chdir(runDir.c_str()) != 0) return 2;
-        setenv("BRISEL_INPUT", script.c_str(), 1);
-        setenv("BRISEL_FRAMES", std::to_string(frames).c_str(), 1);
+        setenv("BRISEL_INPUT", input.c_str(), 1);
+        setenv("BRISEL_FRAMES", std::to_string(count).c_str(), 1);
         setenv("BRISEL_SEED", "1", 1);
         setenv("XDG_DATA_HOME", "/tmp/grappix-bench-data", 1);  // the player's records stay out of it
         execl("./grappix", "grappix", static_cast<char*>(nullptr));
         return 127;
-    });
+    };
+    // The script's first half is the whole script of a run half as long: the same play.
+    const int half = frames / 2;
+    Figures game = Measure([&] { return runGame(script, frames); });
+    Figures title = Measure([&] { return runGame(idle, frames); });
+    Figures gameHalf = Measure([&] { return runGame(script, half); });
+    Figures titleHalf = Measure([&] { return runGame(idle, half); });
     std::remove(script.c_str());
+    std::remove(idle.c_str());
+    const double playMs = 1000 * (game.cpuSeconds - gameHalf.cpuSeconds) / (frames - half),
+                 titleMs = 1000 * (title.cpuSeconds - titleHalf.cpuSeconds) / (frames - half);
 
     std::printf("%d frames, headless (SDL dummy drivers), unpaced\n", frames);
     Print("baseline", base, frames);
     Print("game", game, frames);
+    Print("title", title, frames);
     std::printf("ratio     %8.2fx slower  %7.2fx CPU  %8.2fx memory\n", game.wallSeconds / base.wallSeconds,
                 game.cpuSeconds / base.cpuSeconds, static_cast<double>(game.peakKiB) / base.peakKiB);
-    return base.status == 0 && game.status == 0 ? 0 : 1;
+    std::printf("title against play, start-up left out: %.3f against %.3f ms CPU/frame: %.2fx\n", titleMs,
+                playMs, titleMs / playMs);
+    const bool ok = base.status == 0 && game.status == 0 && title.status == 0;
+    return ok && gameHalf.status == 0 && titleHalf.status == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // Frames drawn by the engine's rasteriser from pictures decoded by its PNG reader. Compiled
 // twice: as the build chose (SSE2 on x86) and with the portable path (BRISEL_PORTABLE_PIXELS,
-// in a namespace of its own), so that engine_pixels_test.cpp can compare the two.
+// in a namespace of its own), so that engine_pixels_test.cpp can compare the two, and each
+// frame with the picture it must be.
 #include <png.h>
 
 #include <cstdint>
@@ -12,7 +13,65 @@
 
 namespace brisel {
 
-std::vector<uint32_t> DrawTestFrames() {
+// A picture whose coverage alpha(x, y) gives: clear, solid and partly clear texels.
+template <class Alpha>
+static Image Make(int w, int h, int hue, Alpha alpha) {
+    std::vector<uint32_t> argb(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            argb[size_t(y) * w + x] = uint32_t(alpha(x, y)) << 24 | uint32_t((hue + x) & 255) << 16 |
+                                      uint32_t((hue * 3 + y) & 255) << 8 | uint32_t((x ^ y) & 255);
+    return Image::FromStraight(w, h, argb.data(), w);
+}
+
+// The title's and play's kinds of draws (stretched layers, a reflection, clear rows, a source
+// larger than its picture, glyphs, turned, mirrored, tinted, added, every blend of rectangle,
+// a viewport), at the third frame step so that stretched copies are in use.
+static std::vector<uint32_t> DrawScene() {
+    const Image far = Make(512, 128, 40, [](int, int) { return 255; });
+    const Image lake = Make(512, 128, 90, [](int, int y) { return 120 + y; });
+    const Image logo =
+        Make(400, 100, 200, [](int x, int y) { return y % 20 < 4 || (x / 9 + y / 7) % 3 ? 0 : x * 7 & 255; });
+    const Image ring = Make(128, 128, 60, [](int x, int y) { return (x * x + y * y) % 9 ? 0 : 255 - x; });
+    Canvas canvas;
+    for (int step = 0; step < 3; ++step) {
+        canvas.Reset();
+        const double cam = step * 7.5;
+        for (int k = 0; k < 2; ++k) {
+            canvas.DrawImage(far, 0, 0, 512, 128, k * 2200 - cam, 0, 2200, 600, 0, 0, 0, 1, 1, 1, 1);
+            canvas.DrawImage(far, 0, 128, 512, -128, k * 2200 - cam, 600, 2200, 600, 0, 0, 0, 1, 1, 1, 1);
+        }
+        canvas.DrawImage(lake, 0, 0, 512, 128, -cam / 3, 600, 4400, 600, 0, 0, 0, 1, 1, 1, 1);
+        canvas.DrawImage(logo, 0, 0, 1024, 256, 30, 20, 1600, 400, 0, 0, 0, 1, 1, 1, 1);
+        for (int i = 0; i < 40; ++i) {
+            canvas.FillRect(400, 380 + 120 * (i % 4), 800, 10, 0, 0.3, 1, 0.5);
+            canvas.DrawImage(ring, 32 * (i % 4), 64 * (i % 2), 32, 64, 600 + 40 * (i / 4),
+                             390 + 120 * (i % 4), 40, 80, 0, 0, 0, 1, i % 3 ? 0.8 : 1, 1, 1);
+            canvas.DrawImage(far, 0, 0, 64, 128, i * 41, i % 2 * 550, 160, 200, 0, 0, 0, 1, 1, 1, 1);
+        }
+        canvas.DrawImage(ring, 0, 0, 128, 28, 30, 862, 128, 28, 0, 0, 0, 1, 1, 1, 0.85);
+        canvas.DrawImage(ring, 0, 0, 128, 128, 600, 250, 400, 400, 200, 200, step * 0.05, 1, 1, 1, 0.8);
+        canvas.DrawImage(ring, 0, 0, 128, 128, 900, 350, -200, 200, 100, 100, 0.2, 1, 0.5, 0.7, 1);
+        for (int mode = 0; mode < 3; ++mode) {
+            canvas.SetBlend(BlendMode(2 - mode));
+            canvas.FillRect(1215, 94 + 300 * mode, 308, 72, 0.2, 0.1, 0.9, 0.45);
+        }
+        canvas.SetLinear(true);
+        canvas.SetBlend(BlendMode::Add);
+        for (int i = 0; i < 20; ++i)
+            canvas.DrawImage(ring, 0, 0, 128, 128, 650 - i * 18.0, 420 + (i % 5) * 9.0, 60, 60, 30, 30,
+                             i * 0.3, 0.9, 0.8, 0.7, 0.6);
+        canvas.SetBlend(BlendMode::Alpha);
+        canvas.SetViewport(32, 40, 700, 150);
+        canvas.DrawImage(lake, 0, 0, 512, 32, 32, 40, 1536, 192, 0, 0, 0, 1, 1, 1, 1);
+        canvas.FillRect(14, 14, 1572, 872, 0, 0, 0, 0.5);
+        canvas.EndFrame();
+    }
+    return std::vector<uint32_t>(canvas.Pixels(), canvas.Pixels() + Canvas::kWidth * Canvas::kHeight);
+}
+
+// The decoded picture, then the frames.
+std::vector<std::vector<uint32_t>> DrawTestFrames() {
     uint64_t state = 12345;
     auto next = [&] {
         state = state * 6364136223846793005ull + 1442695040888963407ull;
@@ -48,7 +107,7 @@ std::vector<uint32_t> DrawTestFrames() {
     for (uint32_t& t : raw.texels) t = next();
     raw.translucent = true;
 
-    std::vector<uint32_t> out = decoded.texels;
+    std::vector<std::vector<uint32_t>> out{decoded.texels};
     Canvas canvas;
     for (int frame = 0; frame < 4; ++frame) {
         canvas.Reset();
@@ -65,8 +124,9 @@ std::vector<uint32_t> DrawTestFrames() {
         }
         canvas.FillRect(next() % 1500, next() % 800, 99, 77, unit(), unit(), unit(), unit());
         canvas.EndFrame();
-        out.insert(out.end(), canvas.Pixels(), canvas.Pixels() + Canvas::kWidth * Canvas::kHeight);
+        out.emplace_back(canvas.Pixels(), canvas.Pixels() + Canvas::kWidth * Canvas::kHeight);
     }
+    out.push_back(DrawScene());
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace brisel {
@@ -42,8 +43,16 @@ struct Image {
     // Puts top over this image with its top-left corner at (x, y); both premultiplied.
     void Compose(const Image& top, int x, int y);
 
+    // Per row, from the first texel that is not all zero to just past the last (empty: none), so
+    // that a draw skips what it would leave as it is; made on first need for these texels.
+    const std::pair<int, int>* InkRows() const;
+
     mutable std::vector<ScaledCopy> scaled;  // owned by the canvas's drawing; see DrawImage
     mutable uint64_t gpuId = 0;              // names its texture on the GPU path (gpu.hpp); 0: none yet
+
+private:
+    mutable std::vector<std::pair<int, int>> ink_;
+    mutable const uint32_t* inkOf_ = nullptr;  // the texels ink_ was made from (a copy has others)
 };
 
 enum class BlendMode { Alpha = 0, Add = 1, None = 2 };

@@ -10,6 +10,7 @@
 
 #include "engine.hpp"
 #include "platform_clock.hpp"
+#include "png_reader.hpp"
 
 #if defined(_WIN32)
 #include "win_posix.hpp"
@@ -470,25 +471,10 @@ void SaveShot(Engine& e) {
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
         Raise(BRISEL_FAIL_SYSTEM,
               dir + ": cannot create the screenshot folder (" + std::strerror(errno) + ")");
-    std::string path = dir + "/frame-" + std::to_string(e.step) + ".png";
-    std::string part = path + ".part";
-    std::vector<uint8_t> rgb(size_t(width) * height * 3);
-    for (size_t i = 0; i < size_t(width) * height; ++i) {
-        rgb[3 * i] = uint8_t(px[i] >> 16);
-        rgb[3 * i + 1] = uint8_t(px[i] >> 8);
-        rgb[3 * i + 2] = uint8_t(px[i]);
-    }
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = uint32_t(width);
-    png.height = uint32_t(height);
-    png.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&png, part.c_str(), 0, rgb.data(), 0, nullptr) ||
-        std::rename(part.c_str(), path.c_str()) != 0) {
-        std::string why = png.message[0] != '\0' ? png.message : std::strerror(errno);
-        std::remove(part.c_str());
+    const std::string path = dir + "/frame-" + std::to_string(e.step) + ".png";
+    std::string why;
+    if (!WriteRgbPng(path, px, width, height, why))
         Raise(BRISEL_FAIL_SYSTEM, path + ": cannot write the screenshot: " + why);
-    }
 }
 
 // again: the frame shown last, shown again (a replay's viewer held it).

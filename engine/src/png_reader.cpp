@@ -17,6 +17,8 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -376,6 +378,27 @@ bool DecodePng(const uint8_t* data, size_t size, const PngInfo& info, Image& out
     img.translucent = !opaque;
     out = std::move(img);
     return true;
+}
+
+bool WriteRgbPng(const std::string& path, const uint32_t* pixels, int width, int height, std::string& why) {
+    const std::string part = path + ".part";
+    std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+    for (size_t i = 0; i < size_t(width) * size_t(height); ++i) {
+        rgb[3 * i] = uint8_t(pixels[i] >> 16);
+        rgb[3 * i + 1] = uint8_t(pixels[i] >> 8);
+        rgb[3 * i + 2] = uint8_t(pixels[i]);
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = uint32_t(width);
+    png.height = uint32_t(height);
+    png.format = PNG_FORMAT_RGB;
+    if (png_image_write_to_file(&png, part.c_str(), 0, rgb.data(), 0, nullptr) &&
+        std::rename(part.c_str(), path.c_str()) == 0)
+        return true;
+    why = png.message[0] != '\0' ? png.message : std::strerror(errno);
+    std::remove(part.c_str());
+    return false;
 }
 
 }  // namespace brisel

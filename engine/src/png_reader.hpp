@@ -39,6 +39,10 @@ bool DecodePng(const uint8_t* data, size_t size, const PngInfo& info, Image& out
 // The same through libpng alone (the reference the fast path is measured and tested against).
 bool DecodePngWithLibpng(const uint8_t* data, size_t size, Image& out, std::string& error);
 
+// 0x..RRGGBB pixels, rows top down, as an RGB PNG at path: written beside it and renamed into
+// place, so that a picture that exists is whole. False with why (nothing left behind) on failure.
+bool WriteRgbPng(const std::string& path, const uint32_t* pixels, int width, int height, std::string& why);
+
 }  // namespace brisel
 
 #endif
