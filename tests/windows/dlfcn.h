@@ -28,3 +28,21 @@ inline void* dlsym(void* handle, const char* name) {
 }
 
 inline const char* dlerror() { return DlfcnLastError().c_str(); }
+
+// Which module an address lies in: its base address, as dladdr's dli_fbase.
+struct Dl_info {
+    const char* dli_fname = "";
+    void* dli_fbase = nullptr;
+    const char* dli_sname = nullptr;
+    void* dli_saddr = nullptr;
+};
+
+inline int dladdr(const void* address, Dl_info* info) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<LPCWSTR>(address), &module))
+        return 0;
+    info->dli_fbase = reinterpret_cast<void*>(module);
+    return 1;
+}

@@ -34,17 +34,10 @@ inline char* mkdtemp(char* pattern) {
     return nullptr;
 }
 
-// No FIFOs in a Windows file system.
-inline int mkfifo(const char*, int) {
-    errno = ENOTSUP;
-    return -1;
-}
-
-inline int truncate(const char* path, long long size) {
-    const std::wstring wide = winposix::Wide(path);
-    HANDLE h =
-        CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// truncate to any size (mingw's takes 32 bits, and its 64-bit one writes every byte of zeros).
+inline int Truncate64(const char* path, long long size) {
+    HANDLE h = CreateFileW(winposix::Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
     LARGE_INTEGER at;
     at.QuadPart = size;
@@ -52,11 +45,20 @@ inline int truncate(const char* path, long long size) {
     CloseHandle(h);
     return done ? 0 : -1;
 }
+#define truncate(path, size) Truncate64(path, size)
 
-inline int geteuid() { return 1000; }  // never the all-powerful user of POSIX
-
-#else
-
-#define GRAPPIX_POSIX_ONLY(reason) static_cast<void>(0)
+// glibc's name of the program: the executable's, without its folder and ".exe".
+inline const char* ProgramShortName() {
+    static const std::string name = [] {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameA(nullptr, path, sizeof path);
+        std::string n = path;
+        n.erase(0, n.find_last_of("\\/") + 1);
+        return n.size() > 4 && _stricmp(n.c_str() + n.size() - 4, ".exe") == 0 ? n.substr(0, n.size() - 4)
+                                                                               : n;
+    }();
+    return name.c_str();
+}
+#define program_invocation_short_name (ProgramShortName())
 
 #endif
