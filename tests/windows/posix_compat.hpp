@@ -7,6 +7,8 @@
 #if defined(_WIN32)
 
 #include <windows.h>
+#undef far  // 16-bit Windows' words, names of our own here
+#undef near
 
 #include <cerrno>
 #include <cstdlib>
