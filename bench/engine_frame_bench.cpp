@@ -21,9 +21,11 @@
 // GPU path: CPU per frame of the main thread, and of the process's other threads apart (there
 // the GL driver's own threads, llvmpipe's standing in for a GPU), from /proc/self/task.
 // The textures are generated here, with the sizes the game uses; none of the game's assets.
+#if !defined(_WIN32)
 #include <sys/resource.h>
-#include <time.h>
 #include <unistd.h>
+#endif
+#include <time.h>
 
 #include <filesystem>
 #include <fstream>
@@ -197,6 +199,7 @@ void Print(const char* name, const Stats& s, const Stats& base) {
                 name, s.median, s.p95, s.cpu, s.median / base.median, s.cpu / base.cpu);
 }
 
+#if !defined(_WIN32)  // no windows to measure under wine, and no /proc
 // CPU time of every thread of the process but the calling one, from the scheduler's figures.
 double OtherThreadsMs() {
     const std::string self = std::to_string(gettid());
@@ -242,6 +245,7 @@ void WindowFrames(Api& e, const char* renderer, int width, int height, int frame
                 wall / frames);
     unsetenv("BRISEL_RENDERER");
 }
+#endif
 
 }  // namespace
 
@@ -376,8 +380,6 @@ int main(int argc, char** argv) {
         SDL_FreeSurface(target);
     }
 
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     Stats base = Summarise(baseline, cpuBase), full = Summarise(typical, cpuTypical),
           draw = Summarise(raster, cpuRaster);
     std::printf("engine frame benchmark: %d frames each, %d draw calls in the typical frame\n", frames,
@@ -395,6 +397,9 @@ int main(int argc, char** argv) {
                 titleDraw.median / draw.median, titleDraw.cpu / draw.cpu);
     std::printf("%-34s %7.1f ms (Init alone %.1f ms)\n", "Init to first shown frame", Ms(tFirst - t0),
                 Ms(tInit - t0));
+#if !defined(_WIN32)
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
     std::printf("%-34s %7.1f MiB\n", "peak resident memory", usage.ru_maxrss / 1024.0);
 
     const char* display = std::getenv("DISPLAY");
@@ -404,5 +409,6 @@ int main(int argc, char** argv) {
             for (const char* renderer : {"software", "gpu"})
                 WindowFrames(e, renderer, scale == 1 ? 1600 : 3840, scale == 1 ? 900 : 2160, frames);
     }
+#endif
     return 0;
 }

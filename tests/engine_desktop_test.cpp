@@ -40,6 +40,15 @@ protected:
     Sandbox box;
 };
 
+// On Windows SDL opens its disk driver's file unshared (CreateFile with no share mode): nothing
+// else can read what it played while it plays.
+#if defined(_WIN32)
+#define SKIP_WHERE_NOTHING_CAN_BE_HEARD() \
+    GRAPPIX_POSIX_ONLY("SDL's disk audio file cannot be read while it plays")
+#else
+#define SKIP_WHERE_NOTHING_CAN_BE_HEARD() static_cast<void>(0)
+#endif
+
 // What the engine's sound device played, through SDL's disk driver: the 16-bit stereo
 // samples it would have sent a speaker, written to a file as they are played (in real time).
 class Heard {
@@ -330,6 +339,7 @@ TEST_F(EngineDesktop, FullscreenKeysToggleAndAreNotCounted) {
 // Guards against window states counted wrongly, and a minimised window that goes on drawing
 // or sounding: nothing is made or shown while minimised, everything resumes on return.
 TEST_F(EngineDesktop, MinimisedWindowDrawsNothingAndPausesSound) {
+    SKIP_WHERE_NOTHING_CAN_BE_HEARD();
     Script("2 window focus-lost\n3 window minimised\n5 window restored\n6 window focus-gained\n");
     setenv("BRISEL_SHOTS", box.Path("shots").c_str(), 1);
     setenv("BRISEL_SHOT_FRAMES", "4,6", 1);
@@ -367,6 +377,7 @@ TEST_F(EngineDesktop, MinimisedWindowDrawsNothingAndPausesSound) {
 // Guards against a sound started while minimised being heard before the window returns, or
 // not at all after it.
 TEST_F(EngineDesktop, SoundStartedWhileMinimisedWaitsForTheWindow) {
+    SKIP_WHERE_NOTHING_CAN_BE_HEARD();
     Script("2 window minimised\n4 window restored\n");
     box.Write("Data/beep.wav", WavBytes(4.0));
     Heard heard(box);
@@ -429,6 +440,7 @@ TEST_F(EngineDesktop, PointerHidesAndFreeShowsItAgain) {
 // Guards against group volumes that do not reach what is heard, change what VolumeSnd means,
 // or muting that loses the volumes.
 TEST_F(EngineDesktop, GroupVolumeScalesEachSoundsVolumeAndMuteSilencesAll) {
+    SKIP_WHERE_NOTHING_CAN_BE_HEARD();
     box.Write("Data/tone.wav", WavBytes(4.0));
     Heard heard(box);
     InitEngine();
@@ -463,6 +475,7 @@ TEST_F(EngineDesktop, GroupVolumeScalesEachSoundsVolumeAndMuteSilencesAll) {
 // Guards against volumes set before Init (from the player's settings) being lost when the
 // sound device opens.
 TEST_F(EngineDesktop, VolumesSetBeforeInitApplyToTheFirstSounds) {
+    SKIP_WHERE_NOTHING_CAN_BE_HEARD();
     box.Write("Data/tone.wav", WavBytes(4.0));
     Heard heard(box);
     Api& e = Engine();

@@ -12,6 +12,21 @@ using namespace engine_test;
 
 namespace {
 
+#if defined(_WIN32)
+// The names of the DLL's export table, read from the library as it is loaded.
+std::set<std::string> ExportedNames() {
+    const auto* base = static_cast<const unsigned char*>(LibraryHandle());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto* table = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + table->AddressOfNames);
+    std::set<std::string> exported;
+    for (DWORD i = 0; i < table->NumberOfNames; ++i)
+        exported.insert(reinterpret_cast<const char*>(base + names[i]));
+    return exported;
+}
+#else
 std::set<std::string> ExportedNames() {
     std::string command = std::string("nm -D --defined-only ") + BRISEL_LIBRARY_PATH;
     FILE* pipe = popen(command.c_str(), "r");
@@ -27,6 +42,7 @@ std::set<std::string> ExportedNames() {
     pclose(pipe);
     return names;
 }
+#endif
 
 }  // namespace
 

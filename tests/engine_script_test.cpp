@@ -146,13 +146,18 @@ TEST_F(EngineScripted, MalformedOrUnreadableScriptStopsInit) {
 
     // Never waited on or read whole: a FIFO, a folder, 8 GB.
     box.Write("huge", "");
-    ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600) + truncate(box.Path("huge").c_str(), int64_t(8) << 30),
-              0);
+#if !defined(_WIN32)  // no FIFOs in a Windows file system
+    ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600), 0);
+#endif
+    ASSERT_EQ(truncate(box.Path("huge").c_str(), int64_t(8) << 30), 0);
     std::filesystem::create_directory(box.Path("folder"));
     const std::pair<std::string, std::string> files[] = {{"fifo", "a FIFO, not a regular file"},
                                                          {"folder", "a folder, not a regular file"},
                                                          {"huge", "larger than 64 MiB"}};
     for (const auto& [name, fault] : files) {
+#if defined(_WIN32)
+        if (name == "fifo") continue;
+#endif
         setenv("BRISEL_INPUT", box.Path(name).c_str(), 1);
         EXPECT_EQ(MessageOf(Failure([] { InitEngine(); })),
                   box.Path(name) + ": " + fault + ": not an input script");

@@ -36,9 +36,11 @@ TEST(RecordsFileTest, RecordsRoundTripAndKeepWhatTheyDoNotKnowInPlace) {
     ASSERT_EQ(file.Save(t), "");
     RecordsFile again(dir / "share/grappix/records.ini");
     EXPECT_EQ(Load(again, warnings), t);
+#if !defined(_WIN32)  // no modes of this kind on Windows
     struct stat st {};
     ASSERT_EQ(stat((dir / "share").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+#endif
 
     WriteFile(dir / "records.ini", "# mine\n[normal]\nbest = 100\nmedal = gold\n[speedrun]\nbest = 5\n");
     RecordsFile kept(dir / "records.ini");

@@ -41,6 +41,9 @@ void Touch(const std::string& path, std::time_t modified, const std::string& tex
 TEST(ReplayFilesTest, OnlyRunsWithAWindowRecordThemselvesUnlessAskedTo) {
     // Guards against scripted and windowless runs (tests, benchmarks) filling the player's
     // replays folder, a watched replay recording itself again, or --record being ignored.
+#if defined(_WIN32)
+    GRAPPIX_POSIX_ONLY("the replays folder is LOCALAPPDATA's there, not XDG_STATE_HOME's");
+#endif
     TempDir dir;
     const std::string state = dir / "state";
     Env window{{{"XDG_STATE_HOME", state}}};
@@ -103,26 +106,31 @@ TEST(ReplayFilesTest, RecordNeverWritesOverAnythingAndSaysWhatIsInTheWay) {
     TempDir dir;
     WriteFile(dir / "old.replay", "# grappix replay 1\n");
     WriteFile(dir / "cut.replay.part", "");
-    std::filesystem::create_symlink(dir / "old.replay", dir / "link.replay");
     std::filesystem::create_directory(dir / "folder.replay");
-    ASSERT_EQ(mkfifo((dir / "fifo.replay").c_str(), 0600), 0);
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--record", dir / "old.replay"}, "already exists"},
         {{"--record", dir / "cut.replay"}, "cut.replay.part exists"},
-        {{"--record", dir / "link.replay"}, "is a symbolic link"},
         {{"--record", dir / "folder.replay"}, "is a folder"},
-        {{"--record", dir / "fifo.replay"}, "is not a regular file"},
-        {{"--record", "/dev/null"}, "is not a regular file"},
-        {{"--record", dir / "link.replay", "--replay", dir / "./old.replay"}, "is the replay being played"},
         {{"--record", dir / "missing/new.replay"}, "the folder " + dir / "missing does not exist"},
     };
+    long files = 3;
+#if !defined(_WIN32)  // no FIFOs nor /dev there, and mingw's std::filesystem makes no symbolic links
+    std::filesystem::create_symlink(dir / "old.replay", dir / "link.replay");
+    ASSERT_EQ(mkfifo((dir / "fifo.replay").c_str(), 0600), 0);
+    files += 2;
+    cases.insert(cases.end(), {{{"--record", dir / "link.replay"}, "is a symbolic link"},
+                               {{"--record", dir / "fifo.replay"}, "is not a regular file"},
+                               {{"--record", "/dev/null"}, "is not a regular file"},
+                               {{"--record", dir / "link.replay", "--replay", dir / "./old.replay"},
+                                "is the replay being played"}});
+#endif
     for (const auto& [args, fault] : cases) {
         ReplayPlan plan = PlanReplays(ParseCommandLine(args), Env{}.Lookup(), 0);
         EXPECT_EQ(plan.error.rfind("--record " + args[1] + ": ", 0), 0u) << plan.error;
         EXPECT_NE(plan.error.find(fault), std::string::npos) << plan.error;
         EXPECT_EQ(plan.record, "");
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5) << "nothing made";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), files) << "nothing made";
     EXPECT_EQ(ReadFile(dir / "old.replay"), "# grappix replay 1\n");
 }
 
@@ -180,14 +188,19 @@ TEST(ReplayFilesTest, PruningKeepsTheNewestRecordHoldersAndLiveRecordings) {
 
     // Records name the folder through a link; a record's replay cut short is its .part; a locked
     // .part is live however old, and ended at its last check once no game holds it.
+#if defined(_WIN32)  // mingw's std::filesystem makes no symbolic links: the folder itself
+    const std::string via = dir.Path();
+#else
     std::filesystem::create_symlink(dir.Path(), dir / "via");
+    const std::string via = dir / "via";
+#endif
     Touch(dir / "record.replay.part", now - 99000);
     const std::string cut =
         "# grappix replay 1\nversion 1\nseed 1\ncheck 60 00000000000000aa\n70 up left\ncheck 120 0b\n";
     Touch(dir / "locked.replay.part", now - 99000, cut + "130 do");
     const int held = open((dir / "locked.replay.part").c_str(), O_RDONLY);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
-    PruneReplays(dir.Path(), 0, {dir / "via/record.replay"}, now);
+    PruneReplays(dir.Path(), 0, {via + "/record.replay"}, now);
     EXPECT_EQ(RecoverCutReplay(dir / "locked.replay"), "");
     close(held);
     EXPECT_TRUE(std::filesystem::exists(dir / "record.replay.part"));

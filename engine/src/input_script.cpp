@@ -249,6 +249,8 @@ bool ReadScriptFile(const std::string& path, const char* what, std::string& text
     };
     // Non-blocking: opening a FIFO with no writer would otherwise wait for one for ever.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Windows refuses to open a folder as a file: said as fstat says it below.
+    if (fd < 0 && errno == EISDIR) return fail("a folder, not a regular file: not " + article + kind);
     if (fd < 0) return fail("cannot read the " + kind + " (" + std::strerror(errno) + ")");
     struct stat st {};
     if (fstat(fd, &st) != 0) {

@@ -41,7 +41,8 @@ ReadStatus ReadSmallFile(const std::string& path, size_t cap, std::string& text,
     // O_NONBLOCK: opening a FIFO with no writer would otherwise wait forever.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        why = std::strerror(errno);
+        // Windows refuses to open a folder as a file: said as POSIX's fstat below says it.
+        why = errno == EISDIR ? std::string(Kind(S_IFDIR)) + ", not a regular file" : std::strerror(errno);
         return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
     }
     struct stat st {};

@@ -1,0 +1,2 @@
+// <sys/wait.h> for the tests of a Windows build: nothing of it is used there.
+#pragma once
