@@ -32,9 +32,10 @@ struct Request {
 std::mutex g_lock;  // the tables below; only the game's thread touches them, the guard is cheap
 std::map<int64_t, std::shared_ptr<Request>> g_requests;
 std::vector<std::shared_ptr<Request>> g_abandoned;  // freed while going on: joined once done
-int64_t g_next = 1;
 
 #if defined(BRISEL_HAVE_CURL)
+int64_t g_next = 1;
+
 size_t Collect(char* data, size_t size, size_t count, void* user) {
     Request& r = *static_cast<Request*>(user);
     const size_t n = size * count;
@@ -115,6 +116,7 @@ void Join(Request& r) {
     if (r.thread.joinable()) r.thread.join();
 }
 
+#if defined(BRISEL_HAVE_CURL)
 // The requests freed while going on that have ended since.
 void Reap() {
     for (auto& r : g_abandoned)
@@ -123,6 +125,7 @@ void Reap() {
                                      [](const std::shared_ptr<Request>& r) { return !r->thread.joinable(); }),
                       g_abandoned.end());
 }
+#endif
 
 // Unloading the library stops what still goes on, so no thread runs in code that is gone.
 struct StopAtUnload {
