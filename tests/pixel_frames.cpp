@@ -110,8 +110,12 @@ std::vector<std::vector<uint32_t>> DrawTestFrames() {
     std::vector<std::vector<uint32_t>> out{decoded.texels};
     Canvas canvas;
     for (int frame = 0; frame < 4; ++frame) {
+        // Each value drawn in a statement of its own: the order of a call's arguments is the
+        // compiler's (x86-64's GCC takes them last to first, arm64's first to last), and the
+        // digests were taken with the last drawn first.
         canvas.Reset();
-        canvas.Clear(unit(), unit(), unit());
+        const double blue = unit(), green = unit(), red = unit();
+        canvas.Clear(red, green, blue);
         for (int k = 0; k < 60; ++k) {
             canvas.SetBlend(BlendMode(next() % 3));
             canvas.SetLinear(next() % 2 == 0);
@@ -119,10 +123,15 @@ std::vector<std::vector<uint32_t>> DrawTestFrames() {
             const double dw = 20 + next() % 300, dh = 20 + next() % 200;
             const double angle = next() % 3 == 0 ? unit() * 6.3 : 0;
             const double tint = next() % 2 == 0 ? 1 : unit();
-            canvas.DrawImage(image, next() % 10, next() % 10, 5 + next() % 30, 5 + next() % 18, next() % 1500,
-                             next() % 800, dw, dh, dw / 2, dh / 2, angle, tint * unit(), tint, unit(), tint);
+            const double g = unit(), r = tint * unit();
+            const double y = next() % 800, x = next() % 1500;
+            const double sh = 5 + next() % 18, sw = 5 + next() % 30;
+            const double sy = next() % 10, sx = next() % 10;
+            canvas.DrawImage(image, sx, sy, sw, sh, x, y, dw, dh, dw / 2, dh / 2, angle, r, tint, g, tint);
         }
-        canvas.FillRect(next() % 1500, next() % 800, 99, 77, unit(), unit(), unit(), unit());
+        const double a = unit(), b = unit(), g = unit(), r = unit();
+        const double y = next() % 800, x = next() % 1500;
+        canvas.FillRect(x, y, 99, 77, r, g, b, a);
         canvas.EndFrame();
         out.emplace_back(canvas.Pixels(), canvas.Pixels() + Canvas::kWidth * Canvas::kHeight);
     }

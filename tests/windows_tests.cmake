@@ -38,9 +38,15 @@ target_include_directories(brisel_pixels_portable PRIVATE ${PROJECT_SOURCE_DIR}/
                            ${PROJECT_SOURCE_DIR}/engine/include)
 target_link_libraries(brisel_pixels_portable PRIVATE brisel_core PNG::PNG)
 target_compile_options(brisel_pixels_portable PRIVATE -O2)
+add_library(brisel_pixels_sse2 STATIC ${PROJECT_SOURCE_DIR}/engine/src/canvas.cpp
+            ${PROJECT_SOURCE_DIR}/engine/src/png_reader.cpp pixel_frames.cpp)
+target_compile_definitions(brisel_pixels_sse2 PRIVATE BRISEL_SSE2_ONLY_PIXELS brisel=brisel_sse2)
+target_include_directories(brisel_pixels_sse2 PRIVATE ${PROJECT_SOURCE_DIR}/engine/src
+                           ${PROJECT_SOURCE_DIR}/engine/include)
+target_link_libraries(brisel_pixels_sse2 PRIVATE brisel_core PNG::PNG)
 add_executable(engine_tests ${ENGINE_TEST_SOURCES} pixel_frames.cpp)
 grappix_windows_test(engine_tests)
-target_link_libraries(engine_tests PRIVATE brisel_headers brisel_core brisel_pixels_portable PNG::PNG
+target_link_libraries(engine_tests PRIVATE brisel_headers brisel_core brisel_pixels_portable brisel_pixels_sse2 PNG::PNG
                       PkgConfig::ENGINE_TEST_VORBIS PkgConfig::ENGINE_TEST_SDL grappix_windows_test_main)
 target_compile_definitions(engine_tests PRIVATE BRISEL_LIBRARY_PATH="${GRAPPIX_HOST_ROOT}$<TARGET_FILE:brisel>"
                            BRISEL_HEADER_PATH="${GRAPPIX_HOST_ROOT}${PROJECT_SOURCE_DIR}/engine/include/brisel.h")
