@@ -27,23 +27,7 @@ target_include_directories(grappix_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DI
 grappix_windows_test(grappix_test_support)
 
 # ---- engine tests: the real library, headless ------------------------------------------------
-find_package(PNG REQUIRED)
-pkg_check_modules(ENGINE_TEST_VORBIS REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
-pkg_check_modules(ENGINE_TEST_SDL REQUIRED IMPORTED_TARGET sdl2)
-file(GLOB ENGINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/engine_*_test.cpp)
-add_library(brisel_pixels_portable STATIC ${PROJECT_SOURCE_DIR}/engine/src/canvas.cpp
-            ${PROJECT_SOURCE_DIR}/engine/src/png_reader.cpp pixel_frames.cpp)
-target_compile_definitions(brisel_pixels_portable PRIVATE BRISEL_PORTABLE_PIXELS brisel=brisel_portable)
-target_include_directories(brisel_pixels_portable PRIVATE ${PROJECT_SOURCE_DIR}/engine/src
-                           ${PROJECT_SOURCE_DIR}/engine/include)
-target_link_libraries(brisel_pixels_portable PRIVATE brisel_core PNG::PNG)
-target_compile_options(brisel_pixels_portable PRIVATE -O2)
-add_library(brisel_pixels_sse2 STATIC ${PROJECT_SOURCE_DIR}/engine/src/canvas.cpp
-            ${PROJECT_SOURCE_DIR}/engine/src/png_reader.cpp pixel_frames.cpp)
-target_compile_definitions(brisel_pixels_sse2 PRIVATE BRISEL_SSE2_ONLY_PIXELS brisel=brisel_sse2)
-target_include_directories(brisel_pixels_sse2 PRIVATE ${PROJECT_SOURCE_DIR}/engine/src
-                           ${PROJECT_SOURCE_DIR}/engine/include)
-target_link_libraries(brisel_pixels_sse2 PRIVATE brisel_core PNG::PNG)
+include(${CMAKE_CURRENT_SOURCE_DIR}/pixel_paths.cmake)
 add_executable(engine_tests ${ENGINE_TEST_SOURCES} pixel_frames.cpp)
 grappix_windows_test(engine_tests)
 target_link_libraries(engine_tests PRIVATE brisel_headers brisel_core brisel_pixels_portable brisel_pixels_sse2 PNG::PNG
