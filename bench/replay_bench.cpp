@@ -35,6 +35,7 @@ namespace {
 
 using bench::At;
 using bench::Env;
+using bench::HeaderAsFormat1;
 using bench::Median;
 using bench::RandomPlay;
 using bench::Run;
@@ -91,15 +92,7 @@ int main(int argc, char** argv) {
     if (spawn(0, {"--record", dir + "/short.replay"}, with({{"BRISEL_INPUT", dir + "/short.txt"}})).status !=
         0)
         return fail("the game could not record a run");
-    std::string header = "# grappix replay 1\n";
-    {
-        std::ifstream in(dir + "/short.replay");
-        std::string line;
-        std::getline(in, line);
-        while (std::getline(in, line) && !line.empty() && (line[0] < '0' || line[0] > '9') &&
-               line.rfind("end ", 0) != 0 && line.rfind("check ", 0) != 0)
-            header += line + "\n";
-    }
+    const std::string header = HeaderAsFormat1(dir + "/short.replay");
     WriteText(dir + "/events.replay", header + RandomPlay(steps) + "end " + std::to_string(steps) + "\n");
     auto replay = [&](const std::string& file, int from, int end, bool record) {
         Env env = with({{"BRISEL_REPLAY", dir + "/" + file},

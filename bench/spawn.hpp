@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <random>
 #include <string>
 #include <utility>
@@ -84,6 +85,19 @@ inline std::string RandomPlay(int steps) {
         down[b] = !down[b];
     }
     return s + At(steps, "quit");
+}
+
+// A recorded replay's header lines (its notes, without the first line's format), under the
+// first line of format 1, which needs no checks: the start of a replay made up of other events.
+inline std::string HeaderAsFormat1(const std::string& replay) {
+    std::string header = "# grappix replay 1\n";
+    std::ifstream in(replay);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line) && !line.empty() && (line[0] < '0' || line[0] > '9') &&
+           line.rfind("end ", 0) != 0 && line.rfind("check ", 0) != 0)
+        header += line + "\n";
+    return header;
 }
 
 inline double Median(std::vector<double> v) {

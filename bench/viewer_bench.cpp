@@ -27,6 +27,7 @@ namespace {
 
 using bench::At;
 using bench::Env;
+using bench::HeaderAsFormat1;
 using bench::Median;
 using bench::RandomPlay;
 using bench::Run;
@@ -57,15 +58,7 @@ int main(int argc, char** argv) {
     std::ofstream(dir + "/short.txt") << "20 quit\n";
     if (spawn({{"BRISEL_INPUT", dir + "/short.txt"}}, {"--record", dir + "/short.replay"}).status != 0)
         return fail("the game could not record a run");
-    std::string header = "# grappix replay 1\n";
-    {
-        std::ifstream in(dir + "/short.replay");
-        std::string line;
-        std::getline(in, line);
-        while (std::getline(in, line) && !line.empty() && (line[0] < '0' || line[0] > '9') &&
-               line.rfind("end ", 0) != 0 && line.rfind("check ", 0) != 0)
-            header += line + "\n";
-    }
+    const std::string header = HeaderAsFormat1(dir + "/short.replay");
     std::ofstream(dir + "/events.replay") << header << RandomPlay(steps) << "end " << steps << "\n";
     const std::string last = std::to_string(steps - 1);
     if (spawn({{"BRISEL_REPLAY", dir + "/events.replay"}, {"BRISEL_REPLAY_FROM", std::to_string(steps)}},
