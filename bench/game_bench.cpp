@@ -8,8 +8,14 @@
 //   - title: the same game left on its title screen for as many frames.
 // For each it prints frames per second (wall clock), CPU milliseconds per frame and peak
 // resident memory, then the ratios game / baseline. Then what a frame of the title costs
-// against one of play, start-up left out: the game and the title run once more for half the
-// frames, and a frame costs the difference in CPU time over the difference in frames.
+// against one of play, start-up left out, two ways:
+//   - CPU: the game and the title run once more for half the frames, and a frame costs the
+//     difference in CPU time over the difference in frames (one run each: noisy);
+//   - frame by frame: the median time between two shown frames (BRISEL_TIMES; the run is
+//     unpaced and drawn on one thread, so that is the frame's cost), the first 200 left out,
+//     of the title, of the random play and of a real game (the guarded "Normal" script of the
+//     tests, which swings through the stage), in turn, five rounds: each round's title against
+//     its plays, the median round.
 //
 // Usage: game_bench [frames]   (default 3000; run from anywhere, it finds build/run itself)
 #include <dlfcn.h>
@@ -24,6 +30,9 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
+
+#include "spawn.hpp"
 
 #include "brisel.h"
 
@@ -77,6 +86,23 @@ std::string RandomNormalPlay(int frames) {
     return s;
 }
 
+// The median time between two shown frames in a BRISEL_TIMES file ("step milliseconds" a
+// line), the first `skip` frames left out; 0 when there are none.
+double MedianFrameMs(const std::string& path, int skip) {
+    std::ifstream in(path);
+    std::vector<double> shown, gaps;
+    std::string line;
+    while (std::getline(in, line)) {
+        long long step = 0;
+        double ms = 0;
+        if (line.find("skipped") == std::string::npos &&
+            std::sscanf(line.c_str(), "%lld %lf", &step, &ms) == 2)
+            shown.push_back(ms);
+    }
+    for (size_t i = size_t(skip) + 1; i < shown.size(); ++i) gaps.push_back(shown[i] - shown[i - 1]);
+    return gaps.empty() ? 0 : bench::Median(gaps);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,8 +138,9 @@ int main(int argc, char** argv) {
     std::ofstream(script) << RandomNormalPlay(frames);
     const std::string idle = "/tmp/grappix-game-bench-idle.txt";
     std::ofstream(idle) << "\n";
-    auto runGame = [&](const std::string& input, int count) {
+    auto runGame = [&](const std::string& input, int count, const char* times = nullptr) {
         if (chdir(runDir.c_str()) != 0) return 2;
+        if (times != nullptr) setenv("BRISEL_TIMES", times, 1);
         setenv("BRISEL_INPUT", input.c_str(), 1);
         setenv("BRISEL_FRAMES", std::to_string(count).c_str(), 1);
         setenv("BRISEL_SEED", "1", 1);
@@ -127,6 +154,20 @@ int main(int argc, char** argv) {
     Figures title = Measure([&] { return runGame(idle, frames); });
     Figures gameHalf = Measure([&] { return runGame(script, half); });
     Figures titleHalf = Measure([&] { return runGame(idle, half); });
+    // Frame by frame: title, random play and a real game in turn, five rounds. The machine's
+    // speed drifts (other guests of the host), so each round's play is set against that
+    // round's title, and the median round is taken.
+    const std::string times = "/tmp/grappix-game-bench.times";
+    const std::string played = std::string(GRAPPIX_SOURCE_DIR) + "/tests/games/normal.script";
+    const std::string inputs[3] = {idle, script, played};
+    std::vector<double> medians[3], ratios[3];
+    for (int round = 0; round < 5; ++round)
+        for (int k = 0; k < 3; ++k) {
+            Measure([&] { return runGame(inputs[k], frames, times.c_str()); });
+            medians[k].push_back(MedianFrameMs(times, 200));
+            ratios[k].push_back(medians[0].back() / medians[k].back());
+        }
+    std::remove(times.c_str());
     std::remove(script.c_str());
     std::remove(idle.c_str());
     const double playMs = 1000 * (game.cpuSeconds - gameHalf.cpuSeconds) / (frames - half),
@@ -140,6 +181,13 @@ int main(int argc, char** argv) {
                 game.cpuSeconds / base.cpuSeconds, static_cast<double>(game.peakKiB) / base.peakKiB);
     std::printf("title against play, start-up left out: %.3f against %.3f ms CPU/frame: %.2fx\n", titleMs,
                 playMs, titleMs / playMs);
+    std::printf(
+        "frame by frame, median frame of the median round: title %.3f ms, random play %.3f ms, a real "
+        "game %.3f ms\n",
+        bench::Median(medians[0]), bench::Median(medians[1]), bench::Median(medians[2]));
+    std::printf(
+        "title against play, frame by frame, median of 5 rounds: %.2fx random play, %.2fx a real game\n",
+        bench::Median(ratios[1]), bench::Median(ratios[2]));
     const bool ok = base.status == 0 && game.status == 0 && title.status == 0;
     return ok && gameHalf.status == 0 && titleHalf.status == 0 ? 0 : 1;
 }

@@ -25,8 +25,8 @@ static Image Make(int w, int h, int hue, Alpha alpha) {
 }
 
 // The title's and play's kinds of draws (stretched layers, a reflection, clear rows, a source
-// larger than its picture, glyphs, turned, mirrored, tinted, added, every blend of rectangle,
-// a viewport), at the third frame step so that stretched copies are in use.
+// larger than its picture, glyphs larger and smaller than their sheet, turned, mirrored, tinted, added, every
+// blend of rectangle, a viewport), at the third frame step so that stretched copies are in use.
 static std::vector<uint32_t> DrawScene() {
     const Image far = Make(512, 128, 40, [](int, int) { return 255; });
     const Image lake = Make(512, 128, 90, [](int, int y) { return 120 + y; });
@@ -48,6 +48,14 @@ static std::vector<uint32_t> DrawScene() {
             canvas.DrawImage(ring, 32 * (i % 4), 64 * (i % 2), 32, 64, 600 + 40 * (i / 4),
                              390 + 120 * (i % 4), 40, 80, 0, 0, 0, 1, i % 3 ? 0.8 : 1, 1, 1);
             canvas.DrawImage(far, 0, 0, 64, 128, i * 41, i % 2 * 550, 160, 200, 0, 0, 0, 1, 1, 1, 1);
+        }
+        // Text drawn smaller than its sheet (the title's captions): 64 x 128 cells at 40 x 80,
+        // 32 x 64 and 30 x 60, some tinted, some mirrored.
+        for (int i = 0; i < 30; ++i) {
+            const double w = i % 3 == 0 ? 40 : i % 3 == 1 ? 32 : 30;
+            const bool mirrored = i % 4 == 3;
+            canvas.DrawImage(ring, mirrored ? 128 : 64 * (i % 2), 0, mirrored ? -64 : 64, 128, 20 + 52.25 * i,
+                             760 - (i % 5) * 9, w, 2 * w, 0, 0, 0, 1, i % 2 ? 1 : 0.6, 1, 1);
         }
         canvas.DrawImage(ring, 0, 0, 128, 28, 30, 862, 128, 28, 0, 0, 0, 1, 1, 1, 0.85);
         canvas.DrawImage(ring, 0, 0, 128, 128, 600, 250, 400, 400, 200, 200, step * 0.05, 1, 1, 1, 0.8);

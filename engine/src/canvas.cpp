@@ -126,6 +126,48 @@ inline bool Inside(int64_t first, int64_t last, int lo, int hi) {
 
 // ---- sampling: the texels of one row span, into a contiguous buffer ------------------------
 
+#if defined(BRISEL_AVX2_PIXELS)
+#define BRISEL_AVX2 __attribute__((target("avx2")))
+
+bool HasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();  // this library may be loaded before its constructors ran
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+// Nearest texels for the first multiple of eight pixels of a span that reads forward: pixel i
+// reads texel (uu + i * d) >> 16, as in SampleAxis. At most one texel a pixel (d up to 65536),
+// eight pixels read within eight texels in a row: one load and one permute give them; at most
+// 15/7 texels a pixel (d up to 140434, text drawn at half its sheet's size), within sixteen:
+// two of each and a blend. Stops before a load would pass texel `last`; returns how many pixels
+// it did.
+BRISEL_AVX2 int SampleAxis8(uint32_t* out, int n, const uint32_t* row, uint32_t uu, uint32_t d, int last) {
+    const bool wide = d > 65536;
+    const int reach = wide ? 15 : 7;
+    const __m256i steps =
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(d)));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint32_t pos = uu + uint32_t(i) * d;
+        const uint32_t first = pos >> 16;
+        if (int64_t(first) + reach > last) break;
+        const __m256i at =
+            _mm256_sub_epi32(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32(int(pos)), steps), 16),
+                             _mm256_set1_epi32(int(first)));
+        const __m256i* from = reinterpret_cast<const __m256i*>(row + first);
+        __m256i texels = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(from), at);
+        if (wide) {  // the permute reads the low three bits: offsets 8 to 15 take the second eight
+            const __m256i high = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(from + 1), at);
+            texels = _mm256_blendv_epi8(texels, high, _mm256_cmpgt_epi32(at, _mm256_set1_epi32(7)));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), texels);
+    }
+    return i;
+}
+#endif
+
 // Inside the window of an image under 65536 texels a side, every position of a span lies in
 // 0 .. 2^32: it steps in 32 bits, four texels at a time, with the same texels as in 64.
 constexpr int kSmallSide = 65536;
@@ -135,6 +177,12 @@ void SampleAxis(uint32_t* out, int n, const uint32_t* row, int64_t u, int64_t du
         uint32_t uu = uint32_t(u);
         const uint32_t d = uint32_t(du);
         int i = 0;
+#if defined(BRISEL_AVX2_PIXELS)
+        if (du >= 0 && du <= 140434 && HasAvx2()) {
+            i = SampleAxis8(out, n, row, uu, d, w.u1);
+            uu += uint32_t(i) * d;
+        }
+#endif
         for (; i + 4 <= n; i += 4, uu += 4 * d) {
             out[i] = row[uu >> 16];
             out[i + 1] = row[(uu + d) >> 16];
@@ -220,16 +268,6 @@ inline __m128i Over4(__m128i d, __m128i s) {
 }
 
 #if defined(BRISEL_AVX2_PIXELS)
-#define BRISEL_AVX2 __attribute__((target("avx2")))
-
-bool HasAvx2() {
-    static const bool has = [] {
-        __builtin_cpu_init();  // this library may be loaded before its constructors ran
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-
 BRISEL_AVX2 inline __m256i Div255x8(__m256i x) {
     return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
@@ -478,7 +516,17 @@ bool Solve(double a, double b, double limit, double& lo, double& hi) {
 inline int64_t Fixed(double v) {
     // Far beyond any texture; keeps the conversion defined for absurd inputs.
     v = std::clamp(v, -1.0e9, 1.0e9);
-    return int64_t(std::llround(v * 65536.0));
+    const double x = v * 65536.0;
+    // std::llround without the library call: after the clamp |x| stays below 2^46, where the
+    // truncation and the remainder are exact. (NaN keeps the library's answer.)
+    if (!(std::fabs(x) < 0x1p50)) return int64_t(std::llround(x));
+    int64_t r = int64_t(x);
+    const double f = x - double(r);
+    if (f >= 0.5)
+        ++r;
+    else if (f <= -0.5)
+        --r;
+    return r;
 }
 
 bool AllFinite(std::initializer_list<double> values) {
@@ -592,25 +640,49 @@ void DrawRows(const Rows& rows, const Image& image, const Placement& p, const Ti
     // others, which changes none of the texels the rest read.
     constexpr bool kZeroKeeps = Op == SpanOp::Over || Op == SpanOp::TintOver || Op == SpanOp::Add;
     const std::pair<int, int>* ink = kZeroKeeps && p.axis && !linear ? image.InkRows() : nullptr;
+    const int64_t du = Fixed(c * p.ku), dv = Fixed(-s * p.kv);
+    // Not turned (c = 1, s = 0), lxA below is the same for every row (s times anything finite
+    // is zero, whose sign changes nothing after it), and so are the columns and the first
+    // texel column: worked out at the first row and kept.
+    bool columnsKept = false;
+    int keptX0 = 0, keptX1 = 0;
+    int64_t keptU = 0;
     for (int py = rows.y0; py < rows.y1; ++py) {
         const double Y = py + 0.5;
         // Local position in the unturned rectangle as a function of the screen x:
         // lx = lxA + c * X, ly = lyA - s * X.
-        const double lxA = p.cx + s * (Y - p.oy) - c * p.ox;
         const double lyA = p.cy + c * (Y - p.oy) + s * p.ox;
-        double loX, hiX, loY, hiY;
-        if (!Solve(lxA, c, p.dw, loX, hiX) || !Solve(lyA, -s, p.dh, loY, hiY)) continue;
-        const double lo = std::max(loX, loY), hi = std::min(hiX, hiY);
-        if (!(lo < hi)) continue;
-        const int x0 = int(std::clamp(std::ceil(lo - 0.5), double(rows.x0), double(rows.x1)));
-        const int x1 = int(std::clamp(std::ceil(hi - 0.5), double(rows.x0), double(rows.x1)));
-        if (x0 >= x1) continue;
+        int x0, x1;
+        int64_t u;
+        if (columnsKept) {
+            if (!(lyA >= 0 && lyA < p.dh)) continue;  // Solve(lyA, -s, ...) with s = 0
+            x0 = keptX0;
+            x1 = keptX1;
+            u = keptU;
+        } else {
+            const double lxA = p.cx + s * (Y - p.oy) - c * p.ox;
+            double loX, hiX, loY, hiY;
+            if (!Solve(lxA, c, p.dw, loX, hiX) || !Solve(lyA, -s, p.dh, loY, hiY)) continue;
+            const double lo = std::max(loX, loY), hi = std::min(hiX, hiY);
+            if (!(lo < hi)) continue;
+            x0 = int(std::clamp(std::ceil(lo - 0.5), double(rows.x0), double(rows.x1)));
+            x1 = int(std::clamp(std::ceil(hi - 0.5), double(rows.x0), double(rows.x1)));
+            if (x0 >= x1) {
+                if (p.axis) return;  // every row the same
+                continue;
+            }
+            u = Fixed(p.sx + (lxA + c * (x0 + 0.5)) * p.ku);
+            if (p.axis) {
+                columnsKept = true;
+                keptX0 = x0;
+                keptX1 = x1;
+                keptU = u;
+            }
+        }
         int x = x0;
         int n = x1 - x0;
         const double X0 = x0 + 0.5;
-        int64_t u = Fixed(p.sx + (lxA + c * X0) * p.ku);
         const int64_t v = Fixed(p.sy + (lyA - s * X0) * p.kv);
-        const int64_t du = Fixed(c * p.ku), dv = Fixed(-s * p.kv);
         if (ink != nullptr && !InkSpan(ink[Clamp(v >> 16, win.v0, win.v1)], win, du, x, n, u)) continue;
         const uint32_t* src = buffer;
         if (linear) {
