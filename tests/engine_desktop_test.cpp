@@ -8,10 +8,12 @@
 #include <thread>
 
 #include "engine_support.hpp"
+#include "fit_line.hpp"
 #include "input_script.hpp"
 #include "mixer.hpp"
 
 using namespace engine_test;
+using brisel::FitLineEnd;
 using brisel::kEffectsTrim;
 using brisel::KeyFromName;
 using brisel::KeyName;
@@ -274,6 +276,40 @@ TEST_F(EngineDesktop, BoundKeysHoldTheirPadButtonsAndOnlyThose) {
 // Guards against typed text reaching the game or its replay as play: while typing, keys and
 // buttons go to the text alone, and only the Return or Escape that ends it counts (Escape
 // giving the text back as it was).
+// Guards against a typed name of wide letters running past its field into what is beside it,
+// and against a cut that splits a character or drops more of the end than it must.
+TEST(EngineOverlay, ALineWiderThanItsRoomShowsTheEndThatFits) {
+    const auto width = [](const std::string& s) {  // a font's advances: W wide, dots narrow
+        double w = 0;
+        for (unsigned char c : s) w += c == 'W' ? 26 : c == '.' ? 8 : c >= 0xC0 ? 15 : c >= 0x80 ? 0 : 14;
+        return w;
+    };
+    const std::string wide(22, 'W'), accented = "\xc3\x89l\xc3\xa9onore \xc3\x89milie_";
+    struct Case {
+        std::string text;
+        double room;
+        bool whole;
+    };
+    for (const Case& c : {Case{"Ada", 310, true}, Case{wide, 310, false}, Case{wide + "_", 310, false},
+                          Case{accented, 210, false}, Case{wide, width(wide), true}}) {
+        const std::string shown = FitLineEnd(c.text, c.room, width);
+        EXPECT_LE(width(shown), c.room) << c.text;
+        if (c.whole) {
+            EXPECT_EQ(shown, c.text);
+            continue;
+        }
+        ASSERT_EQ(shown.rfind("...", 0), 0u) << shown;
+        const std::string end = shown.substr(3);
+        ASSERT_TRUE(c.text.ends_with(end)) << shown;
+        const size_t cut = c.text.size() - end.size();
+        EXPECT_NE(static_cast<unsigned char>(c.text[cut]) & 0xC0, 0x80) << "a character split: " << shown;
+        size_t more = cut - 1;  // one character more of the end no longer fits
+        while ((static_cast<unsigned char>(c.text[more]) & 0xC0) == 0x80) --more;
+        EXPECT_GT(width("..." + c.text.substr(more)), c.room) << shown;
+    }
+    EXPECT_EQ(FitLineEnd(wide, 20, width), "") << "not even the dots fit";
+}
+
 TEST_F(EngineDesktop, TypingTakesTheKeysAndOnlyItsEndReachesTheGameOrTheReplay) {
     setenv("BRISEL_RECORD", box.Path("typed.replay").c_str(), 1);
     InitEngine();

@@ -487,9 +487,12 @@ enum { BRISEL_FAIL_RESTART = 1010 };
     /* the answer's body, or after a failure one line saying why; "" while it goes on */            \
     X(const char*, HttpBody, (int64_t request))                                                     \
     /* forgets a request; one still going on is stopped */                                          \
-    X(void, HttpFree, (int64_t request))
+    X(void, HttpFree, (int64_t request))                                                            \
+    /* OverlayText kept within maxWidth pixels: a line wider than that shows "..." and the end of   \
+       it that fits (whole characters), as a field shows where its text is being typed */           \
+    X(void, OverlayTextWithin, (double x, double y, double height, double maxWidth, const char* text))
 /* clang-format on */
-#define BRISEL_EXTENSION_COUNT 34
+#define BRISEL_EXTENSION_COUNT 35
 
 /* Declarations of the exported functions (used by the engine itself). */
 #define BRISEL_DECLARE(ret, name, params) ret name params;

@@ -282,6 +282,7 @@ struct Engine {
     struct OverlayLine {
         double x = 0, y = 0, height = 0;
         std::string text;
+        double maxWidth = 0;  // 0: any width
     };
     std::vector<OverlayLine> overlay;
 };

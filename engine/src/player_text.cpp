@@ -4,10 +4,12 @@
 // the keys it uses away from the game, so the game sees (and a replay records) only the Return
 // or Escape that ends it.
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 
 #include "engine.hpp"
+#include "fit_line.hpp"
 
 namespace brisel {
 
@@ -44,7 +46,8 @@ struct OverlayFonts {
 
 struct CachedLine {
     int size = 0;
-    std::string text;
+    std::string text;  // as asked for, before fitting
+    double maxWidth = 0;
     SDL_Texture* texture = nullptr;
     int w = 0, h = 0;
     bool used = false;
@@ -64,21 +67,35 @@ TTF_Font* FontOfSize(int size) {
     return font;
 }
 
-CachedLine* LineTexture(Engine& e, int size, const std::string& text) {
+CachedLine* LineTexture(Engine& e, int size, const std::string& text, double maxWidth) {
     for (CachedLine& l : g_lines)
-        if (l.size == size && l.text == text) {
+        if (l.size == size && l.text == text && l.maxWidth == maxWidth) {
             l.used = true;
             return &l;
         }
     TTF_Font* font = FontOfSize(size);
-    if (font == nullptr || text.empty()) return nullptr;
-    SDL_Surface* s = TTF_RenderUTF8_Blended(font, text.c_str(), SDL_Color{255, 255, 255, 255});
+    if (font == nullptr) return nullptr;
+    const auto width = [font](const std::string& line) {
+        int w = 0, h = 0;
+        return TTF_SizeUTF8(font, line.c_str(), &w, &h) == 0 ? double(w) : HUGE_VAL;
+    };
+    const std::string shown = maxWidth > 0 ? FitLineEnd(text, maxWidth, width) : text;
+    if (shown.empty()) return nullptr;
+    SDL_Surface* s = TTF_RenderUTF8_Blended(font, shown.c_str(), SDL_Color{255, 255, 255, 255});
     if (s == nullptr) return nullptr;
-    CachedLine line{size, text, SDL_CreateTextureFromSurface(e.renderer, s), s->w, s->h, true};
+    CachedLine line{size, text, maxWidth, SDL_CreateTextureFromSurface(e.renderer, s), s->w, s->h, true};
     SDL_FreeSurface(s);
     if (line.texture == nullptr) return nullptr;
     g_lines.push_back(line);
     return &g_lines.back();
+}
+
+// Asked for over the next frame shown; a line wider than maxWidth is fitted (0: any width).
+void AddOverlay(double x, double y, double height, double maxWidth, const char* text) {
+    if (text == nullptr || !(height > 0) || !(x == x) || !(y == y) || !(maxWidth >= 0)) return;
+    std::vector<Engine::OverlayLine>& overlay = E().overlay;
+    if (overlay.size() < 64)
+        overlay.push_back({x, y, std::min(height, 200.0), std::string(text).substr(0, 4096), maxWidth});
 }
 
 }  // namespace
@@ -121,7 +138,7 @@ void DrawOverlay(Engine& e) {
             if (to == std::string::npos) to = o.text.size();
             const std::string text = o.text.substr(from, to - from);
             from = to + 1;
-            CachedLine* line = LineTexture(e, size, text);
+            CachedLine* line = LineTexture(e, size, text, o.maxWidth);
             if (line == nullptr) continue;
             const int x = int(o.x), y = int(o.y + o.height * row);
             SDL_SetRenderDrawBlendMode(e.renderer, SDL_BLENDMODE_BLEND);
@@ -181,10 +198,12 @@ const char* TypedText(void) {
 
 void OverlayText(double x, double y, double height, const char* text) {
     BRISEL_ENTRY;
-    if (text == nullptr || !(height > 0) || !(x == x) || !(y == y)) return;
-    std::vector<brisel::Engine::OverlayLine>& overlay = brisel::E().overlay;
-    if (overlay.size() < 64)
-        overlay.push_back({x, y, std::min(height, 200.0), std::string(text).substr(0, 4096)});
+    brisel::AddOverlay(x, y, height, 0, text);
+}
+
+void OverlayTextWithin(double x, double y, double height, double maxWidth, const char* text) {
+    BRISEL_ENTRY;
+    brisel::AddOverlay(x, y, height, maxWidth, text);
 }
 
 }  // extern "C"

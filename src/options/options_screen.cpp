@@ -29,9 +29,12 @@ constexpr const char* kLabels[OptionsScreen::kEntryCount] = {
 constexpr double kGlyphW = 30, kGlyphH = 60;
 // The board's typed rows: their text starts after the label and is drawn by the engine.
 constexpr double kTypedX = kRowX + 24 + 8 * kGlyphW + 10;
-// What is shown stays inside the row, clear of the controls' card: at most 22 characters.
+// What is shown stays inside the row, clear of the controls' card: the engine keeps a line
+// within the row's width (its end, after "..."); an engine without that shows the last 19
+// characters, which fit unless they are all as wide as "W".
 constexpr double kTypedH = 34;
-constexpr size_t kAddressShown = 19;     // characters of a long name or address shown: its end
+constexpr double kTypedW = kRowX + kRowW - kTypedX - 16;  // the dark plate's margins and a gap
+constexpr size_t kAddressShown = 19;
 constexpr double kValueX = kRowX + 356;  // "< 100 >": 7 glyphs from here
 constexpr int64_t kVolumeStep = 10;
 constexpr double kDragStep = 40;  // a drag along a volume row moves it a step every so many pixels
@@ -258,8 +261,13 @@ void OptionsScreen::ShowTyped() const {
             shown = std::string(Engine().TypedText()) + "_";
         else if (shown.empty())
             shown = row == kBoardName ? "(Enter to type one)" : "(Enter: http://...)";
+        const double y = kRowY[row] + (kRowH - kTypedH) * 0.5;
+        if (Engine().OverlayTextWithin != nullptr) {
+            Engine().OverlayTextWithin(kTypedX, y, kTypedH, kTypedW, shown.c_str());
+            continue;
+        }
         if (shown.size() > kAddressShown) shown = "..." + shown.substr(shown.size() - kAddressShown);
-        Engine().OverlayText(kTypedX, kRowY[row] + (kRowH - kTypedH) * 0.5, kTypedH, shown.c_str());
+        Engine().OverlayText(kTypedX, y, kTypedH, shown.c_str());
     }
 }
 
