@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "engine_support.hpp"
@@ -351,7 +352,11 @@ TEST_F(EngineDesktop, TypingTakesTheKeysAndOnlyItsEndReachesTheGameOrTheReplay) 
     }
     e.Free();
     const std::string replay = ReadText(box.Path("typed.replay"));
-    EXPECT_EQ(replay.find("da"), std::string::npos) << replay;
+    std::string events;  // without the seed and the checks, hexadecimal where "da" stands by chance
+    std::istringstream lines(replay);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("check ", 0) != 0 && line.rfind("seed ", 0) != 0) events += line + "\n";
+    EXPECT_EQ(events.find("da"), std::string::npos) << replay;
     EXPECT_NE(replay.find("down key Return"), std::string::npos) << replay;
     size_t xs = 0;
     for (size_t at = 0; (at = replay.find("down key X\n", at)) != std::string::npos; ++at) ++xs;
