@@ -291,8 +291,8 @@ TEST(EngineOverlay, ALineWiderThanItsRoomShowsTheEndThatFits) {
         double room;
         bool whole;
     };
-    for (const Case& c : {Case{"Ada", 310, true}, Case{wide, 310, false}, Case{wide + "_", 310, false},
-                          Case{accented, 210, false}, Case{wide, width(wide), true}}) {
+    for (const Case& c : {Case{"Ada", 310, true}, Case{wide, 310, false}, Case{accented, 210, false},
+                          Case{wide, width(wide), true}}) {
         const std::string shown = FitLineEnd(c.text, c.room, width);
         EXPECT_LE(width(shown), c.room) << c.text;
         if (c.whole) {
