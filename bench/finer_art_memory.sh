@@ -45,7 +45,7 @@ for f in "$run"/Data/*; do
 done
 
 mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 3840x2200x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 3840x2300x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xpid=$!
 read -r -t 10 display <"$work/display" || { echo "finer_art_memory: Xvfb did not start" >&2; exit 1; }
 

@@ -168,7 +168,7 @@ TEST(GpuPath, DrawsEveryScreenAsTheRasteriserDoes) {
 // GPU path fails its checks (or leaves the trace) when played back at 1600 x 900 by the
 // rasteriser. Guards too against the finer pictures not being taken there at all.
 TEST(GpuPath, ARunInA4KWindowReplaysAtFullHdInSoftware) {
-    XServer x("3840x2200x24");
+    XServer x("3840x2300x24");
     ASSERT_FALSE(x.Display().empty()) << "no Xvfb to run the GPU path on (scripts/setup installs it)";
     test::TempDir home;
     std::filesystem::create_directories(home / "config/grappix");
@@ -183,6 +183,7 @@ TEST(GpuPath, ARunInA4KWindowReplaysAtFullHdInSoftware) {
     test::ProcessResult r = test::RunProcess({GRAPPIX_EXE, "--record", home / "run.replay"}, GRAPPIX_RUN_DIR,
                                              env, 900.0, {"WAYLAND_DISPLAY"});
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("in a window of 3840 x 2160"), std::string::npos) << r.err;
     for (const char* finer : {"title03@2x.vqtex", "ese_raf@2x.vqtex", "font_128_64@2x.vqtex"})
         EXPECT_NE(r.err.find(finer), std::string::npos) << finer << " not loaded:\n" << r.err;
 

@@ -214,9 +214,12 @@ void CreateRenderer(Engine& e) {
         SDL_GetRendererInfo(e.renderer, &info) == 0 && (info.flags & SDL_RENDERER_ACCELERATED);
     e.gpu = accelerated && (choice == "gpu" || (choice.empty() && !cpuGl)) && e.gpuCanvas.Attach(e.renderer);
     e.gpuCanvas.Keep(e.gpu && e.playback.active);  // a replay's viewer shows frames again
-    if (e.config.debug)
-        std::fprintf(stderr, "brisel: drawing on the %s, shown by SDL's %s renderer\n", e.gpu ? "GPU" : "CPU",
-                     info.name);
+    if (e.config.debug) {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(e.window, &w, &h);
+        std::fprintf(stderr, "brisel: drawing on the %s, shown by SDL's %s renderer in a window of %d x %d\n",
+                     e.gpu ? "GPU" : "CPU", info.name, w, h);
+    }
     if (e.gpu) {
         e.gpuCanvas.BeginFrame();
         return;
