@@ -112,10 +112,12 @@ Canvas DrawLogo(const FontFiles& fonts) {
     cairo_stroke(cr);
     cairo_restore(cr);
 
-    // The wire passes in front of the middle letters, behind the outer ones.
-    cairo_save(cr);
-    cairo_rectangle(cr, 1300, 0, 1350, 1024);
-    cairo_clip(cr);
+    // The wire passes in front of the middle letters ("APP"), behind the outer ones: drawn again
+    // through a mask of those letters and their outline, so it goes over and under at the
+    // letters' own edges (a straight cut across a letter showed as a step in the wire).
+    cairo_text_extents_t before;
+    cairo_text_extents(cr, "GR", &before);
+    cairo_push_group(cr);
     wirePath();
     SetColor(cr, kInk);
     cairo_set_line_width(cr, 64);
@@ -124,7 +126,20 @@ Canvas DrawLogo(const FontFiles& fonts) {
     SetColor(cr, Hex(0xf4f1e6));
     cairo_set_line_width(cr, 30);
     cairo_stroke(cr);
-    cairo_restore(cr);
+    cairo_pattern_t* frontWire = cairo_pop_group(cr);
+    cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
+    TextPath(cr, "APP", x + before.x_advance, baseline);
+    cairo_set_source_rgba(cr, 0, 0, 0, 1);
+    // Six texels past the outline (two pixels of the stored picture): the mask's soft edge
+    // falls where the wire below is bare and the same, not on the outline's own soft edge.
+    cairo_set_line_width(cr, 72);
+    cairo_stroke_preserve(cr);
+    cairo_fill(cr);
+    cairo_pattern_t* middle = cairo_pop_group(cr);
+    cairo_set_source(cr, frontWire);
+    cairo_mask(cr, middle);
+    cairo_pattern_destroy(middle);
+    cairo_pattern_destroy(frontWire);
 
     // Hook at the wire's end, pointing along the wire.
     cairo_save(cr);
