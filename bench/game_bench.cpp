@@ -90,17 +90,11 @@ std::string RandomNormalPlay(int frames) {
 // line), the first `skip` frames left out; 0 when there are none.
 double MedianFrameMs(const std::string& path, int skip) {
     std::ifstream in(path);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<double> shown, gaps;
-    std::string line;
-    while (std::getline(in, line)) {
-        long long step = 0;
-        double ms = 0;
-        if (line.find("skipped") == std::string::npos &&
-            std::sscanf(line.c_str(), "%lld %lf", &step, &ms) == 2)
-            shown.push_back(ms);
-    }
+    for (const auto& [step, ms] : bench::ShownFrames(text)) shown.push_back(ms);
     for (size_t i = size_t(skip) + 1; i < shown.size(); ++i) gaps.push_back(shown[i] - shown[i - 1]);
-    return gaps.empty() ? 0 : bench::Median(gaps);
+    return bench::Median(gaps);
 }
 
 }  // namespace

@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,7 +104,23 @@ inline std::string HeaderAsFormat1(const std::string& replay) {
 
 inline double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The shown frames of a BRISEL_TIMES text ("step milliseconds" a line, "skipped" after the
+// steps that were not shown): step -> milliseconds.
+inline std::map<int, double> ShownFrames(const std::string& times) {
+    std::map<int, double> shown;
+    std::istringstream in(times);
+    std::string line;
+    while (std::getline(in, line)) {
+        int frame;
+        double ms;
+        std::string skipped;
+        std::istringstream fields(line);
+        if ((fields >> frame >> ms) && !(fields >> skipped)) shown[frame] = ms;
+    }
+    return shown;
 }
 
 }  // namespace bench

@@ -32,16 +32,12 @@
 
 namespace {
 
+using bench::At;
 using bench::Env;
+using bench::Median;
 using bench::Run;
 using bench::Spawn;
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-std::string At(int n, const std::string& event) { return std::to_string(n) + " " + event + "\n"; }
 std::string Click(int n, int x, int y) {
     return At(n, "mouse " + std::to_string(x) + " " + std::to_string(y)) + At(n, "down left") +
            At(n + 2, "up left");
@@ -104,16 +100,7 @@ struct Gaps {
     double enter = -1, back = -1, elsewhere = -1;
 };
 Gaps ReadGaps(const std::string& times, const Changes& c) {
-    std::map<int, double> shown;
-    std::istringstream in(times);
-    std::string line;
-    while (std::getline(in, line)) {
-        int frame;
-        double ms;
-        std::string skipped;
-        std::istringstream fields(line);
-        if ((fields >> frame >> ms) && !(fields >> skipped)) shown[frame] = ms;  // shown frames only
-    }
+    const std::map<int, double> shown = bench::ShownFrames(times);
     Gaps g;
     for (auto it = std::next(shown.begin(), shown.empty() ? 0 : 1); it != shown.end(); ++it) {
         const double gap = it->second - std::prev(it)->second;

@@ -25,8 +25,9 @@ static Image Make(int w, int h, int hue, Alpha alpha) {
 }
 
 // The title's and play's kinds of draws (stretched layers, a reflection, clear rows, a source
-// larger than its picture, glyphs larger and smaller than their sheet, turned, mirrored, tinted, added, every
-// blend of rectangle, a viewport), at the third frame step so that stretched copies are in use.
+// larger than its picture, glyphs larger and smaller than their sheet, turned, mirrored,
+// tinted, added, every blend of rectangle, a viewport), at the third frame step so that
+// stretched copies are in use.
 static std::vector<uint32_t> DrawScene() {
     const Image far = Make(512, 128, 40, [](int, int) { return 255; });
     const Image lake = Make(512, 128, 90, [](int, int y) { return 120 + y; });
